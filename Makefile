@@ -1,0 +1,43 @@
+# The front door. `make demo` and `make test` work on a fresh Debian 12 machine.
+BUILD   ?= build
+FUZZDIR ?= build-fuzz
+JOBS    ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build test demo fuzz bench clean
+
+all: build
+
+deps:
+	@tools/deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	tools/mkdemo.sh demo $(BUILD)
+	tools/rundemo.sh demo $(BUILD)
+
+# libFuzzer builds (clang, ASan + UBSan); each target runs FUZZ_SECONDS.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZDIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DR56_FUZZ=ON -DR56_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined"
+	cmake --build $(FUZZDIR) -j $(JOBS) --target $$(ls tests/fuzz/*_fuzz.cpp | sed 's|.*/||;s|_fuzz.cpp||;s|^|fuzz_|')
+	@for f in tests/fuzz/*_fuzz.cpp; do n=$$(basename $$f _fuzz.cpp); \
+	  mkdir -p $(FUZZDIR)/corpus/$$n; \
+	  echo "== $$n"; \
+	  $(FUZZDIR)/fuzz/fuzz_$$n -max_total_time=$(FUZZ_SECONDS) $(FUZZDIR)/corpus/$$n tests/fuzz/seeds/$$n || exit 1; \
+	done
+
+bench: build
+	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD) $(FUZZDIR) demo

@@ -1,0 +1,11 @@
+// The form printing program: prints or previews one report per run.
+#include "platform/fonts.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    r56::platform::installFontSubstitutions();
+    return 0;
+}

@@ -1,0 +1,120 @@
+#include "platform/form.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
+namespace r56::platform {
+
+TForm::TForm(QWidget *parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setSizeGripEnabled(false);
+}
+
+void TForm::setClientSize(int width, int height)
+{
+    setFixedSize(width, height + m_titleHeight);
+    layoutChildren();
+}
+
+QSize TForm::clientSize() const
+{
+    return m_client->size();
+}
+
+void TForm::setTitleBar(QWidget *bar, int height)
+{
+    const QSize cs = m_client->size();
+    m_titleBar = bar;
+    m_titleHeight = bar ? height : 0;
+    if (cs.isValid() && !cs.isEmpty())
+        setClientSize(cs.width(), cs.height());
+    else
+        layoutChildren();
+}
+
+void TForm::setCaption(const QString &caption)
+{
+    if (caption == windowTitle())
+        return;
+    setWindowTitle(caption);
+    emit captionChanged(caption);
+}
+
+void TForm::setSystemMenu(bool on)
+{
+    if (on == m_systemMenu)
+        return;
+    m_systemMenu = on;
+    emit systemMenuChanged(on);
+}
+
+int TForm::showModal()
+{
+    m_modalResult = mrNone;
+    exec();
+    return m_modalResult;
+}
+
+void TForm::setModalResult(int result)
+{
+    m_modalResult = result;
+    if (result != mrNone && isVisible())
+        QDialog::done(result);
+}
+
+void TForm::centerOnScreen()
+{
+    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    const QRect r = s->availableGeometry();
+    move(r.center() - QPoint(width() / 2, height() / 2));
+}
+
+void TForm::resizeEvent(QResizeEvent *e)
+{
+    QDialog::resizeEvent(e);
+    layoutChildren();
+}
+
+void TForm::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Escape && !m_escapeCloses) {
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void TForm::closeEvent(QCloseEvent *e)
+{
+    if (!m_userCanClose && e->spontaneous()) {
+        e->ignore();
+        return;
+    }
+    if (m_modalResult == mrNone)
+        m_modalResult = mrCancel;
+    QDialog::closeEvent(e);
+}
+
+void TForm::done(int r)
+{
+    // reject() (Escape, close) arrives here with 0: the framework calls that Cancel.
+    if (m_modalResult == mrNone)
+        m_modalResult = r == QDialog::Rejected ? mrCancel : r;
+    QDialog::done(m_modalResult);
+}
+
+void TForm::layoutChildren()
+{
+    if (m_titleBar)
+        m_titleBar->setGeometry(0, 0, width(), m_titleHeight);
+    m_client->setGeometry(0, m_titleHeight, width(), height() - m_titleHeight);
+}
+
+} // namespace r56::platform
