@@ -1,45 +1,134 @@
 #pragma once
 // The push button and the label the windows are built from.
 //
-// TKitSpeedButton draws itself: a 3-D frame and a caption of several lines
-// (word-wrapped, "&" marks the accelerator). It never takes the focus, and a
-// click with a modal result set ends its form's modal run with that result.
+// TKitSpeedButton draws itself: a 3-D frame in one of two styles, an optional
+// glyph and a caption of several lines ("\r\n" breaks a line, "&" marks the
+// accelerator, which clicks the button). It never takes the focus, and a click
+// sets its form's modal result to the button's (ending a modal run when that
+// is not mrNone). Buttons of one parent with the same group index act as an
+// exclusive group of toggles.
 //
-// TKitLabel is a static text that can draw a shadow copy of itself under the
-// text.
+// TKitLabel is a static text that draws a shadow copy of itself under the
+// text (1 pixel up and left in white, unless set otherwise).
 #include <QAbstractButton>
 #include <QColor>
 #include <QLabel>
+#include <QPixmap>
+
+class QFontMetrics;
+class QTimer;
 
 namespace r56 {
+
+namespace kit {
+// The text unchanged when it fits in `maxWidth` pixels, else the longest of
+// "text less its last 2 bytes + ...", "less 3 bytes + ...", ... down to "..."
+// that fits ("..." when nothing fits). Bytes are those of the Big5 text; a cut
+// never splits a double-byte character.
+QString shortenToWidth(const QString &text, const QFontMetrics &fm, int maxWidth);
+} // namespace kit
 
 class TKitSpeedButton : public QAbstractButton
 {
     Q_OBJECT
 public:
+    // The frame: AutoDetect and New draw the newer thin 3-D look, Win31 the
+    // old one with a black outline.
+    enum class Style { AutoDetect, Win31, New };
+    enum class Layout { GlyphLeft, GlyphRight, GlyphTop, GlyphBottom };
+
     explicit TKitSpeedButton(QWidget *parent = nullptr);
 
     int modalResult() const { return m_modalResult; }
     void setModalResult(int r) { m_modalResult = r; }
+    // Off: each caption line too wide for the button ends in "...".
     bool wordWrap() const { return m_wordWrap; }
     void setWordWrap(bool on);
+    // The frame shows only while the mouse is over the button.
     bool flat() const { return m_flat; }
     void setFlat(bool on);
+    Style style() const { return m_style; }
+    void setStyle(Style s);
+    // Horizontal alignment of the caption lines within the caption block.
+    Qt::Alignment alignment() const { return m_alignment; }
+    void setAlignment(Qt::Alignment a);
+    // The parent's background shows under the button.
+    bool transparent() const { return m_transparent; }
+    void setTransparent(bool on);
+
+    // Exclusive groups among the sibling buttons (0: a plain button). Pressing
+    // a button of a group puts it down and the others of the group up; a down
+    // button goes up again only by pressing another one, unless AllowAllUp.
+    int groupIndex() const { return m_groupIndex; }
+    void setGroupIndex(int index);
+    bool allowAllUp() const { return m_allowAllUp; }
+    void setAllowAllUp(bool on);
+    // The toggle is down (always false without a group).
+    bool groupDown() const { return isChecked(); }
+    void setGroupDown(bool down);
+
+    // Auto-repeat while held: first click after InitPause ms, then every
+    // RepeatInterval ms while the pointer stays on the button.
+    bool allowTimer() const { return autoRepeat(); }
+    void setAllowTimer(bool on) { setAutoRepeat(on); }
+    int initPause() const { return autoRepeatDelay(); }
+    void setInitPause(int ms) { setAutoRepeatDelay(ms); }
+    int repeatInterval() const { return autoRepeatInterval(); }
+    void setRepeatInterval(int ms) { setAutoRepeatInterval(ms); }
+
+    // A strip of up to five state images side by side (up, disabled, down,
+    // exclusive, inactive); `numGlyphs` follows a strip whose width is a whole
+    // multiple (up to 5) of its height.
+    QPixmap glyph() const { return m_glyph; }
+    void setGlyph(const QPixmap &strip);
+    int numGlyphs() const { return m_numGlyphs; }
+    void setNumGlyphs(int n);
+    Layout layout() const { return m_layout; }
+    void setLayout(Layout l);
+    // Pixels from the edge to the glyph (-1 centres) and between glyph and
+    // caption (-1 spreads evenly).
+    int margin() const { return m_margin; }
+    void setMargin(int m);
+    int spacing() const { return m_spacing; }
+    void setSpacing(int s);
+    bool grayedInactive() const { return m_grayedInactive; }
+    void setGrayedInactive(bool on);
 
     QSize sizeHint() const override;
+
+signals:
+    void mouseEnter();
+    void mouseLeave();
 
 protected:
     void paintEvent(QPaintEvent *) override;
     void enterEvent(QEnterEvent *) override;
     void leaveEvent(QEvent *) override;
+    void changeEvent(QEvent *e) override;
+    bool hitButton(const QPoint &pos) const override;
+    void nextCheckState() override;
 
 private:
+    enum State { Up = 0, Disabled = 1, Down = 2, Exclusive = 3, Inactive = 4 };
     void onClicked();
+    void notifyGroup();
+    QPixmap stateImage(int state) const;
 
     int m_modalResult = 0;
     bool m_wordWrap = true;
     bool m_flat = false;
     bool m_hover = false;
+    bool m_transparent = false;
+    bool m_allowAllUp = false;
+    bool m_grayedInactive = true;
+    int m_groupIndex = 0;
+    Style m_style = Style::AutoDetect;
+    Layout m_layout = Layout::GlyphTop;
+    Qt::Alignment m_alignment = Qt::AlignHCenter;
+    int m_margin = -1;
+    int m_spacing = 1;
+    int m_numGlyphs = 1;
+    QPixmap m_glyph;
 };
 
 enum class ShadowPosition { LeftTop, LeftBottom, RightBottom, RightTop };
@@ -53,10 +142,22 @@ public:
 
     QColor shadowColor() const { return m_shadowColor; }
     void setShadowColor(const QColor &c);
+    // Offset of the shadow in pixels; 0 puts it right under the text.
     int shadowSize() const { return m_shadowSize; }
     void setShadowSize(int s);
     ShadowPosition shadowPosition() const { return m_shadowPos; }
     void setShadowPosition(ShadowPosition p);
+    // "&" marks the accelerator and is not drawn (Alt+key focuses the buddy).
+    bool showAccelChar() const { return m_showAccel; }
+    void setShowAccelChar(bool on);
+    // The label takes the size of its text and shadow. Off by default here:
+    // the windows place their labels with explicit geometry.
+    bool autoSize() const { return m_autoSize; }
+    void setAutoSize(bool on);
+
+    void setText(const QString &text);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 signals:
     void clicked();
@@ -68,11 +169,19 @@ protected:
     void mouseReleaseEvent(QMouseEvent *e) override;
     void enterEvent(QEnterEvent *) override;
     void leaveEvent(QEvent *) override;
+    void changeEvent(QEvent *e) override;
 
 private:
+    int textFlags() const;
+    QPoint shadowOffset(int *size = nullptr) const;
+    void fitSize();
+
     QColor m_shadowColor = Qt::white;
-    int m_shadowSize = 0;
+    int m_shadowSize = 1;
     ShadowPosition m_shadowPos = ShadowPosition::LeftTop;
+    bool m_showAccel = true;
+    bool m_autoSize = false;
+    bool m_mouseInside = false;
 };
 
 } // namespace r56

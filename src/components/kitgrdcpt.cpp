@@ -1,5 +1,6 @@
 #include "components/kitgrdcpt.h"
 
+#include "components/kitctrls.h"
 #include "platform/form.h"
 
 #include <QEvent>
@@ -68,6 +69,64 @@ void TKitGradientCaption::setTextColor(const QColor &c)
     update();
 }
 
+void TKitGradientCaption::setInactiveEndColor(const QColor &c)
+{
+    if (c == m_inactiveEndColor)
+        return;
+    m_inactiveEndColor = c;
+    update();
+}
+
+void TKitGradientCaption::setFontInactiveColor(const QColor &c)
+{
+    if (c == m_inactiveTextColor)
+        return;
+    m_inactiveTextColor = c;
+    update();
+}
+
+void TKitGradientCaption::setActive(bool on)
+{
+    if (on == m_active)
+        return;
+    m_active = on;
+    update();
+    if (on)
+        emit activated();
+    else
+        emit deactivated();
+}
+
+void TKitGradientCaption::setGradientActive(bool on)
+{
+    if (on == m_gradientActive)
+        return;
+    m_gradientActive = on;
+    update();
+}
+
+void TKitGradientCaption::setGradientInactive(bool on)
+{
+    if (on == m_gradientInactive)
+        return;
+    m_gradientInactive = on;
+    update();
+}
+
+void TKitGradientCaption::setGradientSteps(int n)
+{
+    if (n == m_gradientSteps)
+        return;
+    m_gradientSteps = n;
+    update();
+}
+
+bool TKitGradientCaption::windowActive() const
+{
+    // A window not yet shown is drawn active (for its first paint and grabs).
+    return m_form->isActiveWindow() || !m_form->isVisible();
+}
+
 QRect TKitGradientCaption::closeBoxRect() const
 {
     if (!m_form->systemMenu())
@@ -76,19 +135,91 @@ QRect TKitGradientCaption::closeBoxRect() const
     return QRect(width() - s - 3, 3, s, s);
 }
 
+QRect TKitGradientCaption::textArea() const
+{
+    QRect area = rect();
+    const QRect box = closeBoxRect();
+    if (!box.isEmpty())
+        area.setRight(box.left() - 3);
+    if (m_form->systemMenu() && !m_form->windowIcon().isNull())
+        area.setLeft(area.left() + height());
+    area.setLeft(area.left() + 2);
+    return area;
+}
+
+QString TKitGradientCaption::shownCaption() const
+{
+    const QString text = formCaption();
+    if (text.isEmpty())
+        return text;
+    return kit::shortenToWidth(text, QFontMetrics(m_font), textArea().width());
+}
+
+void TKitGradientCaption::fillGradientRect(QPainter &p, const QRect &r, const QColor &start,
+                                           const QColor &end, int direction, int colors)
+{
+    if (r.isEmpty())
+        return;
+    if (colors < 2) {
+        p.fillRect(r, start);
+        return;
+    }
+    const bool reverse = direction == 1 || direction == 3;
+    const QColor base = reverse ? end : start;
+    const QColor target = reverse ? start : end;
+    const int dr = target.red() - base.red();
+    const int dg = target.green() - base.green();
+    const int db = target.blue() - base.blue();
+    const bool vertical = direction == 0 || direction == 1;
+    const int extent = vertical ? r.height() : r.width();
+    const int n = qMax(2, qMin(colors, extent));
+    const int band = extent / n;
+    // Rounded as the desktop's MulDiv rounds: halves away from zero.
+    const auto mulDiv = [](int a, int b, int c) { return qRound(double(a) * b / c); };
+    if (band > 0) {
+        for (int i = 0; i < n; ++i) {
+            const QColor c(base.red() + mulDiv(i, dr, n - 1), base.green() + mulDiv(i, dg, n - 1),
+                           base.blue() + mulDiv(i, db, n - 1));
+            const QRect b = vertical ? QRect(r.left(), r.top() + i * band, r.width(), band)
+                                     : QRect(r.left() + i * band, r.top(), band, r.height());
+            p.fillRect(b, c);
+        }
+    }
+    const int rest = extent % n;
+    if (rest > 0) {
+        const QColor c = reverse ? start : end;
+        const QRect b = vertical ? QRect(r.left(), r.bottom() - rest + 1, r.width(), rest)
+                                 : QRect(r.right() - rest + 1, r.top(), rest, r.height());
+        p.fillRect(b, c);
+    }
+}
+
 void TKitGradientCaption::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    const bool active = m_form->isActiveWindow() || !m_form->isVisible();
-    QLinearGradient g(0, 0, width(), 0);
-    g.setColorAt(0, m_startColor);
-    g.setColorAt(1, active ? m_endColor : QColor(128, 128, 128));
-    p.fillRect(rect(), g);
-
+    const bool active = windowActive();
+    const QColor end = active ? m_endColor : m_inactiveEndColor;
     const QRect box = closeBoxRect();
-    QRect textRect = rect().adjusted(4, 0, -4, 0);
+    QRect bar = rect();
+    if (!box.isEmpty())
+        bar.setRight(box.left() - 3);
+    p.fillRect(rect(), end);
+    if (m_active && (active ? m_gradientActive : m_gradientInactive)) {
+        // The gradient starts a quarter of the bar's width before its left
+        // edge, so the visible bar begins some way into it.
+        const int w = bar.width();
+        fillGradientRect(p, QRect(bar.left() - w / 4, bar.top(), w + w / 4, bar.height()),
+                         m_startColor, end, 2, m_gradientSteps & 0xFF);
+    }
+
+    if (m_form->systemMenu() && !m_form->windowIcon().isNull()) {
+        const int s = 16;
+        const int h = height();
+        const QPixmap icon = m_form->windowIcon().pixmap(s, s);
+        p.drawPixmap(1 + (h - s) / 2, (h - s) / 2, icon);
+    }
+
     if (!box.isEmpty()) {
-        textRect.setRight(box.left() - 4);
         p.fillRect(box, QColor(212, 208, 200));
         p.setPen(Qt::white);
         p.drawLine(box.topLeft(), box.topRight());
@@ -103,11 +234,12 @@ void TKitGradientCaption::paintEvent(QPaintEvent *)
         p.drawLine(x.topRight(), x.bottomLeft());
     }
 
+    const QString text = shownCaption();
+    if (text.isEmpty())
+        return;
     p.setFont(m_font);
-    p.setPen(m_textColor);
-    const QFontMetrics fm(m_font);
-    const QString text = fm.elidedText(formCaption(), Qt::ElideRight, textRect.width());
-    p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text);
+    p.setPen(active || !m_active ? m_textColor : m_inactiveTextColor);
+    p.drawText(textArea(), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text);
 }
 
 void TKitGradientCaption::mousePressEvent(QMouseEvent *e)

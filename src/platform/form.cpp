@@ -17,21 +17,27 @@ TForm::TForm(QWidget *parent)
 
 void TForm::setClientSize(int width, int height)
 {
+    m_clientSizeSet = true;
     setFixedSize(width, height + m_titleHeight);
     layoutChildren();
 }
 
 QSize TForm::clientSize() const
 {
-    return m_client->size();
+    // From the form's own size: a hidden form gets its resize event only when
+    // shown, so the client widget may not have followed yet.
+    return QSize(width(), height() - m_titleHeight);
 }
 
 void TForm::setTitleBar(QWidget *bar, int height)
 {
-    const QSize cs = m_client->size();
+    // A caption bar installed before the window has its client size (as the
+    // windows' constructors do) must not fix the form at the placeholder size
+    // of a fresh client widget; only a size set on purpose is kept.
+    const QSize cs = clientSize();
     m_titleBar = bar;
     m_titleHeight = bar ? height : 0;
-    if (cs.isValid() && !cs.isEmpty())
+    if (m_clientSizeSet)
         setClientSize(cs.width(), cs.height());
     else
         layoutChildren();

@@ -64,6 +64,7 @@ private:
     QWidget *m_client = nullptr;
     QWidget *m_titleBar = nullptr;
     int m_titleHeight = 0;
+    bool m_clientSizeSet = false;
     int m_modalResult = mrNone;
     bool m_systemMenu = true;
     bool m_escapeCloses = false;

@@ -95,6 +95,11 @@ QString backupname(const QString &path);
 bool backupfile(const QString &path);
 bool restorefile(const QString &path);
 
+// Whether `order` (a `stafforder` read from a file) is a usable order of the
+// worker table: one or more of its column names, ';'-separated, none twice.
+// The empty text is not an order; callers then take their default.
+bool validstafforder(QByteArrayView order);
+
 // ------------------------------------------------------------------ globals
 
 extern QString startdir;  // current directory at program start

@@ -1,0 +1,560 @@
+#include "interchange/exchange.h"
+
+#include "platform/casefs.h"
+#include "shared/big5.h"
+#include "shared/datetime.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <bitset>
+
+namespace r56 {
+
+// ------------------------------------------------------------------ names
+
+namespace {
+
+QString fileNameOf(const QString &path)
+{
+    return QFileInfo(platform::nativeSeparators(path)).fileName();
+}
+
+QString folderOf(const QString &path)
+{
+    return QFileInfo(platform::nativeSeparators(path)).path();
+}
+
+} // namespace
+
+QString exchangename(const QString &prefix, QByteArrayView period)
+{
+    return prefix + big5::decode(period) + QStringLiteral(".txt");
+}
+
+QString exportpath(const QString &dir, const QString &prefix, QByteArrayView period)
+{
+    QString d = platform::nativeSeparators(dir);
+    if (!d.isEmpty() && !d.endsWith(QLatin1Char('/')))
+        d += QLatin1Char('/');
+    return d + exchangename(prefix, period);
+}
+
+QByteArray periodfromname(const QString &path)
+{
+    return big5::encode(fileNameOf(path).mid(4, 4));
+}
+
+bool isolderlistname(const QString &path)
+{
+    return path.toUpper().contains(QLatin1String("R56_.TXT"));
+}
+
+QString findcompanion(const QString &folder, const QString &name)
+{
+    if (name.isEmpty())
+        return {};
+    const QString found = platform::findInDir(folder, name);
+    if (!found.isEmpty())
+        return found;
+    return QDir(folder.isEmpty() ? QStringLiteral(".") : folder).filePath(name);
+}
+
+Companions importcompanions(const QString &listpath)
+{
+    const QString folder = folderOf(listpath);
+    const QString p = fileNameOf(listpath).mid(4, 4);
+    Companions c;
+    c.company = findcompanion(folder, QStringLiteral("cada") + p + QStringLiteral(".txt"));
+    c.annexa = findcompanion(folder, QStringLiteral("r56a") + p + QStringLiteral(".txt"));
+    c.annexc = findcompanion(folder, QStringLiteral("r56c") + p + QStringLiteral(".txt"));
+    return c;
+}
+
+Companions checkercompanions(const QString &listpath)
+{
+    const QString folder = folderOf(listpath);
+    const QString name = fileNameOf(listpath);
+    const qsizetype at = name.indexOf(QLatin1String(kListPrefix), 0, Qt::CaseInsensitive);
+    Companions c;
+    if (at < 0)
+        return c;
+    auto with = [&](const char *prefix) {
+        return findcompanion(folder, name.left(at) + QLatin1String(prefix) + name.mid(at + 4));
+    };
+    c.company = with(kCompanyPrefix);
+    c.annexa = with(kAnnexAPrefix);
+    c.annexc = with(kAnnexCPrefix);
+    return c;
+}
+
+QString ownannexpath(const QString &listpath)
+{
+    const QString name = fileNameOf(listpath);
+    const qsizetype at = name.indexOf(QLatin1Char('_'));
+    if (at < 0)
+        return {};
+    QString annex = name;
+    annex[at] = QLatin1Char('A');
+    return findcompanion(folderOf(listpath), annex);
+}
+
+// ------------------------------------------------------------------ fields
+
+namespace {
+
+// Text fields of a record must not carry a line end into the file: it would
+// split the record (or shift every later line of the company file).
+QByteArray oneLine(QByteArrayView text)
+{
+    QByteArray t = text.toByteArray();
+    for (char &c : t) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return t;
+}
+
+QByteArray rightJustified(QByteArrayView text, int n)
+{
+    const QByteArray t = big5::left(text, n);
+    return QByteArray(n - t.size(), ' ') + t;
+}
+
+} // namespace
+
+std::optional<QByteArray> amountfield(Currency amount)
+{
+    const std::int64_t h = amount.roundedHundredths();
+    if (h < 0)
+        return std::nullopt;
+    QByteArray s = QByteArray::number(static_cast<qlonglong>(h));
+    if (s.size() > 13)
+        return std::nullopt;
+    return QByteArray(13 - s.size(), '0') + s;
+}
+
+std::optional<Currency> amountvalue(QByteArrayView field)
+{
+    if (!isdigits(field) || field.size() > 16)
+        return std::nullopt;
+    return Currency::fromHundredths(str2int64(field));
+}
+
+QByteArray leavedatefield(QByteArrayView leavedate)
+{
+    static const QByteArray kNone("00000000");
+    const QByteArray t = big5::trim(leavedate);
+    if (!t.contains('/'))
+        return kNone;
+    if (t.size() == 10 && t[2] == '/' && t[5] == '/') {
+        const QByteArray s = big5::copy(t, 1, 2) + big5::copy(t, 4, 2) + big5::copy(t, 7, 4);
+        if (isdigits(s))
+            return s;
+    }
+    // "5/3/2002" and the like: read as a date rather than cut by position.
+    const TDateTime d = str2date(t);
+    if (d == 0)
+        return kNone;
+    return toQDate(d).toString(QStringLiteral("ddMMyyyy")).toLatin1();
+}
+
+// ------------------------------------------------------------------ writers
+
+std::optional<QByteArray> makelistrecord(const ListRecordData &d)
+{
+    const auto rend = amountfield(d.rend);
+    const auto sub1 = amountfield(d.sub1);
+    const auto rimp = amountfield(d.rimp);
+    if (!rend || !sub1 || !rimp)
+        return std::nullopt;
+    const QList<QByteArray> fields{
+        oneLine(d.compid),
+        QByteArray::number(d.year),
+        QByteArray::number(d.art),
+        oneLine(d.cntb),
+        oneLine(d.nmc),
+        oneLine(d.nmp),
+        *rend,
+        oneLine(d.rexp),
+        *sub1,
+        *rimp,
+        leavedatefield(d.leavedate),
+        // Always four bytes: a shorter code would make a 170-byte record,
+        // which reads as the older layout.
+        padfield(oneLine(d.period), 4),
+        QByteArray(20, ' '),
+    };
+    const auto line = makeline(fields);
+    if (!line || line->size() != kListRecordLength)
+        return std::nullopt;
+    return line;
+}
+
+std::optional<QByteArray> makeannexrecord(const AnnexRecordData &d)
+{
+    const auto amount = amountfield(d.amount);
+    if (!amount)
+        return std::nullopt;
+    QByteArray line;
+    line.reserve(kAnnexRecordLength);
+    line += rightJustified(oneLine(d.compid), 8);
+    line += rightJustified(QByteArray::number(d.year), 4);
+    line += padfield(oneLine(d.cntb), 8);
+    line += padfield(oneLine(d.itemcod), 5);
+    line += *amount;
+    line += QByteArray(20, ' ');
+    if (line.size() != kAnnexRecordLength)
+        return std::nullopt;
+    return line;
+}
+
+QList<QByteArray> companylines(const TCmpFile &rec)
+{
+    const CmpBlock &b = rec.block;
+    const bool first = rec.firsthalf != 0;
+    const QByteArray pair = b.periodpair();
+    QByteArray line2 = QByteArray::number(b.eano()) + '&' + (first ? '1' : '2');
+    line2 += first ? big5::copy(pair, 1, 4) + "0000" : "0000" + big5::copy(pair, 5, 4);
+    return {
+        oneLine(b.compid()),   oneLine(line2),         oneLine(b.compchnm()),
+        oneLine(b.compname()), oneLine(b.compaddr(0)), oneLine(b.compaddr(1)),
+        oneLine(b.compaddr(2)), oneLine(b.compaddr(3)), oneLine(b.comptele()),
+    };
+}
+
+bool writerecordfile(const QString &path, const QList<QByteArray> &lines, QString *error)
+{
+    const QString target = platform::resolveCaseBlind(path);
+    auto fail = [&](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    for (const QByteArray &l : lines) {
+        if (l.contains('\n') || l.contains('\r'))
+            return fail(QStringLiteral("資料中含有換行字元,未能寫入檔案:%1\r\n"
+                                       "Os dados contem uma mudanca de linha, "
+                                       "nao pode escrever o ficheiro: %1")
+                            .arg(target));
+    }
+    QSaveFile f(target);
+    if (!f.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("未能建立新檔案:%1\r\nNao pode criar o ficheiro novo: %1")
+                        .arg(target));
+    QByteArray all;
+    qsizetype total = 0;
+    for (const QByteArray &l : lines)
+        total += l.size() + 2;
+    all.reserve(total);
+    for (const QByteArray &l : lines) {
+        all += l;
+        all += "\r\n";
+    }
+    if (f.write(all) != all.size() || !f.commit())
+        return fail(QStringLiteral("資料寫入檔案時發生錯誤:%1\r\n"
+                                   "Erros quando escrever o ficheiro: %1")
+                        .arg(target));
+    return true;
+}
+
+bool writecompanyfile(const QString &path, const TCmpFile &rec, QString *error)
+{
+    return writerecordfile(path, companylines(rec), error);
+}
+
+// ------------------------------------------------------------------ Big5 check
+
+namespace {
+
+// Which double-byte pairs the code page defines, decided once by decoding
+// every pair on its own.
+const std::bitset<65536> &definedPairs()
+{
+    static const std::bitset<65536> table = [] {
+        std::bitset<65536> t;
+        QStringDecoder d("windows-950");
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                if (!big5::isTrail(static_cast<unsigned char>(trail)))
+                    continue;
+                const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                d.resetState();
+                const QString s = d.decode(QByteArrayView(pair, 2));
+                const bool one = s.size() == 1 || (s.size() == 2 && s[0].isHighSurrogate());
+                if (one && s[0] != QChar(0xFFFD) && s[0] != QChar(0x1A))
+                    t.set(static_cast<std::size_t>(lead << 8 | trail));
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+qsizetype firstbadbig5(QByteArrayView bytes)
+{
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x20 || c == 0x7F)
+            return i;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (!big5::isLead(c) || i + 1 >= n)
+            return i;
+        const auto t = static_cast<unsigned char>(bytes[i + 1]);
+        if (!big5::isTrail(t) || !definedPairs().test(static_cast<std::size_t>(c << 8 | t)))
+            return i;
+        i += 2;
+    }
+    return -1;
+}
+
+// ------------------------------------------------------------------ readers
+
+QString lineproblem(const ExchangeLine &line, RecordKind kind)
+{
+    const QString n = QString::number(line.lineno);
+    if (line.bytes.isEmpty())
+        return QStringLiteral("第%1行是空白行\r\nA linha %1 esta vazia").arg(n);
+    QStringList parts;
+    if (line.badbyte >= 0)
+        parts << QStringLiteral("第%1行第%2個位元組不是有效的中文(Big5)字元\r\n"
+                                "Linha %1: o byte %2 nao e um caracter valido (Big5)")
+                     .arg(n)
+                     .arg(line.badbyte + 1);
+    if (line.badlength) {
+        const QString want = kind == RecordKind::Annex
+            ? QString::number(kAnnexRecordLength)
+            : QString::number(kListRecordLength);
+        parts << QStringLiteral("第%1行記錄長度為%2,正確之記錄長度為%3\r\n"
+                                "Linha %1: o registo tem %2 bytes, deve ter %3")
+                     .arg(n)
+                     .arg(line.bytes.size())
+                     .arg(want);
+    }
+    return parts.join(QStringLiteral("\r\n"));
+}
+
+ExchangeReader::ExchangeReader(RecordKind kind) : m_kind(kind) {}
+
+namespace {
+
+// Where the data ends: before an end-of-file mark (Ctrl-Z) that only line
+// ends and further marks follow.
+qsizetype dataEnd(const QByteArray &b)
+{
+    qsizetype t = b.size();
+    while (t > 0 && (b[t - 1] == '\r' || b[t - 1] == '\n' || b[t - 1] == '\x1A'))
+        --t;
+    const qsizetype z = b.indexOf('\x1A', t);
+    return z < 0 ? b.size() : z;
+}
+
+} // namespace
+
+bool ExchangeReader::open(const QString &path)
+{
+    m_bytes.clear();
+    m_pos = m_end = 0;
+    m_lineno = 0;
+    m_finallineend = true;
+    m_path = platform::resolveCaseBlind(path);
+    const QFileInfo fi(m_path);
+    if (path.isEmpty() || !fi.exists() || fi.isDir()) {
+        m_status = ReadStatus::Missing;
+        return false;
+    }
+    if (fi.size() > kMaxFileSize) {
+        m_status = ReadStatus::TooLarge;
+        return false;
+    }
+    QFile f(m_path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        m_status = ReadStatus::Unreadable;
+        return false;
+    }
+    QByteArray b = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        m_status = ReadStatus::Unreadable;
+        return false;
+    }
+    if (b.size() > kMaxFileSize) {
+        m_status = ReadStatus::TooLarge;
+        return false;
+    }
+    openBytes(b, m_path);
+    return true;
+}
+
+void ExchangeReader::openBytes(const QByteArray &bytes, const QString &name)
+{
+    m_bytes = bytes;
+    m_path = name;
+    m_status = ReadStatus::Ok;
+    m_pos = 0;
+    m_lineno = 0;
+    m_end = dataEnd(m_bytes);
+    m_finallineend = m_end == 0 || m_bytes[m_end - 1] == '\n' || m_bytes[m_end - 1] == '\r';
+}
+
+QString ExchangeReader::errortext() const
+{
+    switch (m_status) {
+    case ReadStatus::Ok:
+        return {};
+    case ReadStatus::Missing:
+        return QStringLiteral("找不到檔案:%1\r\nO ficheiro nao existe: %1").arg(m_path);
+    case ReadStatus::Unreadable:
+        return QStringLiteral("檔案開啟錯誤:%1\r\nErros quando abertar o ficheiro: %1")
+            .arg(m_path);
+    case ReadStatus::TooLarge:
+        return QStringLiteral("檔案太大,不是R5R6資料檔案:%1\r\n"
+                              "O ficheiro e grande demais, nao e um ficheiro R5R6: %1")
+            .arg(m_path);
+    }
+    return {};
+}
+
+bool ExchangeReader::next(ExchangeLine &out)
+{
+    out = ExchangeLine{};
+    if (m_status != ReadStatus::Ok || m_pos >= m_end)
+        return false;
+    qsizetype lf = m_bytes.indexOf('\n', m_pos);
+    if (lf >= m_end)
+        lf = -1;
+    qsizetype stop = lf < 0 ? m_end : lf;
+    // The CR of a CR LF pair, or a lone CR that is the last byte of the data
+    // (a CR LF cut short), belongs to the line end.
+    if (stop > m_pos && m_bytes[stop - 1] == '\r' && (lf >= 0 || stop == m_end))
+        --stop;
+    out.lineno = ++m_lineno;
+    out.bytes = m_bytes.mid(m_pos, stop - m_pos);
+    m_pos = lf < 0 ? m_end : lf + 1;
+
+    if (!out.bytes.isEmpty()) {
+        out.badbyte = firstbadbig5(out.bytes);
+        const qsizetype len = out.bytes.size();
+        switch (m_kind) {
+        case RecordKind::Text:
+            break;
+        case RecordKind::List:
+            out.badlength = len != kListRecordLength && len != kOldListRecordLength;
+            break;
+        case RecordKind::Annex:
+            out.badlength = len != kAnnexRecordLength;
+            break;
+        }
+    }
+    return true;
+}
+
+QList<ExchangeLine> ExchangeFile::problems() const
+{
+    QList<ExchangeLine> r;
+    for (const ExchangeLine &l : records) {
+        if (!l.ok())
+            r.append(l);
+    }
+    return r;
+}
+
+ExchangeFile readexchangefile(const QString &path, RecordKind kind)
+{
+    ExchangeFile r;
+    ExchangeReader reader(kind);
+    reader.open(path);
+    r.path = reader.path();
+    r.status = reader.status();
+    if (r.status != ReadStatus::Ok) {
+        r.error = reader.errortext();
+        return r;
+    }
+    ExchangeLine line;
+    while (reader.next(line)) {
+        if (line.bytes.isEmpty()) {
+            r.emptyline = line.lineno;
+            return r;
+        }
+        r.records.append(line);
+    }
+    r.finallineend = reader.finallineend();
+    return r;
+}
+
+// ------------------------------------------------------------------ company file
+
+CompanyFile parsecompanylines(const QList<QByteArray> &lines)
+{
+    CompanyFile r;
+    r.status = ReadStatus::Ok;
+    r.block.clear();
+    for (int i = 0; i < lines.size(); ++i) {
+        ExchangeLine l;
+        l.lineno = i + 1;
+        l.bytes = lines[i];
+        l.badbyte = firstbadbig5(l.bytes);
+        r.lines.append(l);
+    }
+    if (!lines.isEmpty())
+        r.block.setCompid(big5::left(lines[0], 8));
+
+    const QByteArray line2 = lines.value(1);
+    if (line2.contains('#')) {
+        r.bothhalves = true;
+        r.block.setPeriodpair(big5::copy(line2, 6, 8));
+    } else if (line2.contains('&')) {
+        const QByteArray mark = big5::copy(line2, 6, 1);
+        r.halfmark = mark.isEmpty() ? ' ' : mark[0];
+        r.block.setPeriodpair(big5::copy(line2, 7, 8));
+    } else {
+        r.block.setPeriodpair("00000000");
+    }
+
+    const QByteArray year = big5::trim(big5::copy(line2, 1, 4));
+    if (!isdigits(year))
+        return r;
+    r.yearok = true;
+    r.block.setEano(static_cast<std::int32_t>(str2int64(year)));
+
+    auto text = [&](int index) { return big5::left(lines.value(index), 80); };
+    if (lines.size() > 2)
+        r.block.setCompchnm(text(2));
+    if (lines.size() > 3)
+        r.block.setCompname(text(3));
+    for (int a = 0; a < 4; ++a) {
+        if (lines.size() > 4 + a)
+            r.block.setCompaddr(a, text(4 + a));
+    }
+    return r;
+}
+
+CompanyFile readcompanyfile(const QString &path)
+{
+    ExchangeReader reader(RecordKind::Text);
+    if (!reader.open(path)) {
+        CompanyFile r;
+        r.path = reader.path();
+        r.status = reader.status();
+        r.block.clear();
+        return r;
+    }
+    QList<QByteArray> lines;
+    ExchangeLine l;
+    // Every line, the empty ones too: an address line may be blank.
+    while (reader.next(l))
+        lines.append(l.bytes);
+    CompanyFile r = parsecompanylines(lines);
+    r.path = reader.path();
+    return r;
+}
+
+} // namespace r56

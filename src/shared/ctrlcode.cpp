@@ -1,0 +1,291 @@
+#include "shared/ctrlcode.h"
+
+#include "shared/big5.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+
+#include <cfenv>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace r56::ctrlcode {
+
+namespace {
+
+// Two's-complement wraps without signed overflow.
+std::int64_t add64(std::int64_t a, std::int64_t b)
+{
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+
+std::int64_t mul64(std::int64_t a, std::int64_t b)
+{
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(b));
+}
+
+std::int32_t add32(std::int32_t a, std::int64_t b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+// C++ `%` truncates: the remainder keeps the dividend's sign, as the codes want.
+std::int64_t modM(std::int64_t v) { return v % kModulus; }
+
+std::int64_t abs64(std::int64_t v)
+{
+    // Only the accumulators come here, all well inside the range; the guard
+    // keeps the smallest value from overflowing all the same.
+    if (v == std::numeric_limits<std::int64_t>::min())
+        return std::numeric_limits<std::int64_t>::max();
+    return v < 0 ? -v : v;
+}
+
+} // namespace
+
+char digit37(std::int64_t v)
+{
+    if (v >= 0 && v <= 9)
+        return char('0' + v);
+    if (v >= 10 && v <= 35)
+        return char('A' + (v - 10));
+    if (v == 36)
+        return '#';
+    return '?';
+}
+
+std::int64_t roundExtended(long double v)
+{
+    constexpr long double two63 = 9223372036854775808.0L; // 2^63, exact
+    const int mode = std::fegetround();
+    if (mode != FE_TONEAREST)
+        std::fesetround(FE_TONEAREST);
+    const long double r = std::nearbyintl(v);
+    if (mode != FE_TONEAREST)
+        std::fesetround(mode);
+    if (!(r >= -two63 && r < two63))
+        return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(r);
+}
+
+// ------------------------------------------------------------ worker code
+
+std::int64_t taxnoValue(QByteArrayView cntb)
+{
+    return str2int64(big5::trim(cntb));
+}
+
+std::int64_t leaveDays(QByteArrayView leavedate)
+{
+    const QByteArray t = big5::trim(leavedate);
+    // Only the "dd/mm/yyyy" form is a date here: a bare "ddmmyyyy" is not
+    // read as one (str2date would accept it).
+    if (!t.contains('/'))
+        return 0;
+    return static_cast<std::int64_t>(str2date(t));
+}
+
+StaffCoder::StaffCoder(std::int32_t art) : m_art(art)
+{
+    m_acc.fill(kStaffStart);
+}
+
+void StaffCoder::add(const StaffRow &row)
+{
+    const std::int32_t pos = m_pos++;
+    if (row.art != m_art || big5::trim(row.cntb) == "-")
+        return;
+    if (m_rowcount == 0)
+        m_firstindex = pos;
+    ++m_rowcount;
+
+    // acc0 takes the number / 367, rounded, mod M, in a 32-bit sum that wraps.
+    const long double n = static_cast<long double>(taxnoValue(row.cntb));
+    const std::int64_t t = modM(roundExtended(n / 367.0L));
+    m_acc[0] = add32(m_acc[0], t);
+    const std::int64_t mult = m_acc[0]; // sign-extended
+
+    // The three amounts in hundredths, each times acc0, into acc1..acc3.
+    const Currency amounts[3] = {row.rend, row.sub1, row.rimp};
+    for (int i = 0; i < 3; ++i) {
+        const long double raw = static_cast<long double>(amounts[i].raw());
+        const long double hundredths = raw * 100.0L / 10000.0L;
+        const std::int64_t h = roundExtended(hundredths);
+        const std::int64_t p = mul64(h, mult);
+        m_acc[i + 1] = static_cast<std::int32_t>(modM(add64(m_acc[i + 1], p)));
+    }
+
+    // The leave date's day number times acc0 into acc4.
+    const long double d = static_cast<long double>(leaveDays(row.leavedate));
+    const std::int64_t pd = roundExtended(static_cast<long double>(mult) * d);
+    m_acc[4] = static_cast<std::int32_t>(modM(add64(m_acc[4], pd)));
+}
+
+QByteArray StaffCoder::code() const
+{
+    QByteArray out(10, ' ');
+    for (int k = 1; k <= 4; ++k) {
+        const std::int64_t x = abs64(m_acc[k]) % 1369;
+        out[2 * k - 2] = digit37(x / 37);
+        out[2 * k - 1] = digit37(x % 37);
+    }
+    return out;
+}
+
+StaffCodeResult staffcode(std::span<const StaffRow> rows, std::int32_t art)
+{
+    StaffCoder coder(art);
+    for (const StaffRow &r : rows)
+        coder.add(r);
+    return {coder.code(), coder.rowcount(), coder.firstindex(), coder.accumulators()};
+}
+
+// ------------------------------------------------------------ annex code
+
+double strhash(QByteArrayView code)
+{
+    double x = 5.0;
+    for (const char c : code) {
+        if (c == '(' || c == ')')
+            continue;
+        // The root is taken at extended precision and then stored as a
+        // double: two roundings, which can differ from a direct double root
+        // in the last bit. `volatile` keeps the compiler from folding them.
+        volatile long double root = std::sqrt(static_cast<long double>(x));
+        x = static_cast<double>(root);
+        const long double ch = static_cast<long double>(static_cast<unsigned char>(c));
+        volatile long double sum = ch + static_cast<long double>(x) - 29.0L;
+        x = static_cast<double>(sum);
+    }
+    return x;
+}
+
+QList<QByteArray> collectItems(std::span<const AnnexRow> rows, QByteArrayView art)
+{
+    QList<QByteArray> items;
+    for (const AnnexRow &r : rows) {
+        if (QByteArray::number(r.art) != art)
+            continue;
+        if (items.contains(r.itemcod))
+            continue;
+        // The item list holds as many codes as the catalogue can; a further
+        // code would have nowhere to go.
+        if (items.size() >= kMaxItems)
+            continue;
+        items.append(r.itemcod);
+    }
+    return items;
+}
+
+std::array<std::int64_t, 12> annexSlots(std::span<const AnnexRow> rows, QByteArrayView art,
+                                        const QList<QByteArray> &items)
+{
+    std::array<std::int64_t, 12> a{};
+    for (int i = 0; i < 12; ++i)
+        a[i] = static_cast<std::int64_t>(static_cast<unsigned char>(kAnnexSeed[i])) * 37;
+
+    for (const AnnexRow &r : rows) {
+        if (QByteArray::number(r.art) != art)
+            continue;
+        const qsizetype idx = items.indexOf(r.itemcod);
+        if (idx < 0)
+            continue;
+        const qsizetype k = idx + 1;
+        // Codes 1, 13 and 25 share slot 1, and so on.
+        const int slot = int(k % 12 == 0 ? 12 : k % 12);
+        std::int64_t &as = a[slot - 1];
+
+        const long double q = static_cast<long double>(r.itemval.raw())
+                              * static_cast<long double>(as) * 100.0L;
+        const double h = strhash(items[idx]);
+        const long double v = (static_cast<long double>(h) * q
+                               + static_cast<long double>(as) * 10000.0L)
+                              / 10000.0L;
+        as = modM(roundExtended(v));
+    }
+    return a;
+}
+
+QByteArray annexText(const std::array<std::int64_t, 12> &acc)
+{
+    QByteArray out;
+    out.reserve(12);
+    for (int i = 1; i <= 6; ++i) {
+        const std::int64_t x = abs64(acc[i - 1]) + abs64(acc[12 - i]);
+        // The first character of a pair takes the rounded quotient, not the
+        // truncated one.
+        out += digit37(roundExtended(static_cast<long double>(x) / 37.0L) % 37);
+        out += digit37(x % 37);
+    }
+    return out;
+}
+
+QByteArray annexcode(std::span<const AnnexRow> rows, QByteArrayView art,
+                     const QList<QByteArray> &items)
+{
+    if (items.isEmpty())
+        return {};
+    return annexText(annexSlots(rows, art, items));
+}
+
+} // namespace r56::ctrlcode
+
+namespace r56 {
+
+QByteArray staffcode(Tdm56 &dm, std::uint8_t art, std::int32_t *rowcount,
+                     std::int32_t *firstindex)
+{
+    MemTable &t = dm.staff;
+    const int current = t.recNo();
+    ctrlcode::StaffCoder coder(art);
+    t.first();
+    while (!t.eof()) {
+        ctrlcode::StaffRow row;
+        row.art = t.asInteger(staffcol::art);
+        row.cntb = t.asString(staffcol::cntb);
+        row.rend = t.asCurrency(staffcol::rend);
+        row.sub1 = t.asCurrency(staffcol::sub1);
+        row.rimp = t.asCurrency(staffcol::rimp);
+        row.leavedate = t.asString(staffcol::leavedate);
+        coder.add(row);
+        t.next();
+    }
+    if (current > 0)
+        t.setRecNo(current);
+    if (rowcount)
+        *rowcount = coder.rowcount();
+    if (firstindex)
+        *firstindex = coder.firstindex();
+    return coder.code();
+}
+
+QByteArray annexcode(Tdm56 &dm, QStringView art, QByteArray *annexcodetext)
+{
+    MemTable &t = dm.sub;
+    t.setIndexFieldNames(QStringLiteral("itemcod"));
+    // A 37th distinct code is reported by collectitems itself; the code is
+    // then made from the 36 codes the list holds.
+    dm.collectitems(art);
+    if (dm.itemcount() == 0)
+        return {};
+    QList<QByteArray> items;
+    items.reserve(dm.itemcount());
+    for (int i = 1; i <= dm.itemcount(); ++i)
+        items.append(dm.itemlist(i));
+
+    t.setIndexFieldNames(QStringLiteral("art;cntb;itemcod"));
+    std::vector<ctrlcode::AnnexRow> rows;
+    rows.reserve(std::size_t(t.recordCount()));
+    t.first();
+    while (!t.eof()) {
+        rows.push_back({t.asInteger(subcol::art), t.asString(subcol::cntb),
+                        t.asString(subcol::itemcod), t.asCurrency(subcol::itemval)});
+        t.next();
+    }
+    const QByteArray code = ctrlcode::annexcode(rows, big5::encode(art), items);
+    if (annexcodetext)
+        *annexcodetext = code;
+    return code;
+}
+
+} // namespace r56

@@ -1,0 +1,977 @@
+#include "shared/memtable.h"
+
+#include "shared/big5.h"
+#include "shared/datetime.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace r56 {
+
+// ------------------------------------------------------------------ MemValue
+
+std::int64_t MemValue::toInt64() const
+{
+    switch (m_kind) {
+    case Int:
+    case Boolean:
+        return m_int;
+    case Real:
+        return std::llround(m_real);
+    case Money:
+        return Currency::fromRaw(m_int).roundedUnits();
+    case Bytes:
+        return big5::trim(m_bytes).toLongLong();
+    case Null:
+        break;
+    }
+    return 0;
+}
+
+double MemValue::toDouble() const
+{
+    switch (m_kind) {
+    case Int:
+    case Boolean:
+        return double(m_int);
+    case Real:
+        return m_real;
+    case Money:
+        return Currency::fromRaw(m_int).toDouble();
+    case Bytes:
+        return big5::trim(m_bytes).toDouble();
+    case Null:
+        break;
+    }
+    return 0;
+}
+
+Currency MemValue::toCurrency() const
+{
+    switch (m_kind) {
+    case Int:
+    case Boolean:
+        return Currency::fromUnits(m_int);
+    case Money:
+        return Currency::fromRaw(m_int);
+    case Real:
+    case Bytes:
+        return Currency::fromDouble(toDouble());
+    case Null:
+        break;
+    }
+    return {};
+}
+
+QByteArray MemValue::toBytes() const
+{
+    switch (m_kind) {
+    case Int:
+    case Boolean:
+        return QByteArray::number(qlonglong(m_int));
+    case Real:
+        return QByteArray::number(m_real, 'g', 17);
+    case Money:
+        return Currency::fromRaw(m_int).format(4, false).toLatin1();
+    case Bytes:
+        return m_bytes;
+    case Null:
+        break;
+    }
+    return {};
+}
+
+// ------------------------------------------------------------------ layout
+
+namespace {
+constexpr int kHeader = 4; // the row's position in the current order
+
+int slotSize(const FieldDef &f)
+{
+    return f.type == FieldType::String ? 2 + std::clamp(f.width, 0, 65535) : 8;
+}
+
+int cmpBytes(QByteArrayView a, QByteArrayView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    if (n > 0) {
+        const int c = std::memcmp(a.data(), b.data(), size_t(n));
+        if (c != 0)
+            return c < 0 ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+template <typename T> int cmp3(T a, T b) { return a < b ? -1 : (b < a ? 1 : 0); }
+
+QList<int> parseNames(const MemTable &t, const QString &names, bool *allKnown)
+{
+    QList<int> cols;
+    bool ok = true;
+    for (const QString &part : names.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const int c = t.fieldIndex(part.trimmed());
+        if (c < 0)
+            ok = false;
+        else
+            cols.append(c);
+    }
+    if (allKnown)
+        *allKnown = ok;
+    return cols;
+}
+} // namespace
+
+MemTable::MemTable() = default;
+
+MemTable::MemTable(QList<FieldDef> fields) { setFields(std::move(fields)); }
+
+MemTable::~MemTable() = default;
+
+void MemTable::setFields(QList<FieldDef> fields)
+{
+    m_state = State::Browse;
+    m_store.clear();
+    m_view.clear();
+    m_chunks.clear();
+    m_free.clear();
+    m_chunkUsed = m_chunkRows = 0;
+    m_order.clear();
+    m_orderText.clear();
+    m_cur = nullptr;
+    m_bof = m_eof = true;
+    m_fullDirty = false;
+    m_builtUpTo = 0;
+    m_tailSorted.clear();
+    m_tailSortedUpTo = 0;
+
+    m_fields = std::move(fields);
+    m_cols.clear();
+    m_nullBytes = (int(m_fields.size()) + 7) / 8;
+    int off = kHeader + m_nullBytes;
+    for (FieldDef &f : m_fields) {
+        if (f.type == FieldType::String)
+            f.width = std::clamp(f.width, 0, 65535);
+        m_cols.push_back({f.type, f.width, off});
+        off += slotSize(f);
+    }
+    m_rowSize = off;
+    m_buf = nullptr;
+}
+
+int MemTable::fieldIndex(QStringView name) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+// ------------------------------------------------------------------ row blocks
+
+MemTable::Row MemTable::newRow()
+{
+    char *r;
+    if (!m_free.empty()) {
+        r = m_free.back();
+        m_free.pop_back();
+    } else {
+        if (m_chunks.empty() || m_chunkUsed == m_chunkRows) {
+            m_chunkRows = std::max(64, (1 << 16) / std::max(1, m_rowSize));
+            m_chunks.emplace_back(new char[size_t(m_chunkRows) * size_t(m_rowSize)]);
+            m_chunkUsed = 0;
+        }
+        r = m_chunks.back().get() + size_t(m_chunkUsed++) * size_t(m_rowSize);
+    }
+    std::memset(r, 0, size_t(m_rowSize));
+    std::memset(r + kHeader, 0xFF, size_t(m_nullBytes));
+    std::int32_t pos = -1;
+    std::memcpy(r, &pos, 4);
+    return r;
+}
+
+void MemTable::freeRow(Row r) { m_free.push_back(r); }
+
+inline bool MemTable::slotNull(const char *r, int col) const
+{
+    return (static_cast<unsigned char>(r[kHeader + col / 8]) >> (col % 8)) & 1;
+}
+
+inline void MemTable::setSlotNull(char *r, int col, bool null) const
+{
+    unsigned char &b = reinterpret_cast<unsigned char &>(r[kHeader + col / 8]);
+    if (null)
+        b |= (1u << (col % 8));
+    else
+        b &= ~(1u << (col % 8));
+}
+
+inline std::int64_t MemTable::slotInt(const char *r, int col) const
+{
+    std::int64_t v;
+    std::memcpy(&v, r + m_cols[col].offset, 8);
+    return v;
+}
+
+inline double MemTable::slotDouble(const char *r, int col) const
+{
+    double v;
+    std::memcpy(&v, r + m_cols[col].offset, 8);
+    return v;
+}
+
+inline QByteArrayView MemTable::slotString(const char *r, int col) const
+{
+    const char *p = r + m_cols[col].offset;
+    std::uint16_t n;
+    std::memcpy(&n, p, 2);
+    return QByteArrayView(p + 2, n);
+}
+
+void MemTable::putInt(char *r, int col, std::int64_t v) const
+{
+    if (m_cols[col].type == FieldType::Int32)
+        v = std::int32_t(v);
+    else if (m_cols[col].type == FieldType::Bool)
+        v = v != 0;
+    std::memcpy(r + m_cols[col].offset, &v, 8);
+    setSlotNull(r, col, false);
+}
+
+void MemTable::putDouble(char *r, int col, double v) const
+{
+    std::memcpy(r + m_cols[col].offset, &v, 8);
+    setSlotNull(r, col, false);
+}
+
+void MemTable::putString(char *r, int col, QByteArrayView v) const
+{
+    const int w = m_cols[col].width;
+    QByteArray cut;
+    if (v.size() > w) {
+        cut = big5::left(v, w);
+        v = cut;
+    }
+    char *p = r + m_cols[col].offset;
+    const std::uint16_t n = std::uint16_t(v.size());
+    std::memcpy(p, &n, 2);
+    if (n)
+        std::memcpy(p + 2, v.data(), n);
+    setSlotNull(r, col, false);
+}
+
+int MemTable::rowPos(const char *r) const
+{
+    std::int32_t p;
+    std::memcpy(&p, r, 4);
+    return p;
+}
+
+// ------------------------------------------------------------------ compare
+
+int MemTable::compareCell(const char *r, int col, const MemValue &v) const
+{
+    const bool rn = slotNull(r, col);
+    if (rn || v.isNull())
+        return rn && v.isNull() ? 0 : (rn ? -1 : 1);
+    switch (m_cols[col].type) {
+    case FieldType::Int32:
+    case FieldType::Int64:
+    case FieldType::Bool:
+        return cmp3(slotInt(r, col), v.toInt64());
+    case FieldType::Money:
+        return cmp3(slotInt(r, col), v.toCurrency().raw());
+    case FieldType::Double:
+    case FieldType::DateTime:
+        return cmp3(slotDouble(r, col), v.toDouble());
+    case FieldType::String:
+        if (v.kind() == MemValue::Bytes)
+            return cmpBytes(slotString(r, col), v.bytesView());
+        return cmpBytes(slotString(r, col), v.toBytes());
+    }
+    return 0;
+}
+
+int MemTable::compareRows(const char *a, const char *b) const
+{
+    for (int col : m_order) {
+        const bool an = slotNull(a, col), bn = slotNull(b, col);
+        int c = 0;
+        if (an || bn) {
+            c = an == bn ? 0 : (an ? -1 : 1);
+        } else {
+            switch (m_cols[col].type) {
+            case FieldType::Int32:
+            case FieldType::Int64:
+            case FieldType::Bool:
+            case FieldType::Money:
+                c = cmp3(slotInt(a, col), slotInt(b, col));
+                break;
+            case FieldType::Double:
+            case FieldType::DateTime:
+                c = cmp3(slotDouble(a, col), slotDouble(b, col));
+                break;
+            case FieldType::String:
+                c = cmpBytes(slotString(a, col), slotString(b, col));
+                break;
+            }
+        }
+        if (c != 0)
+            return c;
+    }
+    return 0;
+}
+
+bool MemTable::accepts(const char *r) const
+{
+    if (!m_filtered || !m_filter)
+        return true;
+    const char *saved = m_filterRow;
+    m_filterRow = r;
+    const bool ok = m_filter(*this);
+    m_filterRow = saved;
+    return ok;
+}
+
+// ------------------------------------------------------------------ order
+
+bool MemTable::setIndexFieldNames(const QString &names)
+{
+    checkBrowse();
+    bool ok = true;
+    const QList<int> cols = parseNames(*this, names, &ok);
+    m_order.assign(cols.begin(), cols.end());
+    m_orderText = names;
+    markDirty();
+    return ok;
+}
+
+bool MemTable::orderTouches(int col) const
+{
+    return std::find(m_order.begin(), m_order.end(), col) != m_order.end();
+}
+
+void MemTable::setFilter(FilterFn fn)
+{
+    checkBrowse();
+    m_filter = std::move(fn);
+    markDirty();
+}
+
+void MemTable::setFiltered(bool on)
+{
+    checkBrowse();
+    if (on == m_filtered)
+        return;
+    m_filtered = on;
+    markDirty();
+    first();
+}
+
+void MemTable::markDirty() { m_fullDirty = true; }
+
+void MemTable::ensureView() const
+{
+    if (m_fullDirty || m_builtUpTo != m_store.size())
+        rebuildView();
+}
+
+void MemTable::rebuildView() const
+{
+    const auto less = [this](const char *a, const char *b) { return compareRows(a, b) < 0; };
+    std::size_t from = 0;
+    if (!m_fullDirty && m_builtUpTo <= m_store.size()) {
+        // Only appends since the last build: sort the new rows and merge
+        // them behind the equal keys already in place.
+        std::vector<Row> tail;
+        tail.reserve(m_store.size() - m_builtUpTo);
+        for (std::size_t i = m_builtUpTo; i < m_store.size(); ++i) {
+            if (accepts(m_store[i]))
+                tail.push_back(m_store[i]);
+            else
+                std::memset(m_store[i], 0xFF, 4);
+        }
+        if (m_order.empty()) {
+            from = m_view.size();
+            m_view.insert(m_view.end(), tail.begin(), tail.end());
+        } else {
+            std::stable_sort(tail.begin(), tail.end(), less);
+            const std::size_t mid = m_view.size();
+            // The first position a tail row lands on; the rows before keep
+            // their positions.
+            from = tail.empty() ? mid
+                                : std::size_t(std::upper_bound(m_view.begin(), m_view.end(),
+                                                               tail.front(), less)
+                                              - m_view.begin());
+            m_view.insert(m_view.end(), tail.begin(), tail.end());
+            std::inplace_merge(m_view.begin() + std::ptrdiff_t(from),
+                               m_view.begin() + std::ptrdiff_t(mid), m_view.end(), less);
+        }
+    } else {
+        m_view.clear();
+        m_view.reserve(m_store.size());
+        for (Row r : m_store) {
+            if (accepts(r))
+                m_view.push_back(r);
+            else
+                std::memset(r, 0xFF, 4);
+        }
+        if (!m_order.empty())
+            std::stable_sort(m_view.begin(), m_view.end(), less);
+    }
+    for (std::size_t i = from; i < m_view.size(); ++i) {
+        const std::int32_t p = std::int32_t(i);
+        std::memcpy(m_view[i], &p, 4);
+    }
+    m_builtUpTo = m_store.size();
+    m_fullDirty = false;
+    m_tailSorted.clear();
+    m_tailSortedUpTo = m_builtUpTo;
+}
+
+// ------------------------------------------------------------------ rows
+
+int MemTable::recordCount() const
+{
+    ensureView();
+    return int(m_view.size());
+}
+
+void MemTable::emptyTable()
+{
+    m_state = State::Browse;
+    m_store.clear();
+    m_view.clear();
+    m_chunks.clear();
+    m_free.clear();
+    m_chunkUsed = m_chunkRows = 0;
+    m_cur = nullptr;
+    m_bof = m_eof = true;
+    m_fullDirty = false;
+    m_builtUpTo = 0;
+    m_tailSorted.clear();
+    m_tailSortedUpTo = 0;
+}
+
+void MemTable::checkBrowse()
+{
+    if (m_state != State::Browse)
+        post();
+}
+
+void MemTable::place(int pos)
+{
+    m_cur = m_view[std::size_t(pos)];
+    m_bof = m_eof = false;
+}
+
+void MemTable::first()
+{
+    checkBrowse();
+    ensureView();
+    if (m_view.empty()) {
+        m_cur = nullptr;
+        m_bof = m_eof = true;
+        return;
+    }
+    place(0);
+    m_bof = true;
+}
+
+void MemTable::last()
+{
+    checkBrowse();
+    ensureView();
+    if (m_view.empty()) {
+        m_cur = nullptr;
+        m_bof = m_eof = true;
+        return;
+    }
+    place(int(m_view.size()) - 1);
+    m_eof = true;
+}
+
+void MemTable::next()
+{
+    checkBrowse();
+    ensureView();
+    if (m_view.empty()) {
+        m_cur = nullptr;
+        m_bof = m_eof = true;
+        return;
+    }
+    const int p = m_cur ? rowPos(m_cur) : -1;
+    if (p + 1 >= int(m_view.size())) {
+        m_eof = true;
+        return;
+    }
+    place(p + 1);
+}
+
+void MemTable::prior()
+{
+    checkBrowse();
+    ensureView();
+    if (m_view.empty()) {
+        m_cur = nullptr;
+        m_bof = m_eof = true;
+        return;
+    }
+    const int p = m_cur ? rowPos(m_cur) : -1;
+    if (p <= 0) {
+        place(0);
+        m_bof = true;
+        return;
+    }
+    place(p - 1);
+}
+
+int MemTable::recNo() const
+{
+    ensureView();
+    if (!m_cur || m_view.empty())
+        return 0;
+    const int p = rowPos(m_cur);
+    return p < 0 ? 0 : p + 1;
+}
+
+bool MemTable::setRecNo(int n)
+{
+    checkBrowse();
+    ensureView();
+    if (n < 1 || n > int(m_view.size()))
+        return false;
+    place(n - 1);
+    return true;
+}
+
+bool MemTable::locate(const QString &fieldNames, const QList<MemValue> &values)
+{
+    checkBrowse();
+    bool ok = true;
+    const QList<int> cols = parseNames(*this, fieldNames, &ok);
+    if (!ok || cols.isEmpty() || cols.size() != values.size())
+        return false;
+    ensureView();
+    for (std::size_t i = 0; i < m_view.size(); ++i) {
+        bool match = true;
+        for (int k = 0; k < cols.size() && match; ++k)
+            match = compareCell(m_view[i], cols[k], values[k]) == 0;
+        if (match) {
+            place(int(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+bool MemTable::findKey(const QList<MemValue> &values)
+{
+    checkBrowse();
+    if (m_order.empty() || values.isEmpty() || values.size() > qsizetype(m_order.size()))
+        return false;
+    const auto keyCmp = [&](const char *r) {
+        for (int k = 0; k < values.size(); ++k) {
+            const int c = compareCell(r, m_order[std::size_t(k)], values[k]);
+            if (c != 0)
+                return c;
+        }
+        return 0;
+    };
+    // Rows appended since the order was built are not merged for every
+    // search: they are kept in a small sorted index of their own, so that a
+    // run of "look up, then append" (the import) does not re-sort each time.
+    const std::size_t tail = m_store.size() - std::min(m_builtUpTo, m_store.size());
+    const std::size_t limit = std::max<std::size_t>(256, 4 * std::size_t(std::sqrt(double(m_view.size()))));
+    if (m_fullDirty || tail > limit || m_builtUpTo > m_store.size())
+        ensureView();
+    const auto keyLess = [&](const char *r) { return keyCmp(r) < 0; };
+    auto it = std::partition_point(m_view.begin(), m_view.end(), keyLess);
+    if (it != m_view.end() && keyCmp(*it) == 0) {
+        m_cur = *it;
+        m_bof = m_eof = false;
+        return true;
+    }
+    if (m_tailSortedUpTo < m_builtUpTo)
+        m_tailSortedUpTo = m_builtUpTo;
+    const auto less = [this](const char *a, const char *b) { return compareRows(a, b) < 0; };
+    for (; m_tailSortedUpTo < m_store.size(); ++m_tailSortedUpTo) {
+        Row r = m_store[m_tailSortedUpTo];
+        if (accepts(r))
+            m_tailSorted.insert(std::upper_bound(m_tailSorted.begin(), m_tailSorted.end(), r, less), r);
+    }
+    auto jt = std::partition_point(m_tailSorted.begin(), m_tailSorted.end(), keyLess);
+    if (jt != m_tailSorted.end() && keyCmp(*jt) == 0) {
+        m_cur = *jt;
+        m_bof = m_eof = false;
+        return true;
+    }
+    return false;
+}
+
+// ------------------------------------------------------------------ changes
+
+void MemTable::append()
+{
+    checkBrowse();
+    if (!m_buf) {
+        m_bufData.assign(std::size_t(m_rowSize), 0);
+        m_buf = m_bufData.data();
+    }
+    std::memset(m_buf, 0, size_t(m_rowSize));
+    std::memset(m_buf + kHeader, 0xFF, size_t(m_nullBytes));
+    m_state = State::Insert;
+    m_insertNatural = false;
+    m_keyTouched = false;
+}
+
+void MemTable::insert()
+{
+    append();
+    m_insertNatural = true;
+}
+
+bool MemTable::edit()
+{
+    checkBrowse();
+    if (!m_cur)
+        return false;
+    if (!m_buf) {
+        m_bufData.assign(std::size_t(m_rowSize), 0);
+        m_buf = m_bufData.data();
+    }
+    std::memcpy(m_buf, m_cur, size_t(m_rowSize));
+    m_state = State::Edit;
+    m_keyTouched = false;
+    return true;
+}
+
+void MemTable::post()
+{
+    if (m_state == State::Browse)
+        return;
+    if (m_state == State::Edit) {
+        std::memcpy(m_cur + kHeader, m_buf + kHeader, size_t(m_rowSize - kHeader));
+        if (m_keyTouched || m_filtered)
+            markDirty();
+    } else {
+        Row r = newRow();
+        std::memcpy(r + kHeader, m_buf + kHeader, size_t(m_rowSize - kHeader));
+        auto at = m_store.end();
+        if (m_insertNatural && m_cur)
+            at = std::find(m_store.begin(), m_store.end(), m_cur);
+        if (at == m_store.end()) {
+            m_store.push_back(r);
+        } else {
+            m_store.insert(at, r);
+            markDirty();
+        }
+        m_cur = r;
+        m_bof = m_eof = false;
+    }
+    m_state = State::Browse;
+}
+
+void MemTable::cancel() { m_state = State::Browse; }
+
+bool MemTable::deleteRecord()
+{
+    if (m_state == State::Insert) {
+        cancel();
+        return false;
+    }
+    checkBrowse();
+    if (!m_cur)
+        return false;
+    ensureView();
+    int p = rowPos(m_cur);
+    auto it = std::find(m_store.begin(), m_store.end(), m_cur);
+    if (it != m_store.end())
+        m_store.erase(it);
+    if (p >= 0) {
+        m_view.erase(m_view.begin() + p);
+        for (std::size_t i = std::size_t(p); i < m_view.size(); ++i) {
+            const std::int32_t q = std::int32_t(i);
+            std::memcpy(m_view[i], &q, 4);
+        }
+        m_builtUpTo = m_store.size();
+        m_tailSortedUpTo = m_builtUpTo;
+    } else {
+        markDirty();
+        ensureView();
+        p = 0;
+    }
+    freeRow(m_cur);
+    if (m_view.empty()) {
+        m_cur = nullptr;
+        m_bof = m_eof = true;
+    } else {
+        place(std::min(p, int(m_view.size()) - 1));
+    }
+    return true;
+}
+
+void MemTable::appendRecord(const QList<MemValue> &values)
+{
+    append();
+    for (int i = 0; i < values.size() && i < fieldCount(); ++i)
+        setValue(i, values[i]);
+    post();
+}
+
+// ------------------------------------------------------------------ fields
+
+const char *MemTable::readRow() const
+{
+    if (m_filterRow)
+        return m_filterRow;
+    if (m_state != State::Browse)
+        return m_buf;
+    return m_cur;
+}
+
+char *MemTable::writeRow(int col, FieldType want)
+{
+    if (m_state == State::Browse || col < 0 || col >= fieldCount())
+        return nullptr;
+    const FieldType t = m_cols[std::size_t(col)].type;
+    const bool ok = t == want
+        || (want == FieldType::Int64 && (t == FieldType::Int32 || t == FieldType::Bool))
+        || (want == FieldType::Double && t == FieldType::DateTime);
+    if (!ok)
+        return nullptr;
+    if (orderTouches(col))
+        m_keyTouched = true;
+    return m_buf;
+}
+
+bool MemTable::isNull(int col) const
+{
+    const char *r = readRow();
+    return !r || col < 0 || col >= fieldCount() || slotNull(r, col);
+}
+
+std::int64_t MemTable::asInt64(int col) const
+{
+    if (isNull(col))
+        return 0;
+    const char *r = readRow();
+    switch (m_cols[std::size_t(col)].type) {
+    case FieldType::Double:
+    case FieldType::DateTime:
+        return std::llround(slotDouble(r, col));
+    case FieldType::Money:
+        return Currency::fromRaw(slotInt(r, col)).roundedUnits();
+    case FieldType::String:
+        return big5::trim(slotString(r, col)).toLongLong();
+    default:
+        return slotInt(r, col);
+    }
+}
+
+Currency MemTable::asCurrency(int col) const
+{
+    if (isNull(col))
+        return {};
+    if (m_cols[std::size_t(col)].type == FieldType::Money)
+        return Currency::fromRaw(slotInt(readRow(), col));
+    return value(col).toCurrency();
+}
+
+double MemTable::asDouble(int col) const
+{
+    if (isNull(col))
+        return 0;
+    const FieldType t = m_cols[std::size_t(col)].type;
+    if (t == FieldType::Double || t == FieldType::DateTime)
+        return slotDouble(readRow(), col);
+    return value(col).toDouble();
+}
+
+QByteArray MemTable::asString(int col) const
+{
+    if (isNull(col))
+        return {};
+    if (m_cols[std::size_t(col)].type == FieldType::String)
+        return slotString(readRow(), col).toByteArray();
+    return value(col).toBytes();
+}
+
+MemValue MemTable::value(int col) const
+{
+    if (isNull(col))
+        return {};
+    const char *r = readRow();
+    switch (m_cols[std::size_t(col)].type) {
+    case FieldType::Int32:
+    case FieldType::Int64:
+        return MemValue(slotInt(r, col));
+    case FieldType::Bool:
+        return MemValue(slotInt(r, col) != 0);
+    case FieldType::Money:
+        return MemValue(Currency::fromRaw(slotInt(r, col)));
+    case FieldType::Double:
+    case FieldType::DateTime:
+        return MemValue(slotDouble(r, col));
+    case FieldType::String:
+        return MemValue(slotString(r, col));
+    }
+    return {};
+}
+
+bool MemTable::setNull(int col)
+{
+    if (m_state == State::Browse || col < 0 || col >= fieldCount())
+        return false;
+    if (orderTouches(col))
+        m_keyTouched = true;
+    setSlotNull(m_buf, col, true);
+    return true;
+}
+
+bool MemTable::setInteger(int col, std::int64_t v)
+{
+    char *r = writeRow(col, FieldType::Int64);
+    if (!r)
+        return false;
+    putInt(r, col, v);
+    return true;
+}
+
+bool MemTable::setCurrency(int col, Currency v)
+{
+    char *r = writeRow(col, FieldType::Money);
+    if (!r)
+        return false;
+    putInt(r, col, v.raw());
+    return true;
+}
+
+bool MemTable::setDouble(int col, double v)
+{
+    char *r = writeRow(col, FieldType::Double);
+    if (!r)
+        return false;
+    putDouble(r, col, v);
+    return true;
+}
+
+bool MemTable::setString(int col, QByteArrayView v)
+{
+    char *r = writeRow(col, FieldType::String);
+    if (!r)
+        return false;
+    putString(r, col, v);
+    return true;
+}
+
+bool MemTable::setBoolean(int col, bool v)
+{
+    char *r = writeRow(col, FieldType::Bool);
+    if (!r)
+        return false;
+    putInt(r, col, v ? 1 : 0);
+    return true;
+}
+
+bool MemTable::setValue(int col, const MemValue &v)
+{
+    if (col < 0 || col >= fieldCount())
+        return false;
+    if (v.isNull())
+        return setNull(col);
+    switch (m_cols[std::size_t(col)].type) {
+    case FieldType::Int32:
+    case FieldType::Int64:
+        return setInteger(col, v.toInt64());
+    case FieldType::Bool:
+        return setBoolean(col, v.toBool());
+    case FieldType::Money:
+        return setCurrency(col, v.toCurrency());
+    case FieldType::Double:
+    case FieldType::DateTime:
+        return setDouble(col, v.toDouble());
+    case FieldType::String:
+        return setString(col, v.toBytes());
+    }
+    return false;
+}
+
+// ------------------------------------------------------------------ bulk
+
+bool MemTable::rowIsNull(int row, int col) const { return slotNull(m_store[std::size_t(row)], col); }
+std::int64_t MemTable::rowInt64(int row, int col) const { return slotInt(m_store[std::size_t(row)], col); }
+double MemTable::rowDouble(int row, int col) const { return slotDouble(m_store[std::size_t(row)], col); }
+QByteArrayView MemTable::rowString(int row, int col) const { return slotString(m_store[std::size_t(row)], col); }
+
+int MemTable::appendRaw()
+{
+    m_store.push_back(newRow());
+    return int(m_store.size()) - 1;
+}
+
+void MemTable::rowSetNull(int row, int col) { setSlotNull(m_store[std::size_t(row)], col, true); }
+void MemTable::rowSetInt64(int row, int col, std::int64_t v) { putInt(m_store[std::size_t(row)], col, v); }
+void MemTable::rowSetDouble(int row, int col, double v) { putDouble(m_store[std::size_t(row)], col, v); }
+void MemTable::rowSetString(int row, int col, QByteArrayView v) { putString(m_store[std::size_t(row)], col, v); }
+
+void MemTable::reserve(int n)
+{
+    if (n > 0)
+        m_store.reserve(std::size_t(n));
+}
+
+// ------------------------------------------------------------------ MemField
+
+MemField::MemField(MemTable &table, const QString &name, QString displayLabel,
+                   QString displayFormat, QString editFormat, QString editMask)
+    : m_table(&table), m_col(table.fieldIndex(name)), m_name(name),
+      m_label(std::move(displayLabel)), m_displayFormat(std::move(displayFormat)),
+      m_editFormat(std::move(editFormat)), m_editMask(std::move(editMask))
+{
+}
+
+QString MemField::displayText() const
+{
+    if (m_col < 0 || isNull())
+        return {};
+    switch (m_table->fields()[m_col].type) {
+    case FieldType::Money:
+        return moneyDisplay(asCurrency());
+    case FieldType::String:
+        return big5::decode(asString());
+    case FieldType::Double:
+        return QString::number(asDouble());
+    case FieldType::DateTime:
+        return formatDate(asDouble());
+    case FieldType::Bool:
+        return asBoolean() ? QStringLiteral("True") : QStringLiteral("False");
+    default:
+        return QString::number(asInt64());
+    }
+}
+
+QString MemField::editText() const
+{
+    if (m_col >= 0 && !isNull() && m_table->fields()[m_col].type == FieldType::Money)
+        return moneyEdit(asCurrency(), m_editFormat);
+    return displayText();
+}
+
+QString moneyDisplay(Currency v) { return v.format(2, true); }
+
+QString moneyEdit(Currency v, const QString &editFormat)
+{
+    QString s = v.format(2, false);
+    if (editFormat == QLatin1String("#.##")) {
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        if (s.endsWith(QLatin1Char('.')))
+            s.chop(1);
+        if (s == QLatin1String("-0"))
+            s = QStringLiteral("0");
+    }
+    return s;
+}
+
+} // namespace r56

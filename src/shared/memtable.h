@@ -1,0 +1,346 @@
+#pragma once
+// A small in-memory table: typed columns with null values, rows kept in their
+// natural (append) order, an optional order given as a list of column names
+// ("art;nmp;cntb"), and a cursor over the rows in the current order.
+//
+// It stands in for the vendor's client-dataset engine under the declaration's
+// three tables, and is general enough for the printing program's report table.
+//
+// Conventions, as the programs expect them from a data set:
+// - record numbers are 1-based positions in the current order; 0 when empty;
+// - first() sets bof, last() sets eof; next() on the last row sets eof and
+//   stays on it, prior() on the first row sets bof and stays on it;
+// - a field is written only between edit()/append()/insert() and post() (or
+//   cancel()); moving the cursor posts a pending change first;
+// - strings are Big5 bytes, at most the column's width (longer values are cut
+//   without splitting a character); an empty string is a value, not a null;
+// - strings compare as unsigned bytes, a null sorts before any value, and rows
+//   with equal keys keep their natural order (the sort is stable).
+//
+// The order is kept lazily: rows appended while an order is active are merged
+// into it when the cursor next needs positions, so bulk appends stay
+// O(n log n); findKey() searches the sorted part by halving, and the rows
+// appended since in a small sorted index of their own that is merged into the
+// order once it grows past a few times the square root of the row count.
+#include "shared/money.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+namespace r56 {
+
+enum class FieldType {
+    Int32,    // 32-bit signed integer
+    Int64,    // 64-bit signed integer
+    String,   // Big5 bytes, at most `width` bytes
+    Money,    // r56::Currency (raw int64, value x 10000)
+    Double,   // IEEE double
+    DateTime, // r56::TDateTime (a double)
+    Bool,
+};
+
+struct FieldDef
+{
+    QString name;
+    FieldType type = FieldType::Int32;
+    int width = 0; // strings only: the width in bytes (1..65535)
+};
+
+// A value handed to the table for a key search, a locate or an append with
+// values. It converts to the column's type: a number given for a string column
+// compares as its decimal text, a whole number given for a money column counts
+// units.
+class MemValue
+{
+public:
+    enum Kind { Null, Int, Real, Money, Bytes, Boolean };
+
+    MemValue() = default;
+    MemValue(int v) : m_kind(Int), m_int(v) {}
+    MemValue(std::int64_t v) : m_kind(Int), m_int(v) {}
+    MemValue(double v) : m_kind(Real), m_real(v) {}
+    MemValue(Currency v) : m_kind(Money), m_int(v.raw()) {}
+    MemValue(const QByteArray &v) : m_kind(Bytes), m_bytes(v) {}
+    MemValue(QByteArrayView v) : m_kind(Bytes), m_bytes(v.toByteArray()) {}
+    MemValue(const char *v) : m_kind(Bytes), m_bytes(v) {}
+    MemValue(bool v) : m_kind(Boolean), m_int(v ? 1 : 0) {}
+
+    Kind kind() const { return m_kind; }
+    bool isNull() const { return m_kind == Null; }
+    std::int64_t toInt64() const;
+    double toDouble() const;
+    Currency toCurrency() const;
+    QByteArray toBytes() const;
+    bool toBool() const { return toInt64() != 0; }
+    // The bytes of a Bytes value without a copy; empty for other kinds.
+    QByteArrayView bytesView() const { return m_kind == Bytes ? QByteArrayView(m_bytes) : QByteArrayView(); }
+
+private:
+    Kind m_kind = Null;
+    std::int64_t m_int = 0;
+    double m_real = 0;
+    QByteArray m_bytes;
+};
+
+class MemTable
+{
+public:
+    MemTable();
+    explicit MemTable(QList<FieldDef> fields);
+    ~MemTable();
+    MemTable(const MemTable &) = delete;
+    MemTable &operator=(const MemTable &) = delete;
+
+    // ------------------------------------------------------------ columns
+    // Replaces the columns; the table is emptied and the order cleared.
+    void setFields(QList<FieldDef> fields);
+    const QList<FieldDef> &fields() const { return m_fields; }
+    int fieldCount() const { return int(m_fields.size()); }
+    // The column's index, found without regard to case; -1 when none.
+    int fieldIndex(QStringView name) const;
+
+    // ------------------------------------------------------------ order
+    // "art;nmp;cntb": the columns of the order (case-blind names), ascending.
+    // Empty: the natural order. Unknown names are ignored. The cursor stays
+    // on its row. Returns false when a name is unknown.
+    bool setIndexFieldNames(const QString &names);
+    QString indexFieldNames() const { return m_orderText; }
+
+    // ------------------------------------------------------------ filter
+    // A filter sees the row through the table's read accessors (the table is
+    // positioned on the row being tested while it runs). Rows it rejects are
+    // not in the current order while filtering is on.
+    using FilterFn = std::function<bool(const MemTable &)>;
+    void setFilter(FilterFn fn);
+    void setFiltered(bool on);
+    bool filtered() const { return m_filtered; }
+
+    // ------------------------------------------------------------ rows
+    // Rows in the current order (the filter applied).
+    int recordCount() const;
+    bool isEmpty() const { return recordCount() == 0; }
+    // Removes every row (a pending change is dropped); the order stays.
+    void emptyTable();
+
+    // ------------------------------------------------------------ cursor
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    // 1-based position of the current row in the current order; 0 when empty.
+    int recNo() const;
+    // Moves to record n (1..recordCount); other values are ignored (false).
+    bool setRecNo(int n);
+
+    // First row (in the current order) whose columns equal the values;
+    // `fieldNames` as "cntb;itemcod". Found: the cursor moves there.
+    bool locate(const QString &fieldNames, const QList<MemValue> &values);
+    // First row whose leading order columns equal the values (fewer values
+    // than order columns compare a prefix). False, cursor unchanged, when
+    // none or when the table has no order.
+    bool findKey(const QList<MemValue> &values);
+
+    // ------------------------------------------------------------ changes
+    enum class State { Browse, Edit, Insert };
+    State state() const { return m_state; }
+    // A new row, all nulls, to be filled and posted. append() puts it at the
+    // end of the natural order, insert() before the current row (in the
+    // natural order; under an order it goes where its keys sort).
+    void append();
+    void insert();
+    // Starts changing the current row; false when the table is empty.
+    bool edit();
+    // Stores the pending row; the cursor is on it afterwards.
+    void post();
+    void cancel();
+    // Deletes the current row; the cursor goes to the row that followed it
+    // (the new last row when it was the last).
+    bool deleteRecord();
+    // append(), the values for the first columns in column order, post().
+    void appendRecord(const QList<MemValue> &values);
+
+    // ------------------------------------------------------------ fields
+    // Read the current row (the pending row while editing or inserting).
+    // A null reads as 0 / empty / false.
+    bool isNull(int col) const;
+    std::int64_t asInt64(int col) const;
+    std::int32_t asInteger(int col) const { return std::int32_t(asInt64(col)); }
+    Currency asCurrency(int col) const;
+    double asDouble(int col) const;
+    QByteArray asString(int col) const;
+    bool asBoolean(int col) const { return asInt64(col) != 0; }
+    MemValue value(int col) const;
+
+    // Write the pending row; false (nothing written) outside edit/insert or
+    // for a column of another type. Strings are cut to the column's width.
+    bool setNull(int col);
+    bool setInteger(int col, std::int64_t v);
+    bool setCurrency(int col, Currency v);
+    bool setDouble(int col, double v);
+    bool setString(int col, QByteArrayView v);
+    bool setBoolean(int col, bool v);
+    bool setValue(int col, const MemValue &v);
+
+    // By name, for convenience; an unknown name reads as null and writes fail.
+    bool isNull(QStringView name) const { return isNull(fieldIndex(name)); }
+    std::int64_t asInt64(QStringView name) const { return asInt64(fieldIndex(name)); }
+    std::int32_t asInteger(QStringView name) const { return asInteger(fieldIndex(name)); }
+    Currency asCurrency(QStringView name) const { return asCurrency(fieldIndex(name)); }
+    double asDouble(QStringView name) const { return asDouble(fieldIndex(name)); }
+    QByteArray asString(QStringView name) const { return asString(fieldIndex(name)); }
+    bool asBoolean(QStringView name) const { return asBoolean(fieldIndex(name)); }
+
+    // ------------------------------------------------------------ bulk access
+    // Rows in their natural order, for the table files: no cursor, no order.
+    int naturalCount() const { return int(m_store.size()); }
+    // Reads row i (0-based, natural order) of column col.
+    bool rowIsNull(int row, int col) const;
+    std::int64_t rowInt64(int row, int col) const;
+    double rowDouble(int row, int col) const;
+    QByteArrayView rowString(int row, int col) const;
+    // Appends a row of nulls at the end of the natural order and gives its
+    // index; fill it with the rowSet* calls. For loaders: no cursor change,
+    // no pending row.
+    int appendRaw();
+    void rowSetNull(int row, int col);
+    void rowSetInt64(int row, int col, std::int64_t v);
+    void rowSetDouble(int row, int col, double v);
+    void rowSetString(int row, int col, QByteArrayView v); // cut to the width
+    // Reserves room for n rows.
+    void reserve(int n);
+
+private:
+    struct Column { FieldType type; int width; int offset; };
+    using Row = char *; // one block: [int32 view position][null bits][slots]
+
+    Row newRow();
+    void freeRow(Row r);
+    bool slotNull(const char *r, int col) const;
+    void setSlotNull(char *r, int col, bool null) const;
+    std::int64_t slotInt(const char *r, int col) const;
+    double slotDouble(const char *r, int col) const;
+    QByteArrayView slotString(const char *r, int col) const;
+    void putInt(char *r, int col, std::int64_t v) const;
+    void putDouble(char *r, int col, double v) const;
+    void putString(char *r, int col, QByteArrayView v) const;
+    int compareCell(const char *r, int col, const MemValue &v) const;
+    int compareRows(const char *a, const char *b) const;
+    bool accepts(const char *r) const;
+    const char *readRow() const;
+    char *writeRow(int col, FieldType want);
+
+    void markDirty();
+    void ensureView() const;
+    void rebuildView() const;
+    bool orderTouches(int col) const;
+    void place(int pos);
+    void checkBrowse();
+
+    QList<FieldDef> m_fields;
+    std::vector<Column> m_cols;
+    int m_nullBytes = 0;
+    int m_rowSize = 0;
+
+    // Row blocks come from fixed-size chunks; freed blocks are reused.
+    std::vector<std::unique_ptr<char[]>> m_chunks;
+    std::vector<char *> m_free;
+    int m_chunkUsed = 0;
+    int m_chunkRows = 0;
+
+    std::vector<Row> m_store; // natural order
+
+    QString m_orderText;
+    std::vector<int> m_order; // column indexes of the order
+
+    FilterFn m_filter;
+    bool m_filtered = false;
+
+    // The current order, built lazily. When only appends happened since the
+    // last build, the rows m_store[m_builtUpTo..] are the unsorted tail.
+    // Each row block starts with its position in m_view (valid when clean).
+    mutable std::vector<Row> m_view;
+    mutable bool m_fullDirty = false;
+    mutable std::size_t m_builtUpTo = 0;
+    // The unsorted tail, sorted for key searches between builds (rows
+    // m_store[m_builtUpTo .. m_tailSortedUpTo) that the filter accepts).
+    mutable std::vector<Row> m_tailSorted;
+    mutable std::size_t m_tailSortedUpTo = 0;
+    int rowPos(const char *r) const;
+
+    mutable Row m_cur = nullptr; // current row, or null when empty
+    mutable bool m_bof = true;
+    mutable bool m_eof = true;
+
+    State m_state = State::Browse;
+    std::vector<char> m_bufData;
+    Row m_buf = nullptr;          // pending row while editing or inserting
+    bool m_insertNatural = false; // insert(): before the current row
+    bool m_keyTouched = false;
+    mutable const char *m_filterRow = nullptr; // the row a filter is reading
+};
+
+// A column of a table as the windows use it: the table and the column, with
+// the caption and formats the windows show. Reads and writes go to the
+// table's current (or pending) row.
+class MemField
+{
+public:
+    MemField(MemTable &table, const QString &name, QString displayLabel = {},
+             QString displayFormat = {}, QString editFormat = {}, QString editMask = {});
+
+    MemTable &table() const { return *m_table; }
+    int index() const { return m_col; }
+    const QString &fieldName() const { return m_name; }
+    const QString &displayLabel() const { return m_label; }
+    const QString &displayFormat() const { return m_displayFormat; }
+    const QString &editFormat() const { return m_editFormat; }
+    const QString &editMask() const { return m_editMask; }
+
+    bool isNull() const { return m_table->isNull(m_col); }
+    std::int32_t asInteger() const { return m_table->asInteger(m_col); }
+    std::int64_t asInt64() const { return m_table->asInt64(m_col); }
+    Currency asCurrency() const { return m_table->asCurrency(m_col); }
+    double asDouble() const { return m_table->asDouble(m_col); }
+    QByteArray asString() const { return m_table->asString(m_col); }
+    bool asBoolean() const { return m_table->asBoolean(m_col); }
+
+    bool clear() { return m_table->setNull(m_col); }
+    bool setInteger(std::int64_t v) { return m_table->setInteger(m_col, v); }
+    bool setCurrency(Currency v) { return m_table->setCurrency(m_col, v); }
+    bool setDouble(double v) { return m_table->setDouble(m_col, v); }
+    bool setString(QByteArrayView v) { return m_table->setString(m_col, v); }
+    bool setBoolean(bool v) { return m_table->setBoolean(m_col, v); }
+
+    // The value as shown: money with its display format (signed; see
+    // moneyDisplay), numbers in decimal, strings decoded from Big5; a null
+    // shows empty.
+    QString displayText() const;
+    // The value as edited: money by its edit format ("#.#0": two decimals,
+    // "#.##": at most two, no thousands separators); otherwise displayText.
+    QString editText() const;
+
+private:
+    MemTable *m_table;
+    int m_col;
+    QString m_name, m_label, m_displayFormat, m_editFormat, m_editMask;
+};
+
+// Money as the amount columns show it ("#,##0.00", the sign in front of a
+// negative amount: "-1,234.50"). The columns' original display format
+// "#,##0.#0;1;" would have shown every negative amount as a bare "1".
+QString moneyDisplay(Currency v);
+// "#.#0" two decimals always, "#.##" up to two (trailing zeros and the point
+// dropped); no thousands separators; signed.
+QString moneyEdit(Currency v, const QString &editFormat);
+
+} // namespace r56

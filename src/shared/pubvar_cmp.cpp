@@ -1,0 +1,346 @@
+// The employer record and its file: the 632-byte block kept as the file's own
+// bytes, the seven 8-byte slots after it, reading, writing and the backup.
+#include "shared/pubvar.h"
+
+#include "platform/casefs.h"
+#include "shared/big5.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <QtEndian>
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace r56 {
+
+TCmpFile cmpfile;
+
+// ------------------------------------------------------------------ block
+
+namespace {
+constexpr int kOffCompid = 0, kMaxCompid = 8;
+constexpr int kOffEano = 12;
+constexpr int kOffPeriod = 16, kMaxPeriod = 8;
+constexpr int kOffOrder = 26, kMaxOrder = 30;
+constexpr int kOffChnm = 64, kOffName = 145, kOffAddr = 226, kOffTele = 550;
+constexpr int kMaxText = 80;
+constexpr int kTextSlot = 81;
+
+constexpr int kSlotCount = 7;
+constexpr int kSlotSize = 8;
+static_assert(CmpBlock::kSize + kSlotCount * kSlotSize == TCmpFile::kFileSize);
+} // namespace
+
+QByteArray CmpBlock::str(int offset, int max) const
+{
+    // A length byte beyond the slot (a corrupt file) is taken as the slot's
+    // maximum: the string never reaches into the next field.
+    const int len = qMin<int>(static_cast<unsigned char>(m_bytes[offset]), max);
+    return QByteArray(m_bytes.data() + offset + 1, len);
+}
+
+void CmpBlock::setStr(int offset, int max, QByteArrayView v)
+{
+    const QByteArray cut = big5::left(v, max);
+    m_bytes[offset] = static_cast<char>(cut.size());
+    std::memcpy(m_bytes.data() + offset + 1, cut.constData(), static_cast<size_t>(cut.size()));
+}
+
+QByteArray CmpBlock::compid() const { return str(kOffCompid, kMaxCompid); }
+void CmpBlock::setCompid(QByteArrayView v) { setStr(kOffCompid, kMaxCompid, v); }
+
+std::int32_t CmpBlock::eano() const
+{
+    return qFromLittleEndian<std::int32_t>(m_bytes.data() + kOffEano);
+}
+
+void CmpBlock::setEano(std::int32_t year)
+{
+    qToLittleEndian<std::int32_t>(year, m_bytes.data() + kOffEano);
+}
+
+QByteArray CmpBlock::periodpair() const { return str(kOffPeriod, kMaxPeriod); }
+void CmpBlock::setPeriodpair(QByteArrayView v) { setStr(kOffPeriod, kMaxPeriod, v); }
+QByteArray CmpBlock::stafforder() const { return str(kOffOrder, kMaxOrder); }
+void CmpBlock::setStafforder(QByteArrayView v) { setStr(kOffOrder, kMaxOrder, v); }
+QByteArray CmpBlock::compchnm() const { return str(kOffChnm, kMaxText); }
+void CmpBlock::setCompchnm(QByteArrayView v) { setStr(kOffChnm, kMaxText, v); }
+QByteArray CmpBlock::compname() const { return str(kOffName, kMaxText); }
+void CmpBlock::setCompname(QByteArrayView v) { setStr(kOffName, kMaxText, v); }
+
+QByteArray CmpBlock::compaddr(int line) const
+{
+    if (line < 0 || line > 3)
+        return {};
+    return str(kOffAddr + line * kTextSlot, kMaxText);
+}
+
+void CmpBlock::setCompaddr(int line, QByteArrayView v)
+{
+    if (line < 0 || line > 3)
+        return;
+    setStr(kOffAddr + line * kTextSlot, kMaxText, v);
+}
+
+QByteArray CmpBlock::comptele() const { return str(kOffTele, kMaxText); }
+void CmpBlock::setComptele(QByteArrayView v) { setStr(kOffTele, kMaxText, v); }
+
+void CmpBlock::setBytes(QByteArrayView b)
+{
+    const qsizetype n = qMin<qsizetype>(b.size(), kSize);
+    if (n > 0)
+        std::memcpy(m_bytes.data(), b.data(), static_cast<size_t>(n));
+}
+
+// ------------------------------------------------------------------ file image
+
+namespace {
+
+void putDouble(QByteArray &out, double v)
+{
+    char b[8];
+    qToLittleEndian<quint64>(std::bit_cast<quint64>(v), b);
+    out.append(b, 8);
+}
+
+void putInt32(QByteArray &out, std::int32_t v)
+{
+    char b[4];
+    qToLittleEndian<std::int32_t>(v, b);
+    out.append(b, 4);
+}
+
+double getDouble(const char *p)
+{
+    return std::bit_cast<double>(qFromLittleEndian<quint64>(p));
+}
+
+} // namespace
+
+QByteArray TCmpFile::fileBytes() const
+{
+    QByteArray out = block.bytes();
+    out.reserve(kFileSize);
+    putDouble(out, dtimport);
+    putDouble(out, dtupdate);
+    putDouble(out, dtexport);
+    putDouble(out, dtprint1);
+    putDouble(out, dtprint2);
+    for (std::int32_t m : margins)
+        putInt32(out, m);
+    return out;
+}
+
+// ------------------------------------------------------------------ backup
+
+QString backupname(const QString &path)
+{
+    // Only the file's own name counts: a dot in a folder name must not send
+    // the backup out of the declaration's folder.
+    const qsizetype sep = qMax(path.lastIndexOf(QLatin1Char('/')),
+                               path.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot > sep)
+        return path.left(dot + 1) + QStringLiteral("BAK");
+    return path + QStringLiteral(".BAK");
+}
+
+namespace {
+
+// The employer file's name on disk: an existing file under another case is
+// the same declaration (the names come from a case-blind file system).
+QString diskName(const QString &path)
+{
+    return platform::resolveCaseBlind(path);
+}
+
+bool isFile(const QString &path)
+{
+    const QFileInfo fi(path);
+    return fi.exists() && fi.isFile();
+}
+
+} // namespace
+
+bool backupfile(const QString &path)
+{
+    const QString file = diskName(path);
+    if (file.isEmpty() || !isFile(file))
+        return false;
+    const QString bak = diskName(backupname(file));
+    if (platform::samePathCaseBlind(bak, file))
+        return false; // the file already carries the backup's name
+    if (QFileInfo::exists(bak) && !QFile::remove(bak))
+        return false;
+    return QFile::rename(file, bak);
+}
+
+bool restorefile(const QString &path)
+{
+    const QString file = diskName(path);
+    if (file.isEmpty())
+        return false;
+    const QString bak = diskName(backupname(file));
+    if (platform::samePathCaseBlind(bak, file))
+        return false;
+    if (QFileInfo::exists(file) && !QFile::remove(file))
+        return false;
+    if (!isFile(bak))
+        return false;
+    return QFile::rename(bak, file);
+}
+
+// ------------------------------------------------------------------ read
+
+bool readcmp(TCmpFile &rec)
+{
+    const QString file = diskName(cmpname);
+    if (file.isEmpty())
+        return false;
+    const QFileInfo fi(file);
+    if (!fi.exists()) {
+        // A new declaration: an empty block; the margins keep what the record
+        // holds (they come from the report selection, not from the file).
+        TCmpFile fresh = rec;
+        fresh.state.clear();
+        fresh.block.clear();
+        fresh.dtimport = fresh.dtupdate = fresh.dtexport = 0;
+        fresh.dtprint1 = fresh.dtprint2 = 0;
+        if (!writecmp(fresh))
+            return false;
+        rec = fresh;
+        return true;
+    }
+    if (!fi.isFile())
+        return false;
+
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    // Never more than the image: anything after byte 688 is not ours.
+    const QByteArray data = f.read(TCmpFile::kFileSize);
+    if (f.error() != QFileDevice::NoError)
+        return false;
+    f.close();
+    // Without a whole block there is no employer record to speak of.
+    if (data.size() < CmpBlock::kSize)
+        return false;
+
+    TCmpFile next = rec;
+    next.state.clear();
+    next.block.setBytes(QByteArrayView(data).first(CmpBlock::kSize));
+    double dates[5] = {};
+    std::int32_t margins[4] = {};
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const qsizetype at = CmpBlock::kSize + slot * kSlotSize;
+        const bool whole = data.size() >= at + kSlotSize;
+        const char *p = data.constData() + at;
+        if (slot < 5) {
+            dates[slot] = whole ? getDouble(p) : 0.0;
+        } else {
+            const int m = (slot - 5) * 2;
+            margins[m] = whole ? qFromLittleEndian<std::int32_t>(p) : 0;
+            margins[m + 1] = whole ? qFromLittleEndian<std::int32_t>(p + 4) : 0;
+        }
+    }
+    next.dtimport = dates[0];
+    next.dtupdate = dates[1];
+    next.dtexport = dates[2];
+    next.dtprint1 = dates[3];
+    next.dtprint2 = dates[4];
+    for (int i = 0; i < 4; ++i)
+        next.margins[i] = margins[i];
+
+    // A declaration with an empty number still counts as open: eight blanks.
+    const QByteArray id = next.block.compid();
+    if (id.size() < 8)
+        next.block.setCompid(id + QByteArray(8 - id.size(), ' '));
+
+    rec = next;
+    return true;
+}
+
+// ------------------------------------------------------------------ write
+
+namespace {
+
+bool writeAll(QFile &f, const QByteArray &bytes)
+{
+    if (f.write(bytes) != bytes.size())
+        return false;
+    if (!f.flush())
+        return false;
+#ifdef Q_OS_UNIX
+    if (::fsync(f.handle()) != 0)
+        return false;
+#endif
+    return f.error() == QFileDevice::NoError;
+}
+
+// Moves `from` over `to`, replacing `to` in one step.
+bool replaceFile(const QString &from, const QString &to)
+{
+    return std::rename(QFile::encodeName(from).constData(),
+                       QFile::encodeName(to).constData()) == 0;
+}
+
+} // namespace
+
+bool writecmp(const TCmpFile &rec)
+{
+    const QString file = diskName(cmpname);
+    if (file.isEmpty())
+        return false;
+    const QFileInfo fi(file);
+    if (fi.exists() && !fi.isFile())
+        return false;
+    const QString folder = fi.absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return false;
+
+    // The new image goes completely to a temporary file beside the old one
+    // first; only then is the old file touched.
+    QTemporaryFile tmp(QDir(folder).filePath(fi.fileName() + QStringLiteral(".XXXXXX")));
+    tmp.setAutoRemove(true);
+    if (!tmp.open())
+        return false;
+    // The temporary name is private to us; the employer file is not.
+    tmp.setPermissions(fi.exists() ? fi.permissions()
+                                   : QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                         | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (!writeAll(tmp, rec.fileBytes())) {
+        tmp.close();
+        return false;
+    }
+    tmp.close();
+    const QString tmpName = tmp.fileName();
+
+    const bool existed = isFile(file);
+    const QString bak = diskName(backupname(file));
+    if (existed && platform::samePathCaseBlind(bak, file)) {
+        // The file carries its backup's own name: no backup, just replace it.
+        if (!replaceFile(tmpName, file))
+            return false;
+        tmp.setAutoRemove(false);
+        return true;
+    }
+    if (existed && !backupfile(file))
+        return false;
+    if (!replaceFile(tmpName, file)) {
+        if (existed)
+            restorefile(file);
+        return false;
+    }
+    tmp.setAutoRemove(false); // it carries the employer file's name now
+    return true;
+}
+
+} // namespace r56

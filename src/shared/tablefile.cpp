@@ -1,0 +1,571 @@
+#include "shared/tablefile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace r56::tablefile {
+
+namespace {
+
+// Type words of the packet.
+constexpr quint32 kInt32 = 0x00010004;
+constexpr quint32 kInt64 = 0x00010008;
+constexpr quint32 kFloat8 = 0x00040008;
+constexpr quint32 kString1 = 0x00490001; // varying, 1-byte length
+constexpr quint32 kString2 = 0x00490002; // varying, 2-byte length
+constexpr quint32 kBool = 0x00030002;
+constexpr quint32 kWidthProp = 0x00020002;
+constexpr quint32 kSubtypeProp = 0x00490002;
+constexpr quint32 kOrderProp = 0x00820002;
+
+constexpr quint32 kVarying = 0x00400000;
+constexpr quint32 kArray = 0x00800000;
+
+constexpr qsizetype kMaxFile = qsizetype(512) * 1024 * 1024;
+
+// Status bits of a row record.
+constexpr quint8 kEarlierVersion = 0x01;
+constexpr quint8 kDeleted = 0x02;
+constexpr quint8 kUnused = 0x20;
+
+// ------------------------------------------------------------------ writer
+
+class Out
+{
+public:
+    explicit Out(qsizetype reserve) { m_b.resize(reserve); }
+    void u8(quint8 v) { need(1); m_b.data()[m_n++] = char(v); }
+    void u16(quint16 v) { raw(&v, 2); }
+    void u32(quint32 v) { raw(&v, 4); }
+    void i64(qint64 v) { raw(&v, 8); }
+    void f64(double v) { raw(&v, 8); }
+    void bytes(QByteArrayView v) { raw(v.data(), v.size()); }
+    void name(const char *s) { const auto n = qsizetype(std::strlen(s)); u8(quint8(n)); raw(s, n); }
+    void raw(const void *p, qsizetype n)
+    {
+        if (n <= 0)
+            return;
+        need(n);
+        std::memcpy(m_b.data() + m_n, p, size_t(n)); // little-endian host
+        m_n += n;
+    }
+    qsizetype size() const { return m_n; }
+    void patch16(qsizetype at, quint16 v) { std::memcpy(m_b.data() + at, &v, 2); }
+    QByteArray take() { m_b.resize(m_n); return std::move(m_b); }
+
+private:
+    void need(qsizetype n)
+    {
+        if (m_n + n > m_b.size())
+            m_b.resize(std::max(m_b.size() * 2, m_n + n + 64));
+    }
+    QByteArray m_b;
+    qsizetype m_n = 0;
+};
+
+quint32 typeWord(const FieldDef &f)
+{
+    switch (f.type) {
+    case FieldType::Int32: return kInt32;
+    case FieldType::Int64: return kInt64;
+    case FieldType::Money:
+    case FieldType::Double:
+    case FieldType::DateTime: return kFloat8;
+    case FieldType::Bool: return kBool;
+    case FieldType::String: return f.width > 255 ? kString2 : kString1;
+    }
+    return kInt32;
+}
+
+// ------------------------------------------------------------------ reader
+
+class In
+{
+public:
+    In(QByteArrayView b, qsizetype pos) : m_b(b), m_p(pos) {}
+    bool ok() const { return m_ok; }
+    qsizetype pos() const { return m_p; }
+    qsizetype left() const { return m_b.size() - m_p; }
+    bool take(void *dst, qsizetype n)
+    {
+        if (!m_ok || n < 0 || n > left()) {
+            m_ok = false;
+            return false;
+        }
+        if (n)
+            std::memcpy(dst, m_b.data() + m_p, size_t(n));
+        m_p += n;
+        return true;
+    }
+    bool skip(qsizetype n)
+    {
+        if (!m_ok || n < 0 || n > left())
+            return m_ok = false;
+        m_p += n;
+        return true;
+    }
+    QByteArrayView view(qsizetype n)
+    {
+        if (!m_ok || n < 0 || n > left()) {
+            m_ok = false;
+            return {};
+        }
+        QByteArrayView v(m_b.data() + m_p, n);
+        m_p += n;
+        return v;
+    }
+    quint8 u8() { quint8 v = 0; take(&v, 1); return v; }
+    quint16 u16() { quint16 v = 0; take(&v, 2); return v; }
+    quint32 u32() { quint32 v = 0; take(&v, 4); return v; }
+    // An unsigned number of 1, 2 or 4 bytes (a varying value's length).
+    bool length(int size, quint32 &out)
+    {
+        switch (size) {
+        case 1: out = u8(); break;
+        case 2: out = u16(); break;
+        case 4: out = u32(); break;
+        default: return m_ok = false;
+        }
+        return m_ok;
+    }
+    void fail() { m_ok = false; }
+
+private:
+    QByteArrayView m_b;
+    qsizetype m_p;
+    bool m_ok = true;
+};
+
+// Reads one property value of type word `type`; the bytes of a scalar value
+// go to `scalar`, the 32-bit elements of an array to `array`.
+bool readPropValue(In &in, quint32 type, QByteArrayView *scalar, std::vector<quint32> *array)
+{
+    const int size = int(type & 0xFFFF);
+    const bool varying = type & kVarying;
+    const auto one = [&](QByteArrayView *dst) -> bool {
+        if (varying) {
+            quint32 n = 0;
+            if (!in.length(size, n))
+                return false;
+            const QByteArrayView v = in.view(n);
+            if (dst)
+                *dst = v;
+            return in.ok();
+        }
+        const QByteArrayView v = in.view(size);
+        if (dst)
+            *dst = v;
+        return in.ok();
+    };
+    if (!(type & kArray))
+        return one(scalar);
+    const quint32 count = in.u32();
+    if (!in.ok())
+        return false;
+    // Each element takes at least one byte: a count beyond the bytes left
+    // is a broken packet, not a long loop.
+    const qsizetype minElem = size;
+    if (minElem <= 0 || qsizetype(count) > in.left() / minElem) {
+        in.fail();
+        return false;
+    }
+    if (array)
+        array->reserve(count);
+    for (quint32 i = 0; i < count; ++i) {
+        QByteArrayView v;
+        if (!one(&v))
+            return false;
+        if (array) {
+            quint32 x = 0;
+            std::memcpy(&x, v.data(), size_t(std::min<qsizetype>(v.size(), 4)));
+            array->push_back(x);
+        }
+    }
+    return true;
+}
+
+struct FileColumn
+{
+    int col = -1;     // column of the table
+    quint32 type = 0; // type word
+};
+
+bool compatible(FieldType t, quint32 type)
+{
+    const int size = int(type & 0xFFFF);
+    const int kind = int((type >> 16) & 0x3F);
+    const bool varying = type & kVarying;
+    if (type & kArray)
+        return false;
+    switch (t) {
+    case FieldType::Int32:
+    case FieldType::Int64:
+        return !varying && (kind == 1 || kind == 2) && (size == 1 || size == 2 || size == 4 || size == 8);
+    case FieldType::Money:
+    case FieldType::Double:
+    case FieldType::DateTime:
+        return !varying && kind == 4 && size == 8;
+    case FieldType::Bool:
+        return !varying && kind == 3 && (size == 1 || size == 2 || size == 4);
+    case FieldType::String:
+        return varying && kind == 9 && (size == 1 || size == 2 || size == 4);
+    }
+    return false;
+}
+
+// Currency::fromDouble, with a quick path for the amounts of real files: when
+// value x 10000 in double precision lies within a quarter of an integer, that
+// integer is the nearest to the exact product too (the product's rounding
+// error is at most 1/8 below 2^49), so no extended-precision rounding is
+// needed. Everything else takes the exact route.
+Currency moneyFromDouble(double d)
+{
+    const double y = d * 10000.0;
+    if (std::fabs(y) < 562949953421312.0) { // 2^49
+        const double r = std::floor(y + 0.5);
+        if (std::fabs(y - r) < 0.25)
+            return Currency::fromRaw(std::int64_t(r));
+    }
+    return Currency::fromDouble(d);
+}
+
+bool fail(QString *error, const char *why)
+{
+    if (error)
+        *error = QString::fromLatin1(why);
+    return false;
+}
+
+// Copies column `col` of row `from` of `src` to row `to` of `dst`.
+void copyCell(const MemTable &src, int from, MemTable &dst, int to, int col)
+{
+    if (src.rowIsNull(from, col)) {
+        dst.rowSetNull(to, col);
+        return;
+    }
+    switch (src.fields()[col].type) {
+    case FieldType::String: dst.rowSetString(to, col, src.rowString(from, col)); break;
+    case FieldType::Double:
+    case FieldType::DateTime: dst.rowSetDouble(to, col, src.rowDouble(from, col)); break;
+    default: dst.rowSetInt64(to, col, src.rowInt64(from, col)); break;
+    }
+}
+
+} // namespace
+
+bool readInto(QByteArrayView bytes, MemTable &table, QString *error);
+
+QByteArray writePacket(const MemTable &table, const WriteOptions &options)
+{
+    const QList<FieldDef> &fields = table.fields();
+    const int ncols = int(fields.size());
+    const int nullBytes = (ncols + 3) / 4;
+    qsizetype perRow = 1 + nullBytes;
+    for (const FieldDef &f : fields)
+        perRow += f.type == FieldType::String ? 2 + f.width : 8;
+    const int nrows = table.naturalCount();
+    Out o(1024 + perRow * nrows);
+
+    o.u32(kMagic);
+    o.u16(1);
+    o.u16(0);
+    o.u32(24);
+    o.u16(quint16(ncols));
+    o.u32(quint32(nrows));
+    o.u32(3);
+    o.u16(0); // first-row offset, patched below
+
+    for (const FieldDef &f : fields) {
+        const QByteArray name = f.name.toLatin1();
+        o.u8(quint8(name.size()));
+        o.bytes(name);
+        o.u32(typeWord(f));
+        o.u16(0);
+        if (f.type == FieldType::String) {
+            o.u16(1);
+            o.name("WIDTH");
+            o.u32(kWidthProp);
+            o.u16(quint16(f.width));
+        } else if (f.type == FieldType::Money) {
+            o.u16(1);
+            o.name("SUBTYPE");
+            o.u32(kSubtypeProp);
+            o.u16(6);
+            o.raw("Money", 6); // with its terminating zero
+        } else {
+            o.u16(0);
+        }
+    }
+    if (options.defaultOrder) {
+        o.u16(1);
+        o.name("DEFAULT_ORDER");
+        o.u32(kOrderProp);
+        o.u32(0);
+    } else {
+        o.u16(0);
+    }
+    o.patch16(22, quint16(std::min<qsizetype>(o.size(), 0xFFFF)));
+
+    std::vector<quint8> nullmap(static_cast<size_t>(nullBytes));
+    for (int r = 0; r < nrows; ++r) {
+        o.u8(0); // an unchanged row: no change log is kept
+        std::fill(nullmap.begin(), nullmap.end(), 0);
+        for (int c = 0; c < ncols; ++c)
+            if (table.rowIsNull(r, c))
+                nullmap[size_t(c / 4)] |= quint8(1u << (2 * (c % 4)));
+        o.raw(nullmap.data(), nullBytes);
+        for (int c = 0; c < ncols; ++c) {
+            if (table.rowIsNull(r, c))
+                continue;
+            const FieldDef &f = fields[c];
+            switch (f.type) {
+            case FieldType::Int32: {
+                const qint32 v = qint32(table.rowInt64(r, c));
+                o.raw(&v, 4);
+                break;
+            }
+            case FieldType::Int64:
+                o.i64(table.rowInt64(r, c));
+                break;
+            case FieldType::Money:
+                o.f64(Currency::fromRaw(table.rowInt64(r, c)).toDouble());
+                break;
+            case FieldType::Double:
+            case FieldType::DateTime:
+                o.f64(table.rowDouble(r, c));
+                break;
+            case FieldType::Bool:
+                o.u16(table.rowInt64(r, c) ? 1 : 0);
+                break;
+            case FieldType::String: {
+                QByteArrayView s = table.rowString(r, c);
+                static const char zero = 0;
+                if (s.isEmpty())
+                    s = QByteArrayView(&zero, 1); // an empty text is one zero byte
+                if (f.width > 255)
+                    o.u16(quint16(s.size()));
+                else
+                    o.u8(quint8(s.size()));
+                o.bytes(s);
+                break;
+            }
+            }
+        }
+    }
+    return o.take();
+}
+
+bool readInto(QByteArrayView bytes, MemTable &table, QString *error)
+{
+    if (bytes.size() < 24)
+        return fail(error, "shorter than a packet header");
+    In h(bytes, 0);
+    const quint32 magic = h.u32();
+    const quint16 major = h.u16();
+    const quint16 minor = h.u16();
+    const quint32 colOffset = h.u32();
+    const quint16 ncols = h.u16();
+    const quint32 nrows = h.u32();
+    const quint32 flags = h.u32();
+    if (magic != kMagic)
+        return fail(error, "not a data packet");
+    if (major > 3 || minor > 3)
+        return fail(error, "packet version above 3");
+    if (!(flags & 1))
+        return fail(error, "packet without metadata");
+    if (colOffset < 24 || qsizetype(colOffset) > bytes.size())
+        return fail(error, "column offset outside the packet");
+
+    In in(bytes, colOffset);
+    const int tcols = table.fieldCount();
+    std::vector<FileColumn> cols(ncols);
+    std::vector<bool> seen(size_t(tcols), false);
+    for (quint16 k = 0; k < ncols; ++k) {
+        const QByteArrayView name = in.view(in.u8());
+        const quint32 type = in.u32();
+        in.u16(); // attributes
+        const quint16 nprops = in.u16();
+        for (quint16 p = 0; p < nprops && in.ok(); ++p) {
+            in.view(in.u8());
+            const quint32 ptype = in.u32();
+            if (!in.ok() || !readPropValue(in, ptype, nullptr, nullptr))
+                break;
+        }
+        if (!in.ok())
+            return fail(error, "column descriptions run past the end");
+        const int c = table.fieldIndex(QString::fromLatin1(name));
+        if (c < 0 || seen[size_t(c)])
+            return fail(error, "columns of another table");
+        if (!compatible(table.fields()[c].type, type))
+            return fail(error, "column of another type");
+        seen[size_t(c)] = true;
+        cols[k] = {c, type};
+    }
+    for (bool s : seen)
+        if (!s)
+            return fail(error, "columns of another table");
+
+    std::vector<quint32> changeLog;
+    const quint16 nprops = in.u16();
+    for (quint16 p = 0; p < nprops && in.ok(); ++p) {
+        const QByteArrayView name = in.view(in.u8());
+        const quint32 ptype = in.u32();
+        if (!in.ok())
+            break;
+        const bool isLog = name == QByteArrayView("CHANGE_LOG") && (ptype & kArray)
+            && !(ptype & kVarying) && (ptype & 0xFFFF) == 4;
+        if (!readPropValue(in, ptype, nullptr, isLog ? &changeLog : nullptr))
+            break;
+    }
+    if (!in.ok())
+        return fail(error, "table properties run past the end");
+
+    const int nullBytes = (ncols + 3) / 4;
+    if (qsizetype(nrows) > in.left() / (1 + nullBytes))
+        return fail(error, "more rows than the packet holds");
+
+    // Rows that are not visible (earlier versions, deleted rows) are kept
+    // aside: a later version may take unchanged values from them.
+    MemTable hidden(table.fields());
+    struct Where { bool visible; int row; };
+    std::vector<Where> where;
+    std::vector<std::pair<int, int>> unchanged; // (record, column)
+    where.reserve(nrows);
+    table.reserve(int(nrows));
+    std::vector<quint8> nullmap(static_cast<size_t>(nullBytes));
+    for (quint32 r = 0; r < nrows; ++r) {
+        const quint8 status = in.u8();
+        if (!in.take(nullmap.data(), nullBytes))
+            return fail(error, "row past the end");
+        const bool visible = !(status & (kEarlierVersion | kDeleted | kUnused));
+        MemTable &dst = visible ? table : hidden;
+        const int row = dst.appendRaw();
+        where.push_back({visible, row});
+        for (int k = 0; k < ncols; ++k) {
+            const int bits = (nullmap[size_t(k / 4)] >> (2 * (k % 4))) & 3;
+            const int c = cols[size_t(k)].col;
+            if (bits & 1)
+                continue; // null
+            if (bits & 2) {
+                unchanged.emplace_back(int(r), c);
+                continue;
+            }
+            const quint32 type = cols[size_t(k)].type;
+            const int size = int(type & 0xFFFF);
+            const FieldType ft = table.fields()[c].type;
+            if (ft == FieldType::String) {
+                quint32 n = 0;
+                in.length(size, n);
+                QByteArrayView v = in.view(n);
+                if (!in.ok())
+                    return fail(error, "row past the end");
+                const qsizetype z = v.indexOf('\0');
+                if (z >= 0)
+                    v = v.first(z);
+                dst.rowSetString(row, c, v);
+                continue;
+            }
+            unsigned char raw[8] = {};
+            if (!in.take(raw, size))
+                return fail(error, "row past the end");
+            const int kind = int((type >> 16) & 0x3F);
+            if (kind == 4) {
+                double d;
+                std::memcpy(&d, raw, 8);
+                if (ft == FieldType::Money) {
+                    // Money beyond the range of the fixed-point value is a
+                    // broken file, not an amount.
+                    if (!std::isfinite(d) || std::fabs(d) > 9.0e14)
+                        return fail(error, "money value out of range");
+                    dst.rowSetInt64(row, c, moneyFromDouble(d).raw());
+                } else {
+                    dst.rowSetDouble(row, c, d);
+                }
+                continue;
+            }
+            qint64 v = 0;
+            if (kind == 1) { // signed
+                switch (size) {
+                case 1: v = qint8(raw[0]); break;
+                case 2: { qint16 x; std::memcpy(&x, raw, 2); v = x; break; }
+                case 4: { qint32 x; std::memcpy(&x, raw, 4); v = x; break; }
+                default: std::memcpy(&v, raw, 8); break;
+                }
+            } else { // unsigned, Boolean
+                quint64 x = 0;
+                std::memcpy(&x, raw, size_t(size));
+                v = qint64(x);
+            }
+            dst.rowSetInt64(row, c, v);
+        }
+    }
+    if (in.left() != 0)
+        return fail(error, "bytes after the last row");
+
+    if (!unchanged.empty()) {
+        // Unchanged columns are null until an earlier version supplies them.
+        for (const auto &[rec, c] : unchanged) {
+            const Where w = where[size_t(rec)];
+            (w.visible ? table : hidden).rowSetNull(w.row, c);
+        }
+        std::vector<std::vector<int>> pending(where.size());
+        for (const auto &[rec, c] : unchanged)
+            pending[size_t(rec)].push_back(c);
+        // The log runs in the order of the changes, so an earlier version is
+        // complete before a later one copies from it.
+        for (size_t i = 0; i + 2 < changeLog.size(); i += 3) {
+            const quint32 rec = changeLog[i], prev = changeLog[i + 1];
+            if (rec < 1 || rec > where.size() || prev < 1 || prev > where.size() || rec == prev)
+                continue;
+            const Where to = where[rec - 1], from = where[prev - 1];
+            for (int c : pending[rec - 1])
+                copyCell(from.visible ? table : hidden, from.row, to.visible ? table : hidden,
+                         to.row, c);
+            pending[rec - 1].clear();
+        }
+    }
+    return true;
+}
+
+bool readPacket(QByteArrayView bytes, MemTable &table, QString *error)
+{
+    table.emptyTable();
+    if (readInto(bytes, table, error))
+        return true;
+    table.emptyTable(); // nothing half-read stays behind
+    return false;
+}
+
+bool saveFile(const MemTable &table, const QString &path, const WriteOptions &options)
+{
+    const QByteArray bytes = writePacket(table, options);
+    QSaveFile f(path);
+    f.setDirectWriteFallback(false);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+bool loadFile(MemTable &table, const QString &path, QString *error)
+{
+    table.emptyTable();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return fail(error, "cannot open the file");
+    if (f.size() > kMaxFile)
+        return fail(error, "file too large for a table");
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        return fail(error, "cannot read the file");
+    return readPacket(bytes, table, error);
+}
+
+} // namespace r56::tablefile

@@ -1,0 +1,130 @@
+#include "workbench/halfyear.h"
+
+#include "shared/big5.h"
+#include "shared/r5r6data.h"
+#include "shared/showmsg.h"
+
+#include <QFileInfo>
+
+namespace r56 {
+
+QString replaceext(const QString &path, const QString &ext)
+{
+    // Only the file name's own dot counts: "dir.v1/decl" has no extension.
+    const qsizetype slash = qMax(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    const qsizetype dot = path.lastIndexOf(u'.');
+    if (dot > slash && dot >= 0)
+        return path.left(dot + 1) + ext;
+    return path + u'.' + ext;
+}
+
+HalfTableNames halftablenames(const QString &cmppath, bool firsthalf)
+{
+    if (firsthalf)
+        return {replaceext(cmppath, QStringLiteral("dta")), replaceext(cmppath, QStringLiteral("axa")),
+                replaceext(cmppath, QStringLiteral("axc"))};
+    return {replaceext(cmppath, QStringLiteral("dt2")), replaceext(cmppath, QStringLiteral("a2a")),
+            replaceext(cmppath, QStringLiteral("a2c"))};
+}
+
+QString halfname(bool firsthalf)
+{
+    return firsthalf ? QStringLiteral("上") : QStringLiteral("下");
+}
+
+bool halfempty(const TCmpFile &rec, bool firsthalf)
+{
+    const QByteArray p = rec.block.periodpair();
+    return str2int64(big5::copy(p, firsthalf ? 1 : 5, 4)) == 0;
+}
+
+QString copycaption()
+{
+    return QStringLiteral("開啟檔案");
+}
+
+QString copyquestion(const TCmpFile &rec, bool firsthalf)
+{
+    const QString h = halfname(firsthalf);
+    const QString o = halfname(!firsthalf);
+    return QStringLiteral("按照稅務當局資料顯示,\r\n檔案編號為") + big5::decode(rec.block.compid())
+        + QStringLiteral("的商號無需遞交\r\n2003年") + h + QStringLiteral("半年度的R5R6資料,\r\n如用戶想從現存的")
+        + o + QStringLiteral("半年度的資料中\r\n複製僱員資料成") + h + QStringLiteral("半年度的R5R6檔案時\r\n")
+        + QStringLiteral("可以於以下回答\"是\"\r\n\n是否需要複製") + h + QStringLiteral("半年度的R5R6檔案?");
+}
+
+QByteArray joinedperiod(QByteArrayView periodpair, bool firsthalf)
+{
+    auto num = [&](int start) {
+        return static_cast<int>(str2int64(big5::copy(periodpair, start, 2)));
+    };
+    int from1 = num(1), to1 = num(3), from2 = num(5), to2 = num(7);
+    if (firsthalf) {
+        from1 = 1;
+        to1 = from2 - 1;
+        // A second range that gives no border (none, or one starting in
+        // January) would leave a month 0 or below: meet at June instead.
+        if (to1 < 1 || to1 > 11)
+            to1 = 6;
+    } else {
+        from2 = to1 + 1;
+        to2 = 12;
+        if (from2 < 2 || from2 > 12)
+            from2 = 7;
+    }
+    auto two = [](int v) { return QByteArray::number(v).rightJustified(2, '0', true); };
+    return two(from1) + two(to1) + two(from2) + two(to2);
+}
+
+namespace {
+
+// Loads the source half's workers, clears their amounts and saves them as
+// the target half's worker file. The table routines show their own messages.
+bool copystaff(const QString &source, const QString &target)
+{
+    return dm56.loadstaff(source) && dm56.zeroamounts() && dm56.savestaff(target, true);
+}
+
+} // namespace
+
+bool copyhalf(bool firsthalf)
+{
+    const HalfTableNames self = halftablenames(cmpname, firsthalf);
+    const HalfTableNames other = halftablenames(cmpname, !firsthalf);
+    if (!copystaff(other.dta, self.dta))
+        return false;
+    TCmpFile next = cmpfile;
+    next.block.setPeriodpair(joinedperiod(cmpfile.block.periodpair(), firsthalf));
+    if (!writecmp(next)) {
+        // The workers are there; the period could not be recorded. The
+        // record keeps matching the file on disk.
+        showmsgw(QStringLiteral("Data Error"),
+                 QStringLiteral("儲存檔案資料失效\r\nNao foi possivel gravar o ficheiro.\r\n") + cmpname,
+                 mkContinue);
+        return false;
+    }
+    cmpfile = next;
+    return true;
+}
+
+bool choosehalf(const HalfChooser &choose)
+{
+    const std::optional<bool> chosen = choose ? choose() : std::nullopt;
+    if (!chosen) {
+        cmpopened = false;
+        cmpfile.block.setCompid(QByteArrayView());
+        return false;
+    }
+    const bool first = *chosen;
+    cmpfile.firsthalf = first ? 1 : 0;
+    if (halfempty(cmpfile, first)
+        && msgbox(copyquestion(cmpfile, first), copycaption(), mbYesNo) == idYes)
+        copyhalf(first);
+    const HalfTableNames names = halftablenames(cmpname, first);
+    dtaname = names.dta;
+    axaname = names.axa;
+    axcname = names.axc;
+    return true;
+}
+
+} // namespace r56

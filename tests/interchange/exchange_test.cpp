@@ -1,0 +1,675 @@
+// The exchange files: golden bytes of the writers, the readers over the odd
+// files that arrive on diskettes, companion file names found case-blind, and
+// the demo's sample authority files (which every rule must accept).
+#include "interchange/exchange.h"
+
+#include "interchange/uchkr5r6.h"
+#include "shared/big5.h"
+
+#include "msgrecorder.h"
+#include "tempdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace r56;
+using r56::test::b5;
+using r56::test::readFile;
+using r56::test::writeFile;
+
+namespace {
+
+Currency h(std::int64_t hundredths) { return Currency::fromHundredths(hundredths); }
+
+ListRecordData worker()
+{
+    ListRecordData d;
+    d.compid = "1234567";
+    d.year = 2002;
+    d.art = 32;
+    d.cntb = "12345678";
+    d.nmc = b5("陳大文");
+    d.nmp = "CHAN TAI MAN";
+    d.rend = Currency::fromDouble(12345.67);
+    d.rexp = "X";
+    d.sub1 = h(150000);
+    d.rimp = h(0);
+    d.leavedate = "05/03/2002";
+    d.period = "0112";
+    return d;
+}
+
+QList<ExchangeLine> readAll(const QByteArray &bytes, RecordKind kind, ExchangeReader *out = nullptr)
+{
+    ExchangeReader r(kind);
+    r.openBytes(bytes);
+    QList<ExchangeLine> lines;
+    ExchangeLine l;
+    while (r.next(l))
+        lines.append(l);
+    if (out)
+        *out = r;
+    return lines;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ writers
+
+TEST(ListWriter, GoldenRecord)
+{
+    const auto line = makelistrecord(worker());
+    ASSERT_TRUE(line);
+    const QByteArray expected = QByteArray("1234567 ") + "2002" + "32" + "12345678"
+        + b5("陳大文") + QByteArray(34, ' ') + "CHAN TAI MAN" + QByteArray(28, ' ')
+        + "0000001234567" + "X" + "0000000150000" + "0000000000000" + "05032002" + "0112"
+        + QByteArray(20, ' ');
+    EXPECT_EQ(*line, expected);
+    EXPECT_EQ(line->size(), 174);
+}
+
+TEST(ListWriter, NamesAreCutOnCharacterBoundariesAndTheRecordStays174)
+{
+    ListRecordData d = worker();
+    // "A" and 20 Chinese characters: 41 bytes; the cut at 40 would split the
+    // last character, so it goes whole and a blank pads.
+    d.nmc = "A" + b5("一二三四五六七八九十一二三四五六七八九十");
+    d.nmp = QByteArray(55, 'Z');
+    const auto line = makelistrecord(d);
+    ASSERT_TRUE(line);
+    ASSERT_EQ(line->size(), 174);
+    const QByteArray nmc = getfield(*line, 4);
+    EXPECT_EQ(nmc, "A" + b5("一二三四五六七八九十一二三四五六七八九") + " ");
+    EXPECT_EQ(getfield(*line, 5), QByteArray(40, 'Z'));
+    EXPECT_EQ(getfield(*line, 6), QByteArray("0000001234567"));
+
+    d.nmc.clear();
+    d.nmp.clear();
+    d.period.clear(); // never a 170-byte record that reads as the older layout
+    const auto empty = makelistrecord(d);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->size(), 174);
+    EXPECT_EQ(getfield(*empty, 11), QByteArray("    "));
+}
+
+TEST(ListWriter, AmountsAndDates)
+{
+    const struct { std::int64_t raw; const char *field; } amounts[] = {
+        {0, "0000000000000"},
+        {123456700, "0000001234567"},
+        {12345, "0000000000123"},       // 123.45 hundredths: to the even 123
+        {12355, "0000000000124"},       // 123.55: to the even 124
+        {12351, "0000000000124"},
+        {99999999999990000LL / 100, "9999999999999"},
+    };
+    for (const auto &a : amounts) {
+        const auto f = amountfield(Currency::fromRaw(a.raw));
+        ASSERT_TRUE(f) << a.raw;
+        EXPECT_EQ(*f, QByteArray(a.field)) << a.raw;
+    }
+    EXPECT_FALSE(amountfield(h(-1)));
+    EXPECT_FALSE(amountfield(h(10000000000000LL)));
+    ListRecordData d = worker();
+    d.rimp = h(-100);
+    EXPECT_FALSE(makelistrecord(d));
+
+    EXPECT_EQ(*amountvalue("9999999999999"), h(9999999999999LL));
+    EXPECT_FALSE(amountvalue("00000 0000001"));
+
+    const struct { const char *in; const char *out; } dates[] = {
+        {"05/03/2002", "05032002"}, {"", "00000000"},          {"00/00/0000", "00000000"},
+        {"/  /", "00000000"},       {"5/3/2002", "05032002"},  {"31/02/2003", "31022003"},
+        {"05032002", "00000000"},   {"xx/yy/zzzz", "00000000"},
+    };
+    for (const auto &c : dates)
+        EXPECT_EQ(leavedatefield(c.in), QByteArray(c.out)) << c.in;
+}
+
+TEST(AnnexWriter, GoldenRecordAndJustification)
+{
+    AnnexRecordData a;
+    a.compid = "1234567";
+    a.year = 2002;
+    a.cntb = "12345678";
+    a.itemcod = "105";
+    a.amount = Currency::fromDouble(12345.67);
+    const auto line = makeannexrecord(a);
+    ASSERT_TRUE(line);
+    EXPECT_EQ(*line, QByteArray(" 1234567200212345678105  0000001234567") + QByteArray(20, ' '));
+    EXPECT_EQ(line->size(), 58);
+    // The list record of the same employer carries the number left-justified.
+    EXPECT_EQ(getfield(*makelistrecord(worker()), 0), QByteArray("1234567 "));
+
+    a.amount = h(-5);
+    EXPECT_FALSE(makeannexrecord(a));
+}
+
+TEST(CompanyWriter, GoldenFileBothHalves)
+{
+    QTemporaryDir dir;
+    TCmpFile rec;
+    rec.block.clear();
+    rec.block.setCompid("1234567A");
+    rec.block.setEano(2003);
+    rec.block.setPeriodpair("01060712");
+    rec.block.setCompchnm(b5("大豐貿易有限公司"));
+    rec.block.setCompname("TAI FONG COMERCIO LDA");
+    rec.block.setCompaddr(0, b5("澳門新馬路1號"));
+    rec.block.setCompaddr(1, "");
+    rec.block.setCompaddr(2, "");
+    rec.block.setCompaddr(3, "");
+    rec.block.setComptele("28000000");
+
+    rec.firsthalf = 1;
+    const QString p1 = dir.filePath("CADA0106.txt");
+    ASSERT_TRUE(writecompanyfile(p1, rec));
+    EXPECT_EQ(readFile(p1), "1234567A\r\n2003&101060000\r\n" + b5("大豐貿易有限公司")
+                                + "\r\nTAI FONG COMERCIO LDA\r\n" + b5("澳門新馬路1號")
+                                + "\r\n\r\n\r\n\r\n28000000\r\n");
+
+    rec.firsthalf = 0;
+    const auto lines = companylines(rec);
+    ASSERT_EQ(lines.size(), 9);
+    EXPECT_EQ(lines[1], QByteArray("2003&200000712"));
+}
+
+TEST(FileWriter, CrLfReplaceCaseBlindAndRefuseLineBreaks)
+{
+    QTemporaryDir dir;
+    const QString lower = dir.filePath("r56_0112.txt");
+    ASSERT_TRUE(writeFile(lower, "old\r\n"));
+    ASSERT_TRUE(writerecordfile(dir.filePath("R56_0112.TXT"), {"a", "b"}));
+    // The existing file, whatever its case, is the one replaced.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"r56_0112.txt"});
+    EXPECT_EQ(readFile(lower), QByteArray("a\r\nb\r\n"));
+
+    QString error;
+    EXPECT_FALSE(writerecordfile(lower, {"x", "y\nz"}, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readFile(lower), QByteArray("a\r\nb\r\n")); // left as it was
+
+    error.clear();
+    EXPECT_FALSE(writerecordfile(dir.filePath("no/such/dir/R56_0112.txt"), {"a"}, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("未能建立新檔案")));
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files) == QStringList{"r56_0112.txt"});
+
+    // A company name holding a line break does not shift the later lines.
+    TCmpFile rec;
+    rec.block.clear();
+    rec.block.setCompname("A\r\nB");
+    EXPECT_EQ(companylines(rec)[3], QByteArray("A  B"));
+}
+
+// ------------------------------------------------------------------ readers
+
+TEST(Reader, LineEnds)
+{
+    const struct { const char *name; QByteArray bytes; QList<QByteArray> lines; bool final; } cases[] = {
+        {"CR LF", "ab\r\ncd\r\n", {"ab", "cd"}, true},
+        {"LF only", "ab\ncd\n", {"ab", "cd"}, true},
+        {"mixed", "ab\r\ncd\nef\r\n", {"ab", "cd", "ef"}, true},
+        {"no final line end", "ab\r\ncd", {"ab", "cd"}, false},
+        {"CR LF cut short", "ab\r\ncd\r", {"ab", "cd"}, true},
+        {"empty line mid-file", "ab\r\n\r\ncd\r\n", {"ab", "", "cd"}, true},
+        {"blank lines at the end", "ab\r\n\r\n", {"ab", ""}, true},
+        {"empty file", "", {}, true},
+        {"only a line end", "\r\n", {""}, true},
+        {"end-of-file mark", "ab\r\ncd\r\n\x1A", {"ab", "cd"}, true},
+        {"end-of-file mark after the last line", "ab\x1A\x1A", {"ab"}, false},
+        {"Ctrl-Z inside a line stays", "a\x1A" "b\r\n", {"a\x1A" "b"}, true},
+        {"CR inside a line stays", "a\rb\r\n", {"a\rb"}, true},
+    };
+    for (const auto &c : cases) {
+        ExchangeReader r;
+        const auto lines = readAll(c.bytes, RecordKind::Text, &r);
+        QList<QByteArray> got;
+        for (const auto &l : lines)
+            got << l.bytes;
+        EXPECT_EQ(got, c.lines) << c.name;
+        EXPECT_EQ(r.finallineend(), c.final) << c.name;
+        for (int i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(lines[i].lineno, i + 1) << c.name;
+    }
+}
+
+TEST(Reader, LengthsAndBytesReportedPerLine)
+{
+    const QByteArray rec174 = *makelistrecord(worker());
+    QByteArray file;
+    file += rec174 + "\r\n";                                  // 1 good
+    file += rec174.left(150) + QByteArray(20, ' ') + "\r\n";  // 2 older layout, good
+    file += rec174.left(173) + "\r\n";                        // 3
+    file += rec174 + " \r\n";                                 // 4: 175
+    file += rec174 + "\r\r\n";                                // 5: CR CR LF
+    QByteArray bad = rec174;
+    bad[30] = '\x80';
+    file += bad + "\n";                                       // 6
+    bad = rec174;
+    bad[24] = '\xA4';
+    bad[25] = ' ';                                            // lead without trail
+    file += bad + "\n";                                       // 7
+    bad = rec174;
+    bad[26] = '\xA3';
+    bad[27] = '\xC0';                                         // pair the code page lacks
+    file += bad + "\n";                                       // 8
+    file += rec174.left(173) + '\xA4';                        // 9: lead at the end, no line end
+
+    const auto lines = readAll(file, RecordKind::List);
+    ASSERT_EQ(lines.size(), 9);
+    const struct { bool badlength; qsizetype badbyte; } want[] = {
+        {false, -1}, {false, -1}, {true, -1}, {true, -1}, {true, 174},
+        {false, 30}, {false, 24}, {false, 26}, {false, 173},
+    };
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(lines[i].badlength, want[i].badlength) << "line " << i + 1;
+        EXPECT_EQ(lines[i].badbyte, want[i].badbyte) << "line " << i + 1;
+        EXPECT_EQ(lines[i].ok(), !want[i].badlength && want[i].badbyte < 0);
+    }
+    EXPECT_EQ(lines[2].bytes.size(), 173);
+
+    const QString p = lineproblem(lines[2], RecordKind::List);
+    EXPECT_TRUE(p.contains(QStringLiteral("第3行記錄長度為173,正確之記錄長度為174"))) << p.toStdString();
+    EXPECT_TRUE(p.contains(QStringLiteral("Linha 3"))) << p.toStdString();
+    EXPECT_TRUE(lineproblem(lines[5], RecordKind::List).contains(QStringLiteral("第6行第31個位元組")));
+    EXPECT_TRUE(lineproblem(lines[0], RecordKind::List).isEmpty());
+
+    const auto annex = readAll(QByteArray(58, '1') + "\n" + QByteArray(57, '1') + "\n", RecordKind::Annex);
+    ASSERT_EQ(annex.size(), 2);
+    EXPECT_FALSE(annex[0].badlength);
+    EXPECT_TRUE(annex[1].badlength);
+    EXPECT_TRUE(lineproblem(annex[1], RecordKind::Annex).contains(QStringLiteral("正確之記錄長度為58")));
+}
+
+TEST(Reader, GoodBig5AndUserDefinedCharactersPass)
+{
+    EXPECT_EQ(firstbadbig5(b5("陳大文 CHAN (A/B), 澳門")), -1);
+    EXPECT_EQ(firstbadbig5(QByteArray("\xFA\x40", 2)), -1); // user-defined area
+    EXPECT_EQ(firstbadbig5(QByteArray("ab\tc")), 2);
+    EXPECT_EQ(firstbadbig5(QByteArray("ab\x7F")), 2);
+    EXPECT_EQ(firstbadbig5(QByteArray("ab\xFF")), 2);
+}
+
+TEST(Reader, NoiseNeverBreaksTheReader)
+{
+    QRandomGenerator gen(56);
+    QByteArray noise(4 * 1024 * 1024, Qt::Uninitialized);
+    for (char &c : noise)
+        c = static_cast<char>(gen.bounded(256));
+    for (const RecordKind kind : {RecordKind::Text, RecordKind::List, RecordKind::Annex}) {
+        ExchangeReader r(kind);
+        r.openBytes(noise);
+        ExchangeLine l;
+        qsizetype bytes = 0;
+        int n = 0;
+        while (r.next(l)) {
+            ++n;
+            bytes += l.bytes.size();
+            EXPECT_EQ(l.lineno, n);
+            if (!l.bytes.isEmpty())
+                (void)lineproblem(l, kind);
+        }
+        EXPECT_EQ(r.position(), r.size() - (noise.endsWith('\x1A') ? 1 : 0));
+        EXPECT_GT(n, 10000);
+        EXPECT_LE(bytes, noise.size());
+    }
+    // One huge line without any line end.
+    QByteArray big(3 * 1024 * 1024, '7');
+    const auto lines = readAll(big, RecordKind::List);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].badlength);
+    EXPECT_EQ(lines[0].bytes.size(), big.size());
+}
+
+TEST(Reader, WholeFileStopsAtTheEmptyLineAndFindsTheFileCaseBlind)
+{
+    QTemporaryDir dir;
+    const QByteArray rec = *makelistrecord(worker());
+    ASSERT_TRUE(writeFile(dir.filePath("r56_0112.txt"), rec + "\n" + rec + "\n\n" + rec + "\n"));
+    const ExchangeFile f = readexchangefile(dir.filePath("R56_0112.TXT"), RecordKind::List);
+    EXPECT_EQ(f.status, ReadStatus::Ok);
+    EXPECT_EQ(f.path, dir.filePath("r56_0112.txt"));
+    ASSERT_EQ(f.records.size(), 2);
+    EXPECT_EQ(f.records[1].lineno, 2);
+    EXPECT_EQ(f.emptyline, 3);
+    EXPECT_TRUE(f.problems().isEmpty());
+
+    const ExchangeFile missing = readexchangefile(dir.filePath("R56_0106.TXT"), RecordKind::List);
+    EXPECT_EQ(missing.status, ReadStatus::Missing);
+    EXPECT_TRUE(missing.error.contains(QStringLiteral("O ficheiro nao existe")));
+    EXPECT_TRUE(missing.records.isEmpty());
+
+    const ExchangeFile folder = readexchangefile(dir.path(), RecordKind::List);
+    EXPECT_EQ(folder.status, ReadStatus::Missing);
+}
+
+// ------------------------------------------------------------------ company file
+
+TEST(CompanyReader, SecondLineForms)
+{
+    const struct {
+        const char *line2;
+        bool yearok;
+        int year;
+        const char *pair;
+        char half;
+        bool both;
+    } cases[] = {
+        {"2003&200000712", true, 2003, "00000712", '2', false},
+        {"2003&101060000", true, 2003, "01060000", '1', false},
+        {"2003#01060712", true, 2003, "01060712", ' ', true},
+        {"2003&1#0106071", true, 2003, "1#010607", ' ', true}, // "#" anywhere wins
+        {"2003", true, 2003, "00000000", ' ', false},
+        {"2003&", true, 2003, "", ' ', false},
+        {"20a3&101120000", false, 0, "01120000", '1', false},
+        {"", false, 0, "00000000", ' ', false},
+    };
+    for (const auto &c : cases) {
+        const CompanyFile r = parsecompanylines({"1234567A", c.line2, b5("大豐"), "TAI FONG"});
+        EXPECT_EQ(r.yearok, c.yearok) << c.line2;
+        EXPECT_EQ(r.block.eano(), c.year) << c.line2;
+        EXPECT_EQ(r.block.periodpair(), QByteArray(c.pair)) << c.line2;
+        EXPECT_EQ(r.halfmark, c.half) << c.line2;
+        EXPECT_EQ(r.bothhalves, c.both) << c.line2;
+        EXPECT_EQ(r.block.compid(), QByteArray("1234567A")) << c.line2;
+        // A refused year leaves the names unread.
+        EXPECT_EQ(r.block.compchnm(), c.yearok ? b5("大豐") : QByteArray()) << c.line2;
+    }
+}
+
+TEST(CompanyReader, FieldsCutAndMissingLinesEmpty)
+{
+    const QByteArray longname = "X" + b5(QString(50, QChar(0x6731)).toUtf8().constData()); // 101 bytes
+    const CompanyFile r = parsecompanylines({"1234567A99", "2024&101120000", longname, "P"});
+    EXPECT_EQ(r.block.compid(), QByteArray("1234567A"));
+    EXPECT_EQ(r.block.compchnm().size(), 79); // 80 would split a character
+    EXPECT_EQ(r.block.compname(), QByteArray("P"));
+    EXPECT_TRUE(r.block.compaddr(0).isEmpty());
+    EXPECT_TRUE(r.block.comptele().isEmpty());
+
+    QTemporaryDir dir;
+    TCmpFile rec;
+    rec.block.clear();
+    rec.block.setCompid("1234567A");
+    rec.block.setEano(2024);
+    rec.block.setPeriodpair("01120000");
+    rec.block.setCompname("TAI FONG");
+    rec.block.setCompaddr(3, "ADDR 4");
+    rec.block.setComptele("28000000");
+    rec.firsthalf = 1;
+    ASSERT_TRUE(writecompanyfile(dir.filePath("CADA0112.TXT"), rec));
+    const CompanyFile back = readcompanyfile(dir.filePath("cada0112.txt"));
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(back.halfmark, '1');
+    EXPECT_EQ(back.block.compaddr(3), QByteArray("ADDR 4"));
+    EXPECT_TRUE(back.block.comptele().isEmpty()); // the telephone is not read
+    EXPECT_EQ(back.block.compid(), rec.block.compid());
+    EXPECT_EQ(back.block.eano(), 2024);
+    EXPECT_EQ(back.block.periodpair(), QByteArray("01120000"));
+    EXPECT_EQ(back.block.compname(), QByteArray("TAI FONG"));
+    EXPECT_TRUE(back.block.compchnm().isEmpty());
+
+    const CompanyFile none = readcompanyfile(dir.filePath("CADA0106.TXT"));
+    EXPECT_EQ(none.status, ReadStatus::Missing);
+    EXPECT_FALSE(none.ok());
+}
+
+// ------------------------------------------------------------------ names
+
+TEST(Names, Derivation)
+{
+    EXPECT_EQ(exchangename("R56_", "0112"), QStringLiteral("R56_0112.txt"));
+    EXPECT_EQ(exportpath("/start", "CADA", "0106"), QStringLiteral("/start/CADA0106.txt"));
+    EXPECT_EQ(exportpath("/start/", "R56A", "0712"), QStringLiteral("/start/R56A0712.txt"));
+    EXPECT_EQ(exportpath("C:\\R5R6\\", "R56_", "0112"), QStringLiteral("C:/R5R6/R56_0112.txt"));
+
+    EXPECT_EQ(periodfromname("A:\\R56_0106.TXT"), QByteArray("0106"));
+    EXPECT_EQ(periodfromname("/m/r56_0712.text"), QByteArray("0712"));
+    EXPECT_EQ(periodfromname("/m/R56.t"), QByteArray("t"));
+
+    EXPECT_TRUE(isolderlistname("A:\\r56_.txt"));
+    EXPECT_FALSE(isolderlistname("A:\\R56_0112.TXT"));
+
+    // No cut of long paths, names with long extensions keep them.
+    const QString deep = "/" + QString(150, QLatin1Char('d')) + "/my_files";
+    EXPECT_EQ(ownannexpath(deep + "/own_list.data"), deep + "/ownAlist.data");
+    EXPECT_EQ(ownannexpath("/x_y/R56_0112.TXT"), QStringLiteral("/x_y/R56A0112.TXT"));
+    EXPECT_TRUE(ownannexpath("/x_y/mylist.txt").isEmpty());
+
+    const Companions c = checkercompanions(deep + "/disk_r56_0112.backup");
+    EXPECT_EQ(c.company, deep + "/disk_CADA0112.backup");
+    EXPECT_EQ(c.annexa, deep + "/disk_R56A0112.backup");
+    EXPECT_EQ(c.annexc, deep + "/disk_R56C0112.backup");
+    const Companions old = checkercompanions("A:\\R56_.TXT");
+    EXPECT_EQ(old.company, QStringLiteral("A:/CADA.TXT"));
+    const Companions none = checkercompanions("/m/list0112.txt");
+    EXPECT_TRUE(none.company.isEmpty() && none.annexa.isEmpty() && none.annexc.isEmpty());
+}
+
+TEST(Names, CompanionsFoundWhateverTheirCase)
+{
+    QTemporaryDir dir;
+    for (const char *n : {"r56_0106.txt", "CADA0106.TXT", "R56a0106.Txt", "CADA0112.TXT"})
+        ASSERT_TRUE(writeFile(dir.filePath(n), "x\r\n"));
+
+    const Companions imp = importcompanions(dir.filePath("r56_0106.txt"));
+    EXPECT_EQ(imp.company, dir.filePath("CADA0106.TXT"));
+    EXPECT_EQ(imp.annexa, dir.filePath("R56a0106.Txt"));
+    EXPECT_EQ(imp.annexc, dir.filePath("r56c0106.txt")); // not there: the name looked for
+
+    const Companions chk = checkercompanions(dir.filePath("r56_0106.txt"));
+    EXPECT_EQ(chk.company, dir.filePath("CADA0106.TXT"));
+    EXPECT_EQ(chk.annexa, dir.filePath("R56a0106.Txt"));
+    EXPECT_FALSE(QFile::exists(chk.annexc));
+}
+
+// ------------------------------------------------------------------ sample files
+
+namespace {
+
+struct SampleWorker
+{
+    int art;
+    const char *cntb; // seven digits for article 36: the check digit is added
+    const char *nmc;
+    const char *nmp;
+    std::int64_t rend; // hundredths
+    bool inkind;
+    std::int64_t rimp;
+    const char *leave;
+    QList<QPair<const char *, std::int64_t>> items;
+};
+
+QString sourceDir()
+{
+    // CTest names the tree; run by hand, the tree is where this file is.
+    const QString env = qEnvironmentVariable("R56_SOURCE_DIR");
+    if (!env.isEmpty())
+        return env;
+    return QDir::cleanPath(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../..");
+}
+
+// The demo employer of 2024, whole year, and its 25 workers.
+void buildSample(TCmpFile &emp, QList<QByteArray> &list, QList<QByteArray> &annex)
+{
+    emp.block.clear();
+    emp.block.setCompid("5012345A");
+    emp.block.setEano(2024);
+    emp.block.setPeriodpair("01120000");
+    emp.block.setCompchnm(b5("大豐貿易有限公司"));
+    emp.block.setCompname("TAI FONG COMERCIO LIMITADA");
+    emp.block.setCompaddr(0, b5("澳門新馬路123號"));
+    emp.block.setCompaddr(1, b5("大豐商業大廈10樓A座"));
+    emp.block.setCompaddr(2, "AVENIDA DE ALMEIDA RIBEIRO 123");
+    emp.block.setCompaddr(3, "EDF. COMERCIAL TAI FONG 10 A");
+    emp.block.setComptele("28123456");
+    emp.firsthalf = 1;
+
+    const QList<SampleWorker> workers = {
+        {32, "12345678", "陳大文", "CHAN TAI MAN", 24000000, false, 960000, "", {}},
+        {32, "13572468", "李美玲", "LEI MEI LENG", 18600000, false, 0, "", {{"101", 500000}}},
+        {32, "20481357", "黃志強", "WONG CHI KEONG", 31200000, true, 1850000, "", {}},
+        {32, "21436587", "張家輝", "CHEONG KA FAI", 9600000, false, 0, "30/06/2024",
+         {{"105", 2400000}, {"102", 180000}}},
+        {32, "30219876", "梁小芬", "LEONG SIO FAN", 15000000, false, 0, "", {}},
+        {32, "31122334", "何國華", "HO KUOK WA", 42000000, true, 3120000, "",
+         {{"103", 1200000}, {"104", 360000}}},
+        {32, "40112233", "林雅婷", "LAM NGA TENG", 12500050, false, 0, "", {}},
+        {32, "52340987", "吳俊傑", "NG CHON KIT", 27600000, false, 1200000, "15/09/2024", {}},
+        {32, "70012345", "鄭惠敏", "CHENG WAI MAN", 21000000, false, 480000, "",
+         {{"106", 250000}}},
+        {32, "71234560", "劉德明", "LAU TAK MENG", 36000000, false, 2400000, "", {}},
+        {32, "12000457", "周淑儀", "CHAO SOK I", 16800000, false, 0, "",
+         {{"101", 300000}, {"107", 120000}, {"108", 80050}}},
+        {32, "23009871", "馬建國", "MA KIN KUOK", 19800000, false, 240000, "", {}},
+        {32, "33445566", "蔡文娟", "CHOI MAN KUAN", 14400000, false, 0, "31/03/2024",
+         {{"105", 1500000}}},
+        {32, "54321098", "", "SILVA, JOAO MANUEL", 55000000, true, 5200000, "",
+         {{"109", 2000000}, {"110", 600000}}},
+        {32, "72468135", "", "D'ALMEIDA, ANA MARIA", 48000000, false, 4100000, "", {}},
+        {36, "4910001", "許志豪", "HOI CHI HOU", 3600000, false, 0, "", {}},
+        {36, "4910002", "郭麗華", "KUOK LAI WA", 2400000, false, 0, "", {{"101", 100000}}},
+        {36, "4910003", "謝明輝", "TSE MENG FAI", 5800000, false, 120000, "", {}},
+        {36, "4910004", "羅嘉欣", "LO KA IAN", 1250000, false, 0, "", {}},
+        {36, "5920001", "葉永康", "IP WENG HONG", 8000000, false, 340000, "",
+         {{"103", 200000}}},
+        {36, "5920002", "潘美儀", "POON MEI I", 950000, false, 0, "", {}},
+        {36, "4930017", "區家樂", "AU KA LOK", 4400000, false, 0, "", {}},
+        {36, "5940023", "歐陽志偉", "AU IEONG CHI WAI", 6600000, false, 210000, "",
+         {{"104", 150000}, {"102", 50000}}},
+        {36, "4950031", "司徒婉儀", "SZETO UN I", 3150000, false, 0, "", {}},
+        {36, "5960045", "譚國強", "TAM KUOK KEONG", 7200000, false, 260000, "", {}},
+    };
+    list.clear();
+    annex.clear();
+    for (const SampleWorker &w : workers) {
+        QByteArray cntb = w.cntb;
+        if (w.art == 36)
+            cntb += static_cast<char>(checkdigit(cntb));
+        ListRecordData d;
+        d.compid = emp.block.compid();
+        d.year = emp.block.eano();
+        d.art = w.art;
+        d.cntb = cntb;
+        d.nmc = b5(w.nmc);
+        d.nmp = w.nmp;
+        d.rend = h(w.rend);
+        d.rexp = w.inkind ? "X" : " ";
+        std::int64_t sub1 = 0;
+        for (const auto &it : w.items) {
+            sub1 += it.second;
+            AnnexRecordData a;
+            a.compid = emp.block.compid();
+            a.year = emp.block.eano();
+            a.cntb = cntb;
+            a.itemcod = it.first;
+            a.amount = h(it.second);
+            annex << *makeannexrecord(a);
+        }
+        d.sub1 = h(sub1);
+        d.rimp = h(w.rimp);
+        d.leavedate = w.leave;
+        d.period = "0112";
+        list << *makelistrecord(d);
+    }
+}
+
+} // namespace
+
+// Writes the demo's files into data/sample/ when R56_WRITE_SAMPLE is set; the
+// test below keeps them honest.
+TEST(SampleFiles, Generate)
+{
+    if (qEnvironmentVariableIsEmpty("R56_WRITE_SAMPLE"))
+        GTEST_SKIP() << "set R56_WRITE_SAMPLE=1 to rewrite data/sample/";
+    TCmpFile emp;
+    QList<QByteArray> list, annex;
+    buildSample(emp, list, annex);
+    const QString dir = sourceDir() + "/data/sample";
+    ASSERT_TRUE(QDir().mkpath(dir));
+    ASSERT_TRUE(writecompanyfile(dir + "/CADA0112.txt", emp));
+    ASSERT_TRUE(writerecordfile(dir + "/R56_0112.txt", list));
+    ASSERT_TRUE(writerecordfile(dir + "/R56A0112.txt", annex));
+}
+
+TEST(SampleFiles, EveryLinePassesTheRulesAndAnnexSumsMatch)
+{
+    const QString dir = sourceDir() + "/data/sample";
+    const CompanyFile company = readcompanyfile(dir + "/CADA0112.txt");
+    ASSERT_TRUE(company.ok()) << dir.toStdString();
+    EXPECT_EQ(company.halfmark, '1');
+
+    TCmpFile emp;
+    emp.block = company.block;
+    emp.firsthalf = 1;
+    bool old = false;
+    RuleContext ctx;
+    ctx.employer = &emp;
+    ctx.oldlayout = &old;
+    for (int c = 101; c <= 110; ++c)
+        ctx.itemcodes << QByteArray::number(c);
+    test::MessageRecorder rec;
+
+    const ExchangeFile list = readexchangefile(dir + "/R56_0112.txt", RecordKind::List);
+    ASSERT_EQ(list.status, ReadStatus::Ok);
+    EXPECT_EQ(list.emptyline, 0);
+    EXPECT_EQ(list.records.size(), 25);
+    QMap<QByteArray, Currency> sub1;
+    QSet<QByteArray> leavers;
+    int art32 = 0, art36 = 0;
+    for (const ExchangeLine &l : list.records) {
+        EXPECT_TRUE(l.ok()) << l.lineno;
+        std::uint32_t set = 0;
+        EXPECT_TRUE(checklistrecord(l.bytes, set, ctx)) << l.lineno << " set " << set;
+        const QByteArray cntb = getfield(l.bytes, 3);
+        const int art = static_cast<int>(str2int64(getfield(l.bytes, 2)));
+        (art == 32 ? art32 : art36)++;
+        EXPECT_EQ(chktaxno(cntb, art), 0) << cntb.constData();
+        EXPECT_FALSE(sub1.contains(cntb)) << "repeated " << cntb.constData();
+        sub1[cntb] = *amountvalue(getfield(l.bytes, 8));
+        const Currency rend = *amountvalue(getfield(l.bytes, 6));
+        const Currency rimp = *amountvalue(getfield(l.bytes, 9));
+        EXPECT_GE(rend, sub1[cntb]);
+        EXPECT_TRUE(rimp.isZero() || rend > rimp);
+        if (str2date(getfield(l.bytes, 10)) != 0)
+            leavers << cntb;
+    }
+    EXPECT_GT(art32, 5);
+    EXPECT_GT(art36, 5);
+    EXPECT_GE(leavers.size(), 3);
+    EXPECT_TRUE(rec.empty());
+
+    const ExchangeFile annex = readexchangefile(dir + "/R56A0112.txt", RecordKind::Annex);
+    ASSERT_EQ(annex.status, ReadStatus::Ok);
+    QMap<QByteArray, Currency> sums;
+    QSet<QByteArray> pairs;
+    for (const ExchangeLine &l : annex.records) {
+        std::uint32_t set = 0;
+        EXPECT_TRUE(checkannexrecord(l.bytes, set, 'A', ctx)) << l.lineno << " set " << set;
+        const QByteArray cntb = big5::copy(l.bytes, 13, 8);
+        const QByteArray code = big5::trim(big5::copy(l.bytes, 21, 5));
+        EXPECT_TRUE(sub1.contains(cntb)) << cntb.constData();
+        EXPECT_FALSE(pairs.contains(cntb + code)) << "repeated item";
+        pairs << cntb + code;
+        if (code == "105")
+            EXPECT_TRUE(leavers.contains(cntb)) << "severance without leave date";
+        sums[cntb] += *amountvalue(big5::copy(l.bytes, 26, 13));
+    }
+    for (auto it = sub1.cbegin(); it != sub1.cend(); ++it)
+        EXPECT_EQ(sums.value(it.key()), it.value()) << it.key().constData();
+
+    // The files are what the generator writes.
+    TCmpFile gen;
+    QList<QByteArray> glist, gannex;
+    buildSample(gen, glist, gannex);
+    QByteArray want;
+    for (const auto &l : glist)
+        want += l + "\r\n";
+    EXPECT_EQ(readFile(dir + "/R56_0112.txt"), want);
+}

@@ -1,0 +1,76 @@
+// The form base: modal results, closing, Escape and the title bar's room.
+#include "platform/form.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace r56::platform;
+
+namespace {
+
+void sendKey(QWidget *w, int key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+}
+
+} // namespace
+
+TEST(Form, ShowModalReturnsTheResultSetWhileShowing)
+{
+    TForm f;
+    f.setClientSize(200, 100);
+    auto *b = new QPushButton(f.client());
+    QObject::connect(b, &QPushButton::clicked, [&] { f.setModalResult(mrYes); });
+    QTimer::singleShot(10, b, &QPushButton::click);
+    EXPECT_EQ(f.showModal(), mrYes);
+    EXPECT_FALSE(f.isVisible());
+
+    // A result left from the last run does not end the next one at once.
+    QTimer::singleShot(10, [&] {
+        EXPECT_TRUE(f.isVisible());
+        f.setModalResult(mrNo);
+    });
+    EXPECT_EQ(f.showModal(), mrNo);
+}
+
+TEST(Form, ClosingCancelsAndEscapeOnlyWhenAllowed)
+{
+    TForm f;
+    f.setClientSize(200, 100);
+    QTimer::singleShot(10, [&] { f.close(); });
+    EXPECT_EQ(f.showModal(), mrCancel);
+
+    QTimer::singleShot(10, [&] {
+        sendKey(&f, Qt::Key_Escape);
+        QApplication::processEvents();
+        EXPECT_TRUE(f.isVisible());
+        f.setModalResult(mrOk);
+    });
+    EXPECT_EQ(f.showModal(), mrOk);
+
+    f.setEscapeCloses(true);
+    QTimer::singleShot(10, [&] { sendKey(&f, Qt::Key_Escape); });
+    EXPECT_EQ(f.showModal(), mrCancel);
+}
+
+TEST(Form, TitleBarTakesItsRoomAboveTheClientArea)
+{
+    TForm f;
+    auto *bar = new QWidget(&f);
+    // The bar arrives first, as the windows' constructors do it; the size is
+    // not fixed until the client size is set.
+    f.setTitleBar(bar, 22);
+    f.resize(300, 200);
+    EXPECT_EQ(f.size(), QSize(300, 200));
+    EXPECT_EQ(f.clientSize(), QSize(300, 178));
+
+    f.setClientSize(400, 178);
+    EXPECT_EQ(f.size(), QSize(400, 200));
+    EXPECT_EQ(f.client()->geometry(), QRect(0, 22, 400, 178));
+    EXPECT_EQ(bar->geometry(), QRect(0, 0, 400, 22));
+}

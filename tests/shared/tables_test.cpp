@@ -1,0 +1,330 @@
+// The data module's routines: loading and saving the tables with their
+// messages, appending a worker from a list record, the annex look-ups and
+// sums, and the page counts of the reports.
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+#include "shared/tablefile.h"
+#include "msgrecorder.h"
+#include "tempdir.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace r56;
+using r56::test::b5;
+
+namespace {
+
+// A 174-byte list record.
+QByteArray listLine(const char *art, const char *cntb, QByteArray nmc, const char *nmp,
+                    const char *rend, const char *rexp, const char *sub1, const char *rimp,
+                    const char *leave)
+{
+    QByteArray l = padfield("00000001", 8) + padfield("2004", 4) + padfield(art, 2)
+        + padfield(cntb, 8) + padfield(nmc, 40) + padfield(nmp, 40) + padfield(rend, 13)
+        + padfield(rexp, 1) + padfield(sub1, 13) + padfield(rimp, 13) + padfield(leave, 8)
+        + padfield("0112", 4);
+    return l + QByteArray(174 - l.size(), ' ');
+}
+
+void addItems(Tdm56 &dm, const char *cntb, int art, int count, int firstCode = 0)
+{
+    for (int i = 0; i < count; ++i)
+        dm.sub.appendRecord({cntb, QByteArray("C") + QByteArray::number(firstCode + i).rightJustified(2, '0'),
+                             Currency::fromUnits(1), art});
+}
+
+void addWorker(Tdm56 &dm, int art, const char *cntb)
+{
+    dm.staff.append();
+    dm.staff.setInteger(staffcol::art, art);
+    dm.staff.setString(staffcol::cntb, cntb);
+    dm.staff.post();
+}
+
+} // namespace
+
+TEST(Tables, LoadMessagesAndWhatTheTablesKeep)
+{
+    test::MessageRecorder rec;
+    QTemporaryDir dir;
+    Tdm56 dm;
+    addWorker(dm, 32, "11111111");
+    addItems(dm, "11111111", 32, 2);
+
+    const QString missing = dir.filePath("none.dta");
+    EXPECT_FALSE(dm.loadstaff(missing));
+    ASSERT_EQ(rec.messages.size(), 1);
+    EXPECT_EQ(rec.last().caption, "Data Error");
+    EXPECT_EQ(rec.last().text, QString::fromUtf8("數據檔案不存在\r\n") + missing);
+    EXPECT_EQ(dm.staff.recordCount(), 1) << "a missing worker file keeps the rows";
+
+    EXPECT_FALSE(dm.loadsub(dir.filePath("none.axa"), false));
+    EXPECT_EQ(rec.messages.size(), 1) << "silently";
+    EXPECT_EQ(dm.sub.recordCount(), 0);
+
+    const QString bad = dir.filePath("bad.dta");
+    ASSERT_TRUE(test::writeFile(bad, "not a packet"));
+    EXPECT_FALSE(dm.loadstaff(bad));
+    EXPECT_EQ(rec.last().text, QString::fromUtf8("讀取檔案資料失效\r\n") + bad);
+    EXPECT_EQ(dm.staff.recordCount(), 0);
+    EXPECT_FALSE(dm.loadsub(bad, true));
+    EXPECT_EQ(rec.last().text, QString::fromUtf8("讀取檔案資料失效\r\n") + bad);
+}
+
+TEST(Tables, SaveLoadSaveIsByteIdentical)
+{
+    test::MessageRecorder rec;
+    QTemporaryDir dir;
+    Tdm56 dm;
+    ASSERT_TRUE(dm.addstaffline(listLine("36", "22222222", b5("李小明"), "LEE", "0000000123456", "X",
+                                         "0000000000005", "0000000001000", "15062004")));
+    ASSERT_TRUE(dm.addstaffline(listLine("32", "11111111", b5("陳大文"), "CHAN", "0000000000029", " ",
+                                         "0000000000000", "0000000000000", "00000000")));
+    addItems(dm, "22222222", 36, 1);
+    dm.exp.appendRecord({"22222222", "C01", true});
+
+    const QString base = dir.filePath("decl.");
+    ASSERT_TRUE(dm.savestaff(base + "dta", true));
+    ASSERT_TRUE(dm.savesub(base + "axa", true));
+    ASSERT_TRUE(dm.saveexp(base + "axc", true));
+    EXPECT_EQ(test::readFile(base + "axc").size(), 95 + 1 + 1 + 9 + 4 + 2);
+
+    Tdm56 back;
+    ASSERT_TRUE(back.loadstaff(base + "dta"));
+    ASSERT_TRUE(back.loadsub(base + "axa", true));
+    EXPECT_EQ(back.staff.recordCount(), 2);
+    EXPECT_TRUE(back.savestaff(base + "dt2", true));
+    EXPECT_TRUE(back.savesub(base + "a2a", true));
+    EXPECT_EQ(test::readFile(base + "dt2"), test::readFile(base + "dta"));
+    EXPECT_EQ(test::readFile(base + "a2a"), test::readFile(base + "axa"));
+    EXPECT_TRUE(rec.empty());
+
+    // The name is looked up case-blind, as on the system's own disks.
+    EXPECT_TRUE(back.loadstaff(dir.filePath("DECL.DTA")));
+}
+
+TEST(Tables, FailedSaveReportsAndKeepsTheFile)
+{
+    test::MessageRecorder rec;
+    QTemporaryDir dir;
+    Tdm56 dm;
+    addWorker(dm, 32, "11111111");
+    const QString target = dir.filePath("decl.dta");
+    QDir(dir.path()).mkdir("decl.dta"); // a folder where the file should go
+    EXPECT_FALSE(dm.savestaff(target, false));
+    EXPECT_TRUE(rec.empty());
+    EXPECT_FALSE(dm.savestaff(target, true));
+    ASSERT_EQ(rec.messages.size(), 1);
+    EXPECT_EQ(rec.last().text, QString::fromUtf8("儲存檔案資料失效\r\n") + target);
+    EXPECT_FALSE(dm.savesub(dir.filePath("no/such/folder.axa"), true));
+}
+
+TEST(Tables, AddStaffLine)
+{
+    Tdm56 dm;
+    ASSERT_TRUE(dm.addstaffline(listLine("32", "12345678", b5("陳大文"), "CHAN TAI MAN", "0000000000005",
+                                         " ", "0000000012345", "0000000000100", "00000000")));
+    dm.staff.first();
+    EXPECT_EQ(dm.staff.indexFieldNames(), "cntb");
+    EXPECT_EQ(dm.staff.asInteger(staffcol::art), 32);
+    EXPECT_EQ(dm.staff.asString(staffcol::emptype), " ");
+    EXPECT_EQ(dm.staff.asString(staffcol::nmc), padfield(b5("陳大文"), 40)) << "trailing blanks kept";
+    EXPECT_EQ(dm.staff.asCurrency(staffcol::rend).raw(), 500) << "twelve zeros and 5 is 0.05";
+    EXPECT_EQ(dm.staff.asCurrency(staffcol::sub1), Currency::fromHundredths(12345));
+    EXPECT_EQ(dm.staff.asCurrency(staffcol::rimp), Currency::fromUnits(1));
+    EXPECT_EQ(dm.staff.asInt64(staffcol::selo), 0);
+    EXPECT_EQ(dm.staff.asString(staffcol::leavedate), "00000000");
+    EXPECT_EQ(dm.staff.asInteger(staffcol::level), 4);
+    EXPECT_TRUE(dm.staff.isNull(staffcol::oldcntb));
+    EXPECT_TRUE(dm.staff.isNull(staffcol::idtype));
+
+    ASSERT_TRUE(dm.addstaffline(listLine("36", "00000001", "", "A", "0", " ", "0", "0", "31122004")));
+    ASSERT_TRUE(dm.staff.findKey({QByteArrayView("00000001")}));
+    EXPECT_EQ(dm.staff.asInt64(staffcol::selo), 1);
+    EXPECT_EQ(dm.staff.asString(staffcol::leavedate), "31/12/2004");
+
+    // A repeated number appends nothing; neither does an article that is
+    // not a number.
+    EXPECT_FALSE(dm.addstaffline(listLine("36", "12345678", "", "B", "0", " ", "0", "0", "00000000")));
+    EXPECT_FALSE(dm.addstaffline(listLine("3X", "99999999", "", "B", "0", " ", "0", "0", "00000000")));
+    EXPECT_EQ(dm.staff.recordCount(), 2);
+}
+
+TEST(Tables, ZeroAmountsKeepsTheRest)
+{
+    Tdm56 dm;
+    dm.addstaffline(listLine("32", "12345678", "", "CHAN", "0000000012345", "X", "0000000000100",
+                             "0000000000200", "01012004"));
+    EXPECT_TRUE(dm.zeroamounts());
+    dm.staff.first();
+    EXPECT_TRUE(dm.staff.asCurrency(staffcol::rend).isZero());
+    EXPECT_TRUE(dm.staff.asCurrency(staffcol::sub1).isZero());
+    EXPECT_TRUE(dm.staff.asCurrency(staffcol::rimp).isZero());
+    EXPECT_FALSE(dm.staff.isNull(staffcol::rexp));
+    EXPECT_EQ(dm.staff.asString(staffcol::rexp), QByteArray());
+    EXPECT_EQ(dm.staff.asString(staffcol::leavedate), "01/01/2004");
+    EXPECT_EQ(dm.staff.asString(staffcol::cntb), "12345678");
+}
+
+TEST(Tables, SubtotalNeedsTheNumberOrder)
+{
+    Tdm56 dm;
+    dm.sub.appendRecord({"22222222", "B", Currency::fromHundredths(150), 32});
+    dm.sub.appendRecord({"11111111", "A", Currency::fromHundredths(29), 32});
+    dm.sub.appendRecord({"22222222", "A", Currency::fromHundredths(1), 32});
+    struct Case { const char *order; const char *cntb; std::int64_t raw; };
+    const Case cases[] = {
+        {"cntb", "22222222", 15100},
+        {"cntb;itemcod", "22222222", 15100},
+        {"cntb;itemcod", "11111111", 2900},
+        {"cntb", "33333333", 0},
+        {"art;cntb", "22222222", -10000},
+        {"itemcod", "22222222", -10000},
+    };
+    for (const Case &c : cases) {
+        dm.sub.setIndexFieldNames(c.order);
+        EXPECT_EQ(dm.subtotal(QByteArrayView(c.cntb)).raw(), c.raw) << c.order << " " << c.cntb;
+    }
+}
+
+TEST(Tables, FindSubKeepsTheOrder)
+{
+    Tdm56 dm;
+    dm.sub.appendRecord({"22222222", "B", Currency::fromUnits(2), 32});
+    dm.sub.appendRecord({"11111111", "A", Currency::fromUnits(1), 32});
+    dm.sub.appendRecord({"22222222", "A", Currency::fromUnits(3), 32});
+    dm.sub.setIndexFieldNames("itemcod");
+    EXPECT_TRUE(dm.findsub("22222222", "A"));
+    EXPECT_EQ(dm.sub.asCurrency(subcol::itemval), Currency::fromUnits(3));
+    EXPECT_EQ(dm.sub.indexFieldNames(), "itemcod");
+    EXPECT_FALSE(dm.findsub("11111111", "B"));
+    EXPECT_FALSE(dm.findsub("33333333", "A"));
+    Tdm56 empty;
+    EXPECT_FALSE(empty.findsub("11111111", "A"));
+}
+
+TEST(Tables, CollectItemsAndTheirIndex)
+{
+    test::MessageRecorder rec;
+    Tdm56 dm;
+    dm.sub.appendRecord({"11111111", "B", Currency::fromUnits(1), 32});
+    dm.sub.appendRecord({"11111111", "A", Currency::fromUnits(1), 32});
+    dm.sub.appendRecord({"22222222", "C", Currency::fromUnits(1), 36});
+    dm.sub.appendRecord({"22222222", "A", Currency::fromUnits(1), 32});
+    dm.sub.setIndexFieldNames("itemcod");
+    EXPECT_TRUE(dm.collectitems(u"32"));
+    EXPECT_EQ(dm.itemcount(), 2);
+    EXPECT_EQ(dm.itemlist(1), "A");
+    EXPECT_EQ(dm.itemlist(2), "B");
+    EXPECT_EQ(dm.itemindex("B"), 2);
+    EXPECT_EQ(dm.itemindex("C"), -1);
+    EXPECT_EQ(dm.itemlist(3), QByteArray());
+    EXPECT_TRUE(rec.empty());
+
+    // A 37th distinct code is refused, not written past the list.
+    addItems(dm, "33333333", 36, 37);
+    EXPECT_FALSE(dm.collectitems(u"36"));
+    EXPECT_EQ(dm.itemcount(), 36);
+    ASSERT_EQ(rec.messages.size(), 1);
+    EXPECT_EQ(rec.last().text, tooManyItemsText());
+}
+
+TEST(Tables, PageCountsOfTheNominalList)
+{
+    Tdm56 dm;
+    int p32 = -1, p36 = -1;
+    dm.pagecount(1, p32, p36);
+    EXPECT_EQ(p32, 0);
+    EXPECT_EQ(p36, 0);
+    for (int i = 0; i < 11; ++i)
+        addWorker(dm, 32, QByteArray::number(10000000 + i));
+    addWorker(dm, 36, "-");
+    dm.pagecount(1, p32, p36);
+    EXPECT_EQ(p32, 2);
+    EXPECT_EQ(p36, 1);
+    EXPECT_EQ(dm.staff.indexFieldNames(), "art;cntb");
+    dm.pagecount(3, p32, p36);
+    EXPECT_EQ(p32, 0);
+    EXPECT_EQ(p36, 0);
+}
+
+TEST(Tables, PageCountsOfAnnexA)
+{
+    // rows of one worker: 13 items take 2, 24 take 2, 25 take 3; the codes
+    // add their total rows (12 codes a row), ten rows a page.
+    struct Case { int items; int expectedPages32; };
+    for (const Case c : {Case{13, 1}, Case{24, 1}, Case{25, 1}}) {
+        Tdm56 dm;
+        addWorker(dm, 32, "11111111");
+        addItems(dm, "11111111", 36, c.items); // wrong stored article: taken from the worker
+        int p32 = -1, p36 = -1;
+        dm.pagecount(2, p32, p36);
+        EXPECT_EQ(p32, c.expectedPages32) << c.items;
+        EXPECT_EQ(p36, 0) << c.items;
+        EXPECT_EQ(dm.sub.indexFieldNames(), "art;cntb;itemcod");
+        EXPECT_EQ(dm.staff.indexFieldNames(), "cntb");
+    }
+
+    // Ten workers of 25 items: 30 rows and 3 code rows = 33 rows, 4 pages;
+    // with 24 items: 20 + 2 = 22 rows, 3 pages.
+    for (const auto &[items, pages] : {std::pair{25, 4}, std::pair{24, 3}, std::pair{13, 3}}) {
+        Tdm56 dm;
+        for (int w = 0; w < 10; ++w) {
+            const QByteArray n = QByteArray::number(20000000 + w);
+            addWorker(dm, 32, n.constData());
+            addItems(dm, n.constData(), 32, items);
+        }
+        int p32 = -1, p36 = -1;
+        dm.pagecount(2, p32, p36);
+        EXPECT_EQ(p32, pages) << items;
+    }
+}
+
+TEST(Tables, AnnexRowWithoutItsWorker)
+{
+    test::MessageRecorder rec;
+    Tdm56 dm;
+    addWorker(dm, 36, "01234567");
+    addItems(dm, "1234567", 32, 1);  // the same worker, compared as a number
+    addItems(dm, "99999999", 36, 1); // no such worker: counted as stored
+    int p32 = -1, p36 = -1;
+    dm.pagecount(2, p32, p36);
+    ASSERT_EQ(rec.messages.size(), 1);
+    EXPECT_TRUE(rec.last().plainBox);
+    EXPECT_EQ(rec.last().text, "DATA ERROR:99999999");
+    EXPECT_EQ(p32, 0);
+    EXPECT_EQ(p36, 1);
+}
+
+TEST(Tables, StaffFieldsShowSignedAmounts)
+{
+    Tdm56 dm;
+    dm.staff.append();
+    dm.staff.setCurrency(staffcol::rend, Currency::fromHundredths(-123450));
+    dm.staff.setCurrency(staffcol::sub1, Currency::fromHundredths(150));
+    dm.staff.post();
+    EXPECT_EQ(dm.staffrend.displayText(), "-1,234.50");
+    EXPECT_EQ(dm.staffrend.editText(), "-1234.50");
+    EXPECT_EQ(dm.staffsub1.editText(), "1.5");
+    EXPECT_EQ(dm.staffnmc.displayLabel(), QString::fromUtf8("中文姓名"));
+    EXPECT_EQ(dm.staffcntb.editMask(), "00000000");
+    EXPECT_TRUE(dm.staffnmc.displayText().isEmpty());
+}
+
+TEST(Tables, FilterHandlerFollowsArtFilter)
+{
+    Tdm56 dm;
+    addWorker(dm, 32, "1");
+    addWorker(dm, 36, "2");
+    dm.staff.setFiltered(true);
+    EXPECT_EQ(dm.staff.recordCount(), 2) << "artfilter 0 accepts every row";
+    const std::uint8_t saved = artfilter;
+    artfilter = 36;
+    dm.staff.setFiltered(false);
+    dm.staff.setFiltered(true);
+    EXPECT_EQ(dm.staff.recordCount(), 1);
+    artfilter = saved;
+}
