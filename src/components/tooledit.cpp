@@ -236,12 +236,7 @@ TCustomComboEdit::TCustomComboEdit(QWidget *parent) : QLineEdit(parent)
     m_button = new TEditButton(this, m_buttonHost);
     m_button->setGeometry(0, 0, 21, 17);
     connect(m_button, &TEditButton::embeddedClick, this, &TCustomComboEdit::embeddedButtonClick);
-    connect(this, &QLineEdit::textChanged, this, [this] {
-        if (isDropDownShown())
-            dropDownChanged();
-        else
-            emit change();
-    });
+    connect(this, &QLineEdit::textChanged, this, [this] { changeNotification(); });
     setMinimumHeight(minimumHeight());
     resize(121, 21);
     placeButton();
@@ -506,6 +501,14 @@ void TCustomComboEdit::changeEvent(QEvent *e)
     } else if (e->type() == QEvent::EnabledChange) {
         m_button->setEnabled(isEnabled());
     }
+}
+
+void TCustomComboEdit::changeNotification()
+{
+    if (isDropDownShown())
+        dropDownChanged();
+    else
+        emit change();
 }
 
 void TCustomComboEdit::embeddedButtonClick()

@@ -199,6 +199,9 @@ protected:
     virtual void writeDropDownValue(const QVariant &value);
     virtual QVariant readDropDownValue();
     virtual void dropDownChanged() {}
+    // Every change of the text: an open drop-down hears of it, otherwise
+    // change() fires. The numeric and date edits filter their own rewrites.
+    virtual void changeNotification();
     virtual void doButtonClick();
     // Whether the text may be changed by the component itself.
     virtual bool editCanModify() const { return !readOnly(); }

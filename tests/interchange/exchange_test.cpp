@@ -657,8 +657,9 @@ TEST(SampleFiles, EveryLinePassesTheRulesAndAnnexSumsMatch)
         EXPECT_TRUE(sub1.contains(cntb)) << cntb.constData();
         EXPECT_FALSE(pairs.contains(cntb + code)) << "repeated item";
         pairs << cntb + code;
-        if (code == "105")
+        if (code == "105") {
             EXPECT_TRUE(leavers.contains(cntb)) << "severance without leave date";
+        }
         sums[cntb] += *amountvalue(big5::copy(l.bytes, 26, 13));
     }
     for (auto it = sub1.cbegin(); it != sub1.cend(); ++it)
@@ -672,4 +673,125 @@ TEST(SampleFiles, EveryLinePassesTheRulesAndAnnexSumsMatch)
     for (const auto &l : glist)
         want += l + "\r\n";
     EXPECT_EQ(readFile(dir + "/R56_0112.txt"), want);
+}
+
+// ------------------------------------------------------------------ broken set
+
+namespace {
+
+// A small set of authority files for the first half of 2003 with one fault a
+// line, in upper-case names as they come on a diskette.
+void buildBroken(TCmpFile &emp, QByteArray &list, QByteArray &annex)
+{
+    emp.block.clear();
+    emp.block.setCompid("5012345A");
+    emp.block.setEano(2003);
+    emp.block.setPeriodpair("01060000");
+    emp.block.setCompchnm(b5("大豐貿易有限公司"));
+    emp.block.setCompname("TAI FONG COMERCIO LIMITADA");
+    emp.firsthalf = 1;
+
+    auto rec = [&](int art, const char *cntb, const char *nmp, const char *leave,
+                   const char *period) {
+        ListRecordData d;
+        d.compid = "5012345A";
+        d.year = 2003;
+        d.art = art;
+        d.cntb = cntb;
+        d.nmc = b5("陳大文");
+        d.nmp = nmp;
+        d.rend = h(12000000);
+        d.rexp = " ";
+        d.sub1 = h(art == 32 ? 50000 : 0);
+        d.rimp = h(300000);
+        d.leavedate = leave;
+        d.period = period;
+        return *makelistrecord(d);
+    };
+    QByteArray nonbig5 = rec(32, "13572468", "LEI MEI LENG", "", "0106");
+    nonbig5[24] = '\x80';
+    const QList<QByteArray> lines = {
+        rec(32, "12345678", "CHAN TAI MAN", "", "0106"),               // 1 good
+        rec(36, "49123453", "HOI CHI HOU", "", "0106"),                // 2 good
+        rec(32, "20481357", "WONG CHI KEONG", "", "0106").left(173),   // 3 E001
+        rec(36, "49123454", "KUOK LAI WA", "", "0106"),                // 4 E051 check digit
+        rec(32, "21436587", "CHEONG KA FAI 2", "", "0106"),            // 5 E061
+        nonbig5,                                                       // 6 byte 0x80
+        rec(32, "30219876", "LEONG SIO FAN", "", "0712"),              // 7 E171
+        rec(32, "31122334", "HO KUOK WA", "31/02/2003", "0106"),       // 8 E151
+        QByteArray(),                                                  // 9 empty line
+        rec(32, "12345678", "CHAN TAI MAN", "", "0106"),               // 10 repeated number
+    };
+    list = lines.join("\r\n"); // and no final line end
+
+    AnnexRecordData a;
+    a.compid = "5012345A";
+    a.year = 2003;
+    a.cntb = "12345678";
+    a.itemcod = "101";
+    a.amount = h(50000);
+    annex = *makeannexrecord(a) + "\r\n";
+    a.itemcod = "999";
+    annex += *makeannexrecord(a) + "\r\n";                             // E204
+    annex += makeannexrecord(a)->left(57) + "\r\n";                    // E001
+}
+
+} // namespace
+
+TEST(BrokenFixtures, Generate)
+{
+    if (qEnvironmentVariableIsEmpty("R56_WRITE_SAMPLE"))
+        GTEST_SKIP() << "set R56_WRITE_SAMPLE=1 to rewrite tests/interchange/fixtures/";
+    TCmpFile emp;
+    QByteArray list, annex;
+    buildBroken(emp, list, annex);
+    const QString dir = sourceDir() + "/tests/interchange/fixtures";
+    ASSERT_TRUE(QDir().mkpath(dir));
+    ASSERT_TRUE(writecompanyfile(dir + "/CADA0106.TXT", emp));
+    ASSERT_TRUE(writeFile(dir + "/R56_0106.TXT", list));
+    ASSERT_TRUE(writeFile(dir + "/R56A0106.TXT", annex));
+}
+
+TEST(BrokenFixtures, EachLineFailsAsItSays)
+{
+    const QString dir = sourceDir() + "/tests/interchange/fixtures";
+    const Companions c = importcompanions(dir + "/r56_0106.txt");
+    const CompanyFile company = readcompanyfile(c.company);
+    ASSERT_TRUE(company.ok());
+    TCmpFile emp;
+    emp.block = company.block;
+    emp.firsthalf = company.halfmark == '1' ? 1 : 0;
+    bool old = false;
+    RuleContext ctx;
+    ctx.employer = &emp;
+    ctx.oldlayout = &old;
+    ctx.namebox = false;
+    ctx.itemcodes = {"101", "105"};
+
+    const ExchangeFile list = readexchangefile(dir + "/R56_0106.TXT", RecordKind::List);
+    ASSERT_EQ(list.records.size(), 8);
+    EXPECT_EQ(list.emptyline, 9);
+    const std::uint32_t want[8] = {0, 0, errmask(errbit::E001), errmask(errbit::E051),
+                                   errmask(errbit::E061), 0, errmask(errbit::E171),
+                                   errmask(errbit::E151)};
+    for (int i = 0; i < 8; ++i) {
+        std::uint32_t set = 0;
+        checklistrecord(list.records[i].bytes, set, ctx);
+        EXPECT_EQ(set, want[i]) << "line " << i + 1;
+    }
+    const auto problems = list.problems();
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_EQ(problems[0].lineno, 3);
+    EXPECT_TRUE(problems[0].badlength);
+    EXPECT_EQ(problems[1].lineno, 6);
+    EXPECT_EQ(problems[1].badbyte, 24);
+
+    const ExchangeFile annex = readexchangefile(c.annexa, RecordKind::Annex);
+    ASSERT_EQ(annex.records.size(), 3);
+    const std::uint32_t awant[3] = {0, errmask(errbit::E204), errmask(errbit::E001)};
+    for (int i = 0; i < 3; ++i) {
+        std::uint32_t set = 0;
+        checkannexrecord(annex.records[i].bytes, set, 'A', ctx);
+        EXPECT_EQ(set, awant[i]) << "annex line " << i + 1;
+    }
 }
