@@ -21,6 +21,9 @@
 
 #include <optional>
 
+class QAction;
+class QMenu;
+
 namespace r56 {
 
 // Helpers of the numeric edit, exposed for tests and for the windows that read
@@ -50,6 +53,9 @@ QString FormatAmount(Currency v, const QString &format);
 QString RangeErrorText(Currency minValue, Currency maxValue, int decimals);
 // "''%s'' is not a valid floating point value".
 QString ConvertErrorText(const QString &text);
+// The paste entry of a line edit's standard context menu (by its name, or by
+// the paste short cut after the tab of its text); null when there is none.
+QAction *FindPasteAction(QMenu *menu);
 } // namespace numedit
 
 class TCustomNumEdit : public TCustomComboEdit
@@ -122,6 +128,7 @@ protected:
     void focusOutEvent(QFocusEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
     void changeEvent(QEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
     QPixmap defaultGlyphBitmap(bool &freeAfterUse) override;
 
     void finishConstruction();

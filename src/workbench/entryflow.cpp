@@ -4,6 +4,7 @@
 #include "shared/datetime.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
+#include "workbench/mainflow.h"
 
 #include <QDate>
 #include <QTime>
@@ -414,9 +415,6 @@ QString removeText(const QString &shownName, const QString &cntb)
         + kCrlf + shownName + kCrlf + kCrlf + QStringLiteral("稅務編號(N.Contribuinte): ") + cntb;
 }
 
-QString notAvailableText()
-{
-    return QStringLiteral("此功能尚未提供") + kCrlf + QStringLiteral("Esta funcao ainda nao esta disponivel");
-}
+QString notAvailableText() { return mainflow::notAvailableText(); }
 
 } // namespace r56::entryflow

@@ -2,6 +2,9 @@
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
+#include "interchange/checkr56.h"
+#include "interchange/export.h"
+#include "interchange/import.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
@@ -10,6 +13,7 @@
 #include "workbench/perioddlg.h"
 #include "workbench/sysadm.h"
 #include "workbench/title.h"
+#include "workbench/ur5r6form.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -677,8 +681,31 @@ void Tfmain::btimportClick()
         showmsgw(mainflow::importGuardCaption(), mainflow::importGuardText(), mkContinue);
         return;
     }
-    // The import window comes with the exchange files.
-    notAvailable();
+    ImportResult r;
+    if (m_importStep) {
+        r = m_importStep();
+    } else {
+        ImportOutcome out;
+        r.modalResult = runimport(this, &out);
+        r.accepted = out.accepted;
+        r.listpath = out.listpath;
+    }
+    cmpfile.block.setCompid(QByteArray());
+    // An import that was refused, or saved with annex sums that differ, is
+    // followed by the check of the list file it read last, so that the user
+    // sees every error at once.
+    if (r.modalResult == platform::mrNo || !r.accepted)
+        runChecker(r.listpath);
+}
+
+void Tfmain::runChecker(const QString &presetListPath)
+{
+    if (m_checkStep)
+        m_checkStep(presetListPath);
+    else
+        runcheck(this, presetListPath);
+    // The check filled the employer record from the files it checked.
+    cmpfile.block.clear();
 }
 
 void Tfmain::btcompanyClick()
@@ -694,21 +721,34 @@ void Tfmain::btcompanyClick()
 void Tfmain::btmodifyClick()
 {
     visit(4);
-    // The data-entry window comes later.
-    notAvailable();
+    r5r6update(this, prdselected->isVisible() ? prdselected->text() : QString());
+    showcmp();
 }
 
 void Tfmain::btexportClick()
 {
     visit(6);
-    // The export window comes with the exchange files.
-    notAvailable();
+    showmsgw(QStringLiteral("匯出資料(Exportacao dos Dados)"),
+             QStringLiteral("\r\n正在處理資料,\r\n請稍候 !\r\n\r\nEsta a processar os dados, por favor de espera"),
+             mkWait);
+    QCoreApplication::processEvents();
+    lockbuttons();
+    // The export files are prepared before the window shows; a refusal has
+    // shown its own messages and only the buttons come back.
+    std::unique_ptr<Tfexport> f = prepareexport(this);
+    unlockbuttons();
+    if (!f)
+        return;
+    if (cmpfile.block.eano() == 2003)
+        f->setperiod(halfmonths(cmpfile));
+    f->showModal();
+    f.reset();
+    showcmp();
 }
 
 void Tfmain::btcheckClick()
 {
-    // The checker comes with the exchange files.
-    notAvailable();
+    runChecker(QString());
 }
 
 void Tfmain::btreportClick()

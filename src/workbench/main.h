@@ -46,6 +46,14 @@ public:
     // The chooser window unless replaced.
     using HalfStep = std::function<bool()>;
     void setHalfStep(HalfStep step) { m_halfStep = std::move(step); }
+    // The import window (result: its modal result, completion flag and the
+    // list file it read last) and the checker (preset list file, empty when
+    // the user picks). The real windows unless replaced.
+    struct ImportResult { int modalResult = 0; bool accepted = false; QString listpath; };
+    using ImportStep = std::function<ImportResult()>;
+    void setImportStep(ImportStep step) { m_importStep = std::move(step); }
+    using CheckStep = std::function<void(const QString &presetListPath)>;
+    void setCheckStep(CheckStep step) { m_checkStep = std::move(step); }
 
     // Handlers, by their design names.
     void FormCreate();
@@ -134,6 +142,10 @@ private:
     mainflow::StepGuide m_steps;
     FileChooser m_fileChooser;
     HalfStep m_halfStep;
+    ImportStep m_importStep;
+    CheckStep m_checkStep;
+
+    void runChecker(const QString &presetListPath);
 };
 
 // The main window, alive for the whole run.

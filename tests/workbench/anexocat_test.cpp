@@ -7,6 +7,7 @@
 #include "shared/pubvar.h"
 #include "tempdir.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
@@ -39,12 +40,11 @@ QString sourceDir()
     const QByteArray env = qgetenv("R56_SOURCE_DIR");
     if (!env.isEmpty())
         return QString::fromLocal8Bit(env);
-#ifdef R56_SOURCE_DIR
-    return QStringLiteral(R56_SOURCE_DIR);
-#else
-    // Run by hand from build-*/tests: the tree is two levels up.
-    return QDir::current().absoluteFilePath(QStringLiteral("../.."));
-#endif
+    // Run by hand: the tree holding this build folder.
+    for (QDir d(QCoreApplication::applicationDirPath()); !d.isRoot(); d.cdUp())
+        if (QFile::exists(d.filePath(QStringLiteral("data/r56axa2.inf"))))
+            return d.path();
+    return {};
 }
 
 } // namespace

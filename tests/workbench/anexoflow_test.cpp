@@ -184,9 +184,9 @@ TEST(AnexoFlow, ParseAmount)
 TEST(AnexoFlow, KeysAndFormats)
 {
     for (const QChar ch : QStringLiteral("0123456789.\b\t\r"))
-        EXPECT_TRUE(keyAccepted(ch)) << ch.unicode();
+        EXPECT_TRUE(keyAccepted(ch)) << int(ch.unicode());
     for (const QChar ch : QStringLiteral("-+,a e"))
-        EXPECT_FALSE(keyAccepted(ch)) << ch.unicode();
+        EXPECT_FALSE(keyAccepted(ch)) << int(ch.unicode());
 
     EXPECT_EQ(cellText(money(123456789)), QStringLiteral("1,234,567.89"));
     EXPECT_EQ(cellText(money(-150)), QStringLiteral("-1.50"));

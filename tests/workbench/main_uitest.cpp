@@ -64,6 +64,16 @@ protected:
             return chosen;
         });
         win->setHalfStep([] { return false; });
+        win->setImportStep([this] {
+            ++imports;
+            return importResult;
+        });
+        win->setCheckStep([this](const QString &path) {
+            checks << path;
+            // What a check leaves behind: the record of the files it read.
+            cmpfile.block.setCompid("1234567 ");
+            cmpfile.block.setEano(2010);
+        });
         // No "idcode.sys" here: its plain notice came up and start-up went on.
         EXPECT_TRUE(!rec.empty() && rec.messages.first().plainBox);
         rec.messages.clear();
@@ -174,6 +184,11 @@ protected:
     std::optional<QString> chosen;
     Tfmain::OpenRequest lastRequest;
     int dialogs = 0;
+    // The import and the checker stand in for their windows here.
+    Tfmain::ImportResult importResult{platform::mrOk, true, QString()};
+    int imports = 0;
+    QStringList checks;
+    TCmpFile recordSeenByCheck;
 };
 
 } // namespace
@@ -418,9 +433,9 @@ TEST_F(MainWindowTest, StepLinesActOnlyWhileTheirButtonIsEnabled)
     EXPECT_TRUE(rec.empty());
     expectLooks({kBlue, kBlue, kGrey, kGrey, kGrey, kGrey});
 
-    // Step 1 runs the import button's handler: visited, then its notice.
+    // Step 1 runs the import button's handler: visited, then the import.
     emit win->covp[0]->clicked();
-    ASSERT_EQ(rec.messages.size(), 1);
+    EXPECT_EQ(imports, 1);
     EXPECT_EQ(win->steps().look(1), mainflow::StepLook::Visited);
     EXPECT_EQ(win->COV[0]->palette().color(QPalette::WindowText), kPurple);
     // A visited step keeps its underline and hand cursor.
@@ -442,18 +457,49 @@ TEST_F(MainWindowTest, ImportIsRefusedWhileADeclarationIsOpen)
     expectOpenState();
 }
 
-TEST_F(MainWindowTest, LaterStepsMarkVisitedAndSayTheyAreNotThereYet)
+TEST_F(MainWindowTest, ReportStepMarksVisitedAndSaysItIsNotThereYet)
 {
     chosen = makeDeclaration(QStringLiteral("decl.cmp"), 2010);
     win->btopen->click();
-    win->btmodify->click();
     win->btreport->click();
-    win->btexport->click();
-    ASSERT_EQ(rec.messages.size(), 3);
-    for (const auto &m : rec.messages)
-        EXPECT_EQ(m.text, QStringLiteral("此功能尚未提供\r\nFuncao ainda nao disponivel"));
-    expectLooks({kGrey, kPurple, kBlue, kPurple, kPurple, kPurple});
+    ASSERT_EQ(rec.messages.size(), 1);
+    EXPECT_EQ(rec.last().text, QStringLiteral("此功能尚未提供\r\nFuncao ainda nao disponivel"));
+    expectLooks({kGrey, kPurple, kBlue, kBlue, kPurple, kBlue});
     expectOpenState();
+}
+
+TEST_F(MainWindowTest, ImportThatEndsInOrderIsNotFollowedByACheck)
+{
+    importResult = {platform::mrOk, true, QStringLiteral("/d/R56_0112.TXT")};
+    win->btimport->click();
+    EXPECT_EQ(imports, 1);
+    EXPECT_TRUE(checks.isEmpty());
+    EXPECT_TRUE(cmpfile.block.compid().isEmpty());
+}
+
+TEST_F(MainWindowTest, RefusedOrUnequalImportIsFollowedByTheCheckOfItsListFile)
+{
+    struct Case { int modal; bool accepted; };
+    // Refused ("No"), saved with annex sums that differ (flag clear), both.
+    const Case cases[] = {{platform::mrNo, true}, {platform::mrOk, false}, {platform::mrNo, false}};
+    for (const Case &c : cases) {
+        checks.clear();
+        importResult = {c.modal, c.accepted, QStringLiteral("/d/R56_0112.TXT")};
+        win->btimport->click();
+        ASSERT_EQ(checks, QStringList{QStringLiteral("/d/R56_0112.TXT")}) << c.modal << c.accepted;
+        // The check filled the record; it is cleared when the checker closes.
+        EXPECT_EQ(cmpfile.block.bytes(), QByteArray(CmpBlock::kSize, '\0'));
+    }
+    expectLooks({kPurple, kBlue, kGrey, kGrey, kGrey, kGrey});
+}
+
+TEST_F(MainWindowTest, CheckButtonLetsTheUserPickAndClearsTheRecordAfterwards)
+{
+    cmpfile.dtimport = 40000;
+    win->btcheck->click();
+    EXPECT_EQ(checks, QStringList{QString()});
+    EXPECT_EQ(cmpfile.block.bytes(), QByteArray(CmpBlock::kSize, '\0'));
+    EXPECT_EQ(cmpfile.dtimport, 40000); // the dates stay
 }
 
 TEST_F(MainWindowTest, YearAndEmployerEditorRefreshesTheDisplayAfterwards)

@@ -1,0 +1,144 @@
+// The import of a large authority diskette: 50,000 workers with 150,000
+// annex A items (validation, tables, save), beside the time it takes merely
+// to read the same files and split them into lines.
+#include "interchange/exchange.h"
+#include "interchange/importflow.h"
+#include "shared/showmsg.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace r56;
+
+namespace {
+
+constexpr int kWorkers = 50000;
+constexpr int kItemsEach = 3;
+
+class Silent : public MessageHandler
+{
+public:
+    int showMessage(const QString &, const QString &, int kind) override
+    {
+        return kind == mkYesNo ? 1 : defaultAnswer(kind);
+    }
+    void closeMessage() override {}
+    int messageBox(const QString &, const QString &, int) override { return idOk; }
+};
+
+struct Files
+{
+    QTemporaryDir dir;
+    QString list;
+    QString company;
+    QString annex;
+
+    Files()
+    {
+        QByteArray l, a;
+        l.reserve(kWorkers * 176);
+        a.reserve(kWorkers * kItemsEach * 60);
+        const char *codes[kItemsEach] = {"101", "102", "103"};
+        for (int i = 0; i < kWorkers; ++i) {
+            const QByteArray cntb = QByteArray::number(10000000 + i * 7);
+            ListRecordData d;
+            d.compid = "5012345A";
+            d.year = 2024;
+            d.art = 32;
+            d.cntb = cntb;
+            d.nmc = "CHAN";
+            d.nmp = "CHAN TAI MAN";
+            d.rend = Currency::fromUnits(240000);
+            d.rexp = " ";
+            Currency total;
+            for (int k = 0; k < kItemsEach; ++k) {
+                AnnexRecordData r{"5012345A", 2024, cntb, codes[k], Currency::fromUnits(100 + k)};
+                a += *makeannexrecord(r) + "\r\n";
+                total += r.amount;
+            }
+            d.sub1 = total;
+            d.rimp = Currency::fromUnits(9600);
+            d.period = "0112";
+            l += *makelistrecord(d) + "\r\n";
+        }
+        list = dir.filePath("R56_0112.TXT");
+        company = dir.filePath("CADA0112.TXT");
+        annex = dir.filePath("R56A0112.TXT");
+        write(list, l);
+        write(annex, a);
+        write(company, "5012345A\r\n2024&101120000\r\nTAI FONG\r\nTAI FONG LDA\r\n");
+    }
+
+    static void write(const QString &p, const QByteArray &b)
+    {
+        QFile f(p);
+        if (!f.open(QIODevice::WriteOnly) || f.write(b) != b.size())
+            std::abort();
+    }
+};
+
+Files &files()
+{
+    static Files f;
+    return f;
+}
+
+void BM_ReadAndSplit(benchmark::State &state)
+{
+    Files &f = files();
+    for (auto _ : state) {
+        qsizetype bytes = 0;
+        int n = 0;
+        for (const auto &[path, kind] : {std::pair{f.company, RecordKind::Text},
+                                         std::pair{f.list, RecordKind::List},
+                                         std::pair{f.annex, RecordKind::Annex}}) {
+            ExchangeReader r(kind);
+            r.open(path);
+            ExchangeLine l;
+            while (r.next(l)) {
+                bytes += l.bytes.size();
+                ++n;
+            }
+        }
+        benchmark::DoNotOptimize(bytes);
+        if (n != 3 + kWorkers * (1 + kItemsEach) + 1)
+            state.SkipWithError("lines");
+    }
+}
+
+void BM_ImportAndSave(benchmark::State &state)
+{
+    Files &f = files();
+    Silent silent;
+    MessageHandler *previous = setMessageHandler(&silent);
+    Tdm56 dm;
+    bool old = false;
+    for (auto _ : state) {
+        TCmpFile rec;
+        importflow::ImportFlow flow(dm, rec);
+        flow.setOldLayoutFlag(&old);
+        flow.setItemCodes({"101", "102", "103", "104", "105"});
+        if (flow.read(f.list) != importflow::ImportFlow::ReadResult::Imported) {
+            state.SkipWithError("refused");
+            break;
+        }
+        if (!flow.confirmannex() || !flow.accepted()) {
+            state.SkipWithError("sums");
+            break;
+        }
+        if (flow.save(f.dir.filePath("decl.cmp")) != importflow::ImportFlow::SaveResult::Saved) {
+            state.SkipWithError("save");
+            break;
+        }
+    }
+    state.counters["workers"] = dm.staff.recordCount();
+    state.counters["items"] = dm.sub.recordCount();
+    setMessageHandler(previous);
+}
+
+} // namespace
+
+BENCHMARK(BM_ReadAndSplit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportAndSave)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,932 @@
+#include "interchange/checkflow.h"
+
+#include "interchange/exchange.h"
+#include "platform/casefs.h"
+#include "platform/drives.h"
+#include "shared/big5.h"
+#include "shared/ctrlcode.h"
+#include "shared/r5r6data.h"
+#include "shared/showmsg.h"
+#include "workbench/anexocat.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <unordered_set>
+#include <vector>
+
+namespace r56::checkflow {
+
+QString caption()
+{
+    return QStringLiteral("檢查資料 VERIFICACAO DE DADOS");
+}
+
+QString defaultPath()
+{
+    return QStringLiteral("A:\\R56_0112.TXT");
+}
+
+QString stoppedMessage(int n)
+{
+    return QStringLiteral("\r\n檢查錯鋘\r\n至第") + QString::number(n)
+        + QStringLiteral("行記錄,\r\n檢查結束");
+}
+
+QString stoppedLine(int n)
+{
+    return QStringLiteral("檢查錯鋘至第") + QString::number(n) + QStringLiteral("行記錄,檢查結束");
+}
+
+QString emptyLineStopText(const QString &file, int lineno)
+{
+    const QString n = QString::number(lineno);
+    QString pt = QStringLiteral("R5R6");
+    if (file.contains(QLatin1Char('A')))
+        pt = QStringLiteral("Anexo - A");
+    else if (file.contains(QLatin1Char('C')))
+        pt = QStringLiteral("Anexo - C");
+    return file + QStringLiteral("檔案第") + n
+        + QStringLiteral("行是空白記錄,檢查在此停止,其後的記錄未有檢查") + QStringLiteral("\r\n")
+        + QStringLiteral("A linha ") + n + QStringLiteral(" do ficheiro (") + pt
+        + QStringLiteral(") esta vazia: a verificacao parou aqui, as linhas seguintes nao "
+                         "foram verificadas");
+}
+
+namespace {
+
+const QString kListFile = QStringLiteral("R5R6名表");
+const QString kAnnexAFile = QStringLiteral("附件-A");
+const QString kAnnexCFile = QStringLiteral("附件-C");
+
+QString openErrorText()
+{
+    return QStringLiteral("檔案開啟錯誤\r\nErros quando abertar o ficheiro");
+}
+
+QString tooManyText()
+{
+    return QStringLiteral("錯誤太多,檢查結束\r\nErros demais. A verificacao e abortada");
+}
+
+// In place of the completion line when an annex file stopped at an empty
+// line before its end: the list and the totals are complete, the annex is not.
+QString incompleteText()
+{
+    return QStringLiteral("資料檢查未完成:附件檔案有記錄未經檢查\r\n"
+                          "Verificacao incompleta: ha linhas do anexo que nao foram verificadas");
+}
+
+QByteArray enc(const QString &s)
+{
+    return big5::encode(s);
+}
+
+// The path on this machine a text of the file edit stands for (a drive path
+// on the removable disk, found case-blind); empty when its drive is not ready.
+QString localPath(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return {};
+    const QString local = platform::resolveDrivePath(text);
+    if (local.isEmpty())
+        return {};
+    return platform::resolveCaseBlind(local);
+}
+
+bool isFile(const QString &local)
+{
+    return !local.isEmpty() && platform::fileExistsCaseBlind(local);
+}
+
+// The text up to and including its last separator ("A:\R56_0112.TXT" -> "A:\").
+QString folderPart(const QString &text)
+{
+    const qsizetype at = qMax(text.lastIndexOf(QLatin1Char('\\')), text.lastIndexOf(QLatin1Char('/')));
+    return at < 0 ? QString() : text.left(at + 1);
+}
+
+bool isBlank(char c)
+{
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+// `text` without the blanks at its ends, `mark` moved along. The ends are
+// never trimmed into the marked field: a blank field that is wrong (an empty
+// name, a blank period code) still shows where it is.
+QByteArray trimKeepingMark(QByteArrayView text, Mark &mark)
+{
+    qsizetype b = 0;
+    qsizetype e = text.size();
+    const qsizetype ms = qBound<qsizetype>(0, qsizetype(mark.start), text.size());
+    const qsizetype me = qBound<qsizetype>(ms, qsizetype(mark.start) + mark.length, text.size());
+    const bool marked = me > ms;
+    while (b < e && isBlank(text[b]) && (!marked || b < ms))
+        ++b;
+    while (e > b && isBlank(text[e - 1]) && (!marked || e > me))
+        --e;
+    if (marked) {
+        mark.start = int(ms - b);
+        mark.length = int(me - ms);
+    } else {
+        mark = {};
+    }
+    return text.sliced(b, e - b).toByteArray();
+}
+
+QByteArray padRight(QByteArray s, int n)
+{
+    if (s.size() < n)
+        s.append(QByteArray(n - s.size(), ' '));
+    return s;
+}
+
+QByteArray zeroPadded6(int n)
+{
+    return QByteArray::number(n).rightJustified(6, '0');
+}
+
+// Reads on after an empty line: whether any line with data follows, i.e.
+// whether the empty line stood in the middle of the file.
+bool dataFollows(ExchangeReader &reader)
+{
+    ExchangeLine l;
+    while (reader.next(l)) {
+        if (!big5::trim(l.bytes).isEmpty())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ report
+
+void Report::add(QByteArrayView text, Mark mark, bool red)
+{
+    insert(count(), text, mark, red);
+}
+
+void Report::insert(int index, QByteArrayView text, Mark mark, bool red)
+{
+    index = qBound(0, index, count());
+    // A text with line breaks is several lines; a mark belongs to the first.
+    qsizetype from = 0;
+    bool first = true;
+    while (true) {
+        const qsizetype at = text.indexOf(QByteArrayView("\r\n"), from);
+        const qsizetype end = at < 0 ? text.size() : at;
+        ReportLine l;
+        l.text = text.sliced(from, end - from).toByteArray();
+        l.red = red;
+        if (first)
+            l.mark = mark;
+        m_lines.insert(index++, l);
+        first = false;
+        if (at < 0)
+            break;
+        from = at + 2;
+    }
+}
+
+void Report::insertText(int index, const QString &text)
+{
+    insert(index, enc(text));
+}
+
+QStringList Report::plainLines() const
+{
+    QStringList r;
+    r.reserve(count());
+    for (const ReportLine &l : m_lines)
+        r << big5::decode(l.text);
+    return r;
+}
+
+// ------------------------------------------------------------------ check
+
+Checker::PackedText::PackedText(QByteArrayView v)
+{
+    // Both columns it stands for are at most 8 bytes wide.
+    Q_ASSERT(v.size() <= 8);
+    size = int(qMin<qsizetype>(v.size(), 8));
+    for (int i = 0; i < 8; ++i)
+        bytes = (bytes << 8) | (i < size ? static_cast<unsigned char>(v[i]) : 0u);
+}
+
+void Checker::indexannex()
+{
+    const MemTable &sub = m_dm.sub;
+    struct Key
+    {
+        PackedText cntb;
+        int row;
+    };
+    std::vector<Key> keys;
+    keys.reserve(std::size_t(sub.naturalCount()));
+    for (int r = 0; r < sub.naturalCount(); ++r)
+        keys.push_back({PackedText(sub.rowString(r, subcol::cntb)), r});
+    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+        return a.cntb == b.cntb ? a.row < b.row : a.cntb < b.cntb;
+    });
+    m_subOrder.clear();
+    m_subOrder.reserve(keys.size());
+    m_runs.clear();
+    for (const Key &k : keys) {
+        if (m_runs.empty() || !(m_runs.back().cntb == k.cntb))
+            m_runs.push_back({k.cntb, Currency(), false, int(m_subOrder.size()), int(m_subOrder.size())});
+        AnnexRun &run = m_runs.back();
+        run.sum += Currency::fromRaw(sub.rowInt64(k.row, subcol::itemval));
+        if (big5::trim(sub.rowString(k.row, subcol::itemcod)) == "105")
+            run.severance = true;
+        m_subOrder.push_back(k.row);
+        run.end = int(m_subOrder.size());
+    }
+}
+
+const Checker::AnnexRun *Checker::findrun(QByteArrayView cntb) const
+{
+    const PackedText key(cntb);
+    const auto at = std::lower_bound(m_runs.begin(), m_runs.end(), key,
+                                     [](const AnnexRun &r, const PackedText &k) { return r.cntb < k; });
+    return at != m_runs.end() && at->cntb == key ? &*at : nullptr;
+}
+
+Checker::Checker(Options options) : Checker(dm56, cmpfile, std::move(options)) {}
+
+Checker::Checker(Tdm56 &dm, TCmpFile &employer, Options options)
+    : m_dm(dm), m_emp(employer), m_options(std::move(options))
+{
+    m_ctx.employer = &m_emp;
+    m_ctx.oldlayout = &r56::oldlayout;
+}
+
+void Checker::tooMany()
+{
+    m_status = tooManyText();
+    // One check shows it once, though each of the three files stops on it.
+    if (!m_tooManyShown)
+        showmsgw(caption(), QStringLiteral("\r\n") + m_status, mkContinue);
+    m_tooManyShown = true;
+}
+
+void Checker::stopText(const QString &text)
+{
+    m_status = text;
+    showmsgw(caption(), QStringLiteral("\r\n") + text, mkContinue);
+    m_report.addText(text);
+}
+
+void Checker::loadItemCodes()
+{
+    if (m_options.itemcodes) {
+        m_ctx.itemcodes = *m_options.itemcodes;
+        return;
+    }
+    // The annex A editor's item table: the catalogue's items in use.
+    const anexocat::Catalogue cat = anexocat::loadDefault();
+    anexocat::report(cat);
+    m_ctx.itemcodes = cat.codes();
+}
+
+Outcome Checker::check(const QString &edittext)
+{
+    Outcome out;
+    QString text = edittext;
+    m_status.clear();
+    m_tooManyShown = false;
+    m_annexStopped = false;
+    m_n = 0;
+
+    // A diskette of the older system holds "R56_.TXT" in place of the
+    // whole-year list file.
+    QString local = localPath(text);
+    if (text.toUpper().contains(QLatin1String("R56_0112.TXT")) && !isFile(local)) {
+        const QString dirLocal = local.isEmpty() ? QString() : QFileInfo(local).absolutePath();
+        const QString found = dirLocal.isEmpty() ? QString()
+                                                 : platform::findInDir(dirLocal, QStringLiteral("R56_.TXT"));
+        if (!found.isEmpty()) {
+            text = folderPart(text) + QFileInfo(found).fileName();
+            local = localPath(text);
+        }
+    }
+    out.path = text;
+    r56::oldlayout = text.toUpper().contains(QLatin1String("R56_.TXT"));
+
+    if (text.contains(QLatin1Char('?')) || !isFile(local)) {
+        showmsgw(caption(),
+                 QStringLiteral("\r\n找不到要檢查的檔案\r\n\r\nO ficheiro para verificacao nao existe"),
+                 mkContinue);
+        out.end = End::NotFound;
+        return out;
+    }
+
+    m_dm.staff.emptyTable();
+    m_dm.sub.emptyTable();
+    // The annex C items too: a set without annex C file must not show the
+    // items of the file checked before it.
+    m_dm.exp.emptyTable();
+    m_emp.block.clear();
+    m_emp.dtimport = 0;
+    m_emp.dtupdate = 0;
+    m_emp.dtexport = 0;
+
+    const Companions comp = checkercompanions(local);
+    cmpname = comp.company;
+    m_report.clear();
+
+    // checkdriver
+    const bool ok = checklistfile(text, local, comp);
+    if (ok) {
+        m_dm.sub.setFiltered(false);
+        // Unfiltered, the rows are the stored ones; counting them this way
+        // does not build the table's order only to count.
+        if (m_dm.sub.naturalCount() > 0) {
+            duplicateannexcodes();
+            auto [c32, c36] = annexcodes();
+            if (!c32.isEmpty())
+                c32.prepend("(Artiog-32)");
+            if (!c36.isEmpty())
+                c36.prepend("(Artiog-36)");
+            m_report.insert(m_codeindex + 1, enc(QStringLiteral("附件-A檢驗碼:")) + c32 + ',' + c36);
+        }
+        m_dm.staff.setFiltered(false);
+        printsummary();
+        const QString done = m_annexStopped ? incompleteText() : QStringLiteral("資料檢查完畢");
+        m_report.addText(done);
+        m_status = done;
+        out.end = m_annexStopped ? End::Stopped : End::Completed;
+    } else {
+        showmsgw(caption(), stoppedMessage(m_n), mkContinue);
+        m_report.addText(stoppedLine(m_n));
+        out.end = End::Stopped;
+    }
+    out.listlines = m_n;
+    out.status = m_status;
+    return out;
+}
+
+bool Checker::checklistfile(const QString &text, const QString &listpath, const Companions &comp)
+{
+    m_emp.block.clear();
+    m_emp.firsthalf = 1;
+    m_ctx.bothhalves = false;
+    m_ctx.namebox = m_options.namebox;
+    const QString listname = QFileInfo(listpath).fileName();
+
+    if (isFile(comp.company)) {
+        const CompanyFile cf = readcompanyfile(comp.company);
+        if (cf.status == ReadStatus::Ok)
+            m_emp.block = cf.block;
+        if (!cf.ok())
+            showmsgw(caption(), QStringLiteral("\r\n") + openErrorText(), mkContinue);
+        m_emp.firsthalf = cf.halfmark == '1' ? 1 : 0;
+        m_ctx.bothhalves = cf.bothhalves;
+    } else if (listname.contains(QLatin1String("1012")) || listname.contains(QLatin1String("0712"))) {
+        m_emp.firsthalf = 0;
+    }
+
+    loadItemCodes();
+
+    if (!m_emp.block.compid().isEmpty()) {
+        QStringList info;
+        cmpinfo(m_emp, info, false);
+        for (const QString &l : info)
+            m_report.addText(l);
+    }
+    const TDateTime today = m_options.today != 0 ? m_options.today : now();
+    m_report.insertText(0, QStringLiteral("檢查檔案:") + text);
+    m_report.insertText(1, QStringLiteral("檢查日期:") + formatDate(today));
+    m_report.addText(QStringLiteral("檔案匯出日期:")
+                 + formatDateTimeMinutes(fromQDateTime(QFileInfo(listpath).lastModified())));
+    m_report.addText(QString());
+
+    checkannex(comp.annexa, 'A');
+    checkannex(comp.annexc, 'C');
+
+    m_report.addText(QStringLiteral("檢查R5R6名表的資料"));
+
+    m_n = 0;
+    ExchangeReader reader(RecordKind::List);
+    if (!reader.open(listpath)) {
+        m_status = openErrorText();
+        showmsgw(caption(), QStringLiteral("\r\n") + m_status, mkContinue);
+        m_report.addText(m_status);
+        return false;
+    }
+
+    const QByteArray p = periodfromname(listpath);
+    MemTable &staff = m_dm.staff;
+    MemTable &sub = m_dm.sub;
+    staff.emptyTable();
+    staff.setIndexFieldNames(QStringLiteral("cntb"));
+    sub.setIndexFieldNames(QStringLiteral("cntb"));
+    m_codeindex = m_report.count();
+    m_employerKnown = false;
+
+    // Each worker's annex A sum and whether it has a severance item ("105"):
+    // `sub` does not change during the list check, so it is indexed once
+    // here instead of being searched for every worker.
+    indexannex();
+    std::unordered_set<PackedText, PackedHash> listed;
+    listed.reserve(4096);
+
+    bool emptyStop = false;
+    int emptyLine = 0;
+    ExchangeLine line;
+    while (!overCap() && reader.next(line)) {
+        std::uint32_t set = 0;
+        const QByteArray &bytes = line.bytes;
+        const bool empty = bytes.isEmpty();
+        if (empty)
+            set |= errmask(errbit::E001);
+        ++m_n;
+        takeFromFirstRecord(bytes);
+
+        const bool accepted = checklistrecord(bytes, set, m_ctx);
+        if (!accepted && set != errmask(errbit::E151)) {
+            printrecorderrors(m_n, bytes, set);
+        } else {
+            // An accepted record has its full length: the fields are slices.
+            const QByteArrayView rec(bytes);
+            const QByteArrayView cntb = rec.sliced(linefields[3].start - 1, linefields[3].length);
+            if (listed.count(PackedText(cntb)) && staff.findKey({MemValue(cntb)})) {
+                set |= errmask(errbit::E051dup);
+            } else {
+                m_dm.addstaffline(bytes);
+                listed.insert(PackedText(cntb));
+            }
+            // The current row, new or earlier, carries this very number.
+            const QByteArrayView rowcntb = cntb;
+            if (staff.asInteger(staffcol::art) == 36 && chktaxno(rowcntb, 36) != 0)
+                set |= errmask(errbit::E051);
+            if (!r56::oldlayout && rec.sliced(linefields[11].start - 1, linefields[11].length) != p)
+                set |= errmask(errbit::E172);
+            crossfieldchecks(rowcntb, set);
+            const AnnexRun *annex = findrun(rowcntb);
+            if (str2date(staff.asString(staffcol::leavedate)) == 0 && annex && annex->severance)
+                set |= errmask(errbit::E151missing);
+            if (set != 0)
+                printrecorderrors(m_n, bytes, set);
+        }
+        if (m_options.progress)
+            m_options.progress();
+        if (empty) {
+            emptyLine = line.lineno;
+            emptyStop = dataFollows(reader);
+            break;
+        }
+    }
+
+    bool result = true;
+    if (overCap()) {
+        tooMany();
+        result = false;
+    } else if (emptyStop) {
+        // The records after the empty line were not read: the check must not
+        // end as if it had seen the whole file.
+        stopText(emptyLineStopText(kListFile, emptyLine));
+        result = false;
+    } else {
+        m_report.addText(QStringLiteral("***檢查R5R6名表的資料完畢\r\n"));
+    }
+
+    const auto [s32, s36] = staffcodes();
+    m_report.insert(m_codeindex, enc(QStringLiteral("R5/R6檢驗碼(1):(Artigo 32)")) + s32
+                                     + ",(Artigo 36)" + s36);
+    return result;
+}
+
+bool Checker::checkannex(const QString &path, char kind)
+{
+    if (!isFile(path))
+        return true;
+    const bool isA = kind == 'A';
+    ExchangeReader reader(RecordKind::Annex);
+    if (!reader.open(path)) {
+        m_status = isA ? openErrorText() + QStringLiteral("\r\n[附件－A,(Anexo - A)]")
+                       : QStringLiteral("附件-C,檔案開啟錯誤");
+        showmsgw(caption(), QStringLiteral("\r\n") + m_status, mkContinue);
+        // The printed report says so too: it would otherwise read as if the
+        // annex had been checked.
+        m_report.addText(m_status);
+        return false;
+    }
+    m_report.addText(isA ? QStringLiteral("檢查附件-A的資料") : QStringLiteral("檢查附件-C的資料"));
+    m_n = 0;
+    if (isA) {
+        m_dm.sub.emptyTable();
+        m_dm.staff.setIndexFieldNames(QStringLiteral("cntb"));
+    } else {
+        m_dm.exp.emptyTable();
+    }
+    MemTable &table = isA ? m_dm.sub : m_dm.exp;
+
+    bool result = true;
+    bool emptyStop = false;
+    int emptyLine = 0;
+    ExchangeLine line;
+    while (!overCap() && reader.next(line)) {
+        if (line.bytes.isEmpty()) {
+            emptyLine = line.lineno;
+            emptyStop = dataFollows(reader);
+            break;
+        }
+        std::uint32_t set = 0;
+        ++m_n;
+        const QByteArray &bytes = line.bytes;
+        if (checkannexrecord(bytes, set, kind, m_ctx)) {
+            // An accepted record has its full length: the fields are slices.
+            const QByteArrayView rec(bytes);
+            const QByteArrayView cntb = rec.sliced(annexfields[2].start - 1, annexfields[2].length);
+            const QByteArrayView code = rec.sliced(annexfields[3].start - 1, annexfields[3].length);
+            const int row = table.appendRaw();
+            table.rowSetString(row, subcol::cntb, cntb);
+            table.rowSetString(row, subcol::itemcod, code);
+            if (isA) {
+                const QByteArrayView amount = rec.sliced(annexfields[4].start - 1, annexfields[4].length);
+                table.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
+                table.rowSetInt64(row, subcol::art, 0);
+            } else {
+                table.rowSetInt64(row, expcol::checked, 1);
+            }
+        } else {
+            printrecorderrors(m_n, bytes, set);
+            result = false;
+        }
+    }
+    if (overCap()) {
+        tooMany();
+        return false;
+    }
+    if (emptyStop) {
+        stopText(emptyLineStopText(isA ? kAnnexAFile : kAnnexCFile, emptyLine));
+        m_annexStopped = true;
+        return false;
+    }
+    m_report.addText(isA ? QStringLiteral("***附件-A 檢查完畢\r\n") : QStringLiteral("***附件-C 檢查完畢\r\n"));
+    return result;
+}
+
+void Checker::takeFromFirstRecord(QByteArrayView line)
+{
+    if (m_employerKnown)
+        return;
+    CmpBlock &b = m_emp.block;
+    if (b.compid().isEmpty()) {
+        b.setCompid(big5::copy(line, 1, 8));
+        m_report.add(enc(QStringLiteral("檔案編號:")) + b.compid());
+    }
+    if (b.eano() == 0) {
+        const QByteArray year = getfield(line, 1);
+        b.setEano(static_cast<std::int32_t>(str2int64(year)));
+        m_report.add(enc(QStringLiteral("年度:")) + year);
+    }
+    if (b.periodpair().isEmpty()) {
+        const QByteArray code = getfield(line, 11);
+        if (code < QByteArrayView("02")) {
+            b.setPeriodpair(code + "0000");
+            m_report.addText(halflabel(m_emp, 1));
+        } else {
+            b.setPeriodpair("0000" + code);
+            m_report.addText(halflabel(m_emp, 2));
+        }
+    }
+    m_employerKnown = !b.compid().isEmpty() && b.eano() != 0 && !b.periodpair().isEmpty();
+}
+
+void Checker::crossfieldchecks(QByteArrayView cntb, std::uint32_t &set)
+{
+    const MemTable &staff = m_dm.staff;
+    // The sum of the worker's items (0 without any), as subtotal gives it.
+    const AnnexRun *annex = findrun(cntb);
+    const Currency s = annex ? annex->sum : Currency();
+    const Currency sub1 = staff.asCurrency(staffcol::sub1);
+    const Currency rend = staff.asCurrency(staffcol::rend);
+    const Currency rimp = staff.asCurrency(staffcol::rimp);
+    if (s >= Currency() && s != sub1)
+        set |= errmask(errbit::E111);
+    if (sub1 > Currency() && rend < sub1)
+        set |= errmask(errbit::E092);
+    if (rimp > Currency() && rend <= rimp)
+        set |= errmask(errbit::E093);
+}
+
+void Checker::printrecorderrors(int n, QByteArrayView line, std::uint32_t set)
+{
+    if (n < 1)
+        return;
+    const qsizetype len = line.size();
+    const bool dots = len >= 59;
+    for (int bit = 0; bit < kErrRecCount; ++bit) {
+        if ((set & errmask(bit)) == 0)
+            continue;
+        QByteArray head = "Line:" + zeroPadded6(n) + ',' + enc(errecmsg(bit));
+        if (bit >= 1)
+            head += " (" + errecfield(line, bit) + ')';
+        m_report.add(head);
+
+        QByteArray text;
+        Mark mark;
+        if (bit == errbit::E001) {
+            const QByteArray prefix = enc(QStringLiteral("所讀取之記錄長度為"));
+            text = prefix + QByteArray::number(len).rightJustified(5, ' ')
+                + enc(QStringLiteral("正確之記錄長度為(R5R6-"))
+                + QByteArray::number(linefields.back().start + linefields.back().length - 1)
+                + enc(QStringLiteral(")")) + enc(QStringLiteral(",(附件A-"))
+                + QByteArray::number(annexfields.back().start + annexfields.back().length - 1) + ')';
+            mark = {int(prefix.size()), 5};
+        } else if (bit <= errbit::E061) {
+            const FieldPos f = linefields[errec[bit].field];
+            mark = {f.start - 1, f.length};
+            if (bit == errbit::E061) {
+                // As many bytes as the name has once trimmed, from its first.
+                const QByteArray name = getfield(line, 5);
+                qsizetype lead = 0;
+                while (lead < name.size() && isBlank(name[lead]))
+                    ++lead;
+                const int trimmed = int(big5::trim(name).size());
+                if (trimmed > 0)
+                    mark = {f.start - 1 + int(lead), trimmed};
+            }
+            text = trimKeepingMark(big5::copy(line, 1, linefields[5].start + linefields[5].length - 1), mark);
+            if (dots)
+                text += "....";
+        } else if (bit <= errbit::E172) {
+            const FieldPos f = linefields[errec[bit].field];
+            const int from = linefields[5].start; // the Portuguese name on
+            mark = {f.start - from, f.length};
+            const QByteArray rest = trimKeepingMark(big5::copy(line, from, len), mark);
+            text = dots ? "...." + rest : rest;
+            if (dots && mark.length > 0)
+                mark.start += 4;
+        } else if (bit == errbit::E181) {
+            text = line.toByteArray();
+        } else {
+            const FieldPos f = annexfields[errec[bit].field];
+            text = line.toByteArray();
+            mark = {f.start - 1, f.length};
+        }
+        // A short line holds less of the field than its width.
+        if (mark.start >= text.size())
+            mark = {};
+        else if (mark.start + mark.length > text.size())
+            mark.length = int(text.size()) - mark.start;
+        m_report.add(text, mark);
+    }
+}
+
+namespace {
+
+// `v` without the blanks and control bytes at its ends, as big5::trim.
+QByteArrayView trimmedView(QByteArrayView v)
+{
+    qsizetype b = 0, e = v.size();
+    while (b < e && isBlank(v[b]))
+        ++b;
+    while (e > b && isBlank(v[e - 1]))
+        --e;
+    return v.sliced(b, e - b);
+}
+
+QByteArray joined(const QList<QByteArrayView> &codes)
+{
+    QByteArray j;
+    for (const QByteArrayView c : codes) {
+        if (!j.isEmpty())
+            j += ',';
+        j += c;
+    }
+    return j;
+}
+
+} // namespace
+
+void Checker::duplicateannexcodes()
+{
+    MemTable &staff = m_dm.staff;
+    MemTable &sub = m_dm.sub;
+    // The walk goes by taxpayer number (the runs made for the list check;
+    // `sub` has not changed since); both tables are left so ordered. The
+    // numbers of `staff` are unique (a repeated number never enters it), so
+    // a search by number finds what a key search in that order would.
+    staff.setIndexFieldNames(QStringLiteral("cntb"));
+    sub.setIndexFieldNames(QStringLiteral("cntb"));
+    std::vector<std::pair<PackedText, int>> workers;
+    workers.reserve(std::size_t(staff.naturalCount()));
+    for (int r = 0; r < staff.naturalCount(); ++r) {
+        if (!staff.rowIsNull(r, staffcol::cntb))
+            workers.push_back({PackedText(staff.rowString(r, staffcol::cntb)),
+                               int(staff.rowInt64(r, staffcol::art))});
+    }
+    std::stable_sort(workers.begin(), workers.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+
+    QByteArray text;
+    QList<QByteArrayView> seen;
+    QList<QByteArrayView> again;
+    auto w = workers.begin();
+    for (const AnnexRun &run : m_runs) {
+        while (w != workers.end() && w->first < run.cntb)
+            ++w;
+        if (w == workers.end() || !(w->first == run.cntb))
+            continue;
+        seen.clear();
+        again.clear();
+        for (int i = run.begin; i < run.end; ++i) {
+            const int r = m_subOrder[std::size_t(i)];
+            const QByteArrayView code = trimmedView(sub.rowString(r, subcol::itemcod));
+            if (seen.contains(code)) {
+                if (!again.contains(code))
+                    again.append(code);
+            } else {
+                seen.append(code);
+            }
+            // Each counted row takes its worker's article.
+            sub.rowSetInt64(r, subcol::art, w->second);
+        }
+        if (!again.isEmpty()) {
+            text += sub.rowString(m_subOrder[std::size_t(run.begin)], subcol::cntb).toByteArray()
+                + ":(" + joined(again) + ')' + joined(seen) + "\r\n";
+        }
+    }
+    if (!text.isEmpty()) {
+        m_report.addText(QStringLiteral("發現重複的不屬課稅收益編號:"));
+        m_report.add(text, {}, true);
+    }
+}
+
+std::pair<QByteArray, QByteArray> Checker::staffcodes()
+{
+    // What staffcode() of the data module gives for articles 32 and 36 with
+    // `staff` ordered by "art;nmp;cntb", from one sort of the rows: the order
+    // decides the code, so it is the table's own (unsigned bytes, equal keys
+    // in natural order).
+    MemTable &staff = m_dm.staff;
+    const int n = staff.naturalCount();
+    // The name (40 bytes at most) packed into big-endian words compares as
+    // its bytes do; a shorter name that the other begins sorts first.
+    struct Key
+    {
+        std::int64_t art;
+        std::array<std::uint64_t, 5> name;
+        int nameSize;
+        PackedText cntb;
+        int row;
+    };
+    std::vector<Key> keys;
+    keys.reserve(std::size_t(n));
+    for (int r = 0; r < n; ++r) {
+        Key k{staff.rowInt64(r, staffcol::art), {}, 0, PackedText(staff.rowString(r, staffcol::cntb)), r};
+        const QByteArrayView nmp = staff.rowString(r, staffcol::nmp);
+        k.nameSize = int(qMin<qsizetype>(nmp.size(), 40));
+        for (int i = 0; i < 40; ++i) {
+            const std::uint64_t b = i < k.nameSize ? static_cast<unsigned char>(nmp[i]) : 0u;
+            k.name[std::size_t(i / 8)] = (k.name[std::size_t(i / 8)] << 8) | b;
+        }
+        keys.push_back(k);
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+        if (a.art != b.art)
+            return a.art < b.art;
+        if (a.name != b.name)
+            return a.name < b.name;
+        if (a.nameSize != b.nameSize)
+            return a.nameSize < b.nameSize;
+        if (!(a.cntb == b.cntb))
+            return a.cntb < b.cntb;
+        return a.row < b.row;
+    });
+    std::vector<int> rows;
+    rows.reserve(keys.size());
+    for (const Key &k : keys)
+        rows.push_back(k.row);
+    ctrlcode::StaffCoder c32(32), c36(36);
+    for (const int r : rows) {
+        const QByteArrayView cntb = staff.rowString(r, staffcol::cntb);
+        const QByteArrayView leave = staff.rowString(r, staffcol::leavedate);
+        ctrlcode::StaffRow row;
+        row.art = std::int32_t(staff.rowInt64(r, staffcol::art));
+        row.cntb = QByteArray::fromRawData(cntb.data(), cntb.size());
+        row.rend = Currency::fromRaw(staff.rowInt64(r, staffcol::rend));
+        row.sub1 = Currency::fromRaw(staff.rowInt64(r, staffcol::sub1));
+        row.rimp = Currency::fromRaw(staff.rowInt64(r, staffcol::rimp));
+        row.leavedate = QByteArray::fromRawData(leave.data(), leave.size());
+        c32.add(row);
+        c36.add(row);
+    }
+    staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
+    return {c32.code(), c36.code()};
+}
+
+std::pair<QByteArray, QByteArray> Checker::annexcodes()
+{
+    // What annexcode() of the data module computes for each article: the
+    // rows ordered by "art;cntb;itemcod" (equal keys in natural order) and
+    // each article's distinct item codes ascending (at most the 36 smallest,
+    // as the item list holds them). The order comes from the runs by number:
+    // a run (one worker, so one article) is sorted by code, and the runs are
+    // taken article by article.
+    MemTable &sub = m_dm.sub;
+    struct Key
+    {
+        PackedText code;
+        int row;
+    };
+    std::map<std::int32_t, std::vector<Key>> byArt;
+    std::vector<Key> run;
+    for (const AnnexRun &r : m_runs) {
+        run.clear();
+        for (int i = r.begin; i < r.end; ++i) {
+            const int row = m_subOrder[std::size_t(i)];
+            run.push_back({PackedText(sub.rowString(row, subcol::itemcod)), row});
+        }
+        std::sort(run.begin(), run.end(), [](const Key &a, const Key &b) {
+            return a.code == b.code ? a.row < b.row : a.code < b.code;
+        });
+        const std::int32_t art = std::int32_t(sub.rowInt64(run.front().row, subcol::art));
+        std::vector<Key> &to = byArt[art];
+        to.insert(to.end(), run.begin(), run.end());
+    }
+    // The rows point into the table, which does not change meanwhile.
+    std::vector<ctrlcode::AnnexRow> rows;
+    std::vector<PackedText> codes;
+    rows.reserve(std::size_t(sub.naturalCount()));
+    codes.reserve(std::size_t(sub.naturalCount()));
+    for (const auto &[art, keys] : byArt) {
+        for (const Key &k : keys) {
+            const QByteArrayView cntb = sub.rowString(k.row, subcol::cntb);
+            const QByteArrayView code = sub.rowString(k.row, subcol::itemcod);
+            rows.push_back({art, QByteArray::fromRawData(cntb.data(), cntb.size()),
+                            QByteArray::fromRawData(code.data(), code.size()),
+                            Currency::fromRaw(sub.rowInt64(k.row, subcol::itemval))});
+            codes.push_back(k.code);
+        }
+    }
+    auto codeOf = [&](std::int32_t art) {
+        std::vector<PackedText> distinct;
+        std::vector<std::size_t> first;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].art != art)
+                continue;
+            const auto at = std::lower_bound(distinct.begin(), distinct.end(), codes[i]);
+            if (at == distinct.end() || !(*at == codes[i])) {
+                first.insert(first.begin() + (at - distinct.begin()), i);
+                distinct.insert(at, codes[i]);
+            }
+        }
+        QList<QByteArray> items;
+        for (std::size_t i = 0; i < first.size() && i < std::size_t(ctrlcode::kMaxItems); ++i)
+            items.append(rows[first[i]].itemcod);
+        return ctrlcode::annexcode(rows, QByteArray::number(art), items);
+    };
+    std::pair<QByteArray, QByteArray> result{codeOf(32), codeOf(36)};
+    sub.setIndexFieldNames(QStringLiteral("art;cntb;itemcod"));
+    return result;
+}
+
+void Checker::printsummary()
+{
+    const MemTable &staff = m_dm.staff;
+    // Sums do not depend on the order: the rows are read as stored.
+    std::int64_t count[3] = {staff.naturalCount(), 0, 0};
+    Currency rend[3], sub1[3], rimp[3];
+    for (int r = 0; r < staff.naturalCount(); ++r) {
+        const int col = staff.rowInt64(r, staffcol::art) == 32 ? 1 : 2;
+        count[col] += 1;
+        const Currency a = Currency::fromRaw(staff.rowInt64(r, staffcol::rend));
+        const Currency s = Currency::fromRaw(staff.rowInt64(r, staffcol::sub1));
+        const Currency t = Currency::fromRaw(staff.rowInt64(r, staffcol::rimp));
+        for (int c : {0, col}) {
+            rend[c] += a;
+            sub1[c] += s;
+            rimp[c] += t;
+        }
+    }
+    auto row = [&](const QString &label, const QByteArray (&v)[3]) {
+        QByteArray l = enc(label);
+        for (const QByteArray &x : v)
+            l += padRight(x, 15);
+        m_report.add(l);
+    };
+    const QByteArray heads[3] = {enc(QStringLiteral("合計")), enc(QStringLiteral("屬32條例")),
+                                 enc(QStringLiteral("屬36條例"))};
+    row(QString(17, QLatin1Char(' ')), heads);
+    QByteArray v[3];
+    for (int i = 0; i < 3; ++i)
+        v[i] = Currency::fromUnits(count[i]).format(0, true).toLatin1();
+    row(QStringLiteral("僱員記錄數量    :"), v);
+    for (int i = 0; i < 3; ++i)
+        v[i] = rend[i].format(2, true).toLatin1();
+    row(QStringLiteral("申報收益總額    :"), v);
+    for (int i = 0; i < 3; ++i)
+        v[i] = sub1[i].format(2, true).toLatin1();
+    row(QStringLiteral("不屬課稅收益總額:"), v);
+    for (int i = 0; i < 3; ++i)
+        v[i] = rimp[i].format(2, true).toLatin1();
+    row(QStringLiteral("已繳稅款總額    :"), v);
+}
+
+} // namespace r56::checkflow

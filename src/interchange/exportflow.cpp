@@ -1,0 +1,700 @@
+#include "interchange/exportflow.h"
+
+#include "interchange/exchange.h"
+#include "interchange/uchkr5r6.h"
+#include "platform/casefs.h"
+#include "platform/drives.h"
+#include "shared/big5.h"
+#include "shared/datetime.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+#include "shared/showmsg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace r56 {
+
+namespace {
+
+const QString crlf = QStringLiteral("\r\n");
+const QString dq = QStringLiteral("\"");
+const QString fwblank = QString(QChar(0x3000));
+
+QString blanks(int n)
+{
+    return QString(n, QLatin1Char(' '));
+}
+
+QString joined(const QStringList &lines)
+{
+    return lines.join(crlf);
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ texts
+
+namespace exporttext {
+
+QString caption()
+{
+    return QStringLiteral("匯出資料 ( Dados de Exportacao )");
+}
+
+QString ovrexpcaption()
+{
+    return QStringLiteral("覆蓋舊資料檔案(Substituir os dados do Ficheiro)?");
+}
+
+QString errortext(int n)
+{
+    switch (n) {
+    case 1:
+        return joined({QStringLiteral("err:1-檔案不存在或路徑不正確"),
+                       QStringLiteral("err:1 - o ficheiro nao existe,"),
+                       QStringLiteral("ou a localizacao do ficheiro nao esta correcta")});
+    case 2:
+        return joined({QStringLiteral("err:2-IO Error,未能開啟檔案"),
+                       QStringLiteral("err:2-IO error, nao pode abertar o ficheiro")});
+    case 3:
+        return joined({QStringLiteral("err:3-IO Error,未能建立新檔案"),
+                       QStringLiteral("err:3-IO error, nao pode criar o ficheiro novo")});
+    case 4:
+        return joined({QStringLiteral("err:4-IO Error,資料處理時發生錯誤"),
+                       QStringLiteral("errC4-IO error,error quando processar os dados")});
+    case 5:
+        return joined({QStringLiteral("err:5-IO Error,資料匯出時發生錯誤"),
+                       QStringLiteral("err:5-IO Error, erros quando exportar os dados")});
+    case 6:
+        return joined({QStringLiteral("err:6-IO Error,檔案未能刪除"),
+                       QStringLiteral("err:6-IO Error, nao pode cancelar o ficheiro")});
+    case 7:
+        return joined({QStringLiteral("err:7-資料匯出還沒有完成!"),
+                       QStringLiteral("err:7-A exportacao dos dados ainda nao esta feita")});
+    case 8:
+        return joined({QString(), QStringLiteral("資料匯出完畢!"),
+                       QStringLiteral("Fim da exportacao de dados")});
+    case 9:
+        return joined({QStringLiteral("err:9-資料匯出時發生錯誤"),
+                       QStringLiteral("err:9- Erros quanto exportar os dados")});
+    case 10:
+        return joined({QStringLiteral("磁碟機錯誤!"), QStringLiteral("A maquina da diskette esta falha")});
+    case 11:
+        return joined({QStringLiteral("磁碟機尚未準備妥"),
+                       QStringLiteral("A maquina da diskette nao esta preparada")});
+    case 12:
+        return joined({QStringLiteral("請重新插入磁片到"),
+                       QStringLiteral("Por favor de inserir o diskette de novo")});
+    case 13:
+        return joined({QStringLiteral("err:13-沒有營業稅登記編號,不能匯出資料"),
+                       QStringLiteral("err:13-Nao ha No. Cadastro, nao pode exportar os dados")});
+    case 14:
+        return joined({QStringLiteral("err:14-納稅年度不正確,不能匯出資料"),
+                       QStringLiteral("err:14-O ano exercicio invalido, nao pode exportar os dados")});
+    case 15:
+        return joined({QStringLiteral("err:15-你所匯出的資料的檔案太大") + blanks(18),
+                       blanks(7) + QStringLiteral("不能直接輸出到你所選擇的磁碟機中") + blanks(10),
+                       blanks(7) + QStringLiteral("請先匯出到硬碟中,壓縮後再複製到磁碟中") + blanks(5),
+                       QStringLiteral("err:15-O tamanho do ficheiro dos dados exportados"),
+                       blanks(7) + QStringLiteral("e grande demais. Nao pode exporta-lo para") + blanks(1),
+                       blanks(7) + QStringLiteral("a maquina de diskette")});
+    case 16:
+        return joined({QStringLiteral("你所匯出的資料需要分兩片磁碟存放,"), QString(),
+                       QStringLiteral("請按") + dq + QStringLiteral("確定") + dq
+                           + QStringLiteral("先匯出第一片磁碟的資料") + blanks(1)});
+    case 17:
+        return joined({QString(), QStringLiteral("請放入第二片磁碟,然後按") + dq
+                                      + QStringLiteral("確定") + dq});
+    default:
+        return {};
+    }
+}
+
+QString m105()
+{
+    return joined({QStringLiteral("資料不正確(Os dados invalidos)") + blanks(16) + fwblank, QString(),
+                   QStringLiteral("以下僱員有申報") + dq + QStringLiteral("解僱賠償(105)") + dq
+                       + QStringLiteral("而未申報離職日期") + blanks(1) + fwblank,
+                   QString(),
+                   QStringLiteral("O empregado com ") + dq
+                       + QStringLiteral("Indemnizacoes rescisorias(105)") + dq,
+                   QStringLiteral("nao tem a data de cessacao.") + blanks(19) + fwblank, QString(),
+                   QStringLiteral("稅務編號(N.Fiscal):")});
+}
+
+QString msum()
+{
+    return joined({QStringLiteral("資料不正確(Os dados invalidos)") + blanks(22) + fwblank, QString(),
+                   QStringLiteral("附件A的金額和R5/R6") + dq + QStringLiteral("不屬課稅收益") + dq
+                       + QStringLiteral("的金額不相同") + blanks(8) + fwblank,
+                   QString(),
+                   QStringLiteral("O montante noAnexo A nao e equal ao montante no") + blanks(5) + fwblank,
+                   dq + QStringLiteral("Os rendimentos que nao constituem materia colectavel") + dq,
+                   QStringLiteral("no R5/R6.") + blanks(43) + fwblank,
+                   QStringLiteral("稅務編號(N.Fiscal):")});
+}
+
+QString badamount()
+{
+    return joined({QStringLiteral("資料不正確(Os dados invalidos)"), QString(),
+                   QStringLiteral("以下僱員的金額不能匯出(負數或超過13位數字)"),
+                   QStringLiteral("O montante do empregado nao pode ser exportado"),
+                   QStringLiteral("(negativo ou com mais de 13 digitos)."), QString(),
+                   QStringLiteral("稅務編號(N.Fiscal):")});
+}
+
+QString badperiod()
+{
+    return joined({QStringLiteral("申報階段不正確,不能匯出資料"),
+                   QStringLiteral("O periodo da declaracao invalido, nao pode exportar os dados")});
+}
+
+QString systemerror()
+{
+    return joined({QStringLiteral("系統錯誤或資料檔案受損"), QStringLiteral("Erros no sistema,"),
+                   QStringLiteral("ou o ficheiro dos dados eata falho")});
+}
+
+QString notready(QChar letter)
+{
+    return QStringLiteral("磁碟機 ") + letter + QStringLiteral(":尚未準備好") + crlf
+        + QStringLiteral("請將磁碟放入磁碟機 ") + letter + QStringLiteral(":");
+}
+
+QString nofolder()
+{
+    return QStringLiteral("資料夾不存") + crlf + QStringLiteral("O ") + dq + QStringLiteral("folder") + dq
+        + QStringLiteral(" nao existe");
+}
+
+QString changediskette()
+{
+    return crlf + QStringLiteral("請更換磁碟然後按") + dq + QStringLiteral("確定") + dq + crlf
+        + QStringLiteral("Por favor de alterar o diskette e carregar ") + dq
+        + QStringLiteral("confirmar") + dq;
+}
+
+QString stampfailed(const QString &path)
+{
+    return QStringLiteral("未能在商號檔案中記錄匯出日期:") + crlf + path + crlf
+        + QStringLiteral("Nao pode guardar a data de exportacao no ficheiro:") + crlf + path;
+}
+
+} // namespace exporttext
+
+// ------------------------------------------------------------------ file sets
+
+namespace {
+
+constexpr char kTempMark[] = ".r56new-";
+constexpr char kOldMark[] = ".r56old-";
+
+QString withSlash(const QString &folder)
+{
+    QString f = platform::nativeSeparators(folder);
+    if (!f.endsWith(QLatin1Char('/')))
+        f += QLatin1Char('/');
+    return f;
+}
+
+bool isFile(const QString &path)
+{
+    const QFileInfo fi(path);
+    return fi.exists() && fi.isFile();
+}
+
+// A new file waiting under its temporary name for the name it will take.
+struct Staged
+{
+    QString temp;
+    QString name;
+};
+
+// Puts a set of new files in place in `folder` as one step: every file whose
+// name equals one of `names` without regard to case is moved aside, each
+// staged file takes its name, and the files moved aside are removed. On a
+// failure the new files are taken away and the old ones put back, and the
+// index (into `staged`) of the file that could not take its place is given;
+// -1 when all went well. A name of `names` with nothing staged for it only
+// loses its old file (an earlier export's annex file).
+int commitset(const QString &folder, const QList<Staged> &staged, const QStringList &names)
+{
+    const QDir dir(folder);
+    struct Moved { QString from; QString to; };
+    QList<Moved> aside;
+    QStringList placed;
+    auto rollback = [&] {
+        for (const QString &p : placed)
+            QFile::remove(p);
+        for (const Moved &m : aside)
+            QFile::rename(m.to, m.from);
+        for (const Staged &s : staged)
+            QFile::remove(s.temp);
+    };
+
+    const QStringList entries =
+        dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &e : entries) {
+        const bool ours = std::any_of(names.begin(), names.end(), [&](const QString &n) {
+            return e.compare(n, Qt::CaseInsensitive) == 0;
+        });
+        if (!ours)
+            continue;
+        const Moved m{dir.filePath(e), dir.filePath(QLatin1String(kOldMark) + e)};
+        QFile::remove(m.to);
+        if (!QFile::rename(m.from, m.to)) {
+            rollback();
+            // The file that stays in the way: report it as the staged one of
+            // that name when there is one.
+            for (int i = 0; i < staged.size(); ++i)
+                if (staged[i].name.compare(e, Qt::CaseInsensitive) == 0)
+                    return i;
+            return int(staged.size());
+        }
+        aside << m;
+    }
+    for (int i = 0; i < staged.size(); ++i) {
+        const QString target = dir.filePath(staged[i].name);
+        if (!QFile::rename(staged[i].temp, target)) {
+            rollback();
+            return i;
+        }
+        placed << target;
+    }
+    for (const Moved &m : aside)
+        QFile::remove(m.to);
+    return -1;
+}
+
+QString tempnameof(const QString &folder, const QString &name)
+{
+    return QDir(folder).filePath(QLatin1String(kTempMark) + name);
+}
+
+// Writes `lines` with CR LF under the temporary name of `name` in `folder`.
+// 0 done, 3 the file could not be created, 9 writing it failed.
+int writestaged(const QString &folder, const QString &name, const QList<QByteArray> &lines)
+{
+    const QString temp = tempnameof(folder, name);
+    QFile::remove(temp);
+    QFile f(temp);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 3;
+    QByteArray all;
+    for (const QByteArray &l : lines) {
+        all += l;
+        all += "\r\n";
+    }
+    const bool ok = f.write(all) == all.size() && f.flush();
+    f.close();
+    if (!ok || f.error() != QFileDevice::NoError) {
+        QFile::remove(temp);
+        return 9;
+    }
+    return 0;
+}
+
+// Copies `source` under the temporary name of `name` in `folder`; the copy
+// counts only when it is complete.
+bool copystaged(const QString &source, const QString &folder, const QString &name)
+{
+    const QString temp = tempnameof(folder, name);
+    QFile::remove(temp);
+    if (!QFile::copy(source, temp)) {
+        QFile::remove(temp);
+        return false;
+    }
+    if (QFileInfo(temp).size() != QFileInfo(source).size()) {
+        QFile::remove(temp);
+        return false;
+    }
+    return true;
+}
+
+QString nameOf(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+// Whether two paths name the same file (the second need not exist yet).
+bool samefile(const QString &a, const QString &b)
+{
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists())
+        return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return platform::samePathCaseBlind(a, b);
+}
+
+} // namespace
+
+QStringList ExportTargets::existing() const
+{
+    QStringList out;
+    for (const QString &p : {company, list, annex, staleannex}) {
+        if (!p.isEmpty() && isFile(p) && !out.contains(p))
+            out << p;
+    }
+    return out;
+}
+
+int changediskette(const ExportTargets &targets)
+{
+    const int pressed =
+        showmsgw(exporttext::ovrexpcaption(), exporttext::changediskette(), mkConfirmCancel);
+    int result = pressed == 3 ? answer::Cancel : answer::None;
+    if (!targets.anyexists())
+        result = answer::Yes;
+    return result;
+}
+
+// ------------------------------------------------------------------ flow
+
+ExportFlow::ExportFlow() = default;
+
+void ExportFlow::showexporterror(int n, const QString &detail)
+{
+    showmsgw(exporttext::caption(), exporttext::errortext(n) + crlf + detail, mkContinue);
+    m_abort = true;
+}
+
+bool ExportFlow::checkdeclaration(QList<QByteArray> &listlines, QList<QByteArray> &annexlines)
+{
+    MemTable &staff = dm56.staff;
+    MemTable &sub = dm56.sub;
+    const QString staffOrder = staff.indexFieldNames();
+    const QString subOrder = sub.indexFieldNames();
+    struct Restore
+    {
+        MemTable &staff, &sub;
+        QString so, bo;
+        ~Restore()
+        {
+            staff.setIndexFieldNames(so);
+            sub.setIndexFieldNames(bo);
+        }
+    } restore{staff, sub, staffOrder, subOrder};
+
+    const CmpBlock &b = cmpfile.block;
+    const QByteArray period = halfmonths(cmpfile);
+    staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
+    sub.setIndexFieldNames(QStringLiteral("cntb"));
+    // The refusals below are shown in the message window, so the wait note
+    // the main window put up goes first.
+    closemsgw();
+
+    auto refuse = [&](const QString &text, const QByteArray &cntb, const QByteArray &nmp) {
+        m_errorcode = 16;
+        showmsgw(exporttext::caption(),
+                 text + big5::decode(cntb) + QStringLiteral("-") + big5::decode(trimfw(nmp)),
+                 mkEndExport);
+        return false;
+    };
+
+    if (staff.recordCount() > 0) {
+        for (staff.first(); true; staff.next()) {
+            const QByteArray cntb = staff.asString(staffcol::cntb);
+            const QByteArray nmp = staff.asString(staffcol::nmp);
+            const QByteArray leave = staff.asString(staffcol::leavedate);
+            if (leavedatefield(leave) == "00000000" && dm56.findsub(cntb, "105"))
+                return refuse(exporttext::m105(), cntb, nmp);
+            const Currency s = dm56.subtotal(cntb);
+            const Currency sub1 = staff.asCurrency(staffcol::sub1);
+            if (s != sub1)
+                return refuse(exporttext::msum(), cntb, nmp);
+            ListRecordData d;
+            d.compid = b.compid();
+            d.year = b.eano();
+            d.art = staff.asInteger(staffcol::art);
+            d.cntb = cntb;
+            d.nmc = staff.asString(staffcol::nmc);
+            d.nmp = nmp;
+            d.rend = staff.asCurrency(staffcol::rend);
+            d.rexp = staff.asString(staffcol::rexp);
+            d.sub1 = sub1;
+            d.rimp = staff.asCurrency(staffcol::rimp);
+            d.leavedate = leave;
+            d.period = period;
+            const auto line = makelistrecord(d);
+            if (!line)
+                return refuse(exporttext::badamount(), cntb, nmp);
+            listlines << *line;
+            if (staff.eof() || staff.recNo() >= staff.recordCount())
+                break;
+        }
+    }
+
+    if (sub.recordCount() > 0) {
+        for (sub.first(); true; sub.next()) {
+            AnnexRecordData a;
+            // The record rules take an employer number as seven digits and a
+            // mark in the eighth byte, the way the list record carries it;
+            // right-justifying a seven-digit number would put a blank first
+            // and the system's own check would refuse every annex line.
+            a.compid = padfield(b.compid(), 8);
+            a.year = b.eano();
+            a.cntb = sub.asString(subcol::cntb);
+            a.itemcod = sub.asString(subcol::itemcod);
+            a.amount = sub.asCurrency(subcol::itemval);
+            const auto line = makeannexrecord(a);
+            if (!line) {
+                QByteArray nmp;
+                if (staff.locate(QStringLiteral("cntb"), {MemValue(a.cntb)}))
+                    nmp = staff.asString(staffcol::nmp);
+                return refuse(exporttext::badamount(), a.cntb, nmp);
+            }
+            annexlines << *line;
+            if (sub.eof() || sub.recNo() >= sub.recordCount())
+                break;
+        }
+    }
+    return true;
+}
+
+bool ExportFlow::writeexportfiles()
+{
+    m_abort = false;
+    m_errorcode = 0;
+    m_sources = {};
+    const QString dir = withSlash(startdir);
+    const CmpBlock &b = cmpfile.block;
+
+    if (b.eano() < 1970) {
+        showexporterror(14, QString());
+        return false;
+    }
+    if (big5::trim(b.compid()).isEmpty()) {
+        showexporterror(13, QString());
+        return false;
+    }
+    const QByteArray p = halfmonths(cmpfile);
+    if (!validperiod(p)) {
+        showmsgw(exporttext::caption(), exporttext::badperiod(), mkContinue);
+        m_abort = true;
+        return false;
+    }
+
+    QList<QByteArray> listlines, annexlines;
+    if (!checkdeclaration(listlines, annexlines))
+        return false;
+
+    const QString company = exchangename(QLatin1String(kCompanyPrefix), p);
+    const QString list = exchangename(QLatin1String(kListPrefix), p);
+    const QString annex = exchangename(QLatin1String(kAnnexAPrefix), p);
+    QList<Staged> staged;
+    auto discard = [&] {
+        for (const Staged &s : staged)
+            QFile::remove(s.temp);
+    };
+
+    // The company file carries the employer number in its eight characters,
+    // blank-padded as the list records carry it: a reader comparing the
+    // records' first eight bytes with the company file's number then finds
+    // the same employer also when the stored number has seven characters.
+    TCmpFile head = cmpfile;
+    head.block.setCompid(padfield(b.compid(), 8));
+    m_errorcode = 3;
+    const int c = writestaged(dir, company, companylines(head));
+    if (c != 0) {
+        if (c == 3)
+            showmsgw(exporttext::caption(), exporttext::systemerror(), mkContinue);
+        showexporterror(3, dir + company);
+        return false;
+    }
+    staged << Staged{tempnameof(dir, company), company};
+
+    m_errorcode = writestaged(dir, list, listlines);
+    if (m_errorcode != 0) {
+        discard();
+        showexporterror(m_errorcode, dir + list);
+        return false;
+    }
+    staged << Staged{tempnameof(dir, list), list};
+
+    if (!annexlines.isEmpty()) {
+        m_errorcode = writestaged(dir, annex, annexlines);
+        if (m_errorcode != 0) {
+            discard();
+            showexporterror(m_errorcode, dir + annex);
+            return false;
+        }
+        staged << Staged{tempnameof(dir, annex), annex};
+    }
+
+    // The new set replaces the last one whole; an annex file of an earlier
+    // export goes with it when this one has none.
+    const int failed = commitset(dir, staged, {company, list, annex});
+    if (failed >= 0) {
+        m_errorcode = 3;
+        if (failed < staged.size())
+            showexporterror(3, dir + staged[failed].name);
+        else
+            showexporterror(6, dir + annex);
+        return false;
+    }
+    m_errorcode = 0;
+    m_sources.company = dir + company;
+    m_sources.list = dir + list;
+    if (!annexlines.isEmpty())
+        m_sources.annex = dir + annex;
+    return true;
+}
+
+qint64 ExportFlow::totalsize() const
+{
+    qint64 total = 0;
+    for (const QString &s : {m_sources.company, m_sources.list, m_sources.annex}) {
+        if (s.isEmpty())
+            continue;
+        const QFileInfo fi(s);
+        if (fi.exists() && fi.isFile())
+            total += std::max<qint64>(fi.size(), 1024);
+    }
+    return total;
+}
+
+void ExportFlow::stamp()
+{
+    cmpfile.dtexport = now();
+    if (!writecmp(cmpfile))
+        showmsgw(exporttext::caption(), exporttext::stampfailed(cmpname), mkContinue);
+}
+
+bool ExportFlow::buildtargets(const QString &local)
+{
+    ExportTargets t;
+    t.folder = withSlash(local);
+    const QFileInfo fi(t.folder);
+    if (!fi.exists() || !fi.isDir())
+        return false;
+    auto dest = [&](const QString &source) {
+        return platform::resolveCaseBlind(t.folder + nameOf(source));
+    };
+    t.company = dest(m_sources.company);
+    t.list = dest(m_sources.list);
+    if (!m_sources.annex.isEmpty()) {
+        t.annex = dest(m_sources.annex);
+    } else {
+        t.annex = t.folder;
+        const QString listname = nameOf(m_sources.list);
+        const QString stale = platform::findInDir(t.folder, QLatin1String(kAnnexAPrefix) + listname.mid(4));
+        if (!stale.isEmpty() && isFile(stale))
+            t.staleannex = stale;
+    }
+    t.samefile = samefile(m_sources.company, t.company);
+    m_targets = t;
+    return true;
+}
+
+bool ExportFlow::copyfiles()
+{
+    struct Item { QString source; const char *label; };
+    QList<Item> items{{m_sources.company, "Company File"}, {m_sources.list, "Data File"}};
+    if (!m_sources.annex.isEmpty() && isFile(m_sources.annex))
+        items << Item{m_sources.annex, "Axa File"};
+
+    const QString folder = m_targets.folder;
+    QList<Staged> staged;
+    for (const Item &it : items) {
+        const QString name = nameOf(it.source);
+        if (!copystaged(it.source, folder, name)) {
+            for (const Staged &s : staged)
+                QFile::remove(s.temp);
+            showexporterror(5, crlf + QLatin1String(it.label));
+            return false;
+        }
+        staged << Staged{tempnameof(folder, name), name};
+    }
+    QStringList names;
+    for (const Staged &s : staged)
+        names << s.name;
+    names << QLatin1String(kAnnexAPrefix) + nameOf(m_sources.list).mid(4);
+    const int failed = commitset(folder, staged, names);
+    if (failed >= 0) {
+        const char *label = failed < items.size() ? items[failed].label : "Axa File";
+        showexporterror(5, crlf + QLatin1String(label));
+        return false;
+    }
+    return true;
+}
+
+ExportFlow::Outcome ExportFlow::btexportClick(const QString &target)
+{
+    const QString caption = exporttext::caption();
+
+    // 1. The files are already there.
+    if (target == startdir) {
+        showmsgw(caption, exporttext::errortext(8), mkContinue);
+        stamp();
+        return Outcome::StayOpen;
+    }
+
+    // 2. The room the files take, counted as the diskette counts it.
+    const qint64 total = totalsize();
+    const QChar letter = target.isEmpty() ? QChar(QLatin1Char(' ')) : target[0].toUpper();
+
+    // 3. The drive.
+    platform::DriveState drive = platform::drivestate(target);
+    if (!drive.ready) {
+        showmsgw(caption, exporttext::notready(letter), mkContinue);
+        return Outcome::StayOpen;
+    }
+
+    // 4. The folder and the files of an earlier export found there.
+    if (!buildtargets(drive.local)) {
+        showmsgw(caption, exporttext::nofolder(), mkContinue);
+        return Outcome::StayOpen;
+    }
+    if (!m_targets.samefile) {
+        // The drive and the folder are looked at again after every change of
+        // diskette, and once more before the room is measured: the disk in
+        // the drive now is the one that counts.
+        auto relook = [&] {
+            drive = platform::drivestate(target);
+            if (!drive.ready) {
+                showmsgw(caption, exporttext::notready(letter), mkContinue);
+                return false;
+            }
+            if (!buildtargets(drive.local)) {
+                showmsgw(caption, exporttext::nofolder(), mkContinue);
+                return false;
+            }
+            return true;
+        };
+        int choice = answer::Yes;
+        while (choice == answer::Yes && m_targets.anyexists()) {
+            choice = m_ask ? m_ask(m_targets) : int(answer::Cancel);
+            if (choice != answer::Yes && choice != answer::No)
+                choice = answer::Cancel;
+            if (choice == answer::Yes && !relook())
+                return Outcome::StayOpen;
+        }
+        if (choice == answer::Cancel)
+            return Outcome::StayOpen;
+        if (!relook())
+            return Outcome::StayOpen;
+
+        // 5. Too large for the diskette: nothing is written there.
+        if (total > drive.freeBytes && drive.removable) {
+            showmsgw(caption, exporttext::errortext(15), mkContinue);
+            return Outcome::Close;
+        }
+    }
+
+    // 6. The copies.
+    m_abort = false;
+    if (!m_targets.samefile)
+        copyfiles();
+
+    // 7. Done.
+    if (!m_abort) {
+        showmsgw(caption, exporttext::errortext(8), mkContinue);
+        stamp();
+    }
+    return Outcome::Close;
+}
+
+} // namespace r56

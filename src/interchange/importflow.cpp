@@ -1,0 +1,960 @@
+#include "interchange/importflow.h"
+
+#include "interchange/exchange.h"
+#include "platform/casefs.h"
+#include "shared/big5.h"
+#include "shared/datetime.h"
+#include "shared/showmsg.h"
+#include "shared/tablefile.h"
+#include "workbench/mainflow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+namespace r56::importflow {
+
+namespace {
+
+const QString LB = QStringLiteral("\r\n");
+
+QString withCodeLine(const QString &text, int code)
+{
+    return text + LB + QStringLiteral("(Error Code:I") + QString::number(code) + QLatin1Char(')');
+}
+
+// Where a line of a file went wrong, for the user: the file, then what the
+// reader found (both bilingual).
+QString lineText(const QString &path, const ExchangeLine &line, RecordKind kind)
+{
+    return QStringLiteral("檔案:%1\r\nFicheiro: %1\r\n").arg(QDir::toNativeSeparators(path))
+        + lineproblem(line, kind);
+}
+
+// The messages of the failure bits of a refused record, one a line.
+QString failureLines(std::uint32_t set)
+{
+    QStringList l;
+    for (int bit = 0; bit < kErrRecCount; ++bit) {
+        if (set & errmask(bit))
+            l << errecmsg(bit);
+    }
+    return l.join(LB);
+}
+
+bool onAdrive(const QString &path)
+{
+    return path.toUpper().contains(QLatin1String("A:"));
+}
+
+bool fileExists(const QString &path)
+{
+    return !path.isEmpty() && platform::fileExistsCaseBlind(path);
+}
+
+// After an empty line: whether any record follows it (blank lines at the end
+// of a file are harmless; records after one would be lost unseen).
+bool dataFollows(ExchangeReader &rd)
+{
+    ExchangeLine l;
+    while (rd.next(l)) {
+        if (!l.bytes.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+std::int64_t digitsvalue(QByteArrayView field)
+{
+    return isdigits(field) ? str2int64(field) : 0;
+}
+
+QByteArray halfOf(QByteArrayView pair, int half)
+{
+    QByteArray h = big5::copy(pair, half == 1 ? 1 : 5, 4);
+    while (h.size() < 4)
+        h += '0';
+    return h;
+}
+
+bool renameOver(const QString &from, const QString &to)
+{
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData())
+        == 0;
+}
+
+// A name beside `path` that no file carries yet.
+QString freeNameBeside(const QString &path, const QString &tag)
+{
+    for (int i = 0;; ++i) {
+        const QString n = path + QLatin1Char('.') + tag + QString::number(i);
+        if (!QFileInfo::exists(n))
+            return n;
+    }
+}
+
+// Index keys: a taxpayer number is 8 bytes, an item code 5; their bytes,
+// packed into integers, are exact keys that hash cheaply (the large files
+// have hundreds of thousands of lines).
+std::uint64_t key8(QByteArrayView b)
+{
+    std::uint64_t k = 0;
+    std::memcpy(&k, b.data(), std::size_t(qMin<qsizetype>(8, b.size())));
+    return k;
+}
+
+struct PairKey
+{
+    std::uint64_t cntb;
+    std::uint64_t code;
+    bool operator==(const PairKey &) const = default;
+};
+
+struct KeyHash
+{
+    std::size_t operator()(std::uint64_t k) const
+    {
+        k ^= k >> 33;
+        k *= 0xff51afd7ed558ccdULL;
+        k ^= k >> 33;
+        return std::size_t(k);
+    }
+    std::size_t operator()(const PairKey &p) const { return (*this)(p.cntb * 31 + p.code); }
+};
+
+// An insert-only set with open addressing: no allocation per key.
+template<typename Key>
+class FlatSet
+{
+public:
+    explicit FlatSet(std::size_t expected)
+    {
+        std::size_t n = 16;
+        while (n < expected * 2)
+            n <<= 1;
+        m_keys.resize(n);
+        m_used.assign(n, 0);
+    }
+    // False when the key was there already.
+    bool insert(const Key &k)
+    {
+        if ((m_count + 1) * 2 > m_keys.size())
+            grow();
+        return place(k);
+    }
+
+private:
+    bool place(const Key &k)
+    {
+        const std::size_t mask = m_keys.size() - 1;
+        for (std::size_t i = KeyHash{}(k) & mask;; i = (i + 1) & mask) {
+            if (!m_used[i]) {
+                m_used[i] = 1;
+                m_keys[i] = k;
+                ++m_count;
+                return true;
+            }
+            if (m_keys[i] == k)
+                return false;
+        }
+    }
+    void grow()
+    {
+        std::vector<Key> keys;
+        std::vector<char> used;
+        keys.swap(m_keys);
+        used.swap(m_used);
+        m_keys.resize(keys.size() * 2);
+        m_used.assign(keys.size() * 2, 0);
+        m_count = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (used[i])
+                place(keys[i]);
+        }
+    }
+
+    std::vector<Key> m_keys;
+    std::vector<char> m_used;
+    std::size_t m_count = 0;
+};
+
+} // namespace
+
+// ------------------------------------------------------------------ texts
+
+QString caption() { return QStringLiteral("匯入資料 ( Importacao de Dados )"); }
+QString messageCaption() { return QStringLiteral("匯入資料 ( Dados de Importacao )"); }
+QString errorCaption() { return QStringLiteral("匯入資料錯誤(Dados invalido)"); }
+
+QString importErrorText(int code, QByteArrayView compid, QByteArrayView record)
+{
+    switch (code) {
+    case 1: case 2: case 3: case 4: case 9:
+        return withCodeLine(QStringLiteral("資料不正確") + LB + QStringLiteral("Dados Invalido"), code);
+    case 5:
+        return QStringLiteral("找不到匯入檔案");
+    case 6: case 10:
+        return withCodeLine(QStringLiteral("讀取資料時發生錯誤，程序結束！") + LB
+                                + QStringLiteral("Erros existem quando ler os dados. O processo e abortado."),
+                            code);
+    case 7:
+        return QStringLiteral("存儲納稅人資料發生錯誤");
+    case 8:
+        return QStringLiteral("存儲商號資料發生錯誤");
+    case 11:
+        return QStringLiteral("由稅務當局提供的檔案不存在或路徑不正確") + LB
+            + QStringLiteral("O ficheiro da D.S.Tributos nao existe, ou a localizacao do ficheiro nao esta correcta");
+    case 12:
+        return QStringLiteral("資料不正確，\"匯入資料\"程序結束！") + LB
+            + QStringLiteral("Os dados nao estao correctos, o processo \"Importacao dos dados\" e abortado!");
+    case 13: case 16:
+        return withCodeLine(QStringLiteral("商號編號不正確") + LB + QStringLiteral("O No. Cadastro invalido")
+                                + LB + big5::decode(compid) + QLatin1Char('/')
+                                + big5::decode(big5::copy(record, 1, 8)),
+                            code);
+    case 14:
+        return QStringLiteral("資料長度不正確,現將執行\"檢查資料\"程序");
+    case 15:
+        return QStringLiteral("用戶自行製作的檔案不存在或路徑不正確") + LB
+            + QStringLiteral("O ficheiro preparado pelo utilizador nao existe, ou a localizacao do ficheiro nao esta correcta");
+    case 17:
+        return QStringLiteral("匯入資料操作尚未完成");
+    default:
+        return {};
+    }
+}
+
+void showimporterror(int code, QByteArrayView compid, QByteArrayView record)
+{
+    const QString t = importErrorText(code, compid, record);
+    if (!t.isEmpty())
+        showmsgw(errorCaption(), t, mkContinue);
+}
+
+QString annexQuestionText()
+{
+    const QString fw(QChar(0x3000));
+    return QStringLiteral("附件A的金額和R5/R6\"不屬課稅收益\"的金額不相同,") + LB
+        + QStringLiteral("是否繼續存檔?") + QString(30, QLatin1Char(' ')) + fw + LB + LB
+        + QStringLiteral("O montante noAnexo A nao e equal ao montante no") + QString(5, QLatin1Char(' '))
+        + fw + LB + QStringLiteral("\"Os rendimentos que nao constituem materia colectavel\"") + LB
+        + QStringLiteral("no R5/R6. Continue a registar o ficheiro?") + QString(11, QLatin1Char(' ')) + fw;
+}
+
+QString overwriteCaption() { return QStringLiteral("覆蓋舊檔(Substituir o Ficheiro)？"); }
+
+QString overwriteText()
+{
+    return QStringLiteral("檔案已經存在,是否將新資料覆蓋舊檔案?") + LB
+        + QStringLiteral("Ficheiro ja existe, pretende substituir por") + LB + QStringLiteral("novos dados?");
+}
+
+QString otherEmployerText()
+{
+    return QStringLiteral("原有的檔案中包含有另一商號資料,") + LB + QStringLiteral("不能以這個檔案名儲存")
+        + QString(11, QLatin1Char(' ')) + LB + QStringLiteral("\n") + QStringLiteral("請另外選擇檔案名!")
+        + QString(14, QLatin1Char(' '));
+}
+
+QString savedText(int year, TDateTime when)
+{
+    const QString y = QString::number(year);
+    const QString t = toQDateTime(when).toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+    return y + QStringLiteral("年度的資料已儲存!") + LB + QStringLiteral("存檔時間:") + t + LB
+        + QStringLiteral("Foram Salvaguardados os dados do exercicio de ") + y + QLatin1Char('.') + LB
+        + QStringLiteral("Ficheiro salvaguardado em:") + t + QLatin1Char('.');
+}
+
+QString saveDialogTitle() { return QStringLiteral("儲存匯入資料(Registar Dados)"); }
+QString savingStatus() { return QStringLiteral("正在存檔,請稍後!"); }
+QString saveFailedStatus() { return QStringLiteral("存檔失敗!"); }
+
+// ------------------------------------------------------------------ flow
+
+ImportFlow::ImportFlow(Tdm56 &dm, TCmpFile &rec) : m_dm(dm), m_rec(rec)
+{
+    m_ctx.employer = &m_rec;
+    m_impblock.clear();
+    m_dm.staff.emptyTable();
+}
+
+void ImportFlow::progress(qint64 pos, qint64 size)
+{
+    const int p = size > 0 ? int(qRound(double(pos) * 100.0 / double(size))) : 0;
+    if (p == m_lastPercent)
+        return;
+    m_lastPercent = p;
+    if (onProgress)
+        onProgress(p);
+}
+
+ImportFlow::ReadResult ImportFlow::read(const QString &listfile, bool withOwn, const QString &ownfile)
+{
+    m_listpath = listfile;
+    m_dm.staff.emptyTable();
+    m_dm.sub.emptyTable();
+    // Annex C rows belong to the check that read them, never to a new declaration.
+    m_dm.exp.emptyTable();
+
+    if (listfile.contains(QLatin1Char('*'))) {
+        showmsgw(caption(),
+                 QStringLiteral("請指定稅務當局所提供的資料檔案位置") + LB
+                     + QStringLiteral("Por favor de indicar a localizacao do ficheiro da D.S.Tributos."),
+                 mkContinue);
+        return ReadResult::Stopped;
+    }
+    if (onAdrive(listfile)) {
+        while (!fileExists(listfile)) {
+            if (showmsgw(messageCaption(),
+                         QStringLiteral("請於A:磁碟機放入稅務當局所提供的磁碟") + LB
+                             + QStringLiteral("Por favor de inserir o diskette fornecido pela D.S.Tributos na maquina da disketteA:"),
+                         mkConfirmCancel)
+                == 3)
+                return ReadResult::Stopped;
+        }
+    } else if (!fileExists(listfile)) {
+        showmsgw(messageCaption(),
+                 QStringLiteral("稅務當局所提供的檔案不存在") + LB
+                     + QStringLiteral("O ficheiro da D.S.Tributos nao existe"),
+                 mkContinue);
+        return ReadResult::Stopped;
+    }
+    if (withOwn && ownfile.contains(QLatin1Char('*'))) {
+        showmsgw(caption(),
+                 QStringLiteral("請指定自行製作的資料檔案位置") + LB
+                     + QStringLiteral("Por favor de indicar a localizacao do ficheiro preparado pelo utilizador"),
+                 mkContinue);
+        return ReadResult::Stopped;
+    }
+
+    m_ctx.bothhalves = false;
+    m_halfmark = ' ';
+    dtaname = platform::resolveCaseBlind(listfile);
+    const Companions comp = importcompanions(dtaname);
+    m_companypath = comp.company;
+    m_annexpath = comp.annexa;
+
+    ReadResult result = ReadResult::Imported;
+    if (!runimport(dtaname)) {
+        // The authority's file was refused: the employer's own file is not
+        // read, so that `listpath` still names the refused file for the check.
+        result = ReadResult::Refused;
+    } else if (withOwn) {
+        const OwnResult own = importownfile(ownfile);
+        if (own != OwnResult::Ok) {
+            clear();
+            return own == OwnResult::Refused ? ReadResult::OwnRefused : ReadResult::OwnFailed;
+        }
+    }
+
+    m_ownBoxEnabled = false;
+    m_dm.staff.setIndexFieldNames(QStringLiteral("art;cntb"));
+    m_dm.staff.first();
+
+    const QByteArray pair = big5::trim(m_impblock.periodpair());
+    if (!m_dm.staff.isEmpty() && m_impblock.eano() == 2003
+        && (pair.isEmpty() || pair == "00000000")) {
+        msgbox(QStringLiteral("所匯入之資料中沒有說明是屬於2003年上半還是下半年的資料") + LB
+                   + QStringLiteral("資料錯誤,匯入程序結束!"),
+               caption(), mbOk);
+        m_saveEnabled = false;
+    }
+    return result;
+}
+
+bool ImportFlow::runimport(const QString &listfile)
+{
+    m_annexdue = false;
+    m_impblock.clear();
+    m_readDone = false;
+    m_saveEnabled = false;
+
+    const bool companyUsable = readcompany();
+
+    m_rec.block = m_impblock;
+    m_rec.firsthalf = m_halfmark == '1' ? 1 : 0;
+    {
+        TCmpFile shown;
+        shown.block = m_impblock;
+        shown.firsthalf = m_rec.firsthalf;
+        cmpinfo(shown, m_info, true);
+    }
+
+    const bool ok = companyUsable && importlistfile(listfile) && importannexfile(m_annexpath, false);
+    if (ok) {
+        m_info << QStringLiteral("-- 總人數") + QString::number(m_dm.staff.recordCount());
+    } else {
+        m_dm.staff.emptyTable();
+        m_dm.sub.emptyTable();
+        showimporterror(12);
+    }
+    m_readDone = ok;
+    m_saveEnabled = ok;
+    m_dm.staff.first();
+    return ok;
+}
+
+// The company file into `m_impblock`. A missing file, or one whose year is
+// not a number, only shows its message: the list is still read and gives the
+// employer from its first record. A file that cannot be read, or whose lines
+// hold bytes that are not Big5 text, refuses the import: its bytes would go
+// into the declaration.
+bool ImportFlow::readcompany()
+{
+    m_ctx.bothhalves = false;
+    m_info.clear();
+    const CompanyFile cf = readcompanyfile(m_companypath);
+    if (cf.status == ReadStatus::Missing) {
+        showimporterror(5);
+        return true;
+    }
+    if (cf.status != ReadStatus::Ok) {
+        ExchangeReader rd;
+        rd.open(m_companypath);
+        showmsgw(errorCaption(), rd.errortext(), mkContinue);
+        return false;
+    }
+    // Lines 1 to 8 are the ones read into the block.
+    for (int i = 0; i < qMin<qsizetype>(8, cf.lines.size()); ++i) {
+        if (cf.lines[i].badbyte >= 0) {
+            showmsgw(errorCaption(), lineText(cf.path, cf.lines[i], RecordKind::Text), mkContinue);
+            return false;
+        }
+    }
+    m_impblock = cf.block;
+    m_halfmark = cf.halfmark;
+    m_ctx.bothhalves = cf.bothhalves;
+    if (!cf.yearok)
+        showimporterror(4);
+    return true;
+}
+
+bool ImportFlow::importlistfile(const QString &path)
+{
+    m_lastPercent = -1;
+    progress(0, 1);
+    m_annexdue = false;
+    ExchangeReader rd(RecordKind::List);
+    if (!rd.open(path)) {
+        if (rd.status() == ReadStatus::Missing)
+            showimporterror(11);
+        else
+            showmsgw(errorCaption(), rd.errortext(), mkContinue);
+        return false;
+    }
+    MemTable &staff = m_dm.staff;
+    staff.emptyTable();
+    staff.setIndexFieldNames(QStringLiteral("cntb"));
+    // Taxpayer numbers read so far: a repeated one is found by the index,
+    // not by searching the table for every line.
+    FlatSet<std::uint64_t> seen(std::size_t(qMin<qint64>(rd.size() / kListRecordLength + 1, 1 << 20)));
+
+    QByteArray compid = m_impblock.compid();
+    ExchangeLine l;
+    while (rd.next(l)) {
+        std::uint32_t set = 0;
+        if (l.bytes.isEmpty()) {
+            showmsgw(errorCaption(), lineText(rd.path(), l, RecordKind::List), mkContinue);
+            return false;
+        }
+        if (!checklistrecord(l.bytes, set, m_ctx))
+            return false;
+        if (l.badbyte >= 0) {
+            showmsgw(errorCaption(), lineText(rd.path(), l, RecordKind::List), mkContinue);
+            return false;
+        }
+        // The rule checked the length: the fields are slices of the line.
+        const QByteArrayView line(l.bytes);
+        const bool first = compid.isEmpty();
+        if (!first && line.first(8) != compid) {
+            showimporterror(13, compid, l.bytes);
+            return false;
+        }
+        const QByteArrayView cntb = line.sliced(linefields[3].start - 1, linefields[3].length);
+        if (!seen.insert(key8(cntb)))
+            return false;
+        if (!m_dm.addstaffline(l.bytes))
+            return false;
+        progress(rd.position(), rd.size());
+        if (!m_annexdue)
+            m_annexdue = digitsvalue(line.sliced(linefields[8].start - 1, linefields[8].length)) >= 1;
+        if (first) {
+            // No employer number from the company file: the first record
+            // gives the employer, the year and the half.
+            const QByteArray id = big5::copy(l.bytes, 1, 8);
+            if (big5::trim(id).isEmpty())
+                return false;
+            m_impblock.setCompid(id);
+            m_impblock.setEano(std::int32_t(digitsvalue(getfield(l.bytes, 1))));
+            const QByteArray code = getfield(l.bytes, 11);
+            if (code < QByteArray("02")) {
+                m_impblock.setPeriodpair(code + "0000");
+                m_halfmark = '1';
+            } else {
+                m_impblock.setPeriodpair("0000" + code);
+                m_halfmark = '2';
+            }
+            compid = m_impblock.compid();
+        }
+    }
+    return true;
+}
+
+bool ImportFlow::importannexfile(const QString &path, bool own)
+{
+    if (!m_annexdue)
+        return true;
+    ExchangeReader rd(RecordKind::Annex);
+    if (!rd.open(path)) {
+        showimporterror(10);
+        return false;
+    }
+    MemTable &sub = m_dm.sub;
+    sub.emptyTable();
+    // Rows go in by the bulk calls; the order is set once they are all in.
+    sub.setIndexFieldNames(QString());
+    sub.reserve(int(qMin<qint64>(rd.size() / kAnnexRecordLength + 1, 1 << 22)));
+    m_dm.staff.setIndexFieldNames(QStringLiteral("cntb"));
+    auto finish = [&](bool ok) {
+        if (!ok)
+            sub.emptyTable();
+        sub.setIndexFieldNames(QStringLiteral("cntb;itemcod"));
+        return ok;
+    };
+
+    // Each worker's article, for its items.
+    std::unordered_map<std::uint64_t, int, KeyHash> articles;
+    const MemTable &staff = m_dm.staff;
+    articles.reserve(std::size_t(staff.naturalCount()));
+    for (int r = 0; r < staff.naturalCount(); ++r)
+        articles.emplace(key8(staff.rowString(r, staffcol::cntb)), int(staff.rowInt64(r, staffcol::art)));
+    FlatSet<PairKey> pairs(std::size_t(qMin<qint64>(rd.size() / kAnnexRecordLength + 1, 1 << 22)));
+
+    // A refused line of the employer's own annex file ends the merge: the
+    // user is told which line and why (the authority's annex ends in the
+    // import's own refusal and the check).
+    auto refuse = [&](const ExchangeLine &l, const QString &why) {
+        finish(false);
+        if (own || !why.isEmpty()) {
+            QString t = own ? QStringLiteral("用戶自行製作的附件A檔案資料不正確，\"匯入資料\"程序結束！") + LB
+                    + QStringLiteral("Os dados do Anexo A preparado pelo utilizador nao estao correctos, o processo \"Importacao dos dados\" e abortado!")
+                    + LB
+                            : QString();
+            t += QStringLiteral("檔案:%1 第%2行\r\nFicheiro: %1 linha %2")
+                     .arg(QDir::toNativeSeparators(rd.path()))
+                     .arg(l.lineno);
+            if (!why.isEmpty())
+                t += LB + why;
+            showmsgw(errorCaption(), t, mkContinue);
+        }
+        return false;
+    };
+
+    m_lastPercent = -1;
+    progress(0, 1);
+    ExchangeLine l;
+    while (rd.next(l)) {
+        if (l.bytes.isEmpty()) {
+            if (dataFollows(rd))
+                return refuse(l, lineproblem(l, RecordKind::Annex));
+            break;
+        }
+        std::uint32_t set = 0;
+        if (!checkannexrecord(l.bytes, set, 'A', m_ctx))
+            return refuse(l, own ? failureLines(set) : QString());
+        if (l.badbyte >= 0)
+            return refuse(l, lineproblem(l, RecordKind::Annex));
+        // The rule checked the length: the fields are slices of the line.
+        const QByteArrayView line(l.bytes);
+        const QByteArrayView cntb = line.sliced(annexfields[2].start - 1, annexfields[2].length);
+        const QByteArrayView code = line.sliced(annexfields[3].start - 1, annexfields[3].length);
+        const QByteArrayView amount = line.sliced(annexfields[4].start - 1, annexfields[4].length);
+        const auto art = articles.find(key8(cntb));
+        if (art == articles.end())
+            return refuse(l, QStringLiteral("納稅人編號%1不在名單中\r\nO contribuinte %1 nao consta da lista")
+                                 .arg(big5::decode(cntb)));
+        if (!pairs.insert(PairKey{key8(cntb), key8(code)}))
+            return refuse(l, own ? QStringLiteral("重複之項目:%1 %2\r\nItem repetido: %1 %2")
+                                       .arg(big5::decode(cntb), big5::decode(code))
+                                 : QString());
+        const int row = sub.appendRaw();
+        sub.rowSetString(row, subcol::cntb, cntb);
+        sub.rowSetString(row, subcol::itemcod, code);
+        sub.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
+        sub.rowSetInt64(row, subcol::art, art->second);
+        progress(rd.position(), rd.size());
+    }
+    return finish(true);
+}
+
+ImportFlow::OwnResult ImportFlow::importownfile(const QString &path)
+{
+    m_listpath = path;
+    m_saveEnabled = false;
+    const QString folder = QFileInfo(platform::nativeSeparators(path)).path();
+    if (onAdrive(folder) || onAdrive(path)) {
+        while (!fileExists(path)) {
+            if (showmsgw(messageCaption(),
+                         QStringLiteral("請於A:磁碟機放入用戶自行製作的檔案") + LB
+                             + QStringLiteral("Por favor de inserir o diskette preparado pelo utilizador") + LB
+                             + QStringLiteral("na maquina da diskette A:"),
+                         mkConfirmCancel)
+                == 3) {
+                showimporterror(17);
+                return OwnResult::Failed;
+            }
+        }
+    }
+    ExchangeReader rd(RecordKind::List);
+    if (!rd.open(path)) {
+        showimporterror(15);
+        return OwnResult::Failed;
+    }
+    m_listpath = rd.path();
+    MemTable &staff = m_dm.staff;
+    staff.setIndexFieldNames(QStringLiteral("cntb"));
+    m_annexdue = false;
+    m_lastPercent = -1;
+    progress(0, 1);
+
+    ExchangeLine l;
+    while (rd.next(l)) {
+        if (l.bytes.isEmpty()) {
+            // Blank lines at the end are harmless; records after an empty
+            // line would be dropped unseen, so the file is refused instead.
+            if (dataFollows(rd)) {
+                showmsgw(errorCaption(), lineText(rd.path(), l, RecordKind::List), mkContinue);
+                showimporterror(12);
+                return OwnResult::Refused;
+            }
+            break;
+        }
+        std::uint32_t set = 0;
+        checklistrecord(l.bytes, set, m_ctx);
+        if (set != 0 && set != errmask(errbit::E151)) {
+            showimporterror(12);
+            return OwnResult::Refused;
+        }
+        if (l.badbyte >= 0) {
+            showmsgw(errorCaption(), lineText(rd.path(), l, RecordKind::List), mkContinue);
+            showimporterror(12);
+            return OwnResult::Refused;
+        }
+        if (big5::copy(l.bytes, 1, 8) != m_impblock.compid()) {
+            showimporterror(16, m_impblock.compid(), l.bytes);
+            return OwnResult::Failed;
+        }
+        const QByteArray cntb = getfield(l.bytes, 3);
+        const std::int64_t sub1 = digitsvalue(getfield(l.bytes, 8));
+        if (!staff.findKey({MemValue(cntb)})) {
+            if (!m_dm.addstaffline(l.bytes)) {
+                showimporterror(12);
+                return OwnResult::Refused;
+            }
+            staff.edit();
+            staff.setInteger(staffcol::level, 5);
+            staff.post();
+        } else {
+            // A worker the authority listed: the employer's figures win; its
+            // origin stays.
+            staff.edit();
+            staff.setInteger(staffcol::art, big5::trim(getfield(l.bytes, 2)).toInt());
+            const QByteArray nmc = getfield(l.bytes, 4);
+            if (!big5::trim(nmc).isEmpty())
+                staff.setString(staffcol::nmc, nmc);
+            const QByteArray nmp = getfield(l.bytes, 5);
+            if (!big5::trim(nmp).isEmpty())
+                staff.setString(staffcol::nmp, nmp);
+            for (auto [field, col] : {std::pair{6, int(staffcol::rend)}, std::pair{8, int(staffcol::sub1)},
+                                      std::pair{9, int(staffcol::rimp)}}) {
+                const QByteArray f = getfield(l.bytes, field);
+                if (isdigits(f))
+                    staff.setCurrency(col, Currency::fromHundredths(str2int64(f)));
+            }
+            staff.setString(staffcol::rexp, getfield(l.bytes, 7));
+            const QByteArray leave = getfield(l.bytes, 10);
+            if (isdigits(leave) && str2int64(leave) > 0) {
+                QByteArray d = leave;
+                d.insert(4, '/');
+                d.insert(2, '/');
+                staff.setString(staffcol::leavedate, d);
+                staff.setInteger(staffcol::selo, staff.asInt64(staffcol::selo) & ~std::int64_t(1));
+            }
+            staff.post();
+        }
+        if (sub1 > 0)
+            m_annexdue = true;
+        progress(rd.position(), rd.size());
+    }
+
+    const QString annex = ownannexpath(m_listpath);
+    if (!importannexfile(annex, true))
+        return OwnResult::Failed;
+    m_saveEnabled = true;
+    return OwnResult::Ok;
+}
+
+// ------------------------------------------------------------------ save
+
+bool ImportFlow::annexmatcheslist() const
+{
+    if (!m_annexdue)
+        return true;
+    const MemTable &sub = m_dm.sub;
+    std::unordered_map<std::uint64_t, std::int64_t, KeyHash> sums;
+    sums.reserve(std::size_t(sub.naturalCount()));
+    for (int r = 0; r < sub.naturalCount(); ++r)
+        sums[key8(sub.rowString(r, subcol::cntb))] += sub.rowInt64(r, subcol::itemval);
+    const MemTable &staff = m_dm.staff;
+    for (int r = 0; r < staff.naturalCount(); ++r) {
+        const std::int64_t want = staff.rowIsNull(r, staffcol::sub1) ? 0 : staff.rowInt64(r, staffcol::sub1);
+        const auto it = sums.find(key8(staff.rowString(r, staffcol::cntb)));
+        if ((it == sums.end() ? 0 : it->second) != want)
+            return false;
+    }
+    return true;
+}
+
+bool ImportFlow::confirmannex()
+{
+    m_accepted = true;
+    if (m_annexdue)
+        m_accepted = annexmatcheslist();
+    if (!m_accepted && showmsgw(caption(), annexQuestionText(), mkYesNo) == 3)
+        return false;
+    return true;
+}
+
+QString ImportFlow::proposedName() const
+{
+    QString n = big5::decode(m_impblock.compid());
+    n.replace(QLatin1Char('*'), QLatin1Char(' '));
+    return n;
+}
+
+ImportFlow::SaveResult ImportFlow::save(const QString &cmppath)
+{
+    cmpname = cmppath;
+    const QString file = platform::resolveCaseBlind(cmppath);
+    const QFileInfo fi(file);
+    TCmpFile next = m_rec;
+    if (!fi.exists()) {
+        next.block = m_impblock;
+    } else {
+        if (showmsgw(overwriteCaption(), overwriteText(), mkYesNo) != 1)
+            return SaveResult::Kept;
+        m_impblock.setPeriodpair(big5::trim(m_impblock.periodpair()));
+        bool merged = false;
+        TCmpFile existing = m_rec;
+        if (!m_ctx.bothhalves && fi.isFile() && readcmp(existing)) {
+            const QByteArray id = big5::trim(existing.block.compid());
+            if (!id.isEmpty() && id != big5::trim(m_impblock.compid())) {
+                showmsgw(QStringLiteral("資料錯誤"), otherEmployerText(), mkContinue);
+                return SaveResult::Kept;
+            }
+            next = existing;
+            if (!id.isEmpty()) {
+                // The same employer: its declaration stays, only the half
+                // imported now takes the imported period code.
+                const QByteArray imp = m_impblock.periodpair();
+                const QByteArray old = existing.block.periodpair();
+                next.block.setPeriodpair(m_halfmark == '1' ? halfOf(imp, 1) + halfOf(old, 2)
+                                                           : halfOf(old, 1) + halfOf(imp, 2));
+                merged = true;
+            }
+        }
+        if (!merged)
+            next.block = m_impblock;
+    }
+    next.firsthalf = m_rec.firsthalf;
+    return savedeclaration(next, fi.exists()) ? SaveResult::Saved : SaveResult::Failed;
+}
+
+namespace {
+
+struct Target
+{
+    MemTable *table;
+    QString path;   // the final name (an existing file of it in any case)
+    bool defaultOrder;
+    QString temp;   // the new file, written completely
+    QString aside;  // the old file while the new ones move in
+    bool moved = false;
+};
+
+void removeTemps(QList<Target> &targets)
+{
+    for (Target &t : targets) {
+        if (!t.temp.isEmpty() && !t.moved)
+            QFile::remove(t.temp);
+    }
+}
+
+// Puts back every old file moved aside; the new files that took their names
+// go.
+void rollback(QList<Target> &targets)
+{
+    for (qsizetype i = targets.size() - 1; i >= 0; --i) {
+        Target &t = targets[i];
+        if (t.moved) {
+            QFile::remove(t.path);
+            t.moved = false;
+        }
+        if (!t.aside.isEmpty()) {
+            renameOver(t.aside, t.path);
+            t.aside.clear();
+        }
+    }
+    removeTemps(targets);
+}
+
+} // namespace
+
+bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
+{
+    auto status = [&](const QString &t) {
+        if (onStatus)
+            onStatus(t);
+    };
+    status(savingStatus());
+    // A declaration made now carries no annex C rows of an earlier check.
+    m_dm.exp.emptyTable();
+
+    const QString cmp = platform::resolveCaseBlind(cmpname);
+    const mainflow::TableNames first = mainflow::tableNames(cmp);
+    const mainflow::TableNames second{mainflow::withExtension(cmp, QStringLiteral("dt2")),
+                                      mainflow::withExtension(cmp, QStringLiteral("a2a")),
+                                      mainflow::withExtension(cmp, QStringLiteral("a2c"))};
+    dtaname = first.dta;
+    axaname = first.axa;
+    axcname = first.axc;
+
+    // Which halves get table files, and which old ones go.
+    bool writeFirst = true, writeSecond = false, dropFirst = false, dropSecond = false;
+    const QByteArray pair = m_impblock.periodpair();
+    const int year = m_impblock.eano();
+    if (m_ctx.bothhalves) {
+        const bool firstNone = big5::trim(big5::copy(pair, 1, 4)).toInt() == 0;
+        const bool secondSome = big5::trim(big5::copy(pair, 5, 4)).toInt() != 0;
+        writeFirst = !(firstNone && year == 2003);
+        writeSecond = secondSome && year == 2003;
+        // Both halves come from this import: over an existing declaration,
+        // the files of a half it does not carry are stale.
+        dropFirst = replacing && !writeFirst;
+        dropSecond = replacing && !writeSecond;
+    } else if (m_halfmark == '2') {
+        writeFirst = false;
+        writeSecond = true;
+    }
+
+    QList<Target> targets;
+    auto add = [&](const mainflow::TableNames &n) {
+        targets.append({&m_dm.staff, n.dta, true, {}, {}});
+        targets.append({&m_dm.sub, n.axa, true, {}, {}});
+        targets.append({&m_dm.exp, n.axc, false, {}, {}});
+    };
+    if (writeFirst)
+        add(first);
+    if (writeSecond)
+        add(second);
+
+    auto failTable = [&](const QString &path) {
+        rollback(targets);
+        m_dm.dataerr(3, path);
+        status(saveFailedStatus());
+        return false;
+    };
+
+    // 1. The new files, completely, under temporary names beside the old ones.
+    for (Target &t : targets) {
+        t.path = platform::resolveCaseBlind(t.path);
+        const QFileInfo ti(t.path);
+        if (platform::samePathCaseBlind(t.path, cmp) || (ti.exists() && !ti.isFile()))
+            return failTable(t.path);
+        QTemporaryFile reserve(t.path + QStringLiteral(".new-XXXXXX"));
+        reserve.setAutoRemove(false);
+        if (!reserve.open())
+            return failTable(t.path);
+        t.temp = reserve.fileName();
+        reserve.close();
+        tablefile::WriteOptions o;
+        o.defaultOrder = t.defaultOrder;
+        if (!tablefile::saveFile(*t.table, t.temp, o))
+            return failTable(t.path);
+    }
+
+    // 2. The new files take the old names; the old ones wait aside.
+    for (Target &t : targets) {
+        if (QFileInfo::exists(t.path)) {
+            const QString aside = freeNameBeside(t.path, QStringLiteral("old"));
+            if (!renameOver(t.path, aside))
+                return failTable(t.path);
+            t.aside = aside;
+        }
+        if (!renameOver(t.temp, t.path))
+            return failTable(t.path);
+        t.moved = true;
+    }
+
+    // 3. The employer file last: it names the declaration.
+    next.dtimport = now();
+    next.dtupdate = 0;
+    next.dtexport = 0;
+    next.dtprint1 = 0;
+    if (!writecmp(next)) {
+        rollback(targets);
+        showimporterror(8);
+        status(saveFailedStatus());
+        return false;
+    }
+
+    // 4. Done: the old files go, and the stale half's files of a both-halves
+    // import.
+    for (const Target &t : targets) {
+        if (!t.aside.isEmpty())
+            QFile::remove(t.aside);
+    }
+    auto drop = [](const mainflow::TableNames &n) {
+        for (const QString &p : {n.dta, n.axa, n.axc}) {
+            const QString f = platform::resolveCaseBlind(p);
+            if (QFileInfo(f).isFile())
+                QFile::remove(f);
+        }
+    };
+    if (dropFirst)
+        drop(first);
+    if (dropSecond)
+        drop(second);
+
+    if (!writeFirst && writeSecond) {
+        dtaname = second.dta;
+        axaname = second.axa;
+        axcname = second.axc;
+    }
+    m_rec = next;
+    status(QString());
+    showmsgw(messageCaption(), savedText(year, next.dtimport), mkContinue);
+    m_saveEnabled = false;
+    m_readDone = false;
+    return true;
+}
+
+void ImportFlow::clear()
+{
+    m_info.clear();
+    m_impblock.clear();
+    m_dm.staff.emptyTable();
+    m_dm.sub.emptyTable();
+    m_readDone = false;
+    m_saveEnabled = false;
+    m_ownBoxEnabled = true;
+    m_lastPercent = -1;
+    progress(0, 1);
+}
+
+} // namespace r56::importflow

@@ -1,0 +1,249 @@
+// The export window and the overwrite dialog driven offscreen through their
+// controls.
+#include "interchange/export.h"
+#include "interchange/ovrexp.h"
+
+#include "components/kitctrls.h"
+#include "components/kitgrdcpt.h"
+#include "components/tooledit.h"
+#include "shared/big5.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+
+#include "msgrecorder.h"
+#include "tempdir.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace r56;
+using r56::test::b5;
+using r56::test::readFile;
+using r56::test::writeFile;
+
+namespace {
+
+class EnvVar
+{
+public:
+    EnvVar(const char *name, const QByteArray &value) : m_name(name)
+    {
+        if (qEnvironmentVariableIsSet(name))
+            m_old = qgetenv(name);
+        qputenv(name, value);
+    }
+    ~EnvVar()
+    {
+        if (m_old)
+            qputenv(m_name, *m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    std::optional<QByteArray> m_old;
+};
+
+class ExportWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        savedStart = startdir;
+        savedCmpname = cmpname;
+        savedRec = cmpfile;
+        start = root.filePath(QStringLiteral("start"));
+        disk = root.filePath(QStringLiteral("disk"));
+        ASSERT_TRUE(QDir().mkpath(start));
+        ASSERT_TRUE(QDir().mkpath(disk));
+        startdir = start;
+        cmpname = start + QStringLiteral("/emp.cmp");
+        drive.emplace("R56_DRIVE_A", disk.toLocal8Bit());
+
+        cmpfile = TCmpFile{};
+        cmpfile.firsthalf = 1;
+        CmpBlock &b = cmpfile.block;
+        b.setCompid("1234567 ");
+        b.setEano(2010);
+        b.setPeriodpair("01120000");
+        b.setCompchnm(b5("澳門公司"));
+        b.setCompname("Companhia de Macau");
+        b.setCompaddr(0, b5("澳門大馬路1號"));
+        ASSERT_TRUE(writecmp(cmpfile));
+
+        dm56.staff.emptyTable();
+        dm56.sub.emptyTable();
+        MemTable &t = dm56.staff;
+        t.append();
+        t.setInteger(staffcol::art, 32);
+        t.setString(staffcol::cntb, "10000001");
+        t.setString(staffcol::nmc, b5("陳大文"));
+        t.setString(staffcol::nmp, "CHAN TAI MAN");
+        t.setCurrency(staffcol::rend, Currency::fromUnits(1000));
+        t.setCurrency(staffcol::sub1, Currency::fromUnits(100));
+        t.post();
+        dm56.sub.appendRecord({MemValue("10000001"), MemValue("101"),
+                               MemValue(Currency::fromUnits(100)), MemValue(32)});
+    }
+    void TearDown() override
+    {
+        dm56.staff.emptyTable();
+        dm56.sub.emptyTable();
+        startdir = savedStart;
+        cmpname = savedCmpname;
+        cmpfile = savedRec;
+    }
+    QString dst(const char *n) const { return disk + QLatin1Char('/') + QLatin1String(n); }
+    QStringList files() const { return QDir(disk).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    QTemporaryDir root;
+    QString start, disk, savedStart, savedCmpname;
+    TCmpFile savedRec;
+    std::optional<EnvVar> drive;
+    test::MessageRecorder msgs;
+};
+
+TEST_F(ExportWindow, PreparedWindowShowsTheEmployerAndTheDiskette)
+{
+    auto f = prepareexport(nullptr);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(fexport, f.get());
+    EXPECT_EQ(f->caption(), QStringLiteral("匯出資料 ( Dados de Exportacao )"));
+    EXPECT_EQ(f->export_to->text(), QStringLiteral("A:\\"));
+    EXPECT_EQ(f->export_to->buttonHint(), QStringLiteral("選擇匯出位置"));
+    EXPECT_EQ(f->btexport->text(), QStringLiteral("執行匯出資料(&Exportar)"));
+    EXPECT_EQ(f->BTEXIT->text(), QStringLiteral("   退出(&Sair)   "));
+    EXPECT_FALSE(f->systemMenu());
+    f->show();
+    QApplication::processEvents();
+    const QStringList memo = f->Memo1->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_GE(memo.size(), 3);
+    EXPECT_TRUE(memo[0].contains(QStringLiteral("1234567")));
+    EXPECT_TRUE(memo.contains(QStringLiteral("澳門公司")));
+    EXPECT_TRUE(f->Memo1->isReadOnly());
+    f->grab().save(QStringLiteral("/tmp/export.png"));
+}
+
+TEST_F(ExportWindow, TheHalfOf2003IsTheMemosSecondLine)
+{
+    cmpfile.block.setEano(2003);
+    cmpfile.block.setPeriodpair("01060712");
+    cmpfile.firsthalf = 0;
+    auto f = prepareexport(nullptr);
+    ASSERT_TRUE(f);
+    f->setperiod(halfmonths(cmpfile));
+    EXPECT_EQ(f->period(), QByteArray("0712"));
+    f->show();
+    QApplication::processEvents();
+    const QStringList memo = f->Memo1->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_GE(memo.size(), 2);
+    EXPECT_EQ(memo[1], QStringLiteral("下半年度(07月至12月)"));
+    EXPECT_TRUE(QFileInfo(start + QStringLiteral("/R56_0712.txt")).isFile());
+}
+
+TEST_F(ExportWindow, ARefusedPreparationGivesNoWindow)
+{
+    cmpfile.block.setEano(1969);
+    EXPECT_FALSE(prepareexport(nullptr));
+    ASSERT_EQ(msgs.messages.size(), 1);
+    EXPECT_TRUE(msgs.last().text.startsWith(QStringLiteral("err:14-")));
+}
+
+TEST_F(ExportWindow, ExportButtonCopiesAndCloses)
+{
+    auto f = prepareexport(nullptr);
+    ASSERT_TRUE(f);
+    f->show();
+    QApplication::processEvents();
+    f->btexport->click();
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_EQ(f->modalResult(), platform::mrOk);
+    EXPECT_EQ(files(), QStringList({QStringLiteral("CADA0112.txt"), QStringLiteral("R56A0112.txt"),
+                                    QStringLiteral("R56_0112.txt")}));
+    EXPECT_NE(cmpfile.dtexport, 0);
+}
+
+TEST_F(ExportWindow, OverwriteDialogAnswersThroughItsButtons)
+{
+    ASSERT_TRUE(writeFile(dst("R56_0112.txt"), "old list\r\n"));
+    auto f = prepareexport(nullptr);
+    ASSERT_TRUE(f);
+    f->show();
+    QApplication::processEvents();
+
+    // 3: end the export; the window stays open, the disk as it was.
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(fovrexp);
+        seen = true;
+        EXPECT_EQ(fovrexp->targets().list, dst("R56_0112.txt"));
+        fovrexp->grab().save(QStringLiteral("/tmp/ovrexp.png"));
+        fovrexp->btn3->click();
+    });
+    f->btexport->click();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_EQ(readFile(dst("R56_0112.txt")), QByteArray("old list\r\n"));
+    EXPECT_EQ(fovrexp, nullptr);
+
+    // 2: replace; the window closes with the new files on the disk.
+    QTimer::singleShot(0, [&] { fovrexp->btn2->click(); });
+    f->btexport->click();
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_EQ(readFile(dst("R56_0112.txt")), readFile(start + QStringLiteral("/R56_0112.txt")));
+    EXPECT_EQ(files().size(), 3);
+}
+
+TEST_F(ExportWindow, ExitButtonCancels)
+{
+    auto f = prepareexport(nullptr);
+    ASSERT_TRUE(f);
+    f->show();
+    QApplication::processEvents();
+    f->BTEXIT->click();
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_EQ(f->modalResult(), platform::mrCancel);
+    EXPECT_TRUE(files().isEmpty());
+}
+
+TEST(OverwriteDialog, TextsAndChoices)
+{
+    QTemporaryDir disk;
+    const QString list = disk.filePath(QStringLiteral("R56_0112.txt"));
+    ASSERT_TRUE(writeFile(list, "old\r\n"));
+    test::MessageRecorder msgs;
+    Tfovrexp d;
+    EXPECT_EQ(d.caption(), QStringLiteral("覆蓋舊資料檔案(Substituir os dados do Ficheiro)?"));
+    EXPECT_EQ(d.btn1->text(), QStringLiteral("&1 . 更換磁碟") + QString(35, QLatin1Char(' '))
+                                  + QStringLiteral("\r\n    Mudar a disquete"));
+    EXPECT_EQ(d.btn3->text(), QStringLiteral("&3 . 結束匯出資料操作\u3000") + QString(25, QLatin1Char(' '))
+                                  + QStringLiteral("\r\n    Cancelar a exportacao dos dados"));
+    EXPECT_EQ(d.btn2->alignment(), Qt::AlignLeft);
+    EXPECT_TRUE(d.Label1->text().startsWith(QStringLiteral("請注意: ")));
+    ExportTargets t;
+    t.list = list;
+    d.settargets(t);
+    d.show();
+    QApplication::processEvents();
+
+    // Change the diskette, 確定, the file still there: the dialog waits.
+    msgs.answer(1);
+    d.btn1->click();
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(d.modalResult(), platform::mrNone);
+    // The replace choice deletes nothing by itself.
+    d.btn2->click();
+    EXPECT_EQ(d.modalResult(), platform::mrNo);
+    EXPECT_TRUE(QFileInfo(list).isFile());
+}
+
+} // namespace

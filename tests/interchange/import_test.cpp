@@ -1,0 +1,849 @@
+// The import flow: the authority's files read all or nothing, the employer's
+// own file merged, and the declaration saved without ever losing the
+// previous one.
+#include "interchange/exchange.h"
+#include "interchange/importflow.h"
+#include "msgrecorder.h"
+#include "shared/big5.h"
+#include "shared/tablefile.h"
+#include "tempdir.h"
+#include "workbench/anexocat.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QTemporaryDir>
+
+using namespace r56;
+using namespace r56::importflow;
+using r56::test::b5;
+using r56::test::readFile;
+using r56::test::writeFile;
+using R = ImportFlow::ReadResult;
+using S = ImportFlow::SaveResult;
+
+namespace {
+
+struct Worker
+{
+    // A bare taxpayer number stands for a worker with every other field at its default.
+    Worker(const char *number) : cntb(number) {}
+    QByteArray cntb;
+    int art = 32;
+    QByteArray nmp = "CHAN TAI MAN";
+    QByteArray nmc = b5("陳大文");
+    qint64 rend = 2400000; // hundredths
+    qint64 sub1 = 0;
+    qint64 rimp = 0;
+    QByteArray leave;      // "dd/mm/yyyy"
+    QByteArray period = "0112";
+    QByteArray compid = "5012345A";
+    int year = 2024;
+};
+
+QByteArray listRecord(const Worker &w)
+{
+    ListRecordData d;
+    d.compid = w.compid;
+    d.year = w.year;
+    d.art = w.art;
+    d.cntb = w.cntb;
+    d.nmc = w.nmc;
+    d.nmp = w.nmp;
+    d.rend = Currency::fromHundredths(w.rend);
+    d.rexp = " ";
+    d.sub1 = Currency::fromHundredths(w.sub1);
+    d.rimp = Currency::fromHundredths(w.rimp);
+    d.leavedate = w.leave;
+    d.period = w.period;
+    return *makelistrecord(d);
+}
+
+QByteArray annexRecord(const QByteArray &cntb, const QByteArray &code, qint64 h,
+                       const QByteArray &compid = "5012345A", int year = 2024)
+{
+    AnnexRecordData d;
+    d.compid = compid;
+    d.year = year;
+    d.cntb = cntb;
+    d.itemcod = code;
+    d.amount = Currency::fromHundredths(h);
+    return *makeannexrecord(d);
+}
+
+QByteArray lines(const QList<QByteArray> &l)
+{
+    QByteArray out;
+    for (const QByteArray &x : l)
+        out += x + "\r\n";
+    return out;
+}
+
+QByteArray company(const QByteArray &line2 = "2024&101120000", const QByteArray &id = "5012345A")
+{
+    return lines({id, line2, b5("大豐貿易有限公司"), "TAI FONG COMERCIO LIMITADA", b5("澳門新馬路123號"),
+                  "", "", "", "28123456"});
+}
+
+// Every file below `dir` with its bytes: "nothing changed" compares two of these.
+QMap<QString, QByteArray> snapshot(const QString &dir)
+{
+    QMap<QString, QByteArray> m;
+    QDirIterator it(dir, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        m.insert(p, QFileInfo(p).isDir() ? QByteArray("<dir>") : readFile(p));
+    }
+    return m;
+}
+
+int rows(const QString &path, QList<FieldDef> fields)
+{
+    MemTable t(std::move(fields));
+    if (!tablefile::loadFile(t, path))
+        return -1;
+    return t.recordCount();
+}
+
+class ImportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        in = tmp.path() + QStringLiteral("/in");
+        out = tmp.path() + QStringLiteral("/out");
+        QDir().mkpath(in);
+        QDir().mkpath(out);
+        flow.setItemCodes({"101", "102", "103", "105"});
+        flow.setOldLayoutFlag(&old);
+        rec = TCmpFile{};
+    }
+
+    // The authority's three files in `in`, period 0112.
+    QString authority(const QList<QByteArray> &list, const QList<QByteArray> &annex = {},
+                      const QByteArray &companyBytes = company())
+    {
+        writeFile(in + "/CADA0112.TXT", companyBytes);
+        writeFile(in + "/R56_0112.TXT", lines(list));
+        if (!annex.isEmpty())
+            writeFile(in + "/R56A0112.TXT", lines(annex));
+        return in + "/R56_0112.TXT";
+    }
+
+    QString own(const QList<QByteArray> &list, const QList<QByteArray> &annex = {})
+    {
+        const QString d = tmp.path() + QStringLiteral("/own");
+        QDir().mkpath(d);
+        writeFile(d + "/R56_0112.TXT", lines(list));
+        if (!annex.isEmpty())
+            writeFile(d + "/R56A0112.TXT", lines(annex));
+        return d + "/R56_0112.TXT";
+    }
+
+    bool messageWith(const QString &text) const { return msgs.anyTextContains(text); }
+
+    QTemporaryDir tmp;
+    QString in, out;
+    test::MessageRecorder msgs;
+    bool old = false;
+    Tdm56 dm;
+    TCmpFile rec;
+    ImportFlow flow{dm, rec};
+};
+
+const QString kRefused = QStringLiteral("\"匯入資料\"程序結束");
+
+} // namespace
+
+// ------------------------------------------------------------------ clean imports
+
+TEST_F(ImportTest, DemoSampleFilesImportAndSaveCleanly)
+{
+    const QString src = qEnvironmentVariable("R56_SOURCE_DIR");
+    ASSERT_FALSE(src.isEmpty());
+    const anexocat::Catalogue cat = anexocat::load(src + "/data/r56axa2.inf");
+    ASSERT_TRUE(cat.ok());
+    flow.setItemCodes(cat.codes());
+    for (const char *n : {"CADA0112.txt", "R56_0112.txt", "R56A0112.txt"})
+        ASSERT_TRUE(QFile::copy(src + "/data/sample/" + n, in + "/" + n));
+
+    ASSERT_EQ(flow.read(in + "/R56_0112.txt"), R::Imported) << msgs.last().text.toStdString();
+    EXPECT_TRUE(msgs.empty());
+    EXPECT_EQ(dm.staff.recordCount(), 25);
+    EXPECT_EQ(dm.sub.recordCount(), 16);
+    EXPECT_TRUE(flow.annexdue());
+    EXPECT_TRUE(flow.readDone());
+    EXPECT_TRUE(flow.saveEnabled());
+    EXPECT_EQ(flow.impblock().compid(), "5012345A");
+    EXPECT_EQ(flow.halfmark(), '1');
+    EXPECT_TRUE(flow.info().last().startsWith(QStringLiteral("-- 總人數25")));
+
+    EXPECT_TRUE(flow.confirmannex());
+    EXPECT_TRUE(flow.accepted());
+    EXPECT_EQ(flow.proposedName(), QStringLiteral("5012345A"));
+    ASSERT_EQ(flow.save(out + "/5012345A.cmp"), S::Saved);
+    EXPECT_EQ(rows(out + "/5012345A.dta", staffFields()), 25);
+    EXPECT_EQ(rows(out + "/5012345A.axa", subFields()), 16);
+    EXPECT_EQ(rows(out + "/5012345A.axc", expFields()), 0);
+    EXPECT_EQ(dtaname, out + "/5012345A.dta");
+    EXPECT_TRUE(messageWith(QStringLiteral("2024年度的資料已儲存!")));
+
+    TCmpFile back;
+    cmpname = out + "/5012345A.cmp";
+    ASSERT_TRUE(readcmp(back));
+    EXPECT_EQ(back.block.compid(), "5012345A");
+    EXPECT_EQ(back.block.eano(), 2024);
+    EXPECT_EQ(back.block.periodpair(), "01120000");
+    EXPECT_GT(back.dtimport, 0);
+    // Nothing was written beside the authority's files.
+    EXPECT_EQ(QDir(in).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 4);
+}
+
+TEST_F(ImportTest, WorkerFieldsAndAnnexItemsAreReadInFull)
+{
+    Worker a{"12345678"};
+    a.sub1 = 999999999999999LL / 100; // checked below against the annex item
+    a.rimp = 12345;
+    a.leave = "05/03/2024";
+    Worker b{"13572468"};
+    b.art = 32;
+    const QString list = authority({listRecord(a), listRecord(b)},
+                                   {annexRecord("12345678", "101", 9999999999999LL)});
+    ASSERT_EQ(flow.read(list), R::Imported);
+    ASSERT_EQ(dm.sub.recordCount(), 1);
+    dm.sub.first();
+    // Thirteen nines of hundredths, read as a 64-bit number.
+    EXPECT_EQ(dm.sub.asCurrency(subcol::itemval), Currency::fromHundredths(9999999999999LL));
+    EXPECT_EQ(dm.sub.asInteger(subcol::art), 32);
+    EXPECT_EQ(dm.sub.asString(subcol::itemcod), "101  ");
+    ASSERT_TRUE(dm.staff.locate(QStringLiteral("cntb"), {MemValue("12345678")}));
+    EXPECT_EQ(dm.staff.asString(staffcol::leavedate), "05/03/2024");
+    EXPECT_EQ(dm.staff.asInt64(staffcol::selo), 1);
+    EXPECT_EQ(dm.staff.asInteger(staffcol::level), 4);
+    EXPECT_EQ(dm.staff.asCurrency(staffcol::rimp), Currency::fromHundredths(12345));
+    // The table is left in article, number order.
+    EXPECT_EQ(dm.staff.indexFieldNames(), QStringLiteral("art;cntb"));
+}
+
+TEST_F(ImportTest, WithoutNonTaxableIncomeTheAnnexIsNotReadAndNotAsked)
+{
+    // No annex file at all: not needed.
+    const QString list = authority({listRecord({"12345678"}), listRecord({"13572468"})});
+    ASSERT_EQ(flow.read(list), R::Imported);
+    EXPECT_FALSE(flow.annexdue());
+    EXPECT_TRUE(flow.confirmannex());
+    EXPECT_TRUE(msgs.empty());
+}
+
+TEST_F(ImportTest, MissingCompanyFileTakesTheEmployerFromTheFirstRecord)
+{
+    Worker w{"12345678"};
+    w.period = "0712";
+    w.year = 2003;
+    writeFile(in + "/R56_0712.TXT", lines({listRecord(w)}));
+    ASSERT_EQ(flow.read(in + "/R56_0712.TXT"), R::Imported);
+    EXPECT_TRUE(messageWith(QStringLiteral("找不到匯入檔案")));
+    EXPECT_EQ(flow.impblock().compid(), "5012345A");
+    EXPECT_EQ(flow.impblock().eano(), 2003);
+    EXPECT_EQ(flow.impblock().periodpair(), "00000712");
+    EXPECT_EQ(flow.halfmark(), '2');
+}
+
+TEST_F(ImportTest, MissingFinalLineEndAndLowerCaseNamesAreFine)
+{
+    writeFile(in + "/cada0112.txt", company());
+    QByteArray bytes = lines({listRecord({"12345678"}), listRecord({"13572468"})});
+    bytes.chop(2);
+    writeFile(in + "/r56_0112.txt", bytes);
+    ASSERT_EQ(flow.read(in + "/R56_0112.TXT"), R::Imported);
+    EXPECT_EQ(dm.staff.recordCount(), 2);
+    EXPECT_EQ(flow.impblock().compchnm(), b5("大豐貿易有限公司"));
+}
+
+TEST_F(ImportTest, AnOldLayoutRecordIsAcceptedAndSwitchesTheFlagOn)
+{
+    const QByteArray r = listRecord({"12345678"}).left(150) + QByteArray(20, ' ');
+    ASSERT_EQ(r.size(), 170);
+    const QString list = authority({r});
+    ASSERT_EQ(flow.read(list), R::Imported);
+    EXPECT_TRUE(old);
+}
+
+TEST_F(ImportTest, Half2003WithoutPeriodCannotBeSaved)
+{
+    Worker w{"12345678"};
+    w.year = 2003;
+    w.period = "0000";
+    const QString list = authority({listRecord(w)}, {}, company("2003"));
+    ASSERT_EQ(flow.read(list), R::Imported);
+    EXPECT_FALSE(flow.saveEnabled());
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_TRUE(msgs.last().plainBox);
+    EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("2003年上半還是下半年")));
+}
+
+// ------------------------------------------------------------------ refusals
+
+TEST_F(ImportTest, OneBadLineKeepsNothingAndNamesTheFileToCheck)
+{
+    Worker bad{"13572468"};
+    bad.art = 33;
+    const QString list = authority({listRecord({"12345678"}), listRecord(bad), listRecord({"20481357"})});
+    const auto before = snapshot(tmp.path());
+    EXPECT_EQ(flow.read(list), R::Refused);
+    EXPECT_EQ(dm.staff.recordCount(), 0);
+    EXPECT_EQ(dm.sub.recordCount(), 0);
+    EXPECT_FALSE(flow.readDone());
+    EXPECT_FALSE(flow.saveEnabled());
+    EXPECT_EQ(QFileInfo(flow.listpath()).fileName(), QStringLiteral("R56_0112.TXT"));
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.last().caption, errorCaption());
+    EXPECT_TRUE(msgs.last().text.contains(kRefused));
+    EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("Importacao dos dados")));
+    EXPECT_EQ(snapshot(tmp.path()), before);
+}
+
+TEST_F(ImportTest, AnotherEmployersLineIsRefused)
+{
+    Worker other{"13572468"};
+    other.compid = "5099999B";
+    const QString list = authority({listRecord({"12345678"}), listRecord(other)});
+    EXPECT_EQ(flow.read(list), R::Refused);
+    EXPECT_EQ(dm.staff.recordCount(), 0);
+    // The rules meet the company file's number: E012, so the import refuses
+    // with code 12.
+    EXPECT_TRUE(msgs.last().text.contains(kRefused));
+}
+
+TEST_F(ImportTest, AnotherEmployersLineWithoutCompanyNumberIsCode13)
+{
+    // The company file's first line is empty: the block has no number for
+    // the rules, the first record gives it, the second record differs.
+    Worker other{"13572468"};
+    other.compid = "5099999B";
+    const QString list = authority({listRecord({"12345678"}), listRecord(other)}, {},
+                                   company("2024&101120000", ""));
+    EXPECT_EQ(flow.read(list), R::Refused);
+    ASSERT_GE(msgs.messages.size(), 2);
+    const QString t = msgs.messages[msgs.messages.size() - 2].text;
+    EXPECT_TRUE(t.contains(QStringLiteral("商號編號不正確")));
+    EXPECT_TRUE(t.contains(QStringLiteral("5012345A/5099999B")));
+    EXPECT_TRUE(t.endsWith(QStringLiteral("(Error Code:I13)")));
+}
+
+TEST_F(ImportTest, RepeatedTaxpayerNumberIsRefusedWithCode12Only)
+{
+    const QString list = authority({listRecord({"12345678"}), listRecord({"13572468"}),
+                                    listRecord({"12345678"})});
+    EXPECT_EQ(flow.read(list), R::Refused);
+    EXPECT_EQ(dm.staff.recordCount(), 0);
+    ASSERT_EQ(msgs.messages.size(), 1);
+    EXPECT_TRUE(msgs.last().text.contains(kRefused));
+    EXPECT_FALSE(msgs.last().text.contains(QStringLiteral("12345678")));
+}
+
+TEST_F(ImportTest, BadPortugueseNameShowsItsBoxOnceThroughTheMessageInterface)
+{
+    Worker w{"12345678"};
+    w.nmp = "CHAN 2";
+    const QString list = authority({listRecord(w), listRecord({"13572468"})});
+    EXPECT_EQ(flow.read(list), R::Refused);
+    ASSERT_EQ(msgs.messages.size(), 2);
+    EXPECT_TRUE(msgs.messages[0].plainBox);
+    EXPECT_TRUE(msgs.messages[0].text.startsWith(QStringLiteral("*CHAN 2")));
+}
+
+TEST_F(ImportTest, BadAnnexLineRefusesTheImport)
+{
+    Worker w{"12345678"};
+    w.sub1 = 50000;
+    const QString list = authority({listRecord(w)}, {annexRecord("12345678", "999", 50000)});
+    EXPECT_EQ(flow.read(list), R::Refused);
+    EXPECT_EQ(dm.staff.recordCount(), 0);
+    EXPECT_EQ(dm.sub.recordCount(), 0);
+    EXPECT_TRUE(msgs.last().text.contains(kRefused));
+}
+
+TEST_F(ImportTest, AnnexRefusals)
+{
+    Worker w{"12345678"};
+    w.sub1 = 50000;
+    const QByteArray good = annexRecord("12345678", "101", 50000);
+    struct Case
+    {
+        const char *name;
+        QList<QByteArray> annex;
+        bool present;
+        QString detail; // a message that says what was wrong, when there is one
+    } cases[] = {
+        {"missing annex file", {}, false, QStringLiteral("(Error Code:I10)")},
+        {"repeated item", {good, good}, true, QString()},
+        {"item of a worker not listed", {annexRecord("13572468", "101", 1)}, true,
+         QStringLiteral("不在名單中")},
+        {"57 bytes", {good.left(57)}, true, QString()},
+        {"records after an empty line", {good, "", annexRecord("12345678", "102", 1)}, true,
+         QStringLiteral("A linha 2 esta vazia")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(in + "/R56A0112.TXT");
+        msgs.messages.clear();
+        const QString list = authority({listRecord(w)}, c.annex);
+        if (!c.present)
+            QFile::remove(in + "/R56A0112.TXT");
+        EXPECT_EQ(flow.read(list), R::Refused);
+        EXPECT_EQ(dm.staff.recordCount(), 0);
+        EXPECT_TRUE(msgs.last().text.contains(kRefused));
+        if (!c.detail.isEmpty()) {
+            EXPECT_TRUE(messageWith(c.detail));
+        }
+    }
+}
+
+TEST_F(ImportTest, TrailingEmptyLinesOfTheAnnexFileAreHarmless)
+{
+    Worker w{"12345678"};
+    w.sub1 = 50000;
+    const QString list = authority({listRecord(w)}, {annexRecord("12345678", "101", 50000), "", ""});
+    EXPECT_EQ(flow.read(list), R::Imported);
+    EXPECT_EQ(dm.sub.recordCount(), 1);
+}
+
+TEST_F(ImportTest, BadInputIsRefusedAsAWholeWithABilingualMessage)
+{
+    const QByteArray r1 = listRecord({"12345678"});
+    const QByteArray r2 = listRecord({"13572468"});
+    QByteArray nonBig5 = listRecord({"20481357"});
+    nonBig5[23] = char(0x80); // inside the Chinese name
+    QByteArray noise;
+    noise.reserve(4 << 20);
+    quint32 x = 12345;
+    for (int i = 0; i < (4 << 20); ++i) {
+        x = x * 1103515245u + 12345u;
+        noise += char(x >> 24);
+    }
+    struct Case
+    {
+        const char *name;
+        QByteArray list;
+        QString detail;
+    } cases[] = {
+        {"truncated line", lines({r1, r2.left(100)}), {}},
+        {"173 bytes", lines({r1, r2.left(173)}), {}},
+        {"175 bytes", lines({r1, r2 + " "}), {}},
+        {"170 bytes of noise", lines({r1, QByteArray(170, 'x')}), {}},
+        {"overlong line", lines({r1, r2 + QByteArray(5000, ' ')}), {}},
+        {"bytes that are not Big5", lines({r1, nonBig5}), QStringLiteral("Big5")},
+        {"empty line in the middle", lines({r1, "", r2}), QStringLiteral("A linha 2 esta vazia")},
+        {"only line ends", "\r\n\r\n", QStringLiteral("A linha 1 esta vazia")},
+        {"megabytes of noise", noise, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        msgs.messages.clear();
+        old = false;
+        writeFile(in + "/CADA0112.TXT", company());
+        writeFile(in + "/R56_0112.TXT", c.list);
+        const auto before = snapshot(tmp.path());
+        EXPECT_EQ(flow.read(in + "/R56_0112.TXT"), R::Refused);
+        EXPECT_EQ(dm.staff.recordCount(), 0);
+        ASSERT_FALSE(msgs.empty());
+        EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("Os dados nao estao correctos")));
+        if (!c.detail.isEmpty()) {
+            EXPECT_TRUE(messageWith(c.detail));
+        }
+        EXPECT_EQ(snapshot(tmp.path()), before);
+    }
+}
+
+TEST_F(ImportTest, BadCompanyFiles)
+{
+    const QByteArray r1 = listRecord({"12345678"});
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        R result;
+        QString message;
+    } cases[] = {
+        // The year is not a number: code 4, and the list still gives the rest.
+        {"year not a number", lines({"5012345A", "20x4&101120000"}), R::Imported,
+         QStringLiteral("(Error Code:I4)")},
+        {"name not Big5", lines({"5012345A", "2024&101120000", QByteArray("\x80\x80", 2)}),
+         R::Refused, QStringLiteral("Big5")},
+        {"noise", QByteArray(300000, char(0xFF)), R::Refused, QStringLiteral("Big5")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        msgs.messages.clear();
+        const QString list = authority({r1}, {}, c.bytes);
+        EXPECT_EQ(flow.read(list), c.result);
+        EXPECT_TRUE(messageWith(c.message));
+    }
+}
+
+TEST_F(ImportTest, NoFileOrWildcardStopsBeforeReading)
+{
+    EXPECT_EQ(flow.read(in + "/R56_*.TXT"), R::Stopped);
+    EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("請指定稅務當局所提供的資料檔案位置")));
+    EXPECT_EQ(flow.read(in + "/R56_0112.TXT"), R::Stopped);
+    EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("O ficheiro da D.S.Tributos nao existe")));
+    // The diskette drive asks until the user cancels.
+    msgs.answer(1);
+    msgs.answer(3);
+    EXPECT_EQ(flow.read(QStringLiteral("A:\\R56_0000.TXT")), R::Stopped);
+    EXPECT_EQ(msgs.messages.size(), 4);
+    EXPECT_EQ(msgs.last().kind, int(mkConfirmCancel));
+}
+
+// ------------------------------------------------------------------ own file
+
+TEST_F(ImportTest, OwnFileOverwritesListedWorkersAndAddsNewOnesAtLevel5)
+{
+    Worker a{"12345678"};
+    a.sub1 = 50000;
+    Worker b{"13572468"};
+    const QString list = authority({listRecord(a), listRecord(b)}, {annexRecord("12345678", "101", 50000)});
+
+    Worker a2 = a;
+    a2.nmc = "";          // blank: the listed name stays
+    a2.nmp = "CHAN TAI MAN JR";
+    a2.rend = 3000000;
+    a2.sub1 = 70000;
+    a2.leave = "30/06/2024";
+    Worker c{"20481357"};
+    c.nmp = "NEW WORKER";
+    const QString mine = own({listRecord(a2), listRecord(c)},
+                             {annexRecord("12345678", "102", 70000)});
+
+    ASSERT_EQ(flow.read(list, true, mine), R::Imported) << msgs.last().text.toStdString();
+    EXPECT_EQ(flow.listpath(), mine);
+    EXPECT_FALSE(flow.ownBoxEnabled());
+    EXPECT_TRUE(flow.saveEnabled());
+    EXPECT_EQ(dm.staff.recordCount(), 3);
+
+    ASSERT_TRUE(dm.staff.locate(QStringLiteral("cntb"), {MemValue("12345678")}));
+    EXPECT_EQ(dm.staff.asInteger(staffcol::level), 4);
+    EXPECT_EQ(big5::trim(dm.staff.asString(staffcol::nmc)), b5("陳大文"));
+    EXPECT_EQ(big5::trim(dm.staff.asString(staffcol::nmp)), "CHAN TAI MAN JR");
+    EXPECT_EQ(dm.staff.asCurrency(staffcol::rend), Currency::fromHundredths(3000000));
+    EXPECT_EQ(dm.staff.asCurrency(staffcol::sub1), Currency::fromHundredths(70000));
+    EXPECT_EQ(dm.staff.asString(staffcol::leavedate), "30/06/2024");
+    EXPECT_EQ(dm.staff.asInt64(staffcol::selo) & 1, 0);
+
+    ASSERT_TRUE(dm.staff.locate(QStringLiteral("cntb"), {MemValue("20481357")}));
+    EXPECT_EQ(dm.staff.asInteger(staffcol::level), 5);
+    EXPECT_EQ(big5::trim(dm.staff.asString(staffcol::nmp)), "NEW WORKER");
+
+    // The own annex replaced the authority's items.
+    ASSERT_EQ(dm.sub.recordCount(), 1);
+    dm.sub.first();
+    EXPECT_EQ(dm.sub.asString(subcol::itemcod), "102  ");
+    EXPECT_TRUE(flow.annexmatcheslist());
+}
+
+TEST_F(ImportTest, OwnFileWithAFaultyLeaveDateOnlyIsAccepted)
+{
+    const QString list = authority({listRecord({"12345678"})});
+    Worker w{"13572468"};
+    w.leave = "01/01/1909"; // E151 only
+    const QString mine = own({listRecord(w)});
+    EXPECT_EQ(flow.read(list, true, mine), R::Imported);
+    EXPECT_EQ(dm.staff.recordCount(), 2);
+}
+
+TEST_F(ImportTest, OwnFileRefusals)
+{
+    const QString list0 = authority({listRecord({"12345678"})});
+    Worker bad{"13572468"};
+    bad.art = 33;
+    Worker other{"13572468"};
+    other.compid = "5099999B";
+    Worker due{"13572468"};
+    due.sub1 = 100;
+    struct Case
+    {
+        const char *name;
+        QList<QByteArray> list;
+        QList<QByteArray> annex;
+        R result;
+        QStringList messages;
+    } cases[] = {
+        {"faulty record", {listRecord(bad)}, {}, R::OwnRefused, {kRefused}},
+        {"records after an empty line", {listRecord({"20481357"}), "", listRecord({"13572468"})}, {},
+         R::OwnRefused, {QStringLiteral("A linha 2 esta vazia"), kRefused}},
+        // The rules meet the company file's number first.
+        {"another employer", {listRecord(other)}, {}, R::OwnRefused, {kRefused}},
+        // A refused line of the own annex file says so, which line and why.
+        {"refused annex line", {listRecord(due)}, {annexRecord("13572468", "999", 100)}, R::OwnFailed,
+         {QStringLiteral("Anexo A preparado pelo utilizador"), QStringLiteral("linha 1"),
+          QStringLiteral("E204")}},
+        {"missing annex", {listRecord(due)}, {}, R::OwnFailed, {QStringLiteral("(Error Code:I10)")}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        msgs.messages.clear();
+        QDir(tmp.path() + "/own").removeRecursively();
+        const QString mine = own(c.list, c.annex);
+        EXPECT_EQ(flow.read(list0, true, mine), c.result);
+        EXPECT_EQ(dm.staff.recordCount(), 0);
+        EXPECT_FALSE(flow.readDone());
+        EXPECT_TRUE(flow.ownBoxEnabled());
+        EXPECT_EQ(flow.listpath(), mine);
+        for (const QString &m : c.messages)
+            EXPECT_TRUE(messageWith(m)) << m.toStdString();
+    }
+}
+
+TEST_F(ImportTest, OwnFileOfAnotherEmployerIsCode16)
+{
+    // No number in the company file: the rules pass every number, the
+    // merge compares with the employer the first record gave.
+    const QString list = authority({listRecord({"12345678"})}, {}, company("2024&101120000", ""));
+    Worker other{"13572468"};
+    other.compid = "5099999B";
+    EXPECT_EQ(flow.read(list, true, own({listRecord(other)})), R::OwnFailed);
+    EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("5012345A/5099999B")));
+    EXPECT_TRUE(msgs.last().text.endsWith(QStringLiteral("(Error Code:I16)")));
+    EXPECT_EQ(dm.staff.recordCount(), 0);
+}
+
+TEST_F(ImportTest, MissingOwnFileIsCode15)
+{
+    const QString list = authority({listRecord({"12345678"})});
+    EXPECT_EQ(flow.read(list, true, tmp.path() + "/nowhere/R56_0112.TXT"), R::OwnFailed);
+    EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("用戶自行製作的檔案不存在或路徑不正確")));
+}
+
+TEST_F(ImportTest, RefusedAuthorityFileIsTheOneToCheckEvenWithAnOwnFile)
+{
+    Worker bad{"13572468"};
+    bad.art = 33;
+    const QString list = authority({listRecord(bad)});
+    const QString mine = own({listRecord({"20481357"})});
+    EXPECT_EQ(flow.read(list, true, mine), R::Refused);
+    EXPECT_EQ(QFileInfo(flow.listpath()).absoluteFilePath(), QFileInfo(list).absoluteFilePath());
+    EXPECT_EQ(dm.staff.recordCount(), 0);
+}
+
+// ------------------------------------------------------------------ save
+
+TEST_F(ImportTest, AnnexSumsThatDifferAsk)
+{
+    Worker w{"12345678"};
+    w.sub1 = 50000;
+    const QString list = authority({listRecord(w)}, {annexRecord("12345678", "101", 40000)});
+    ASSERT_EQ(flow.read(list), R::Imported);
+    EXPECT_FALSE(flow.annexmatcheslist());
+
+    // No: nothing saved, the window closes with "No".
+    msgs.answer(3);
+    EXPECT_FALSE(flow.confirmannex());
+    EXPECT_FALSE(flow.accepted());
+    EXPECT_EQ(msgs.last().text, annexQuestionText());
+    EXPECT_EQ(msgs.last().kind, int(mkYesNo));
+    EXPECT_TRUE(QDir(out).isEmpty());
+
+    // Yes: saved, but the completion flag stays clear (the check follows).
+    msgs.answer(1);
+    EXPECT_TRUE(flow.confirmannex());
+    EXPECT_FALSE(flow.accepted());
+    EXPECT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    EXPECT_EQ(rows(out + "/d.axa", subFields()), 1);
+}
+
+TEST_F(ImportTest, AnnexQuestionTextIsTheSystemsOwn)
+{
+    const QString t = annexQuestionText();
+    EXPECT_TRUE(t.startsWith(QStringLiteral("附件A的金額和R5/R6\"不屬課稅收益\"的金額不相同,\r\n是否繼續存檔?")));
+    EXPECT_TRUE(t.contains(QString(30, QLatin1Char(' ')) + QChar(0x3000) + QStringLiteral("\r\n\r\n")));
+    EXPECT_TRUE(t.endsWith(QStringLiteral("ficheiro?") + QString(11, QLatin1Char(' ')) + QChar(0x3000)));
+    EXPECT_EQ(importErrorText(0), QString());
+    EXPECT_EQ(importErrorText(18), QString());
+    EXPECT_EQ(importErrorText(9), QStringLiteral("資料不正確\r\nDados Invalido\r\n(Error Code:I9)"));
+}
+
+TEST_F(ImportTest, AnnexCRowsOfAnEarlierCheckAreNotSaved)
+{
+    dm.exp.appendRecord({MemValue("12345678"), MemValue("C01"), MemValue(true)});
+    const QString list = authority({listRecord({"12345678"})});
+    ASSERT_EQ(flow.read(list), R::Imported);
+    dm.exp.appendRecord({MemValue("12345678"), MemValue("C01"), MemValue(true)});
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    EXPECT_EQ(rows(out + "/d.axc", expFields()), 0);
+}
+
+TEST_F(ImportTest, LongPathsAndLongExtensionsAreKept)
+{
+    QString deep = out;
+    while (deep.size() < 180)
+        deep += QStringLiteral("/folder.with.dots");
+    ASSERT_TRUE(QDir().mkpath(deep));
+    const QString list = authority({listRecord({"12345678"})});
+    ASSERT_EQ(flow.read(list), R::Imported);
+    const QString path = deep + "/declaration.r5r6";
+    ASSERT_EQ(flow.save(path), S::Saved);
+    EXPECT_EQ(cmpname, path);
+    EXPECT_TRUE(QFileInfo(path).isFile());
+    EXPECT_EQ(rows(deep + "/declaration.dta", staffFields()), 1);
+    EXPECT_TRUE(QFileInfo(deep + "/declaration.axa").isFile());
+    EXPECT_EQ(dtaname, deep + "/declaration.dta");
+}
+
+class ExistingDeclarationTest : public ImportTest
+{
+protected:
+    // An earlier declaration of 2003's first half of `compid`, saved by an
+    // import.
+    void makeExisting(const QByteArray &compid)
+    {
+        Worker w{"12345678"};
+        w.year = 2003;
+        w.period = "0106";
+        w.compid = compid;
+        writeFile(in + "/CADA0106.TXT", company("2003&101060000", compid));
+        writeFile(in + "/R56_0106.TXT", lines({listRecord(w)}));
+        ASSERT_EQ(flow.read(in + "/R56_0106.TXT"), R::Imported);
+        ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+        msgs.messages.clear();
+    }
+
+    QString secondHalf(const QByteArray &compid = "5012345A")
+    {
+        Worker a{"13572468"};
+        Worker b{"20481357"};
+        for (Worker *w : {&a, &b}) {
+            w->year = 2003;
+            w->period = "0712";
+            w->compid = compid;
+        }
+        writeFile(in + "/CADA0712.TXT", company("2003&200000712", compid));
+        writeFile(in + "/R56_0712.TXT", lines({listRecord(a), listRecord(b)}));
+        return in + "/R56_0712.TXT";
+    }
+};
+
+TEST_F(ExistingDeclarationTest, SecondHalfOfTheSameEmployerKeepsTheFirstHalf)
+{
+    makeExisting("5012345A");
+    const QByteArray dtaBefore = readFile(out + "/d.dta");
+    ASSERT_EQ(flow.read(secondHalf()), R::Imported);
+    msgs.answer(1); // overwrite: yes
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    EXPECT_EQ(msgs.messages.first().caption, overwriteCaption());
+
+    cmpname = out + "/d.cmp";
+    TCmpFile back;
+    ASSERT_TRUE(readcmp(back));
+    EXPECT_EQ(back.block.periodpair(), "01060712");
+    EXPECT_EQ(readFile(out + "/d.dta"), dtaBefore);
+    EXPECT_EQ(rows(out + "/d.dt2", staffFields()), 2);
+    EXPECT_TRUE(QFileInfo(out + "/d.a2a").isFile());
+    EXPECT_TRUE(QFileInfo(out + "/d.a2c").isFile());
+    EXPECT_EQ(axaname, out + "/d.a2a");
+}
+
+TEST_F(ExistingDeclarationTest, DecliningTheOverwriteChangesNothing)
+{
+    makeExisting("5012345A");
+    const auto before = snapshot(out);
+    ASSERT_EQ(flow.read(secondHalf()), R::Imported);
+    msgs.answer(3);
+    EXPECT_EQ(flow.save(out + "/d.cmp"), S::Kept);
+    EXPECT_EQ(snapshot(out), before);
+}
+
+TEST_F(ExistingDeclarationTest, AnotherEmployersFileIsRefusedAndKept)
+{
+    makeExisting("5099999B");
+    const auto before = snapshot(out);
+    ASSERT_EQ(flow.read(secondHalf()), R::Imported);
+    msgs.answer(1);
+    EXPECT_EQ(flow.save(out + "/d.cmp"), S::Kept);
+    EXPECT_EQ(msgs.last().caption, QStringLiteral("資料錯誤"));
+    EXPECT_EQ(msgs.last().text, otherEmployerText());
+    EXPECT_EQ(snapshot(out), before);
+    // The window stays open: the save can go elsewhere.
+    EXPECT_EQ(flow.save(out + "/e.cmp"), S::Saved);
+}
+
+TEST_F(ExistingDeclarationTest, BothHalvesReplaceTheWholeDeclaration)
+{
+    makeExisting("5099999B");
+    Worker a{"13572468"};
+    a.year = 2003;
+    a.period = "0712";
+    writeFile(in + "/CADA0712.TXT", company("2003#01060712"));
+    writeFile(in + "/R56_0712.TXT", lines({listRecord(a)}));
+    ASSERT_EQ(flow.read(in + "/R56_0712.TXT"), R::Imported);
+    EXPECT_TRUE(flow.bothhalves());
+    msgs.answer(1);
+    // Another employer's file, but "#" replaces it without merging.
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    EXPECT_EQ(rows(out + "/d.dta", staffFields()), 1);
+    EXPECT_EQ(rows(out + "/d.dt2", staffFields()), 1);
+    cmpname = out + "/d.cmp";
+    TCmpFile back;
+    ASSERT_TRUE(readcmp(back));
+    EXPECT_EQ(back.block.compid(), "5012345A");
+    EXPECT_EQ(back.block.periodpair(), "01060712");
+}
+
+TEST_F(ExistingDeclarationTest, FailedSaveLeavesThePreviousDeclarationIntact)
+{
+    struct Case
+    {
+        const char *name;
+        QString blocker; // a folder where the save needs a file
+        QString message;
+    } cases[] = {
+        // A table file's name is taken by a folder: found before anything moves.
+        {"table name is a folder", out + "/d.a2a", QStringLiteral("儲存檔案資料失效")},
+        // The employer file's backup name is a folder: the employer file,
+        // written last, fails after the new table files took their names;
+        // the old ones must come back.
+        {"backup name is a folder", out + "/d.BAK", QStringLiteral("存儲商號資料發生錯誤")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        // A declaration with both halves, so that every target has an old file.
+        makeExisting("5012345A");
+        ASSERT_EQ(flow.read(secondHalf()), R::Imported);
+        msgs.answer(1);
+        ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+        QFile::remove(c.blocker);
+        ASSERT_TRUE(QDir().mkpath(c.blocker + "/x"));
+
+        // A different second half: its files would differ from the old ones.
+        Worker w{"20481357"};
+        w.year = 2003;
+        w.period = "0712";
+        writeFile(in + "/R56_0712.TXT", lines({listRecord(w)}));
+        ASSERT_EQ(flow.read(in + "/R56_0712.TXT"), R::Imported);
+        const auto before = snapshot(out);
+        QStringList statuses;
+        flow.onStatus = [&](const QString &s) { statuses << s; };
+        msgs.messages.clear();
+        msgs.answer(1);
+        EXPECT_EQ(flow.save(out + "/d.cmp"), S::Failed);
+        EXPECT_TRUE(messageWith(c.message));
+        ASSERT_FALSE(statuses.isEmpty());
+        EXPECT_EQ(statuses.last(), saveFailedStatus());
+        EXPECT_EQ(snapshot(out), before);
+
+        // Once the obstacle is gone the same save goes through.
+        QDir(c.blocker).removeRecursively();
+        msgs.answer(1);
+        EXPECT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+        EXPECT_EQ(rows(out + "/d.dt2", staffFields()), 1);
+        flow.onStatus = nullptr;
+    }
+}

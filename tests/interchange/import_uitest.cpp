@@ -1,0 +1,197 @@
+// The import window driven through its controls, offscreen.
+#include "interchange/import.h"
+
+#include "components/kitctrls.h"
+#include "components/tooledit.h"
+#include "msgrecorder.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+#include "tempdir.h"
+#include "workbench/anexocat.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace r56;
+
+namespace {
+
+class ImportWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        src = qEnvironmentVariable("R56_SOURCE_DIR");
+        // CTest's environment list of the widget tests may not carry it.
+        if (src.isEmpty())
+            src = QDir::cleanPath(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../.."));
+        ASSERT_TRUE(QFileInfo(src + "/data/sample/R56_0112.txt").isFile());
+        for (const char *n : {"CADA0112.txt", "R56_0112.txt", "R56A0112.txt"})
+            ASSERT_TRUE(QFile::copy(src + "/data/sample/" + n, dir.filePath(n)));
+        codes = anexocat::load(src + "/data/r56axa2.inf").codes();
+        savedStart = startdir;
+        startdir = dir.path();
+        cmpfile = TCmpFile{};
+        Tfimport::setSaveDialogHook([this](Tfimport &, QString &name) {
+            proposed = name;
+            if (chosen.isEmpty())
+                return false;
+            name = chosen;
+            return true;
+        });
+    }
+    void TearDown() override
+    {
+        Tfimport::setSaveDialogHook({});
+        startdir = savedStart;
+        dm56.staff.emptyTable();
+        dm56.sub.emptyTable();
+        cmpfile = TCmpFile{};
+    }
+
+    QTemporaryDir dir;
+    QString src;
+    QList<QByteArray> codes;
+    QString savedStart;
+    QString proposed;
+    QString chosen;
+    test::MessageRecorder msgs;
+};
+
+} // namespace
+
+TEST_F(ImportWindow, StartsWithOnlyReadAndExit)
+{
+    Tfimport f;
+    EXPECT_EQ(f.caption(), QStringLiteral("匯入資料 ( Importacao de Dados )"));
+    EXPECT_EQ(f.edtxt->text(), QStringLiteral("A:\\R56_0000.TXT"));
+    EXPECT_EQ(f.edusrfile->text(), QStringLiteral("R56_0112.TXT"));
+    EXPECT_TRUE(f.btread->isEnabled());
+    EXPECT_TRUE(f.btexit->isEnabled());
+    EXPECT_FALSE(f.btsave->isEnabled());
+    EXPECT_FALSE(f.btclear->isEnabled());
+    EXPECT_FALSE(f.edusrfile->isEnabled());
+    EXPECT_FALSE(f.lb_usr_data_c->isEnabled());
+
+    // The box (or a click on its label) switches the own-file edit.
+    emit f.lbusrfile->clicked();
+    EXPECT_TRUE(f.ck_usr_data->isChecked());
+    EXPECT_TRUE(f.edusrfile->isEnabled());
+    EXPECT_TRUE(f.lb_usr_data_p->isEnabled());
+    f.ck_usr_data->click();
+    EXPECT_FALSE(f.edusrfile->isEnabled());
+}
+
+TEST_F(ImportWindow, ReadThenSaveClosesWithOk)
+{
+    Tfimport f;
+    f.flow().setItemCodes(codes);
+    f.edtxt->setText(dir.filePath("R56_0112.txt"));
+    f.btread->click();
+    ASSERT_TRUE(msgs.empty()) << msgs.last().text.toStdString();
+    EXPECT_TRUE(f.btsave->isEnabled());
+    EXPECT_TRUE(f.btclear->isEnabled());
+    EXPECT_FALSE(f.btread->isEnabled());
+    EXPECT_FALSE(f.btexit->isEnabled());
+    EXPECT_FALSE(f.ck_usr_data->isEnabled());
+    EXPECT_TRUE(f.mo->toPlainText().contains(QStringLiteral("5012345A")));
+    EXPECT_TRUE(f.mo->toPlainText().contains(QStringLiteral("-- 總人數25")));
+    EXPECT_EQ(f.pb->value(), 100);
+
+    f.resize(f.sizeHint());
+    f.grab().save(QStringLiteral("/tmp/import.png"));
+
+    // Cancelling the dialog keeps the window as it is.
+    f.btsave->click();
+    EXPECT_EQ(proposed, QStringLiteral("5012345A"));
+    EXPECT_EQ(f.modalResult(), platform::mrNone);
+    EXPECT_TRUE(f.btsave->isEnabled());
+
+    chosen = dir.filePath("decl.cmp");
+    f.btsave->click();
+    EXPECT_EQ(f.modalResult(), platform::mrOk);
+    EXPECT_TRUE(f.flow().accepted());
+    EXPECT_TRUE(QFileInfo(dir.filePath("decl.dta")).isFile());
+    EXPECT_TRUE(QFileInfo(dir.filePath("decl.axa")).isFile());
+    EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("年度的資料已儲存!")));
+}
+
+TEST_F(ImportWindow, RefusedFileClosesWithNoAndNamesTheFile)
+{
+    QFile::remove(dir.filePath("R56A0112.txt")); // workers have annex income: refused
+    Tfimport f;
+    f.flow().setItemCodes(codes);
+    f.edtxt->setText(dir.filePath("R56_0112.txt"));
+    f.btread->click();
+    EXPECT_EQ(f.modalResult(), platform::mrNo);
+    EXPECT_EQ(QFileInfo(f.flow().listpath()).fileName(), QStringLiteral("R56_0112.txt"));
+    EXPECT_FALSE(f.btsave->isEnabled());
+    EXPECT_TRUE(msgs.anyTextContains(QStringLiteral("(Error Code:I10)")));
+    EXPECT_EQ(dm56.staff.recordCount(), 0);
+}
+
+TEST_F(ImportWindow, DecliningUnequalSumsClosesWithNo)
+{
+    // One item fewer than the list says.
+    QFile a(dir.filePath("R56A0112.txt"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    QByteArray bytes = a.readAll();
+    a.close();
+    bytes = bytes.left(bytes.lastIndexOf("\r\n", bytes.size() - 3) + 2);
+    test::writeFile(dir.filePath("R56A0112.txt"), bytes);
+
+    Tfimport f;
+    f.flow().setItemCodes(codes);
+    f.edtxt->setText(dir.filePath("R56_0112.txt"));
+    f.btread->click();
+    ASSERT_TRUE(f.btsave->isEnabled());
+    msgs.answer(3);
+    f.btsave->click();
+    EXPECT_EQ(f.modalResult(), platform::mrNo);
+    EXPECT_FALSE(f.flow().accepted());
+    EXPECT_TRUE(proposed.isEmpty()); // no dialog
+}
+
+TEST_F(ImportWindow, ClearAsksAndStartsAgain)
+{
+    Tfimport f;
+    f.flow().setItemCodes(codes);
+    f.edtxt->setText(dir.filePath("R56_0112.txt"));
+    f.btread->click();
+    msgs.answer(3);
+    f.btclear->click();
+    EXPECT_TRUE(f.btsave->isEnabled()); // cancelled
+    f.btclear->click();
+    EXPECT_EQ(msgs.last().kind, int(mkConfirmCancel));
+    EXPECT_FALSE(f.btsave->isEnabled());
+    EXPECT_TRUE(f.btread->isEnabled());
+    EXPECT_TRUE(f.ck_usr_data->isEnabled());
+    EXPECT_TRUE(f.mo->toPlainText().isEmpty());
+    EXPECT_EQ(f.pb->value(), 0);
+    EXPECT_EQ(dm56.staff.recordCount(), 0);
+}
+
+TEST_F(ImportWindow, RunimportGivesBackTheOutcome)
+{
+    cmpfile.block.setEano(2024);
+    QTimer::singleShot(0, [] {
+        ASSERT_NE(fimport, nullptr);
+        fimport->btexit->click();
+    });
+    ImportOutcome out;
+    EXPECT_EQ(runimport(nullptr, &out), platform::mrCancel);
+    EXPECT_EQ(out.modalResult, platform::mrCancel);
+    EXPECT_TRUE(out.accepted);
+    EXPECT_TRUE(cmpfile.block.compid().isEmpty());
+    EXPECT_EQ(cmpfile.block.eano(), 0);
+    EXPECT_EQ(fimport, nullptr);
+}

@@ -1,0 +1,733 @@
+// The data-entry window driven through its controls, offscreen: pages, the
+// totals grid, typing and leaving a field, saving, removing and the exit
+// question.
+#include "workbench/ur5r6form.h"
+
+#include "components/curredit.h"
+#include "components/dateedit.h"
+#include "components/kitctrls.h"
+#include "msgrecorder.h"
+#include "shared/big5.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+#include "tempdir.h"
+#include "workbench/anexo.h"
+#include "workbench/dlgsearch.h"
+#include "workbench/modtaxer.h"
+#include "components/kitgrdcpt.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace r56;
+using r56::test::b5;
+
+namespace {
+
+void key(QWidget *w, int k, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {})
+{
+    QKeyEvent press(QEvent::KeyPress, k, mods, text);
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, k, mods, text);
+    QApplication::sendEvent(w, &release);
+}
+
+void type(QWidget *w, const QString &text)
+{
+    for (QChar c : text) {
+        const int k = c.isDigit() ? Qt::Key_0 + c.digitValue()
+            : c == QLatin1Char('.') ? Qt::Key_Period
+            : c == QLatin1Char('/') ? Qt::Key_Slash
+                                    : Qt::Key_A + (c.toUpper().unicode() - 'A');
+        key(w, k, Qt::NoModifier, QString(c));
+    }
+}
+
+void addWorker(int art, const QByteArray &cntb, const QByteArray &nmc, const QByteArray &nmp,
+               Currency rend, int level = 4, std::int64_t selo = 0, const char *leave = "00000000",
+               Currency sub1 = {})
+{
+    MemTable &t = dm56.staff;
+    t.append();
+    t.setInteger(staffcol::art, art);
+    t.setString(staffcol::emptype, " ");
+    t.setString(staffcol::cntb, cntb);
+    t.setString(staffcol::nmc, nmc);
+    t.setString(staffcol::nmp, nmp);
+    t.setCurrency(staffcol::rend, rend);
+    t.setString(staffcol::rexp, " ");
+    t.setCurrency(staffcol::sub1, sub1);
+    t.setCurrency(staffcol::rimp, Currency());
+    t.setInteger(staffcol::selo, selo);
+    t.setString(staffcol::leavedate, leave);
+    t.setInteger(staffcol::level, level);
+    t.post();
+}
+
+// Runs `fn` once `dialog` runs modally: it must have been visible on two
+// ticks, since a dialog may process events while it is being shown, before
+// its modal loop runs.
+void whenModal(std::function<QWidget *()> dialog, std::function<void()> fn)
+{
+    auto *t = new QTimer;
+    auto seen = std::make_shared<int>(0);
+    QObject::connect(t, &QTimer::timeout, [t, dialog, seen, fn] {
+        QWidget *d = dialog();
+        if (!d || !d->isVisible())
+            return;
+        if (++*seen < 2)
+            return;
+        t->stop();
+        t->deleteLater();
+        fn();
+    });
+    t->start(20);
+}
+
+void whenModal(QWidget *dialog, std::function<void()> fn)
+{
+    whenModal([dialog] { return dialog; }, std::move(fn));
+}
+
+class EntryWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        saved = {dtaname, axaname, axcname, cmpname};
+        savedRec = cmpfile;
+        dtaname = dir.filePath(QStringLiteral("d.dta"));
+        axaname = dir.filePath(QStringLiteral("d.axa"));
+        axcname = dir.filePath(QStringLiteral("d.axc"));
+        cmpname = dir.filePath(QStringLiteral("d.cmp"));
+        cmpfile = TCmpFile{};
+        cmpfile.firsthalf = 1;
+        cmpfile.block.setCompid("12345678");
+        cmpfile.block.setEano(2010);
+        cmpfile.block.setCompname("COMPANHIA DE TESTE");
+        dm56.staff.setIndexFieldNames(QString());
+        dm56.staff.emptyTable();
+        dm56.sub.emptyTable();
+        dm56.exp.emptyTable();
+    }
+    void TearDown() override
+    {
+        dm56.staff.emptyTable();
+        dm56.sub.emptyTable();
+        dm56.exp.emptyTable();
+        dtaname = saved[0];
+        axaname = saved[1];
+        axcname = saved[2];
+        cmpname = saved[3];
+        cmpfile = savedRec;
+    }
+    // n workers of article 32, names "W01".. so that the order keeps them
+    // as numbered; worker i earns i x 100.25.
+    void workers(int n)
+    {
+        for (int i = 1; i <= n; ++i)
+            addWorker(32, QByteArray::number(10000000 + i), QByteArray(),
+                      QByteArray("W") + QByteArray::number(i).rightJustified(2, '0'),
+                      Currency::fromHundredths(10025LL * i));
+    }
+    // As the main window's update step prepares it.
+    void open(Tr5r6f &f)
+    {
+        f.updatepagecount();
+        f.calcpagetotals();
+        f.firstpage();
+        f.modified = false;
+        f.resize(1000, 700);
+        f.show();
+        QApplication::setActiveWindow(&f);
+        QApplication::processEvents();
+    }
+
+    QTemporaryDir dir;
+    QStringList saved;
+    TCmpFile savedRec;
+    test::MessageRecorder msgs;
+};
+
+TEST_F(EntryWindow, LaysOutColumnsAndFontSizes)
+{
+    workers(3);
+    Tr5r6f f;
+    open(f);
+    f.xpnl0->resize(620, f.xpnl0->height());
+    f.xpnl0Resize();
+    EXPECT_EQ(f.ltxtidx->width(), 42);
+    EXPECT_EQ(f.ltxtart->width(), 42);
+    EXPECT_EQ(f.ltxtcntb->width(), 84);
+    EXPECT_EQ(f.ltxtrnd->width(), 127);
+    EXPECT_EQ(f.ltxtexp->width(), 54);
+    EXPECT_EQ(f.ltxtsub->width(), 108);
+    EXPECT_EQ(f.ltxtimp->width(), 108);
+    EXPECT_EQ(f.ltxtldt->width(), 150);
+    // The rows take the columns of the header.
+    EXPECT_EQ(f.xttl(1)->x(), f.ltxtrnd->x());
+    EXPECT_EQ(f.xttl(1)->width(), 127);
+    EXPECT_EQ(f.xsub(1)->width(), 108 - 22);
+
+    f.setfontsize(2);
+    EXPECT_EQ(f.xpnl0->height(), 105);
+    EXPECT_EQ(f.xttl(1)->parentWidget()->height(), 63);
+    EXPECT_EQ(f.xttl(1)->height(), 28);
+    EXPECT_EQ(f.xttl(1)->y(), 31);
+    EXPECT_EQ(f.xttl(1)->font().pointSize(), 13);
+    EXPECT_EQ(f.xttl(2)->parentWidget()->y(), 63);
+
+    f.N800x6001Click();
+    EXPECT_EQ(f.geometry(), QRect(0, 0, 800, 600));
+    EXPECT_FALSE(f.isMaximized());
+}
+
+TEST_F(EntryWindow, PagesOfTenWithTotalsCarriedForward)
+{
+    workers(23);
+    Tr5r6f f;
+    open(f);
+    EXPECT_EQ(f.pages, 3);
+    EXPECT_EQ(f.pg_npg->text(), QStringLiteral("3"));
+    EXPECT_EQ(f.reccnt->text(), QStringLiteral("23"));
+    EXPECT_EQ(f.rowsshown, 10);
+    EXPECT_EQ(f.idx(10)->text(), QStringLiteral("10"));
+    EXPECT_EQ(f.xcnm(1)->text(), QStringLiteral("W01"));
+    EXPECT_FALSE(f.btfirst->isEnabled());
+    // Page 1: 100.25 x (1 + .. + 10) = 5,513.75, carried the same.
+    EXPECT_EQ(f.totalCell(0, 1), QStringLiteral("5,513.75"));
+    EXPECT_EQ(f.totalCell(1, 1), QStringLiteral("5,513.75"));
+
+    f.nextpage();
+    EXPECT_EQ(f.page, 1);
+    EXPECT_EQ(f.idx(1)->text(), QStringLiteral("11"));
+    EXPECT_EQ(f.edgotopage->text(), QStringLiteral("2"));
+
+    f.lastpage();
+    EXPECT_EQ(f.page, 2);
+    EXPECT_EQ(f.rowsshown, 3);
+    EXPECT_TRUE(f.xttl(3)->isEnabled());
+    EXPECT_FALSE(f.xttl(4)->isEnabled());
+    EXPECT_TRUE(f.idx(4)->text().isEmpty());
+    EXPECT_FALSE(f.btlast->isEnabled());
+    // 100.25 x (21 + 22 + 23) and x (1 + .. + 23).
+    EXPECT_EQ(f.totalCell(0, 1), QStringLiteral("6,616.50"));
+    EXPECT_EQ(f.totalCell(1, 1), QStringLiteral("27,669.00"));
+    f.nextpage(); // nothing beyond the last page
+    EXPECT_EQ(f.page, 2);
+
+    // The page edit takes digits only; 0 is the first page, 999 the last.
+    f.edgotopage->setText(QString());
+    type(f.edgotopage, QStringLiteral("0"));
+    key(f.edgotopage, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    EXPECT_EQ(f.edgotopage->text(), QStringLiteral("0"));
+    key(f.edgotopage, Qt::Key_Return);
+    EXPECT_EQ(f.page, 0);
+    f.edgotopage->setText(QStringLiteral("999"));
+    key(f.edgotopage, Qt::Key_Return);
+    EXPECT_EQ(f.page, 2);
+    EXPECT_EQ(f.edgotopage->text(), QStringLiteral("3"));
+}
+
+TEST_F(EntryWindow, AnEmptyTableShowsOneEmptyPage)
+{
+    Tr5r6f f;
+    open(f);
+    EXPECT_EQ(f.pages, 0);
+    EXPECT_EQ(f.rowsshown, 0);
+    for (int r = 1; r <= 10; ++r)
+        EXPECT_FALSE(f.xttl(r)->isEnabled()) << r;
+    EXPECT_EQ(f.totalCell(0, 1), QStringLiteral("0.00"));
+    f.nextpage();
+    f.lastpage();
+    EXPECT_EQ(f.page, 0);
+}
+
+TEST_F(EntryWindow, RowsShowOriginNamesAndLeaveDateLock)
+{
+    const QByteArray fw("\xA1\x40", 2);
+    addWorker(32, "10000001", b5("陳大文"), "CHAN TAI MAN", Currency::fromUnits(1), 4, 1, "15/06/2004");
+    addWorker(32, "10000002", fw + fw, "LEI", Currency::fromUnits(1), 5, 1, "15/06/2004");
+    Tr5r6f f;
+    open(f);
+    EXPECT_EQ(f.xcnm(1)->text(), QStringLiteral("陳大文 － CHAN TAI MAN"));
+    EXPECT_EQ(f.xcnm(2)->text(), QStringLiteral("LEI"));
+    EXPECT_TRUE(f.xdtl(1)->readOnly());
+    EXPECT_FALSE(f.xdtl(2)->readOnly());
+    EXPECT_EQ(f.xdtl(2)->date(), encodeDate(2004, 6, 15));
+    // Only the user's own worker can be changed or removed.
+    f.commonfldenter(f.xttl(1));
+    EXPECT_FALSE(f.btremove->isEnabled());
+    EXPECT_FALSE(f.mnudelete->isEnabled());
+    f.commonfldenter(f.xttl(2));
+    EXPECT_TRUE(f.btremove->isEnabled());
+    EXPECT_TRUE(f.btmodify->isEnabled());
+    // Header: no Chinese employer name, so the Portuguese one alone.
+    EXPECT_TRUE(f.nmcad->text().startsWith(QStringLiteral("COMPANHIA DE TESTE")));
+    EXPECT_FALSE(f.nmcad->text().contains(QLatin1Char('\n')));
+    EXPECT_EQ(f.nocada->text(), QStringLiteral("12345678"));
+    EXPECT_EQ(f.ano->text(), QStringLiteral("2010"));
+}
+
+TEST_F(EntryWindow, TypingAnAmountAndLeavingUpdatesRowAndTotals)
+{
+    workers(15);
+    Tr5r6f f;
+    open(f);
+    f.nextpage(); // page 2: workers 11..15
+    const QString carriedBefore = f.totalCell(1, 1);
+
+    // Through the focus: into the total of row 1, type, go on to the next field.
+    f.xttl(1)->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), f.xttl(1));
+    EXPECT_EQ(f.row, 1);
+    f.xttl(1)->selectAll();
+    type(f.xttl(1), QStringLiteral("1202.75")); // 1,102.75 + 100.00
+    f.xexp(1)->setFocus();
+    QApplication::processEvents();
+
+    EXPECT_TRUE(f.modified);
+    dm56.staff.setRecNo(11);
+    EXPECT_EQ(dm56.staff.asCurrency(staffcol::rend).raw(), 12027500);
+    // Page 2 was 100.25 x (11 + .. + 15) = 6,516.25; carried 12,030.00.
+    EXPECT_EQ(carriedBefore, QStringLiteral("12,030.00"));
+    EXPECT_EQ(f.totalCell(0, 1), QStringLiteral("6,616.25"));
+    EXPECT_EQ(f.totalCell(1, 1), QStringLiteral("12,130.00"));
+    // Back on page 1 the carried sum is page 1's alone; page 2 keeps the rise.
+    f.priorpage();
+    EXPECT_EQ(f.totalCell(1, 1), QStringLiteral("5,513.75"));
+    f.nextpage();
+    EXPECT_EQ(f.totalCell(1, 1), QStringLiteral("12,130.00"));
+    EXPECT_TRUE(msgs.empty());
+
+    // A value typed and not yet left is stored before a page button moves on.
+    f.xttl(2)->setFocus();
+    QApplication::processEvents();
+    f.xttl(2)->selectAll();
+    type(f.xttl(2), QStringLiteral("1"));
+    f.btup->click();
+    EXPECT_EQ(f.page, 0);
+    dm56.staff.setRecNo(12);
+    EXPECT_EQ(dm56.staff.asCurrency(staffcol::rend), Currency::fromUnits(1));
+}
+
+TEST_F(EntryWindow, CtrlPageDownStoresTheFieldAndTurnsThePage)
+{
+    workers(12);
+    Tr5r6f f;
+    open(f);
+    f.xttl(2)->setFocus();
+    QApplication::processEvents();
+    f.xttl(2)->selectAll();
+    type(f.xttl(2), QStringLiteral("4"));
+    key(f.xttl(2), Qt::Key_PageDown); // plain: checked, nothing else
+    EXPECT_EQ(f.page, 0);
+    key(f.xttl(2), Qt::Key_PageDown, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(f.page, 1);
+    EXPECT_EQ(f.row, 2);
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(2));
+    dm56.staff.setRecNo(2);
+    EXPECT_EQ(dm56.staff.asCurrency(staffcol::rend), Currency::fromUnits(4));
+    EXPECT_EQ(f.totalCell(1, 1), QStringLiteral("7,623.00")); // 100.25 x 78 - 200.50 + 4
+}
+
+TEST_F(EntryWindow, RefusedFieldsKeepTheStoredValues)
+{
+    addWorker(32, "10000001", "", "A", Currency::fromUnits(1000), 4, 0, "00000000",
+              Currency::fromUnits(900));
+    Tr5r6f f;
+    open(f);
+    // Total below the non-taxable income.
+    f.xttl(1)->setValue(Currency::fromUnits(800));
+    f.commonfldexit(f.xttl(1));
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("總金錢收益少於不屬課稅收益")));
+    EXPECT_EQ(f.xttl(1)->value(), Currency::fromUnits(1000));
+    EXPECT_FALSE(f.modified);
+
+    // Tax paid equal to the total; then a whole tax, its fraction cut.
+    f.ximp(1)->setValue(Currency::fromUnits(1000));
+    f.commonfldexit(f.ximp(1));
+    EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("已繳稅款大於或等於總金錢收益")));
+    EXPECT_EQ(f.ximp(1)->value(), Currency());
+
+    // A leave date after the declaration year.
+    const int before = int(msgs.messages.size());
+    f.xdtl(1)->setText(QStringLiteral("31/12/2011"));
+    f.commonfldexit(f.xdtl(1));
+    EXPECT_EQ(int(msgs.messages.size()), before + 1);
+    EXPECT_TRUE(msgs.last().text.startsWith(QStringLiteral("離職日期不正確")));
+    EXPECT_EQ(f.xdtl(1)->date(), EmptyDate);
+    f.xdtl(1)->setText(QStringLiteral("01/01/1910"));
+    f.commonfldexit(f.xdtl(1));
+    EXPECT_TRUE(f.modified);
+    dm56.staff.setRecNo(1);
+    EXPECT_EQ(dm56.staff.asString(staffcol::leavedate), QByteArray("01/01/1910"));
+    EXPECT_EQ(dm56.staff.asCurrency(staffcol::rend), Currency::fromUnits(1000));
+}
+
+TEST_F(EntryWindow, KeysMoveBetweenRowsAndF4IsDiscarded)
+{
+    workers(3);
+    Tr5r6f f;
+    open(f);
+    f.xttl(1)->setFocus();
+    QApplication::processEvents();
+    key(f.xttl(1), Qt::Key_Up);
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(1));
+    key(f.xttl(1), Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(2));
+    key(f.xttl(2), Qt::Key_End, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(3));
+    key(f.xttl(3), Qt::Key_Down); // the last filled row
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(3));
+    key(f.xttl(3), Qt::Key_Left, Qt::ControlModifier); // not out of the total
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(3));
+    key(f.xttl(3), Qt::Key_Home, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(1));
+    // Ctrl+Right walks the row's fields; not past the leave date.
+    key(f.xttl(1), Qt::Key_Right, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), f.xexp(1));
+
+    // The income-in-kind mark takes "X" (from "x") and blank only.
+    f.xexp(1)->setFocus();
+    QApplication::processEvents();
+    type(f.xexp(1), QStringLiteral("q"));
+    EXPECT_EQ(f.xexp(1)->text(), QStringLiteral(" "));
+    type(f.xexp(1), QStringLiteral("x"));
+    EXPECT_EQ(f.xexp(1)->text(), QStringLiteral("X"));
+    key(f.xexp(1), Qt::Key_F4);
+    f.commonfldexit(f.xexp(1));
+    EXPECT_TRUE(f.modified);
+    dm56.staff.setRecNo(1);
+    EXPECT_EQ(dm56.staff.asString(staffcol::rexp), QByteArray("X"));
+}
+
+TEST_F(EntryWindow, SaveWritesTheTablesAndShowsThePageAgain)
+{
+    workers(20);
+    Tr5r6f f;
+    open(f);
+    f.lastpage();
+    f.xttl(10)->setValue(Currency::fromUnits(5));
+    f.commonfldexit(f.xttl(10));
+    ASSERT_TRUE(f.modified);
+    f.btsaveClick();
+    EXPECT_FALSE(f.modified);
+    EXPECT_TRUE(QFile::exists(dtaname));
+    EXPECT_TRUE(QFile::exists(axaname));
+    EXPECT_TRUE(QFile::exists(axcname));
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.last().caption, QStringLiteral("存檔(Registar)"));
+    EXPECT_EQ(f.page, 1);
+    EXPECT_EQ(f.row, 10);
+    // The focus is back in the total of the row, which shows its hint.
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(10));
+    EXPECT_GT(cmpfile.dtupdate, 0);
+    EXPECT_EQ(cmpfile.block.stafforder(), QByteArray("art;nmp;cntb"));
+
+    Tdm56 back;
+    ASSERT_TRUE(back.loadstaff(dtaname));
+    back.staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
+    back.staff.setRecNo(20);
+    EXPECT_EQ(back.staff.asCurrency(staffcol::rend), Currency::fromUnits(5));
+
+    f.Save1Click(); // the short cut and the auto-save: no message
+    EXPECT_EQ(msgs.last().caption, QStringLiteral("存檔(Registar)"));
+    EXPECT_EQ(f.stbar->toPlainText(), QStringLiteral("存檔完成"));
+    EXPECT_TRUE(f.Timer1->isActive());
+    EXPECT_EQ(f.Timer1->interval(), 900000);
+
+    f.Timer1Timer();
+    EXPECT_TRUE(f.stbar->toPlainText().startsWith(QStringLiteral("自動存檔完成,下次存檔時間為")));
+    // Unticked, the timer stops at the next save.
+    f.autosave->setChecked(false);
+    EXPECT_TRUE(f.Timer1->isActive());
+    f.Save1Click();
+    EXPECT_FALSE(f.Timer1->isActive());
+}
+
+TEST_F(EntryWindow, AFailedSaveKeepsTheChangesMarked)
+{
+    workers(2);
+    Tr5r6f f;
+    open(f);
+    f.xttl(1)->setValue(Currency::fromUnits(7));
+    f.commonfldexit(f.xttl(1));
+    dtaname = dir.filePath(QStringLiteral("gone/d.dta"));
+    msgs.messages.clear();
+    f.btsaveClick();
+    EXPECT_TRUE(f.modified);
+    EXPECT_TRUE(msgs.anyTextContains(QStringLiteral("儲存檔案資料失效")));
+    EXPECT_FALSE(msgs.anyTextContains(QStringLiteral("資料儲存完成")));
+    EXPECT_EQ(cmpfile.dtupdate, 0);
+    EXPECT_EQ(f.stbar->toPlainText(), QStringLiteral("存檔失敗 (Falha ao registar)"));
+}
+
+TEST_F(EntryWindow, RemovesAUserWorkerWithHisAnnexRows)
+{
+    workers(2);
+    addWorker(32, "10000099", "", "ZZ", Currency::fromUnits(50), 5);
+    for (const char *code : {"A0001", "A0002", "A0003"})
+        dm56.sub.appendRecord({MemValue("10000099"), MemValue(code), MemValue(Currency::fromUnits(1)), MemValue(32)});
+    dm56.sub.appendRecord({MemValue("10000001"), MemValue("A0001"), MemValue(Currency::fromUnits(1)), MemValue(32)});
+    Tr5r6f f;
+    open(f);
+    ASSERT_EQ(f.xcntb(3)->text(), QStringLiteral("10000099"));
+    f.commonfldenter(f.xttl(3));
+    ASSERT_TRUE(f.mnudelete->isEnabled());
+    msgs.answer(3); // "否 (Nao)"
+    f.btremoveClick();
+    EXPECT_EQ(dm56.staff.recordCount(), 3);
+    msgs.answer(1);
+    f.btremoveClick();
+    EXPECT_EQ(msgs.last().caption, QStringLiteral("刪除僱員(Cancelamento do Empregado)"));
+    EXPECT_EQ(dm56.staff.recordCount(), 2);
+    EXPECT_EQ(dm56.sub.recordCount(), 1);
+    EXPECT_EQ(f.reccnt->text(), QStringLiteral("2"));
+    EXPECT_EQ(f.rowsshown, 2);
+    EXPECT_TRUE(f.modified);
+    // An authority worker cannot be removed.
+    f.commonfldenter(f.xttl(1));
+    f.btremoveClick();
+    EXPECT_EQ(dm56.staff.recordCount(), 2);
+}
+
+TEST_F(EntryWindow, ExitAsksWhenChangesAreUnsaved)
+{
+    workers(2);
+    Tr5r6f f;
+    open(f);
+    f.btexitClick(); // nothing changed: closes at once
+    EXPECT_TRUE(msgs.empty());
+    EXPECT_FALSE(f.isVisible());
+
+    open(f);
+    f.xttl(1)->setValue(Currency::fromUnits(9));
+    f.commonfldexit(f.xttl(1));
+    msgs.answer(3);
+    f.btexitClick();
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.last().caption, QStringLiteral("注意 (Atencao)"));
+    EXPECT_EQ(msgs.last().kind, int(mkYesNo));
+    EXPECT_TRUE(f.isVisible());
+    msgs.answer(1);
+    f.btexitClick();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(f.modified); // read by the main window, which reloads the tables
+}
+
+TEST_F(EntryWindow, ExitButtonIgnoresAFieldNotLeftButCtrlAltXCommitsIt)
+{
+    workers(2);
+    Tr5r6f f;
+    open(f);
+    f.xttl(1)->setFocus();
+    QApplication::processEvents();
+    f.xttl(1)->selectAll();
+    type(f.xttl(1), QStringLiteral("3"));
+    f.btexitClick();
+    EXPECT_TRUE(msgs.empty());
+    EXPECT_FALSE(f.modified);
+    dm56.staff.setRecNo(1);
+    EXPECT_EQ(dm56.staff.asCurrency(staffcol::rend), Currency::fromHundredths(10025));
+
+    open(f);
+    f.xttl(1)->setFocus();
+    QApplication::processEvents();
+    f.xttl(1)->selectAll();
+    type(f.xttl(1), QStringLiteral("3"));
+    msgs.answer(3);
+    f.Exit1->trigger();
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.last().caption, QStringLiteral("注意 (Atencao)"));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(f.modified);
+}
+
+TEST_F(EntryWindow, SearchesByNumberAndName)
+{
+    workers(12);
+    Tr5r6f f;
+    Tfsearch search(&f);
+    open(f);
+    // The Portuguese name: a prefix, letter case ignored.
+    whenModal(&search, [] {
+        fsearch->obj->setText(QStringLiteral("w12"));
+        fsearch->BitBtn1->click();
+    });
+    f.searchby(3);
+    EXPECT_EQ(f.page, 1);
+    EXPECT_EQ(f.row, 2);
+    EXPECT_TRUE(msgs.empty());
+    EXPECT_EQ(fsearch->kittitle->formCaption(), f.N8->text());
+
+    // The taxpayer number must be equal, not a prefix.
+    whenModal(&search, [] {
+        fsearch->obj->setText(QStringLiteral("1000000"));
+        fsearch->BitBtn1->click();
+    });
+    f.searchby(1);
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_TRUE(msgs.last().text.startsWith(QStringLiteral("找不到符合條件的記錄")));
+    EXPECT_EQ(f.page, 1); // the page shown stays
+    whenModal(&search, [] {
+        fsearch->obj->setText(QStringLiteral("10000003"));
+        fsearch->BitBtn1->click();
+    });
+    f.searchby(1);
+    EXPECT_EQ(f.page, 0);
+    EXPECT_EQ(f.row, 3);
+}
+
+TEST_F(EntryWindow, AddCancelledAndNameChangeMovesTheWorker)
+{
+    workers(11);
+    addWorker(32, "10000099", "", "ZZ", Currency::fromUnits(7), 5);
+    Tr5r6f f;
+    Tfmodtaxer taxer(&f);
+    open(f);
+    ASSERT_EQ(f.pages, 2);
+
+    whenModal(&taxer, [] { fmodtaxer->btcancel->click(); });
+    f.btnewClick();
+    EXPECT_EQ(dm56.staff.recordCount(), 12);
+    EXPECT_EQ(f.pages, 2);
+    EXPECT_FALSE(f.modified);
+    EXPECT_EQ(dm56.staff.indexFieldNames(), QStringLiteral("art;nmp;cntb"));
+
+    // "ZZ" is record 12, row 2 of page 2; renamed "AA" it comes first.
+    f.nextpage();
+    f.commonfldenter(f.xttl(2));
+    ASSERT_TRUE(f.btmodify->isEnabled());
+    whenModal(&taxer, [] {
+        fmodtaxer->edptnm->selectAll();
+        type(fmodtaxer->edptnm, QStringLiteral("AA"));
+        fmodtaxer->btsave->click();
+    });
+    f.btmodifyClick();
+    EXPECT_TRUE(f.modified);
+    EXPECT_EQ(f.page, 0);
+    EXPECT_EQ(f.row, 1);
+    EXPECT_EQ(f.xcnm(1)->text(), QStringLiteral("AA"));
+    // Page 1 now holds ZZ's 7.00 and W01..W09.
+    EXPECT_EQ(f.totalCell(0, 1), QStringLiteral("4,518.25"));
+}
+
+TEST_F(EntryWindow, AnAddedWorkerIsShownWhereTheOrderPutsHim)
+{
+    workers(10);
+    Tr5r6f f;
+    Tfmodtaxer taxer(&f);
+    open(f);
+    ASSERT_EQ(f.pages, 1);
+    whenModal(&taxer, [] {
+        fmodtaxer->cbart->setCurrentIndex(0); // article 32, as the user picks it
+        emit fmodtaxer->cbart->activated(0);
+        fmodtaxer->edconno->setText(QStringLiteral("12345678"));
+        type(fmodtaxer->edptnm, QStringLiteral("WZ"));
+        fmodtaxer->btsave->click();
+    });
+    f.btnewClick();
+    ASSERT_EQ(dm56.staff.recordCount(), 11);
+    EXPECT_TRUE(f.modified);
+    EXPECT_EQ(f.pages, 2);
+    EXPECT_EQ(f.reccnt->text(), QStringLiteral("11"));
+    EXPECT_EQ(f.page, 1);
+    EXPECT_EQ(f.row, 1);
+    EXPECT_EQ(f.xcntb(1)->text(), QStringLiteral("12345678"));
+    EXPECT_EQ(f.xcnm(1)->text(), QStringLiteral("WZ"));
+    EXPECT_EQ(f.focusWidget(), f.xttl(1)); // the window's own, once active again
+    dm56.staff.setRecNo(11);
+    EXPECT_EQ(dm56.staff.asInteger(staffcol::level), 5);
+    EXPECT_EQ(dm56.staff.asInteger(staffcol::art), 32);
+    EXPECT_EQ(dm56.staff.indexFieldNames(), QStringLiteral("art;nmp;cntb"));
+}
+
+TEST_F(EntryWindow, TheUpdateStepReloadsTablesLeftUnsaved)
+{
+    workers(3);
+    ASSERT_TRUE(dm56.savestaff(dtaname, true));
+    ASSERT_TRUE(dm56.savesub(axaname, true));
+    whenModal([] { return static_cast<QWidget *>(r5r6f); }, [this] {
+        ASSERT_NE(r5r6f, nullptr);
+        EXPECT_EQ(r5r6f->period->text(), QStringLiteral("上半年度"));
+        r5r6f->xttl(1)->setValue(Currency::fromUnits(1));
+        r5r6f->commonfldexit(r5r6f->xttl(1));
+        msgs.answer(1); // leave without saving
+        r5r6f->btexitClick();
+    });
+    EXPECT_TRUE(r5r6update(nullptr, QStringLiteral("上半年度")));
+    EXPECT_EQ(r5r6f, nullptr);
+    EXPECT_TRUE(msgs.anyTextContains(QStringLiteral("你剛才進行過的修改還未存檔")));
+    dm56.staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
+    dm56.staff.first();
+    EXPECT_EQ(dm56.staff.asCurrency(staffcol::rend), Currency::fromHundredths(10025));
+}
+
+TEST_F(EntryWindow, TheAnnexTotalBecomesTheNonTaxableIncome)
+{
+    addWorker(32, "10000001", "", "A", Currency(), 4);
+    addWorker(32, "10000002", "", "B", Currency::fromUnits(1000), 4);
+    Tr5r6f f;
+    Tfanexo annex(anexocat::parse("A1\r\nFirst item description\r\nA2\r\nSecond item description\r\n"), &f);
+    open(f);
+    // No total income yet: nothing opens.
+    f.openannex(f.rowControl(QStringLiteral("xbtn_"), 1));
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_TRUE(msgs.last().text.startsWith(QStringLiteral("必須先輸入總收益")));
+
+    whenModal(&annex, [] {
+        EXPECT_EQ(fanexo->emptotal, Currency::fromUnits(1000));
+        // The second item (the editor's open cell stands on the first).
+        fanexo->gaxSetEditText(1, QStringLiteral("200.00"));
+        fanexo->btokClick();
+    });
+    f.openannex(f.rowControl(QStringLiteral("xbtn_"), 2));
+    EXPECT_EQ(f.xsub(2)->value(), Currency::fromUnits(200));
+    EXPECT_TRUE(f.modified);
+    dm56.staff.setRecNo(2);
+    EXPECT_EQ(dm56.staff.asCurrency(staffcol::sub1), Currency::fromUnits(200));
+    EXPECT_EQ(dm56.sub.recordCount(), 1);
+    EXPECT_EQ(f.totalCell(0, 3), QStringLiteral("200.00"));
+    EXPECT_TRUE(f.Timer1->isActive()); // auto-save runs again afterwards
+}
+
+TEST_F(EntryWindow, Screenshot)
+{
+    addWorker(32, "10000001", b5("陳大文"), "CHAN TAI MAN", Currency::fromHundredths(1234567), 4);
+    addWorker(32, "10000002", "", "LEI KA MENG", Currency::fromUnits(88000), 5, 0, "30/06/2010");
+    addWorker(36, "10000003", b5("黃小明"), "WONG SIO MENG", Currency::fromUnits(5000), 4);
+    Tr5r6f f;
+    open(f);
+    f.resize(1024, 700);
+    f.setfontsize(qEnvironmentVariableIntValue("R56_FONTCHOICE"));
+    QApplication::processEvents();
+    const QString out = qEnvironmentVariable("R56_SCREENSHOT");
+    if (!out.isEmpty())
+        f.grab().save(out);
+    SUCCEED();
+}
+
+} // namespace
