@@ -1,4 +1,5 @@
 #include "interchange/checkr56.h"
+#include "platform/fonts.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -33,13 +34,7 @@ const QColor kNavy(0, 0, 128);
 const QColor kRed(255, 0, 0);
 const QColor kPale(255, 251, 240);
 
-QFont mingFont(int px, bool bold = false)
-{
-    QFont f(QStringLiteral("細明體"));
-    f.setPixelSize(px);
-    f.setBold(bold);
-    return f;
-}
+using platform::mingFont;
 
 void setBase(QWidget *w, const QColor &base, const QColor &text)
 {

@@ -1,4 +1,5 @@
 #include "interchange/export.h"
+#include "platform/fonts.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -16,12 +17,7 @@ Tfexport *fexport = nullptr;
 
 namespace {
 
-QFont mingFont(int px)
-{
-    QFont f(QStringLiteral("細明體"));
-    f.setPixelSize(px);
-    return f;
-}
+using platform::mingFont;
 
 } // namespace
 

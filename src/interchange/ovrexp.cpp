@@ -1,4 +1,5 @@
 #include "interchange/ovrexp.h"
+#include "platform/fonts.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -12,13 +13,7 @@ Tfovrexp *fovrexp = nullptr;
 
 namespace {
 
-QFont mingFont(int px, bool bold = false)
-{
-    QFont f(QStringLiteral("細明體"));
-    f.setPixelSize(px);
-    f.setBold(bold);
-    return f;
-}
+using platform::mingFont;
 
 TKitLabel *redLabel(QWidget *parent, const QString &name, const QString &text, const QRect &r)
 {

@@ -5,6 +5,19 @@
 
 namespace r56::platform {
 
+QFont pixelFont(const QString &family, int pixels, bool bold)
+{
+    QFont f(family);
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+QFont mingFont(int pixels, bool bold)
+{
+    return pixelFont(QStringLiteral("細明體"), pixels, bold);
+}
+
 void installFontSubstitutions()
 {
     struct Sub { const char *from; const char *to; };

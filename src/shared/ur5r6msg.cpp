@@ -1,4 +1,5 @@
 #include "shared/ur5r6msg.h"
+#include "platform/fonts.h"
 
 #include "components/kitgrdcpt.h"
 #include "shared/big5.h"
@@ -60,13 +61,7 @@ protected:
     }
 };
 
-QFont mingFont(int pixels, bool bold = false)
-{
-    QFont f(QStringLiteral("細明體"));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
+using platform::mingFont;
 
 } // namespace
 

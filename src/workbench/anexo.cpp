@@ -1,4 +1,5 @@
 #include "workbench/anexo.h"
+#include "platform/fonts.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -29,12 +30,7 @@ const QColor kGridColor(255, 255, 128);
 const QColor kFixedColor(240, 250, 255);
 const QColor kUsedColor(166, 203, 240);
 
-QFont ming(int px)
-{
-    QFont f(QStringLiteral("細明體"));
-    f.setPixelSize(px);
-    return f;
-}
+QFont ming(int px) { return platform::mingFont(px); }
 
 QFont arialBold()
 {

@@ -1,4 +1,5 @@
 #include "workbench/main.h"
+#include "platform/fonts.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -43,13 +44,7 @@ const QColor kHeading(0, 128, 255);
 const QColor kTipsColour(250, 249, 211);
 const QColor kDataColour(253, 251, 219);
 
-QFont mingFont(int pixels, bool bold = false)
-{
-    QFont f(QStringLiteral("細明體"));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
+using platform::mingFont;
 
 QFont narrowFont(int pixels)
 {

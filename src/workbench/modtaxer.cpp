@@ -1,4 +1,5 @@
 #include "workbench/modtaxer.h"
+#include "platform/fonts.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -27,13 +28,7 @@ namespace {
 
 const QColor kPaper(253, 251, 219);
 
-QFont mingFont(int px, bool bold = false)
-{
-    QFont f(QStringLiteral("細明體"));
-    f.setPixelSize(px);
-    f.setBold(bold);
-    return f;
-}
+using platform::mingFont;
 
 // The text cut to `bytes` Big5 bytes without splitting a character, and
 // without the characters Big5 cannot hold (they could not be stored).

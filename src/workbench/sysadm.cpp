@@ -1,4 +1,5 @@
 #include "workbench/sysadm.h"
+#include "platform/fonts.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -58,12 +59,7 @@ public:
     }
 };
 
-QFont mingFont(int px)
-{
-    QFont f(QStringLiteral("細明體"));
-    f.setPixelSize(px);
-    return f;
-}
+using platform::mingFont;
 
 QLabel *fieldLabel(QWidget *parent, const QString &text, int x, int y, int h)
 {
