@@ -15,6 +15,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 namespace r56::importflow {
@@ -180,6 +182,81 @@ private:
 
     std::vector<Key> m_keys;
     std::vector<char> m_used;
+    std::size_t m_count = 0;
+};
+
+// An insert-only map of taxpayer-number keys with open addressing: the
+// per-line lookups of the large files stay within a few cache lines, where a
+// node-based map chases a pointer to a separate node for every key.
+template<typename Value>
+class FlatMap
+{
+public:
+    explicit FlatMap(std::size_t expected)
+    {
+        std::size_t n = 16;
+        while (n < expected * 2)
+            n <<= 1;
+        m_slots.resize(n);
+    }
+    // The value of `k`; a new key starts from Value{}.
+    Value &operator[](std::uint64_t k)
+    {
+        if ((m_count + 1) * 2 > m_slots.size())
+            grow();
+        Slot &s = slot(k);
+        if (!s.used) {
+            s = {k, Value{}, true};
+            ++m_count;
+        }
+        return s.value;
+    }
+    // Adds `k` with `v` unless `k` is there already (the first value stays).
+    void emplace(std::uint64_t k, Value v)
+    {
+        if ((m_count + 1) * 2 > m_slots.size())
+            grow();
+        Slot &s = slot(k);
+        if (!s.used) {
+            s = {k, v, true};
+            ++m_count;
+        }
+    }
+    const Value *find(std::uint64_t k) const { return const_cast<FlatMap *>(this)->find(k); }
+    // Stays valid until the next key is added.
+    Value *find(std::uint64_t k)
+    {
+        Slot &s = slot(k);
+        return s.used ? &s.value : nullptr;
+    }
+
+private:
+    struct Slot
+    {
+        std::uint64_t key = 0;
+        Value value{};
+        bool used = false;
+    };
+    Slot &slot(std::uint64_t k)
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = KeyHash{}(k) & mask;; i = (i + 1) & mask) {
+            if (!m_slots[i].used || m_slots[i].key == k)
+                return m_slots[i];
+        }
+    }
+    void grow()
+    {
+        std::vector<Slot> old;
+        old.swap(m_slots);
+        m_slots.resize(old.size() * 2);
+        for (const Slot &s : old) {
+            if (s.used)
+                slot(s.key) = s;
+        }
+    }
+
+    std::vector<Slot> m_slots;
     std::size_t m_count = 0;
 };
 
@@ -527,13 +604,33 @@ bool ImportFlow::importannexfile(const QString &path, bool own)
         return ok;
     };
 
-    // Each worker's article, for its items.
-    std::unordered_map<std::uint64_t, int, KeyHash> articles;
+    // Each worker's article, for its items, and whether a run of the
+    // worker's lines has ended (see below).
+    struct Worker
+    {
+        int art = 0;
+        bool hadRun = false;
+    };
     const MemTable &staff = m_dm.staff;
-    articles.reserve(std::size_t(staff.naturalCount()));
+    FlatMap<Worker> workers(std::size_t(staff.naturalCount()));
     for (int r = 0; r < staff.naturalCount(); ++r)
-        articles.emplace(key8(staff.rowString(r, staffcol::cntb)), int(staff.rowInt64(r, staffcol::art)));
-    FlatSet<PairKey> pairs(std::size_t(qMin<qint64>(rd.size() / kAnnexRecordLength + 1, 1 << 22)));
+        workers.emplace(key8(staff.rowString(r, staffcol::cntb)), {int(staff.rowInt64(r, staffcol::art)), false});
+    // Repeated items. A worker's lines usually follow each other: while they
+    // do, the worker's article is looked up once and its item codes are
+    // compared within the run. When a worker comes back after other workers,
+    // or a run grows long, the set of all (worker, item) pairs is made from
+    // the rows taken so far and used for every line from then on; either
+    // way a line is a repeat exactly when an earlier line had its pair.
+    std::optional<FlatSet<PairKey>> pairs;
+    std::vector<std::uint64_t> runCodes;
+    std::uint64_t runKey = 0;
+    Worker *runWorker = nullptr;
+    constexpr std::size_t kLongRun = 32;
+    auto makePairs = [&] {
+        pairs.emplace(std::size_t(qMin<qint64>(rd.size() / kAnnexRecordLength + 1, 1 << 22)));
+        for (int r = 0; r < sub.naturalCount(); ++r)
+            pairs->insert(PairKey{key8(sub.rowString(r, subcol::cntb)), key8(sub.rowString(r, subcol::itemcod))});
+    };
 
     // A refused line of the employer's own annex file ends the merge: the
     // user is told which line and why (the authority's annex ends in the
@@ -574,11 +671,31 @@ bool ImportFlow::importannexfile(const QString &path, bool own)
         const QByteArrayView cntb = line.sliced(annexfields[2].start - 1, annexfields[2].length);
         const QByteArrayView code = line.sliced(annexfields[3].start - 1, annexfields[3].length);
         const QByteArrayView amount = line.sliced(annexfields[4].start - 1, annexfields[4].length);
-        const auto art = articles.find(key8(cntb));
-        if (art == articles.end())
-            return refuse(l, QStringLiteral("納稅人編號%1不在名單中\r\nO contribuinte %1 nao consta da lista")
-                                 .arg(big5::decode(cntb)));
-        if (!pairs.insert(PairKey{key8(cntb), key8(code)}))
+        const std::uint64_t cntbKey = key8(cntb), codeKey = key8(code);
+        if (!runWorker || cntbKey != runKey) {
+            Worker *worker = workers.find(cntbKey);
+            if (!worker)
+                return refuse(l, QStringLiteral("納稅人編號%1不在名單中\r\nO contribuinte %1 nao consta da lista")
+                                     .arg(big5::decode(cntb)));
+            if (runWorker)
+                runWorker->hadRun = true;
+            if (!pairs && worker->hadRun)
+                makePairs();
+            runKey = cntbKey;
+            runWorker = worker;
+            runCodes.clear();
+        }
+        if (!pairs && runCodes.size() >= kLongRun)
+            makePairs();
+        bool repeated = false;
+        if (pairs) {
+            repeated = !pairs->insert(PairKey{cntbKey, codeKey});
+        } else {
+            repeated = std::find(runCodes.begin(), runCodes.end(), codeKey) != runCodes.end();
+            if (!repeated)
+                runCodes.push_back(codeKey);
+        }
+        if (repeated)
             return refuse(l, own ? QStringLiteral("重複之項目:%1 %2\r\nItem repetido: %1 %2")
                                        .arg(big5::decode(cntb), big5::decode(code))
                                  : QString());
@@ -586,7 +703,7 @@ bool ImportFlow::importannexfile(const QString &path, bool own)
         sub.rowSetString(row, subcol::cntb, cntb);
         sub.rowSetString(row, subcol::itemcod, code);
         sub.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
-        sub.rowSetInt64(row, subcol::art, art->second);
+        sub.rowSetInt64(row, subcol::art, runWorker->art);
         progress(rd.position(), rd.size());
     }
     return finish(true);
@@ -706,15 +823,28 @@ bool ImportFlow::annexmatcheslist() const
     if (!m_annexdue)
         return true;
     const MemTable &sub = m_dm.sub;
-    std::unordered_map<std::uint64_t, std::int64_t, KeyHash> sums;
-    sums.reserve(std::size_t(sub.naturalCount()));
-    for (int r = 0; r < sub.naturalCount(); ++r)
-        sums[key8(sub.rowString(r, subcol::cntb))] += sub.rowInt64(r, subcol::itemval);
     const MemTable &staff = m_dm.staff;
+    // One entry a worker (the map grows should the annex name more).
+    FlatMap<std::int64_t> sums(std::size_t(staff.naturalCount()));
+    // A worker's rows usually follow each other: a run is summed before it
+    // goes into the map.
+    std::uint64_t runKey = 0;
+    std::int64_t runSum = 0;
+    for (int r = 0; r < sub.naturalCount(); ++r) {
+        const std::uint64_t k = key8(sub.rowString(r, subcol::cntb));
+        if (r > 0 && k != runKey) {
+            sums[runKey] += runSum;
+            runSum = 0;
+        }
+        runKey = k;
+        runSum += sub.rowInt64(r, subcol::itemval);
+    }
+    if (sub.naturalCount() > 0)
+        sums[runKey] += runSum;
     for (int r = 0; r < staff.naturalCount(); ++r) {
         const std::int64_t want = staff.rowIsNull(r, staffcol::sub1) ? 0 : staff.rowInt64(r, staffcol::sub1);
-        const auto it = sums.find(key8(staff.rowString(r, staffcol::cntb)));
-        if ((it == sums.end() ? 0 : it->second) != want)
+        const std::int64_t *sum = sums.find(key8(staff.rowString(r, staffcol::cntb)));
+        if ((sum ? *sum : 0) != want)
             return false;
     }
     return true;

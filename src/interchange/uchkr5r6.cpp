@@ -4,6 +4,9 @@
 #include "shared/datetime.h"
 #include "shared/showmsg.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace r56 {
 
 bool oldlayout = false;
@@ -63,9 +66,28 @@ namespace {
 
 constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-QByteArray annexfield(QByteArrayView line, int index)
+// The bytes big5::copy gives for a field, as a slice of the line: the rules
+// run over every line of large files and only read their fields.
+QByteArrayView fieldView(QByteArrayView line, const FieldPos &p)
 {
-    return big5::copy(line, annexfields[index].start, annexfields[index].length);
+    const qsizetype from = p.start < 1 ? 0 : p.start - 1;
+    if (from >= line.size() || p.length <= 0)
+        return {};
+    return line.sliced(from, qMin<qsizetype>(p.length, line.size() - from));
+}
+
+QByteArrayView annexfield(QByteArrayView line, int index) { return fieldView(line, annexfields[index]); }
+QByteArrayView listfield(QByteArrayView line, int index) { return fieldView(line, linefields[index]); }
+
+// What big5::trim keeps, without a copy.
+QByteArrayView trimmedView(QByteArrayView s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= 0x20)
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20)
+        --e;
+    return s.sliced(b, e - b);
 }
 
 // Trailing blanks are not part of an employer number: the company file's
@@ -80,15 +102,62 @@ QByteArrayView rightTrimmed(QByteArrayView s)
 
 bool codeInCatalogue(QByteArrayView code, const RuleContext &ctx)
 {
-    const QByteArray c = big5::trim(code);
-    for (const QByteArray &item : ctx.itemcodes) {
-        if (big5::trim(item) == c)
+    return ctx.itemcodeset.contains(ctx.itemcodes, trimmedView(code));
+}
+
+} // namespace
+
+namespace {
+std::uint64_t packed(QByteArrayView b)
+{
+    std::uint64_t k = 0;
+    std::memcpy(&k, b.data(), std::size_t(b.size()));
+    return k;
+}
+} // namespace
+
+bool ItemCodeSet::contains(const QList<QByteArray> &codes, QByteArrayView trimmedCode) const
+{
+    if (codes.constData() != m_source.constData() || codes.size() != m_source.size()) {
+        m_source = codes;
+        m_trimmed.clear();
+        m_trimmed.reserve(codes.size());
+        m_packed.clear();
+        m_longCodes = false;
+        for (const QByteArray &item : codes) {
+            m_trimmed.append(big5::trim(item));
+            const QByteArray &t = m_trimmed.back();
+            if (t.size() <= 8)
+                m_packed.emplace_back(packed(t), int(t.size()));
+            else
+                m_longCodes = true;
+        }
+    }
+    // The catalogue holds a few dozen codes at most: a plain walk.
+    if (trimmedCode.size() <= 8) {
+        const std::pair<std::uint64_t, int> key{packed(trimmedCode), int(trimmedCode.size())};
+        return std::find(m_packed.begin(), m_packed.end(), key) != m_packed.end();
+    }
+    if (!m_longCodes)
+        return false;
+    for (const QByteArray &item : std::as_const(m_trimmed)) {
+        if (QByteArrayView(item) == trimmedCode)
             return true;
     }
     return false;
 }
 
-} // namespace
+const EmployerFacts::Facts &EmployerFacts::of(const TCmpFile &employer) const
+{
+    if (!m_known || m_firsthalf != employer.firsthalf || !(m_block == employer.block)) {
+        m_block = employer.block;
+        m_firsthalf = employer.firsthalf;
+        m_facts = {employer.block.compid(), employer.block.eano(), employer.block.periodpair(),
+                   halfmonths(employer)};
+        m_known = true;
+    }
+    return m_facts;
+}
 
 int firstnondigit(QByteArrayView text)
 {
@@ -99,12 +168,18 @@ int firstnondigit(QByteArrayView text)
     return 0;
 }
 
-bool samecadastro(QByteArrayView field, const CmpBlock &block)
+namespace {
+bool sameemployer(QByteArrayView field, QByteArrayView id)
 {
-    const QByteArray id = block.compid();
     if (id.isEmpty())
         return true;
     return rightTrimmed(id) == rightTrimmed(field);
+}
+} // namespace
+
+bool samecadastro(QByteArrayView field, const CmpBlock &block)
+{
+    return sameemployer(field, block.compid());
 }
 
 bool validcadastro(QByteArrayView field)
@@ -128,7 +203,7 @@ bool validyear(QByteArrayView field, std::int32_t year)
 
 unsigned char checkdigit(QByteArrayView taxno)
 {
-    if (big5::trim(taxno).size() < 7 || taxno.size() < 7)
+    if (trimmedView(taxno).size() < 7 || taxno.size() < 7)
         return 255;
     static constexpr int kWeights[7] = {7, 3, 1, 7, 3, 1, 7};
     int sum = 0;
@@ -153,14 +228,27 @@ bool validarticle(QByteArrayView field)
     return field == "32" || field == "36";
 }
 
+namespace {
+// The bytes a Portuguese name may hold, as a table (every name of a list is
+// tested byte by byte).
+constexpr std::array<bool, 256> kNameBytes = [] {
+    std::array<bool, 256> t{};
+    for (const char c : {' ', '\'', '(', ')', ',', '-', '.', '/'})
+        t[static_cast<unsigned char>(c)] = true;
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t[std::size_t(c)] = true;
+    for (int c = 'a'; c <= 'z'; ++c)
+        t[std::size_t(c)] = true;
+    return t;
+}();
+} // namespace
+
 bool validptname(QByteArrayView field)
 {
-    if (big5::trim(field).isEmpty())
+    if (trimmedView(field).isEmpty())
         return false;
     for (const char c : field) {
-        const bool ok = c == ' ' || c == '\'' || c == '(' || c == ')' || c == ',' || c == '-'
-            || c == '.' || c == '/' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        if (!ok)
+        if (!kNameBytes[static_cast<unsigned char>(c)])
             return false;
     }
     return true;
@@ -200,7 +288,7 @@ bool validitemcode(char kind, QByteArrayView code, const RuleContext &ctx)
     if (kind == 'A')
         return codeInCatalogue(code, ctx);
     if (kind == 'C') {
-        const QByteArray c = big5::trim(code);
+        const QByteArrayView c = trimmedView(code);
         if (c.isEmpty())
             return false;
         for (const char ch : c) {
@@ -234,22 +322,23 @@ bool checklistrecord(QByteArrayView line, std::uint32_t &set, const RuleContext 
     }
 
     const TCmpFile &emp = ctx.employer ? *ctx.employer : cmpfile;
+    const EmployerFacts::Facts &facts = ctx.employerfacts.of(emp);
 
-    const QByteArray cadastro = getfield(line, 0);
+    const QByteArrayView cadastro = listfield(line, 0);
     if (!validcadastro(cadastro))
         set |= errmask(errbit::E011);
-    else if (!samecadastro(cadastro, emp.block))
+    else if (!sameemployer(cadastro, facts.compid))
         set |= errmask(errbit::E012);
 
-    const QByteArray year = getfield(line, 1);
-    if (!validyear(year, emp.block.eano()))
+    const QByteArrayView year = listfield(line, 1);
+    if (!validyear(year, facts.eano))
         set |= errmask(errbit::E022);
 
-    const QByteArray art = getfield(line, 2);
+    const QByteArrayView art = listfield(line, 2);
     if (!validarticle(art))
         set |= errmask(errbit::E031);
 
-    const QByteArray taxno = getfield(line, 3);
+    const QByteArrayView taxno = listfield(line, 3);
     if (!validtaxpayerno(taxno))
         set |= errmask(errbit::E051);
     if (art == "36") {
@@ -263,7 +352,7 @@ bool checklistrecord(QByteArrayView line, std::uint32_t &set, const RuleContext 
             set |= errmask(errbit::E051);
     }
 
-    const QByteArray ptname = getfield(line, 5);
+    const QByteArrayView ptname = listfield(line, 5);
     if (!validptname(ptname)) {
         if (ctx.namebox)
             msgbox(QStringLiteral("*") + big5::decode(ptname) + QStringLiteral("*"), QString(),
@@ -271,24 +360,24 @@ bool checklistrecord(QByteArrayView line, std::uint32_t &set, const RuleContext 
         set |= errmask(errbit::E061);
     }
 
-    if (!isdigits(getfield(line, 6)))
+    if (!isdigits(listfield(line, 6)))
         set |= errmask(errbit::E091);
     if (!validflagx(line[linefields[7].start - 1]))
         set |= errmask(errbit::E101);
-    if (!isdigits(getfield(line, 8)))
+    if (!isdigits(listfield(line, 8)))
         set |= errmask(errbit::E111);
-    if (!isdigits(getfield(line, 9)))
+    if (!isdigits(listfield(line, 9)))
         set |= errmask(errbit::E131);
 
     const int recordyear = isdigits(year) ? static_cast<int>(str2int64(year)) : 0;
-    if (!validleavedate(getfield(line, 10), recordyear))
+    if (!validleavedate(listfield(line, 10), recordyear))
         set |= errmask(errbit::E151);
 
     if (!old) {
-        const QByteArray period = getfield(line, 11);
+        const QByteArrayView period = listfield(line, 11);
         if (!validperiod(period)) {
             set |= errmask(errbit::E171);
-        } else if (!emp.block.periodpair().isEmpty() && halfmonths(emp) != period
+        } else if (!facts.periodpair.isEmpty() && QByteArrayView(facts.halfmonths) != period
                    && !ctx.bothhalves) {
             set |= errmask(errbit::E171);
         }
@@ -304,24 +393,27 @@ bool checkannexrecord(QByteArrayView line, std::uint32_t &set, char kind,
         return false;
     }
     const TCmpFile &emp = ctx.employer ? *ctx.employer : cmpfile;
+    const EmployerFacts::Facts &facts = ctx.employerfacts.of(emp);
 
-    const QByteArray cadastro = annexfield(line, 0);
+    const QByteArrayView cadastro = annexfield(line, 0);
     if (!validcadastro(cadastro))
         set |= errmask(errbit::E011);
-    else if (!samecadastro(cadastro, emp.block))
+    else if (!sameemployer(cadastro, facts.compid))
         set |= errmask(errbit::E012);
 
-    if (!validyear(annexfield(line, 1), emp.block.eano()))
+    if (!validyear(annexfield(line, 1), facts.eano))
         set |= errmask(errbit::E022);
     if (!validtaxpayerno(annexfield(line, 2)))
         set |= errmask(errbit::E201);
-    const QByteArray amount = annexfield(line, 4);
+    const QByteArrayView amount = annexfield(line, 4);
     if (!isdigits(amount))
         set |= errmask(errbit::E202);
-    const QByteArray code = annexfield(line, 3);
+    const QByteArrayView code = annexfield(line, 3);
     if (!validitemcode(kind, code, ctx))
         set |= errmask(errbit::E204);
-    if (set == 0 && !itemwithinlimit(code, amount, ctx))
+    // An annex A code that passed is in the catalogue, and a code of the
+    // catalogue is always within its limit: the lookup is not made twice.
+    if (set == 0 && kind != 'A' && !itemwithinlimit(code, amount, ctx))
         set |= errmask(errbit::E203);
     return set == 0;
 }

@@ -22,6 +22,8 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace r56 {
 
@@ -87,6 +89,51 @@ constexpr std::uint32_t errmask(int bit) { return std::uint32_t{1} << bit; }
 
 // ------------------------------------------------------------------ context
 
+// The annex A item codes trimmed, made once for the lookup of every annex
+// line instead of trimming each catalogue code per line. The trimmed codes are
+// made from a list on the first lookup and kept while the list handed in
+// still shares its data with the copy kept here: any change of the list
+// detaches it from that copy (a new buffer, never the kept one's address), so
+// a changed list is always seen and the answer is that of the list as it is.
+class ItemCodeSet
+{
+public:
+    // Whether `trimmedCode` equals one of the trimmed `codes` (exactly,
+    // case-sensitive).
+    bool contains(const QList<QByteArray> &codes, QByteArrayView trimmedCode) const;
+
+private:
+    mutable QList<QByteArray> m_source;
+    mutable QList<QByteArray> m_trimmed;
+    // The trimmed codes of at most 8 bytes, packed as numbers with their
+    // lengths: a code is found by comparing numbers, not bytes.
+    mutable std::vector<std::pair<std::uint64_t, int>> m_packed;
+    mutable bool m_longCodes = false; // a trimmed code of more than 8 bytes
+};
+
+// What the rules read of the employer record, read once while the record
+// stays as it is (compared whole with the copy kept here at every record):
+// the employer number, year, period pair and the half's months otherwise
+// make copies of their bytes for every line.
+class EmployerFacts
+{
+public:
+    struct Facts
+    {
+        QByteArray compid;
+        std::int32_t eano = 0;
+        QByteArray periodpair;
+        QByteArray halfmonths;
+    };
+    const Facts &of(const TCmpFile &employer) const;
+
+private:
+    mutable bool m_known = false;
+    mutable CmpBlock m_block;
+    mutable std::uint8_t m_firsthalf = 0;
+    mutable Facts m_facts;
+};
+
 // What the record rules compare a line with.
 struct RuleContext
 {
@@ -103,6 +150,10 @@ struct RuleContext
     // The valid annex A item codes, in catalogue order (as many as the annex A
     // editor holds). The catalogue carries no maximum amounts.
     QList<QByteArray> itemcodes;
+    // The lookup made from `itemcodes`, and what the rules read of
+    // `employer`; nothing to fill.
+    ItemCodeSet itemcodeset;
+    EmployerFacts employerfacts;
     // A bad Portuguese name shows the plain message box with the field between
     // asterisks. A caller running the rules over a large file without a user
     // to answer turns this off; the failure bit is set either way.

@@ -4,6 +4,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <limits>
@@ -41,6 +42,40 @@ std::int64_t abs64(std::int64_t v)
     return v < 0 ? -v : v;
 }
 
+// What big5::trim keeps, without a copy (the codes read every row).
+QByteArrayView trimmedView(QByteArrayView s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= 0x20)
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20)
+        --e;
+    return s.sliced(b, e - b);
+}
+
+// Whether a row's article, as decimal text, is `art`. The rows come article
+// by article, so the text is made once for each change of article.
+class ArticleMatch
+{
+public:
+    explicit ArticleMatch(QByteArrayView art) : m_art(art) {}
+    bool operator()(std::int32_t rowArt)
+    {
+        if (!m_known || rowArt != m_last) {
+            m_last = rowArt;
+            m_known = true;
+            m_match = QByteArray::number(rowArt) == m_art;
+        }
+        return m_match;
+    }
+
+private:
+    QByteArrayView m_art;
+    std::int32_t m_last = 0;
+    bool m_known = false;
+    bool m_match = false;
+};
+
 } // namespace
 
 char digit37(std::int64_t v)
@@ -58,6 +93,11 @@ std::int64_t roundExtended(long double v)
 {
     constexpr long double two63 = 9223372036854775808.0L; // 2^63, exact
     const int mode = std::fegetround();
+    // Well inside the 64-bit range, llrintl in round-to-nearest mode gives
+    // the same integer as nearbyintl followed by the conversion (ties to
+    // even both), without saving and restoring the FPU environment.
+    if (mode == FE_TONEAREST && std::fabs(v) < 4611686018427387904.0L) // 2^62
+        return std::llrintl(v);
     if (mode != FE_TONEAREST)
         std::fesetround(FE_TONEAREST);
     const long double r = std::nearbyintl(v);
@@ -72,15 +112,15 @@ std::int64_t roundExtended(long double v)
 
 std::int64_t taxnoValue(QByteArrayView cntb)
 {
-    return str2int64(big5::trim(cntb));
+    return str2int64(trimmedView(cntb));
 }
 
 std::int64_t leaveDays(QByteArrayView leavedate)
 {
-    const QByteArray t = big5::trim(leavedate);
+    const QByteArrayView t = trimmedView(leavedate);
     // Only the "dd/mm/yyyy" form is a date here: a bare "ddmmyyyy" is not
     // read as one (str2date would accept it).
-    if (!t.contains('/'))
+    if (std::find(t.begin(), t.end(), '/') == t.end())
         return 0;
     return static_cast<std::int64_t>(str2date(t));
 }
@@ -93,7 +133,7 @@ StaffCoder::StaffCoder(std::int32_t art) : m_art(art)
 void StaffCoder::add(const StaffRow &row)
 {
     const std::int32_t pos = m_pos++;
-    if (row.art != m_art || big5::trim(row.cntb) == "-")
+    if (row.art != m_art || trimmedView(row.cntb) == QByteArrayView("-"))
         return;
     if (m_rowcount == 0)
         m_firstindex = pos;
@@ -163,8 +203,9 @@ double strhash(QByteArrayView code)
 QList<QByteArray> collectItems(std::span<const AnnexRow> rows, QByteArrayView art)
 {
     QList<QByteArray> items;
+    ArticleMatch ofArticle(art);
     for (const AnnexRow &r : rows) {
-        if (QByteArray::number(r.art) != art)
+        if (!ofArticle(r.art))
             continue;
         if (items.contains(r.itemcod))
             continue;
@@ -184,8 +225,15 @@ std::array<std::int64_t, 12> annexSlots(std::span<const AnnexRow> rows, QByteArr
     for (int i = 0; i < 12; ++i)
         a[i] = static_cast<std::int64_t>(static_cast<unsigned char>(kAnnexSeed[i])) * 37;
 
+    // Each item's hash once, not once for every row of the item.
+    std::vector<double> hashes;
+    hashes.reserve(std::size_t(items.size()));
+    for (const QByteArray &code : items)
+        hashes.push_back(strhash(code));
+
+    ArticleMatch ofArticle(art);
     for (const AnnexRow &r : rows) {
-        if (QByteArray::number(r.art) != art)
+        if (!ofArticle(r.art))
             continue;
         const qsizetype idx = items.indexOf(r.itemcod);
         if (idx < 0)
@@ -197,7 +245,7 @@ std::array<std::int64_t, 12> annexSlots(std::span<const AnnexRow> rows, QByteArr
 
         const long double q = static_cast<long double>(r.itemval.raw())
                               * static_cast<long double>(as) * 100.0L;
-        const double h = strhash(items[idx]);
+        const double h = hashes[std::size_t(idx)];
         const long double v = (static_cast<long double>(h) * q
                                + static_cast<long double>(as) * 10000.0L)
                               / 10000.0L;

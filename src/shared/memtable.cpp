@@ -85,7 +85,6 @@ QByteArray MemValue::toBytes() const
 // ------------------------------------------------------------------ layout
 
 namespace {
-constexpr int kHeader = 4; // the row's position in the current order
 
 int slotSize(const FieldDef &f)
 {
@@ -95,7 +94,16 @@ int slotSize(const FieldDef &f)
 int cmpBytes(QByteArrayView a, QByteArrayView b)
 {
     const qsizetype n = std::min(a.size(), b.size());
-    if (n > 0) {
+    if (n <= 16) {
+        // Keys are mostly short (numbers, codes): a byte loop costs less
+        // than a call to memcmp.
+        for (qsizetype i = 0; i < n; ++i) {
+            const unsigned char x = static_cast<unsigned char>(a[i]);
+            const unsigned char y = static_cast<unsigned char>(b[i]);
+            if (x != y)
+                return x < y ? -1 : 1;
+        }
+    } else {
         const int c = std::memcmp(a.data(), b.data(), size_t(n));
         if (c != 0)
             return c < 0 ? -1 : 1;
@@ -144,11 +152,12 @@ void MemTable::setFields(QList<FieldDef> fields)
     m_builtUpTo = 0;
     m_tailSorted.clear();
     m_tailSortedUpTo = 0;
+    m_placedRowsChanged = false;
 
     m_fields = std::move(fields);
     m_cols.clear();
     m_nullBytes = (int(m_fields.size()) + 7) / 8;
-    int off = kHeader + m_nullBytes;
+    int off = kHeaderSize + m_nullBytes;
     for (FieldDef &f : m_fields) {
         if (f.type == FieldType::String)
             f.width = std::clamp(f.width, 0, 65535);
@@ -184,7 +193,7 @@ MemTable::Row MemTable::newRow()
         r = m_chunks.back().get() + size_t(m_chunkUsed++) * size_t(m_rowSize);
     }
     std::memset(r, 0, size_t(m_rowSize));
-    std::memset(r + kHeader, 0xFF, size_t(m_nullBytes));
+    std::memset(r + kHeaderSize, 0xFF, size_t(m_nullBytes));
     std::int32_t pos = -1;
     std::memcpy(r, &pos, 4);
     return r;
@@ -192,40 +201,13 @@ MemTable::Row MemTable::newRow()
 
 void MemTable::freeRow(Row r) { m_free.push_back(r); }
 
-inline bool MemTable::slotNull(const char *r, int col) const
-{
-    return (static_cast<unsigned char>(r[kHeader + col / 8]) >> (col % 8)) & 1;
-}
-
 inline void MemTable::setSlotNull(char *r, int col, bool null) const
 {
-    unsigned char &b = reinterpret_cast<unsigned char &>(r[kHeader + col / 8]);
+    unsigned char &b = reinterpret_cast<unsigned char &>(r[kHeaderSize + col / 8]);
     if (null)
         b |= (1u << (col % 8));
     else
         b &= ~(1u << (col % 8));
-}
-
-inline std::int64_t MemTable::slotInt(const char *r, int col) const
-{
-    std::int64_t v;
-    std::memcpy(&v, r + m_cols[col].offset, 8);
-    return v;
-}
-
-inline double MemTable::slotDouble(const char *r, int col) const
-{
-    double v;
-    std::memcpy(&v, r + m_cols[col].offset, 8);
-    return v;
-}
-
-inline QByteArrayView MemTable::slotString(const char *r, int col) const
-{
-    const char *p = r + m_cols[col].offset;
-    std::uint16_t n;
-    std::memcpy(&n, p, 2);
-    return QByteArrayView(p + 2, n);
 }
 
 void MemTable::putInt(char *r, int col, std::int64_t v) const
@@ -322,6 +304,115 @@ int MemTable::compareRows(const char *a, const char *b) const
     return 0;
 }
 
+// Sorting compares rows many times over; compareRows walks the columns and
+// their types each time. A sort therefore first makes each row a 16-byte key:
+// the order columns encoded so that the keys, compared as unsigned big-endian
+// numbers, are ordered as compareRows orders the rows. Per column: a null is
+// the byte 0; a value is the byte 1 and then Int32 as 4 and Int64/Money as 8
+// big-endian bytes with the sign bit flipped, Bool as 1 byte, a string as its
+// bytes padded with zeros to the column's width followed by its length (2
+// bytes; a shorter string that the other begins with sorts first, as in
+// cmpBytes). Every column's encoding has one length, so the columns stay
+// aligned between rows that agree so far. The key is cut after 16 bytes, and
+// at the first Double or DateTime column (-0 and 0 compare equal there): a
+// cut key only says less or greater, equal keys go on to compareRows, so the
+// order is compareRows' own and the stable sort gives the same rows in the
+// same places.
+MemTable::SortKey MemTable::sortKey(const char *r) const
+{
+    unsigned char b[16] = {};
+    int n = 0;
+    const auto put = [&](unsigned char c) {
+        if (n < 16)
+            b[n++] = c;
+    };
+    const auto putBig = [&](std::uint64_t v, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i)
+            put(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    for (int col : m_order) {
+        if (n >= 16)
+            break;
+        const Column &c = m_cols[std::size_t(col)];
+        if (c.type == FieldType::Double || c.type == FieldType::DateTime)
+            break;
+        if (slotNull(r, col)) {
+            put(0);
+            continue;
+        }
+        put(1);
+        switch (c.type) {
+        case FieldType::Int32: // stored within 32 bits (putInt)
+            putBig(std::uint32_t(std::int32_t(slotInt(r, col))) ^ 0x80000000u, 4);
+            break;
+        case FieldType::Bool: // stored as 0 or 1 (putInt)
+            put(static_cast<unsigned char>(slotInt(r, col)));
+            break;
+        case FieldType::Int64:
+        case FieldType::Money:
+            putBig(std::uint64_t(slotInt(r, col)) ^ (std::uint64_t(1) << 63), 8);
+            break;
+        case FieldType::String: {
+            const QByteArrayView v = slotString(r, col);
+            for (int i = 0; i < c.width && n < 16; ++i)
+                put(i < v.size() ? static_cast<unsigned char>(v[i]) : 0);
+            putBig(std::uint64_t(v.size()), 2);
+            break;
+        }
+        case FieldType::Double:
+        case FieldType::DateTime:
+            break;
+        }
+    }
+    SortKey k{0, 0, r};
+    for (int i = 0; i < 8; ++i) {
+        k.hi = (k.hi << 8) | b[i];
+        k.lo = (k.lo << 8) | b[8 + i];
+    }
+    return k;
+}
+
+// Whether every row's whole encoding fits the key: equal keys are then equal
+// rows and need no further comparison.
+bool MemTable::sortKeyComplete() const
+{
+    int n = 0;
+    for (int col : m_order) {
+        const Column &c = m_cols[std::size_t(col)];
+        switch (c.type) {
+        case FieldType::Int32: n += 1 + 4; break;
+        case FieldType::Bool: n += 1 + 1; break;
+        case FieldType::Int64:
+        case FieldType::Money: n += 1 + 8; break;
+        case FieldType::String: n += 1 + c.width + 2; break;
+        case FieldType::Double:
+        case FieldType::DateTime: return false;
+        }
+    }
+    return n <= 16;
+}
+
+// std::stable_sort of `rows` by compareRows, through the keys above.
+void MemTable::sortRows(std::vector<Row> &rows) const
+{
+    if (rows.size() < 2)
+        return;
+    std::vector<SortKey> keys;
+    keys.reserve(rows.size());
+    for (Row r : rows)
+        keys.push_back(sortKey(r));
+    const bool complete = sortKeyComplete();
+    std::stable_sort(keys.begin(), keys.end(), [this, complete](const SortKey &a, const SortKey &b) {
+        if (a.hi != b.hi)
+            return a.hi < b.hi;
+        if (a.lo != b.lo)
+            return a.lo < b.lo;
+        return !complete && compareRows(a.row, b.row) < 0;
+    });
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = const_cast<Row>(keys[i].row);
+}
+
 bool MemTable::accepts(const char *r) const
 {
     if (!m_filtered || !m_filter)
@@ -340,9 +431,15 @@ bool MemTable::setIndexFieldNames(const QString &names)
     checkBrowse();
     bool ok = true;
     const QList<int> cols = parseNames(*this, names, &ok);
+    const bool same = std::equal(cols.begin(), cols.end(), m_order.begin(), m_order.end());
     m_order.assign(cols.begin(), cols.end());
     m_orderText = names;
-    markDirty();
+    // The same columns again: the rows stand in that order already (every
+    // change that moves a row marks the order dirty), so there is nothing to
+    // sort, unless a filter (whose answer may have changed) is on or rows in
+    // place were changed by the bulk calls, which keep no order.
+    if (!same || m_filtered || m_placedRowsChanged)
+        markDirty();
     return ok;
 }
 
@@ -395,7 +492,7 @@ void MemTable::rebuildView() const
             from = m_view.size();
             m_view.insert(m_view.end(), tail.begin(), tail.end());
         } else {
-            std::stable_sort(tail.begin(), tail.end(), less);
+            sortRows(tail);
             const std::size_t mid = m_view.size();
             // The first position a tail row lands on; the rows before keep
             // their positions.
@@ -408,6 +505,7 @@ void MemTable::rebuildView() const
                                m_view.begin() + std::ptrdiff_t(mid), m_view.end(), less);
         }
     } else {
+        m_placedRowsChanged = false;
         m_view.clear();
         m_view.reserve(m_store.size());
         for (Row r : m_store) {
@@ -417,7 +515,7 @@ void MemTable::rebuildView() const
                 std::memset(r, 0xFF, 4);
         }
         if (!m_order.empty())
-            std::stable_sort(m_view.begin(), m_view.end(), less);
+            sortRows(m_view);
     }
     for (std::size_t i = from; i < m_view.size(); ++i) {
         const std::int32_t p = std::int32_t(i);
@@ -451,6 +549,7 @@ void MemTable::emptyTable()
     m_builtUpTo = 0;
     m_tailSorted.clear();
     m_tailSortedUpTo = 0;
+    m_placedRowsChanged = false;
 }
 
 void MemTable::checkBrowse()
@@ -586,7 +685,11 @@ bool MemTable::findKey(const QList<MemValue> &values)
     if (m_fullDirty || tail > limit || m_builtUpTo > m_store.size())
         ensureView();
     const auto keyLess = [&](const char *r) { return keyCmp(r) < 0; };
-    auto it = std::partition_point(m_view.begin(), m_view.end(), keyLess);
+    // Files are often in key order: a key beyond the last row is settled by
+    // one comparison instead of a search through rows all over memory.
+    auto it = !m_view.empty() && keyLess(m_view.back())
+        ? m_view.end()
+        : std::partition_point(m_view.begin(), m_view.end(), keyLess);
     if (it != m_view.end() && keyCmp(*it) == 0) {
         m_cur = *it;
         m_bof = m_eof = false;
@@ -597,10 +700,17 @@ bool MemTable::findKey(const QList<MemValue> &values)
     const auto less = [this](const char *a, const char *b) { return compareRows(a, b) < 0; };
     for (; m_tailSortedUpTo < m_store.size(); ++m_tailSortedUpTo) {
         Row r = m_store[m_tailSortedUpTo];
-        if (accepts(r))
+        if (!accepts(r))
+            continue;
+        // As above: a row that sorts last is appended without a search.
+        if (m_tailSorted.empty() || !less(r, m_tailSorted.back()))
+            m_tailSorted.push_back(r);
+        else
             m_tailSorted.insert(std::upper_bound(m_tailSorted.begin(), m_tailSorted.end(), r, less), r);
     }
-    auto jt = std::partition_point(m_tailSorted.begin(), m_tailSorted.end(), keyLess);
+    auto jt = !m_tailSorted.empty() && keyLess(m_tailSorted.back())
+        ? m_tailSorted.end()
+        : std::partition_point(m_tailSorted.begin(), m_tailSorted.end(), keyLess);
     if (jt != m_tailSorted.end() && keyCmp(*jt) == 0) {
         m_cur = *jt;
         m_bof = m_eof = false;
@@ -619,7 +729,7 @@ void MemTable::append()
         m_buf = m_bufData.data();
     }
     std::memset(m_buf, 0, size_t(m_rowSize));
-    std::memset(m_buf + kHeader, 0xFF, size_t(m_nullBytes));
+    std::memset(m_buf + kHeaderSize, 0xFF, size_t(m_nullBytes));
     m_state = State::Insert;
     m_insertNatural = false;
     m_keyTouched = false;
@@ -651,12 +761,12 @@ void MemTable::post()
     if (m_state == State::Browse)
         return;
     if (m_state == State::Edit) {
-        std::memcpy(m_cur + kHeader, m_buf + kHeader, size_t(m_rowSize - kHeader));
+        std::memcpy(m_cur + kHeaderSize, m_buf + kHeaderSize, size_t(m_rowSize - kHeaderSize));
         if (m_keyTouched || m_filtered)
             markDirty();
     } else {
         Row r = newRow();
-        std::memcpy(r + kHeader, m_buf + kHeader, size_t(m_rowSize - kHeader));
+        std::memcpy(r + kHeaderSize, m_buf + kHeaderSize, size_t(m_rowSize - kHeaderSize));
         auto at = m_store.end();
         if (m_insertNatural && m_cur)
             at = std::find(m_store.begin(), m_store.end(), m_cur);
@@ -899,10 +1009,6 @@ bool MemTable::setValue(int col, const MemValue &v)
 
 // ------------------------------------------------------------------ bulk
 
-bool MemTable::rowIsNull(int row, int col) const { return slotNull(m_store[std::size_t(row)], col); }
-std::int64_t MemTable::rowInt64(int row, int col) const { return slotInt(m_store[std::size_t(row)], col); }
-double MemTable::rowDouble(int row, int col) const { return slotDouble(m_store[std::size_t(row)], col); }
-QByteArrayView MemTable::rowString(int row, int col) const { return slotString(m_store[std::size_t(row)], col); }
 
 int MemTable::appendRaw()
 {
@@ -910,10 +1016,32 @@ int MemTable::appendRaw()
     return int(m_store.size()) - 1;
 }
 
-void MemTable::rowSetNull(int row, int col) { setSlotNull(m_store[std::size_t(row)], col, true); }
-void MemTable::rowSetInt64(int row, int col, std::int64_t v) { putInt(m_store[std::size_t(row)], col, v); }
-void MemTable::rowSetDouble(int row, int col, double v) { putDouble(m_store[std::size_t(row)], col, v); }
-void MemTable::rowSetString(int row, int col, QByteArrayView v) { putString(m_store[std::size_t(row)], col, v); }
+void MemTable::rowChanged(int row)
+{
+    if (std::size_t(row) < std::max(m_builtUpTo, m_tailSortedUpTo))
+        m_placedRowsChanged = true;
+}
+
+void MemTable::rowSetNull(int row, int col)
+{
+    rowChanged(row);
+    setSlotNull(m_store[std::size_t(row)], col, true);
+}
+void MemTable::rowSetInt64(int row, int col, std::int64_t v)
+{
+    rowChanged(row);
+    putInt(m_store[std::size_t(row)], col, v);
+}
+void MemTable::rowSetDouble(int row, int col, double v)
+{
+    rowChanged(row);
+    putDouble(m_store[std::size_t(row)], col, v);
+}
+void MemTable::rowSetString(int row, int col, QByteArrayView v)
+{
+    rowChanged(row);
+    putString(m_store[std::size_t(row)], col, v);
+}
 
 void MemTable::reserve(int n)
 {

@@ -30,6 +30,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -221,6 +222,7 @@ public:
 
 private:
     struct Column { FieldType type; int width; int offset; };
+    static constexpr int kHeaderSize = 4; // the row's position in the current order
     using Row = char *; // one block: [int32 view position][null bits][slots]
 
     Row newRow();
@@ -235,6 +237,15 @@ private:
     void putString(char *r, int col, QByteArrayView v) const;
     int compareCell(const char *r, int col, const MemValue &v) const;
     int compareRows(const char *a, const char *b) const;
+    // A row's order columns packed for sorting (see sortKey in the source).
+    struct SortKey
+    {
+        std::uint64_t hi, lo;
+        const char *row;
+    };
+    SortKey sortKey(const char *r) const;
+    bool sortKeyComplete() const;
+    void sortRows(std::vector<Row> &rows) const;
     bool accepts(const char *r) const;
     const char *readRow() const;
     char *writeRow(int col, FieldType want);
@@ -245,6 +256,7 @@ private:
     bool orderTouches(int col) const;
     void place(int pos);
     void checkBrowse();
+    void rowChanged(int row);
 
     QList<FieldDef> m_fields;
     std::vector<Column> m_cols;
@@ -270,6 +282,10 @@ private:
     // Each row block starts with its position in m_view (valid when clean).
     mutable std::vector<Row> m_view;
     mutable bool m_fullDirty = false;
+    // A row already placed in the order (or in the index of the tail) was
+    // changed by a rowSet* call, which keeps no order; setting the same order
+    // again then sorts anew (see setIndexFieldNames).
+    mutable bool m_placedRowsChanged = false;
     mutable std::size_t m_builtUpTo = 0;
     // The unsorted tail, sorted for key searches between builds (rows
     // m_store[m_builtUpTo .. m_tailSortedUpTo) that the filter accepts).
@@ -288,6 +304,40 @@ private:
     bool m_keyTouched = false;
     mutable const char *m_filterRow = nullptr; // the row a filter is reading
 };
+
+// The bulk readers are called for every cell when a table is written; they
+// are inline so that the table files' writer does not pay a call per cell.
+inline bool MemTable::slotNull(const char *r, int col) const
+{
+    return (static_cast<unsigned char>(r[kHeaderSize + col / 8]) >> (col % 8)) & 1;
+}
+
+inline std::int64_t MemTable::slotInt(const char *r, int col) const
+{
+    std::int64_t v;
+    std::memcpy(&v, r + m_cols[std::size_t(col)].offset, 8);
+    return v;
+}
+
+inline double MemTable::slotDouble(const char *r, int col) const
+{
+    double v;
+    std::memcpy(&v, r + m_cols[std::size_t(col)].offset, 8);
+    return v;
+}
+
+inline QByteArrayView MemTable::slotString(const char *r, int col) const
+{
+    const char *p = r + m_cols[std::size_t(col)].offset;
+    std::uint16_t n;
+    std::memcpy(&n, p, 2);
+    return QByteArrayView(p + 2, n);
+}
+
+inline bool MemTable::rowIsNull(int row, int col) const { return slotNull(m_store[std::size_t(row)], col); }
+inline std::int64_t MemTable::rowInt64(int row, int col) const { return slotInt(m_store[std::size_t(row)], col); }
+inline double MemTable::rowDouble(int row, int col) const { return slotDouble(m_store[std::size_t(row)], col); }
+inline QByteArrayView MemTable::rowString(int row, int col) const { return slotString(m_store[std::size_t(row)], col); }
 
 // A column of a table as the windows use it: the table and the column, with
 // the caption and formats the windows show. Reads and writes go to the

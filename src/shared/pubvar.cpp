@@ -84,6 +84,23 @@ bool isdigits(QByteArrayView text)
 
 std::int64_t str2int64(QByteArrayView text)
 {
+    // The fields of the large files are fixed runs of at most 13 digits;
+    // up to 18 digits cannot overflow, so they are summed without the
+    // general parser's checks (same value).
+    if (!text.isEmpty() && text.size() <= 18) {
+        std::int64_t v = 0;
+        bool digits = true;
+        for (const char c : text) {
+            const unsigned d = static_cast<unsigned char>(c) - unsigned('0');
+            if (d > 9) {
+                digits = false;
+                break;
+            }
+            v = v * 10 + std::int64_t(d);
+        }
+        if (digits)
+            return v;
+    }
     return parseInteger(text).value_or(0);
 }
 

@@ -7,6 +7,8 @@
 #include "shared/tablefile.h"
 
 #include <QFileInfo>
+
+#include <cstring>
 #include <QHash>
 #include <QSet>
 
@@ -168,33 +170,54 @@ bool Tdm56::zeroamounts()
     return true;
 }
 
+namespace {
+// The bytes getfield gives, as a slice of the line (a worker is appended for
+// every line of a list file; only the leave date needs a copy of its own).
+QByteArrayView fieldView(QByteArrayView line, int index)
+{
+    const qsizetype from = linefields[index].start - 1;
+    if (from >= line.size())
+        return {};
+    return line.sliced(from, qMin<qsizetype>(linefields[index].length, line.size() - from));
+}
+} // namespace
+
 bool Tdm56::addstaffline(QByteArrayView line)
 {
-    QByteArray leave = getfield(line, 10);
     if (staff.indexFieldNames() != QLatin1String("cntb"))
         staff.setIndexFieldNames(QStringLiteral("cntb"));
-    const QByteArray cntb = getfield(line, 3);
-    if (staff.findKey({MemValue(cntb)}))
+    const QByteArrayView cntb = fieldView(line, 3);
+    // The key search only reads the number: it is handed over without a copy.
+    if (staff.findKey({MemValue(QByteArray::fromRawData(cntb.data(), cntb.size()))}))
         return false;
     bool ok = false;
-    const int art = big5::trim(getfield(line, 2)).toInt(&ok);
+    const int art = big5::trim(fieldView(line, 2)).toInt(&ok);
     if (!ok)
         return false;
-    const bool dated = str2int64(leave) != 0;
-    if (dated && leave.size() >= 4) {
-        leave.insert(4, '/');
-        leave.insert(2, '/');
+    const QByteArrayView leaveField = fieldView(line, 10);
+    const bool dated = str2int64(leaveField) != 0;
+    // "ddmmyyyy" becomes "dd/mm/yyyy"; put together in a small buffer.
+    char leaveBuf[16];
+    QByteArrayView leave = leaveField;
+    if (dated && leaveField.size() >= 4) {
+        const qsizetype n = leaveField.size(); // at most the field's 8 bytes
+        std::memcpy(leaveBuf, leaveField.data(), 2);
+        leaveBuf[2] = '/';
+        std::memcpy(leaveBuf + 3, leaveField.data() + 2, 2);
+        leaveBuf[5] = '/';
+        std::memcpy(leaveBuf + 6, leaveField.data() + 4, std::size_t(n - 4));
+        leave = QByteArrayView(leaveBuf, n + 2);
     }
     staff.append();
     staff.setInteger(staffcol::art, art);
     staff.setString(staffcol::emptype, QByteArrayView(" "));
     staff.setString(staffcol::cntb, cntb);
-    staff.setString(staffcol::nmc, getfield(line, 4));
-    staff.setString(staffcol::nmp, getfield(line, 5));
-    staff.setCurrency(staffcol::rend, Currency::fromHundredths(str2int64(getfield(line, 6))));
-    staff.setString(staffcol::rexp, getfield(line, 7));
-    staff.setCurrency(staffcol::sub1, Currency::fromHundredths(str2int64(getfield(line, 8))));
-    staff.setCurrency(staffcol::rimp, Currency::fromHundredths(str2int64(getfield(line, 9))));
+    staff.setString(staffcol::nmc, fieldView(line, 4));
+    staff.setString(staffcol::nmp, fieldView(line, 5));
+    staff.setCurrency(staffcol::rend, Currency::fromHundredths(str2int64(fieldView(line, 6))));
+    staff.setString(staffcol::rexp, fieldView(line, 7));
+    staff.setCurrency(staffcol::sub1, Currency::fromHundredths(str2int64(fieldView(line, 8))));
+    staff.setCurrency(staffcol::rimp, Currency::fromHundredths(str2int64(fieldView(line, 9))));
     staff.setInteger(staffcol::selo, dated ? 1 : 0);
     staff.setString(staffcol::leavedate, leave);
     staff.setInteger(staffcol::level, 4);

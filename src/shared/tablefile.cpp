@@ -54,6 +54,14 @@ public:
         m_n += n;
     }
     qsizetype size() const { return m_n; }
+    // Room for at most `n` bytes written straight through the pointer; then
+    // commit() the bytes written.
+    char *room(qsizetype n)
+    {
+        need(n);
+        return m_b.data() + m_n;
+    }
+    void commit(qsizetype n) { m_n += n; }
     void patch16(qsizetype at, quint16 v) { std::memcpy(m_b.data() + at, &v, 2); }
     QByteArray take() { m_b.resize(m_n); return std::move(m_b); }
 
@@ -310,51 +318,77 @@ QByteArray writePacket(const MemTable &table, const WriteOptions &options)
     }
     o.patch16(22, quint16(std::min<qsizetype>(o.size(), 0xFFFF)));
 
-    std::vector<quint8> nullmap(static_cast<size_t>(nullBytes));
+    // The rows are most of the file: each is written through a pointer into
+    // room for the longest row, with the columns' types looked up once.
+    std::vector<FieldType> types(static_cast<size_t>(ncols));
+    std::vector<bool> wide(static_cast<size_t>(ncols));
+    for (int c = 0; c < ncols; ++c) {
+        types[size_t(c)] = fields[c].type;
+        wide[size_t(c)] = fields[c].width > 255;
+    }
     for (int r = 0; r < nrows; ++r) {
-        o.u8(0); // an unchanged row: no change log is kept
-        std::fill(nullmap.begin(), nullmap.end(), 0);
-        for (int c = 0; c < ncols; ++c)
-            if (table.rowIsNull(r, c))
-                nullmap[size_t(c / 4)] |= quint8(1u << (2 * (c % 4)));
-        o.raw(nullmap.data(), nullBytes);
+        char *const start = o.room(perRow);
+        char *p = start;
+        *p++ = 0; // an unchanged row: no change log is kept
+        unsigned char *nullmap = reinterpret_cast<unsigned char *>(p);
+        std::memset(nullmap, 0, size_t(nullBytes));
+        p += nullBytes;
         for (int c = 0; c < ncols; ++c) {
-            if (table.rowIsNull(r, c))
+            if (table.rowIsNull(r, c)) {
+                nullmap[c / 4] |= quint8(1u << (2 * (c % 4)));
                 continue;
-            const FieldDef &f = fields[c];
-            switch (f.type) {
+            }
+            switch (types[size_t(c)]) {
             case FieldType::Int32: {
                 const qint32 v = qint32(table.rowInt64(r, c));
-                o.raw(&v, 4);
+                std::memcpy(p, &v, 4); // little-endian host
+                p += 4;
                 break;
             }
-            case FieldType::Int64:
-                o.i64(table.rowInt64(r, c));
+            case FieldType::Int64: {
+                const qint64 v = table.rowInt64(r, c);
+                std::memcpy(p, &v, 8);
+                p += 8;
                 break;
-            case FieldType::Money:
-                o.f64(Currency::fromRaw(table.rowInt64(r, c)).toDouble());
+            }
+            case FieldType::Money: {
+                const double v = Currency::fromRaw(table.rowInt64(r, c)).toDouble();
+                std::memcpy(p, &v, 8);
+                p += 8;
                 break;
+            }
             case FieldType::Double:
-            case FieldType::DateTime:
-                o.f64(table.rowDouble(r, c));
+            case FieldType::DateTime: {
+                const double v = table.rowDouble(r, c);
+                std::memcpy(p, &v, 8);
+                p += 8;
                 break;
-            case FieldType::Bool:
-                o.u16(table.rowInt64(r, c) ? 1 : 0);
+            }
+            case FieldType::Bool: {
+                const quint16 v = table.rowInt64(r, c) ? 1 : 0;
+                std::memcpy(p, &v, 2);
+                p += 2;
                 break;
+            }
             case FieldType::String: {
                 QByteArrayView s = table.rowString(r, c);
                 static const char zero = 0;
                 if (s.isEmpty())
                     s = QByteArrayView(&zero, 1); // an empty text is one zero byte
-                if (f.width > 255)
-                    o.u16(quint16(s.size()));
-                else
-                    o.u8(quint8(s.size()));
-                o.bytes(s);
+                if (wide[size_t(c)]) {
+                    const quint16 n = quint16(s.size());
+                    std::memcpy(p, &n, 2);
+                    p += 2;
+                } else {
+                    *p++ = char(quint8(s.size()));
+                }
+                std::memcpy(p, s.data(), size_t(s.size()));
+                p += s.size();
                 break;
             }
             }
         }
+        o.commit(p - start);
     }
     return o.take();
 }

@@ -162,8 +162,9 @@ public:
     {
         ASSERT_TRUE(writeFile(dst("CADA0112.txt"), "old company\r\n"));
         ASSERT_TRUE(writeFile(dst("R56_0112.txt"), "old list\r\n"));
-        if (withannex)
+        if (withannex) {
             ASSERT_TRUE(writeFile(dst("R56A0112.txt"), "old annex\r\n"));
+        }
     }
     std::optional<TDateTime> storedExportDate() const
     {

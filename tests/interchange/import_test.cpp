@@ -406,6 +406,46 @@ TEST_F(ImportTest, AnnexRefusals)
     }
 }
 
+// A worker's items need not follow each other, and a worker may have many:
+// an item repeated anywhere refuses the import, distinct items never do.
+TEST_F(ImportTest, RepeatedItemIsFoundWhereverItStands)
+{
+    QList<QByteArray> codes;
+    for (int c = 101; c <= 160; ++c)
+        codes << QByteArray::number(c);
+    flow.setItemCodes(codes);
+    const QByteArray a = "12345678", b = "13572468";
+    Worker wa{a.constData()}, wb{b.constData()};
+    wa.sub1 = 1;
+    wb.sub1 = 1;
+    const auto item = [](const QByteArray &cntb, int code) {
+        return annexRecord(cntb, QByteArray::number(code), 100);
+    };
+    QList<QByteArray> longRun;
+    for (int c = 101; c <= 160; ++c)
+        longRun << item(a, c);
+    struct Case
+    {
+        const char *name;
+        QList<QByteArray> annex;
+        bool refused;
+    } cases[] = {
+        {"worker back with an item it had", {item(a, 101), item(b, 101), item(a, 102), item(a, 101)}, true},
+        {"worker back with new items", {item(a, 101), item(b, 101), item(a, 102), item(b, 102)}, false},
+        {"repeat within a worker's lines", {item(a, 101), item(a, 102), item(a, 101)}, true},
+        {"many items of one worker", longRun, false},
+        {"many items, the first again at the end", longRun + QList<QByteArray>{item(a, 101)}, true},
+        {"many items, the last again later", longRun + QList<QByteArray>{item(b, 101), item(a, 160)}, true},
+        {"many items, then another worker's", longRun + QList<QByteArray>{item(b, 160), item(b, 101)}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString list = authority({listRecord(wa), listRecord(wb)}, c.annex);
+        EXPECT_EQ(flow.read(list), c.refused ? R::Refused : R::Imported);
+        EXPECT_EQ(dm.sub.recordCount(), c.refused ? 0 : int(c.annex.size()));
+    }
+}
+
 TEST_F(ImportTest, TrailingEmptyLinesOfTheAnnexFileAreHarmless)
 {
     Worker w{"12345678"};

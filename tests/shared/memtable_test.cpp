@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <optional>
 #include <random>
+#include <vector>
 
 using namespace r56;
 using r56::test::b5;
@@ -242,6 +247,147 @@ TEST(MemTable, EmptyingKeepsTheOrder)
     t.appendRecord({32, "a"});
     EXPECT_EQ(t.indexFieldNames(), "name");
     EXPECT_EQ(names(t), (QList<QByteArray>{"a", "b"}));
+}
+
+// Orders over every kind of column, with nulls, signs, zero bytes and
+// strings that begin one another, against a plain stable sort of the rows.
+TEST(MemTable, OrdersOfEveryColumnTypeMatchAPlainStableSort)
+{
+    const QList<FieldDef> fields{{"id", FieldType::Int32, 0},   {"i", FieldType::Int32, 0},
+                                 {"l", FieldType::Int64, 0},    {"m", FieldType::Money, 0},
+                                 {"b", FieldType::Bool, 0},     {"s", FieldType::String, 3},
+                                 {"w", FieldType::String, 20},  {"d", FieldType::Double, 0}};
+    struct Row
+    {
+        std::optional<std::int64_t> i, l, m, b;
+        std::optional<QByteArray> s, w;
+        std::optional<double> d;
+    };
+    std::mt19937 rnd(11);
+    const auto pick = [&](int n) { return int(rnd() % unsigned(n)); };
+    const std::int64_t ints[] = {std::numeric_limits<std::int32_t>::min(), -1, 0, 1, 7,
+                                 std::numeric_limits<std::int32_t>::max()};
+    const std::int64_t longs[] = {std::numeric_limits<std::int64_t>::min(), -300, 0, 5,
+                                  std::numeric_limits<std::int64_t>::max()};
+    const QByteArray texts[] = {"", QByteArray(1, '\0'), QByteArray(2, '\0'), "a", "ab", "abc",
+                                "b", "\xff", "a\xff"};
+    const QByteArray longTexts[] = {"", "10000000", "1000000", "10000000\0", "100000001",
+                                    "abcdefghijklmnopqrs", "abcdefghijklmnopqrt", "abcdefghijklmnopq",
+                                    "\x80\x80"};
+    const double doubles[] = {-1.5, -0.0, 0.0, 2.25};
+    std::vector<Row> rows(400);
+    for (Row &r : rows) {
+        if (pick(6)) r.i = ints[pick(6)];
+        if (pick(6)) r.l = longs[pick(5)];
+        if (pick(6)) r.m = longs[pick(5)];
+        if (pick(6)) r.b = pick(2);
+        if (pick(6)) r.s = texts[pick(9)];
+        if (pick(6)) r.w = longTexts[pick(9)];
+        if (pick(6)) r.d = doubles[pick(4)];
+    }
+    const auto cmpOpt = [](const auto &a, const auto &b) {
+        if (!a || !b)
+            return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
+        return *a < *b ? -1 : (*b < *a ? 1 : 0);
+    };
+    const auto cmpText = [](const std::optional<QByteArray> &a, const std::optional<QByteArray> &b) {
+        if (!a || !b)
+            return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
+        const int c = std::memcmp(a->constData(), b->constData(), size_t(std::min(a->size(), b->size())));
+        if (c != 0)
+            return c < 0 ? -1 : 1;
+        return a->size() < b->size() ? -1 : (a->size() > b->size() ? 1 : 0);
+    };
+    const auto cmpCol = [&](const Row &a, const Row &b, const QByteArray &col) {
+        if (col == "i") return cmpOpt(a.i, b.i);
+        if (col == "l") return cmpOpt(a.l, b.l);
+        if (col == "m") return cmpOpt(a.m, b.m);
+        if (col == "b") return cmpOpt(a.b, b.b);
+        if (col == "s") return cmpText(a.s, b.s);
+        if (col == "w") return cmpText(a.w, b.w);
+        return cmpOpt(a.d, b.d);
+    };
+
+    MemTable t(fields);
+    for (int n = 0; n < int(rows.size()); ++n) {
+        const Row &r = rows[size_t(n)];
+        t.append();
+        t.setInteger(0, n);
+        if (r.i) t.setInteger(1, *r.i);
+        if (r.l) t.setInteger(2, *r.l);
+        if (r.m) t.setCurrency(3, Currency::fromRaw(*r.m));
+        if (r.b) t.setBoolean(4, *r.b != 0);
+        if (r.s) t.setString(5, *r.s);
+        if (r.w) t.setString(6, *r.w);
+        if (r.d) t.setDouble(7, *r.d);
+        t.post();
+    }
+    for (const char *order : {"i", "l", "m", "b", "s", "w", "d", "i;s", "b;i;w", "s;w", "w;l",
+                              "d;s", "s;d;i", "m;b;s;w", "b;b;s", "i;l;m;b;s;w;d"}) {
+        SCOPED_TRACE(order);
+        const QList<QByteArray> cols = QByteArray(order).split(';');
+        std::vector<int> want(rows.size());
+        for (int n = 0; n < int(rows.size()); ++n)
+            want[size_t(n)] = n;
+        std::stable_sort(want.begin(), want.end(), [&](int x, int y) {
+            for (const QByteArray &c : cols) {
+                const int r = cmpCol(rows[size_t(x)], rows[size_t(y)], c);
+                if (r != 0)
+                    return r < 0;
+            }
+            return false;
+        });
+        ASSERT_TRUE(t.setIndexFieldNames(QString::fromLatin1(order)));
+        std::vector<int> got;
+        for (t.first(); !t.eof(); t.next())
+            got.push_back(t.asInteger(0));
+        EXPECT_EQ(got, want);
+    }
+}
+
+// Setting the same order again sorts anew when rows in place were changed
+// by the bulk calls; otherwise it keeps the rows where they are.
+TEST(MemTable, SameOrderAgainSortsRowsChangedInPlace)
+{
+    MemTable t = people();
+    for (const char *n : {"c", "a", "b"})
+        t.appendRecord({32, n});
+    t.setIndexFieldNames("name");
+    EXPECT_EQ(names(t), (QList<QByteArray>{"a", "b", "c"}));
+    t.setIndexFieldNames("NAME");
+    EXPECT_EQ(names(t), (QList<QByteArray>{"a", "b", "c"}));
+    t.rowSetString(0, 1, "z"); // the "c" row
+    t.setIndexFieldNames("name");
+    EXPECT_EQ(names(t), (QList<QByteArray>{"a", "b", "z"}));
+    t.rowSetString(1, 1, "y"); // the "a" row
+    t.setIndexFieldNames("name");
+    EXPECT_EQ(names(t), (QList<QByteArray>{"b", "y", "z"}));
+}
+
+// A key search in a table filled in key order, and in the reverse order.
+TEST(MemTable, FindKeyOverRowsInAndAgainstKeyOrder)
+{
+    for (const bool ascending : {true, false}) {
+        SCOPED_TRACE(ascending ? "ascending" : "descending");
+        MemTable t({{"cntb", FieldType::String, 8}, {"v", FieldType::Int32, 0}});
+        t.setIndexFieldNames("cntb");
+        for (int i = 0; i < 3000; ++i) {
+            const int id = ascending ? i : 2999 - i;
+            const QByteArray cntb = QByteArray::number(10000000 + 2 * id);
+            ASSERT_FALSE(t.findKey({cntb}));
+            ASSERT_FALSE(t.findKey({QByteArray::number(10000000 + 2 * id + 1)}));
+            t.appendRecord({cntb, id});
+            ASSERT_TRUE(t.findKey({cntb}));
+            ASSERT_EQ(t.asInteger(1), id);
+        }
+        for (int id = 0; id < 3000; id += 7) {
+            ASSERT_TRUE(t.findKey({QByteArray::number(10000000 + 2 * id)}));
+            ASSERT_EQ(t.asInteger(1), id);
+            ASSERT_EQ(t.recNo(), id + 1);
+        }
+        EXPECT_FALSE(t.findKey({QByteArrayView("99999999")}));
+        EXPECT_FALSE(t.findKey({QByteArrayView("0")}));
+    }
 }
 
 TEST(MoneyFormats, NegativeAmountsShowTheirSign)
