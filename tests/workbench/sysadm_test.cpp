@@ -31,6 +31,12 @@ struct YearCase
     int code;
 };
 
+// Readable case names in test output instead of the struct's raw bytes.
+void PrintTo(const YearCase &c, std::ostream *os)
+{
+    *os << '"' << c.text << "\" in " << c.current;
+}
+
 class SysadmYearCheck : public ::testing::TestWithParam<YearCase> {};
 
 TEST_P(SysadmYearCheck, AcceptsOnlyYearsAfter2003UpToTheCurrentOne)
