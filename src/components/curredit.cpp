@@ -686,25 +686,6 @@ void TCustomNumEdit::focusInEvent(QFocusEvent *e)
         emit entered();
 }
 
-void TCustomNumEdit::refuseExit(const QString &message)
-{
-    selectAllText();
-    // The message and the focus come back once the focus change is over, so
-    // that no modal window runs inside it.
-    QPointer<TCustomNumEdit> self(this);
-    QTimer::singleShot(0, this, [self, message] {
-        if (!self || !self->isVisible())
-            return;
-        if (self->isEnabled())
-            self->setFocus(Qt::OtherFocusReason);
-        self->selectAllText();
-        if (self->isSignalConnected(QMetaMethod::fromSignal(&TCustomNumEdit::exitRefused)))
-            emit self->exitRefused(message);
-        else
-            msgbox(message, QCoreApplication::applicationName(), mbOk);
-    });
-}
-
 void TCustomNumEdit::focusOutEvent(QFocusEvent *e)
 {
     const Qt::FocusReason r = e->reason();

@@ -116,8 +116,6 @@ signals:
     void entered();
     // The focus left and the amount was taken.
     void exited();
-    // Leaving was refused; the edit has the focus back.
-    void exitRefused(const QString &message);
 
 protected:
     void showValueForEditing();
@@ -138,7 +136,6 @@ private:
     bool takeValueFromText();
     void setEditingState(bool focused);
     void beep() const;
-    void refuseExit(const QString &message);
     void insertFromPaste();
 
     Qt::Alignment m_alignment = Qt::AlignRight;

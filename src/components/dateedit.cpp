@@ -441,19 +441,7 @@ void TCustomDateEdit::focusOutEvent(QFocusEvent *e)
         }
         m_formatting = false;
         if (!ok) {
-            // Focus and message once the focus change is over.
-            QPointer<TCustomDateEdit> self(this);
-            QTimer::singleShot(0, this, [self, message] {
-                if (!self || !self->isVisible())
-                    return;
-                if (self->isEnabled())
-                    self->setFocus(Qt::OtherFocusReason);
-                self->selectAllText();
-                if (self->isSignalConnected(QMetaMethod::fromSignal(&TCustomDateEdit::exitRefused)))
-                    emit self->exitRefused(message);
-                else
-                    msgbox(message, QCoreApplication::applicationName(), mbOk);
-            });
+            refuseExit(message);
             return;
         }
     }

@@ -92,7 +92,6 @@ signals:
     void entered();
     // The focus left (after the check of CheckOnExit passed).
     void exited();
-    void exitRefused(const QString &message);
 
 protected:
     void refreshFormat();

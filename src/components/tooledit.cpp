@@ -1,4 +1,9 @@
 #include "components/tooledit.h"
+#include "shared/showmsg.h"
+#include <QCoreApplication>
+#include <QMetaMethod>
+#include <QTimer>
+#include <QPointer>
 
 #include "components/fileutil.h"
 #include "components/kitstrutils.h"
@@ -588,6 +593,25 @@ void TCustomComboEdit::focusOutEvent(QFocusEvent *e)
     m_losingFocus = false;
 }
 
+void TCustomComboEdit::refuseExit(const QString &message)
+{
+    selectAllText();
+    // The message and the focus come back once the focus change is over, so
+    // that no modal window runs inside it.
+    QPointer<TCustomComboEdit> self(this);
+    QTimer::singleShot(0, this, [self, message] {
+        if (!self || !self->isVisible())
+            return;
+        if (self->isEnabled())
+            self->setFocus(Qt::OtherFocusReason);
+        self->selectAllText();
+        if (self->isSignalConnected(QMetaMethod::fromSignal(&TCustomComboEdit::exitRefused)))
+            emit self->exitRefused(message);
+        else
+            msgbox(message, QCoreApplication::applicationName(), mbOk);
+    });
+}
+
 void TCustomComboEdit::selectAllText()
 {
     if (m_directInput)
@@ -844,28 +868,27 @@ QStringList localFilesOf(const QMimeData *mime)
 }
 } // namespace
 
+bool TFileDirEdit::answerFileDrag(QDragMoveEvent *e) const
+{
+    if (localFilesOf(e->mimeData()).isEmpty())
+        return false;
+    if (m_acceptFiles)
+        e->acceptProposedAction();
+    else
+        e->ignore();
+    return true;
+}
+
 void TFileDirEdit::dragEnterEvent(QDragEnterEvent *e)
 {
-    if (!localFilesOf(e->mimeData()).isEmpty()) {
-        if (m_acceptFiles)
-            e->acceptProposedAction();
-        else
-            e->ignore();
-        return;
-    }
-    TCustomComboEdit::dragEnterEvent(e);
+    if (!answerFileDrag(e))
+        TCustomComboEdit::dragEnterEvent(e);
 }
 
 void TFileDirEdit::dragMoveEvent(QDragMoveEvent *e)
 {
-    if (!localFilesOf(e->mimeData()).isEmpty()) {
-        if (m_acceptFiles)
-            e->acceptProposedAction();
-        else
-            e->ignore();
-        return;
-    }
-    TCustomComboEdit::dragMoveEvent(e);
+    if (!answerFileDrag(e))
+        TCustomComboEdit::dragMoveEvent(e);
 }
 
 void TFileDirEdit::dropEvent(QDropEvent *e)

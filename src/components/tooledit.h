@@ -188,8 +188,16 @@ signals:
     void buttonClick();
     // The text changed (not while an open drop-down changes it).
     void change();
+    // Leaving the edit was refused (a value the edit cannot take); the edit
+    // has the focus back.
+    void exitRefused(const QString &message);
 
 protected:
+    // Refuses leaving the edit: once the focus change is over, the edit takes
+    // the focus back with its text selected and reports `message` through
+    // exitRefused(), or through the plain message box when nobody listens.
+    void refuseExit(const QString &message);
+
     virtual QPixmap defaultGlyphBitmap(bool &freeAfterUse);
     virtual void showDropDown(bool lockText);
     virtual void showDropDownAt(const QPoint &origin);
@@ -297,6 +305,10 @@ protected:
     void dropEvent(QDropEvent *e) override;
 
 private:
+    // Accepts or refuses a drag that carries local files; false when it
+    // carries none (the edit's own text drag).
+    bool answerFileDrag(QDragMoveEvent *e) const;
+
     bool m_acceptFiles = false;
 };
 

@@ -111,8 +111,9 @@ TEST(NumEditText, NormalizeParseAndGroup)
     for (const Case &c : cases) {
         const auto v = ParseNumberText(QString::fromLatin1(c.text));
         EXPECT_EQ(v.has_value(), c.ok) << c.text;
-        if (v && c.ok)
+        if (v && c.ok) {
             EXPECT_EQ(v->raw(), c.raw) << c.text;
+        }
     }
 
     EXPECT_EQ(GroupThousands(QStringLiteral("1234567.891"), true), QStringLiteral("1,234,567.891"));
