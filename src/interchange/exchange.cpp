@@ -3,6 +3,7 @@
 #include "platform/casefs.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
+#include "shared/parallel.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,8 @@
 #include <QStringDecoder>
 
 #include <bitset>
+#include <cstdint>
+#include <cstring>
 
 namespace r56 {
 
@@ -296,11 +299,41 @@ const std::bitset<65536> &definedPairs()
 
 } // namespace
 
+namespace {
+
+// Whether any of the eight bytes of `w` is outside printable ASCII
+// (0x20..0x7E): a byte below 0x20 borrows into its top bit when 0x20 is taken
+// from it, a byte above 0x7E has its top bit set once 1 is added to it; no
+// carry or borrow crosses into the next byte where it matters.
+constexpr bool anyOutsidePrintable(std::uint64_t w)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t tops = 0x8080808080808080ULL;
+    const std::uint64_t below = (w - ones * 0x20) & ~w & tops;
+    const std::uint64_t above = ((w + ones * 0x01) | w) & tops;
+    return (below | above) != 0;
+}
+
+} // namespace
+
 qsizetype firstbadbig5(QByteArrayView bytes)
 {
+    // Records are mostly printable ASCII (numbers, amounts, Portuguese
+    // names): runs of it are passed over eight bytes at a time, and only the
+    // words holding something else are walked byte by byte.
+    const char *p = bytes.data();
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n;) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
+        while (i + 8 <= n) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            if (anyOutsidePrintable(w))
+                break;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        const auto c = static_cast<unsigned char>(p[i]);
         if (c < 0x20 || c == 0x7F)
             return i;
         if (c < 0x80) {
@@ -309,7 +342,7 @@ qsizetype firstbadbig5(QByteArrayView bytes)
         }
         if (!big5::isLead(c) || i + 1 >= n)
             return i;
-        const auto t = static_cast<unsigned char>(bytes[i + 1]);
+        const auto t = static_cast<unsigned char>(p[i + 1]);
         if (!big5::isTrail(t) || !definedPairs().test(static_cast<std::size_t>(c << 8 | t)))
             return i;
         i += 2;
@@ -396,13 +429,15 @@ bool ExchangeReader::open(const QString &path)
 
 void ExchangeReader::openBytes(const QByteArray &bytes, const QString &name)
 {
+    // Read through const access only: a write access would copy the whole
+    // file away from the caller's buffer that it shares.
     m_bytes = bytes;
     m_path = name;
     m_status = ReadStatus::Ok;
     m_pos = 0;
     m_lineno = 0;
     m_end = dataEnd(m_bytes);
-    m_finallineend = m_end == 0 || m_bytes[m_end - 1] == '\n' || m_bytes[m_end - 1] == '\r';
+    m_finallineend = m_end == 0 || m_bytes.at(m_end - 1) == '\n' || m_bytes.at(m_end - 1) == '\r';
 }
 
 QString ExchangeReader::errortext() const
@@ -423,38 +458,81 @@ QString ExchangeReader::errortext() const
     return {};
 }
 
+namespace {
+
+bool badlengthfor(RecordKind kind, qsizetype len)
+{
+    switch (kind) {
+    case RecordKind::Text:
+        return false;
+    case RecordKind::List:
+        return len != kListRecordLength && len != kOldListRecordLength;
+    case RecordKind::Annex:
+        return len != kAnnexRecordLength;
+    }
+    return false;
+}
+
+} // namespace
+
+QByteArrayView ExchangeReader::cutline()
+{
+    // Called for every line of large files: memchr straight on the bytes.
+    const char *data = m_bytes.constData();
+    const void *hit = std::memchr(data + m_pos, '\n', std::size_t(m_end - m_pos));
+    const qsizetype lf = hit ? static_cast<const char *>(hit) - data : -1;
+    qsizetype stop = lf < 0 ? m_end : lf;
+    // The CR of a CR LF pair, or a lone CR that is the last byte of the data
+    // (a CR LF cut short), belongs to the line end.
+    if (stop > m_pos && m_bytes.at(stop - 1) == '\r' && (lf >= 0 || stop == m_end))
+        --stop;
+    const QByteArrayView line(m_bytes.constData() + m_pos, stop - m_pos);
+    ++m_lineno;
+    m_pos = lf < 0 ? m_end : lf + 1;
+    return line;
+}
+
 bool ExchangeReader::next(ExchangeLine &out)
 {
     out = ExchangeLine{};
     if (m_status != ReadStatus::Ok || m_pos >= m_end)
         return false;
-    qsizetype lf = m_bytes.indexOf('\n', m_pos);
-    if (lf >= m_end)
-        lf = -1;
-    qsizetype stop = lf < 0 ? m_end : lf;
-    // The CR of a CR LF pair, or a lone CR that is the last byte of the data
-    // (a CR LF cut short), belongs to the line end.
-    if (stop > m_pos && m_bytes[stop - 1] == '\r' && (lf >= 0 || stop == m_end))
-        --stop;
-    out.lineno = ++m_lineno;
-    out.bytes = m_bytes.mid(m_pos, stop - m_pos);
-    m_pos = lf < 0 ? m_end : lf + 1;
-
+    out.bytes = cutline().toByteArray();
+    out.lineno = m_lineno;
     if (!out.bytes.isEmpty()) {
         out.badbyte = firstbadbig5(out.bytes);
-        const qsizetype len = out.bytes.size();
-        switch (m_kind) {
-        case RecordKind::Text:
-            break;
-        case RecordKind::List:
-            out.badlength = len != kListRecordLength && len != kOldListRecordLength;
-            break;
-        case RecordKind::Annex:
-            out.badlength = len != kAnnexRecordLength;
-            break;
-        }
+        out.badlength = badlengthfor(m_kind, out.bytes.size());
     }
     return true;
+}
+
+ExchangeLines ExchangeReader::remaininglines()
+{
+    ExchangeLines r;
+    r.kind = m_kind;
+    r.firstlineno = m_lineno + 1;
+    if (m_status != ReadStatus::Ok)
+        return r;
+    while (m_pos < m_end)
+        r.bytes.push_back(cutline());
+    r.badbyte.resize(r.bytes.size());
+    parallelranges(r.bytes.size(), 4096, [&r](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            r.badbyte[i] = firstbadbig5(r.bytes[i]);
+    });
+    return r;
+}
+
+ExchangeLine ExchangeLines::line(std::size_t i) const
+{
+    ExchangeLine l;
+    l.lineno = firstlineno + int(i);
+    l.bytes = bytes[i].toByteArray();
+    if (!l.bytes.isEmpty()) {
+        l.badbyte = badbyte[i];
+        l.badlength = badlengthfor(kind, l.bytes.size());
+    }
+    return l;
 }
 
 QList<ExchangeLine> ExchangeFile::problems() const

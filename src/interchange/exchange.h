@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace r56 {
 
@@ -159,6 +160,19 @@ struct ExchangeLine
 // A bilingual description of what is wrong with the line (empty when nothing).
 QString lineproblem(const ExchangeLine &line, RecordKind kind);
 
+// The lines of a file read whole, as slices of the reader's bytes: valid while
+// the reader that gave them stays open on that file. For passes over large
+// files that keep nothing of a line.
+struct ExchangeLines
+{
+    RecordKind kind = RecordKind::Text;
+    int firstlineno = 1;                // the line number of bytes[0]
+    std::vector<QByteArrayView> bytes;  // each line without its line end
+    std::vector<qsizetype> badbyte;     // firstbadbig5 of each line
+    // Line i as the reader's next() gives it (its bytes copied).
+    ExchangeLine line(std::size_t i) const;
+};
+
 // Reads a file line by line. The whole file is read at open; a line is the
 // bytes up to LF, a CR right before the LF being part of the line end. A
 // final line end makes no further line. A Ctrl-Z (0x1A) followed by nothing
@@ -182,6 +196,14 @@ public:
     // as a line with no bytes: what it means is the caller's (the authority's
     // list file is refused, other files end there).
     bool next(ExchangeLine &out);
+    // All the lines from here to the end of the data at once, the reader
+    // moved to the end; the Big5 check of large files runs on all cores.
+    ExchangeLines remaininglines();
+    // The position just past `line`, one of the slices of remaininglines().
+    qint64 positionafter(QByteArrayView line) const
+    {
+        return line.data() + line.size() - m_bytes.constData();
+    }
     bool atEnd() const { return m_pos >= m_end; }
 
     // Bytes consumed so far and in all, for progress.
@@ -194,6 +216,9 @@ public:
     static constexpr qint64 kMaxFileSize = 256LL * 1024 * 1024;
 
 private:
+    // The bytes of the next line, the position moved past its line end.
+    QByteArrayView cutline();
+
     RecordKind m_kind;
     ReadStatus m_status = ReadStatus::Missing;
     QString m_path;

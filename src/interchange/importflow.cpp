@@ -4,6 +4,7 @@
 #include "platform/casefs.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
+#include "shared/parallel.h"
 #include "shared/showmsg.h"
 #include "shared/tablefile.h"
 #include "workbench/mainflow.h"
@@ -16,8 +17,10 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <optional>
-#include <unordered_map>
 
 namespace r56::importflow {
 
@@ -117,12 +120,19 @@ struct PairKey
     bool operator==(const PairKey &) const = default;
 };
 
+static_assert(sizeof(std::size_t) == 8, "the index takes parts and slots from a 64-bit hash");
+
 struct KeyHash
 {
     std::size_t operator()(std::uint64_t k) const
     {
+        // Taxpayer numbers differ mostly in their last digits, the top bytes
+        // of the key: both rounds of the mix are needed to spread those over
+        // the low bits that pick the slot.
         k ^= k >> 33;
         k *= 0xff51afd7ed558ccdULL;
+        k ^= k >> 33;
+        k *= 0xc4ceb9fe1a85ec53ULL;
         k ^= k >> 33;
         return std::size_t(k);
     }
@@ -199,20 +209,9 @@ public:
             n <<= 1;
         m_slots.resize(n);
     }
-    // The value of `k`; a new key starts from Value{}.
-    Value &operator[](std::uint64_t k)
-    {
-        if ((m_count + 1) * 2 > m_slots.size())
-            grow();
-        Slot &s = slot(k);
-        if (!s.used) {
-            s = {k, Value{}, true};
-            ++m_count;
-        }
-        return s.value;
-    }
-    // Adds `k` with `v` unless `k` is there already (the first value stays).
-    void emplace(std::uint64_t k, Value v)
+    // Adds `k` with `v` unless `k` is there already (the first value
+    // stays); gives the value `k` has.
+    const Value &emplace(std::uint64_t k, Value v)
     {
         if ((m_count + 1) * 2 > m_slots.size())
             grow();
@@ -221,12 +220,19 @@ public:
             s = {k, v, true};
             ++m_count;
         }
+        return s.value;
     }
-    const Value *find(std::uint64_t k) const { return const_cast<FlatMap *>(this)->find(k); }
-    // Stays valid until the next key is added.
+    // The value of `k`, or null; valid until the next key is added. A find
+    // only reads the map: threads may look keys up at once while no key is
+    // added.
     Value *find(std::uint64_t k)
     {
-        Slot &s = slot(k);
+        Slot &s = m_slots[slotOf(k)];
+        return s.used ? &s.value : nullptr;
+    }
+    const Value *find(std::uint64_t k) const
+    {
+        const Slot &s = m_slots[slotOf(k)];
         return s.used ? &s.value : nullptr;
     }
 
@@ -237,14 +243,16 @@ private:
         Value value{};
         bool used = false;
     };
-    Slot &slot(std::uint64_t k)
+    // The slot holding `k`, or the free one where it would go.
+    std::size_t slotOf(std::uint64_t k) const
     {
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t i = KeyHash{}(k) & mask;; i = (i + 1) & mask) {
             if (!m_slots[i].used || m_slots[i].key == k)
-                return m_slots[i];
+                return i;
         }
     }
+    Slot &slot(std::uint64_t k) { return m_slots[slotOf(k)]; }
     void grow()
     {
         std::vector<Slot> old;
@@ -259,6 +267,79 @@ private:
     std::vector<Slot> m_slots;
     std::size_t m_count = 0;
 };
+
+} // namespace
+
+// Rows by key (a worker's taxpayer number), built on all cores: the keys
+// go to one part of the index a thread by their hash, and each thread walks
+// all the keys in row order, so that the row kept for a key is its first,
+// as a single walk would keep it.
+class RowIndex
+{
+public:
+    // keys[r]: the key of row r.
+    explicit RowIndex(const std::vector<std::uint64_t> &keys)
+    {
+        const std::size_t threads = rangesfor(keys.size(), 8192);
+        while ((std::size_t(1) << m_bits) < threads)
+            ++m_bits;
+        const std::size_t parts = std::size_t(1) << m_bits;
+        m_parts.reserve(parts);
+        for (std::size_t p = 0; p < parts; ++p)
+            m_parts.emplace_back(keys.size() / parts + 1);
+        paralleltasks(
+            [&](std::size_t p) {
+                FlatMap<int> &part = m_parts[p];
+                for (std::size_t r = 0; r < keys.size(); ++r) {
+                    if (partOf(keys[r]) == p)
+                        part.emplace(keys[r], int(r));
+                }
+            },
+            parts);
+    }
+    // The first row of `key`; -1 when none. Reads only: any number of
+    // threads may look keys up at once.
+    int find(std::uint64_t key) const
+    {
+        const int *r = m_parts[partOf(key)].find(key);
+        return r ? *r : -1;
+    }
+
+private:
+    // The top bits of the hash: the parts' slots are picked by the low ones.
+    std::size_t partOf(std::uint64_t key) const
+    {
+        return m_bits == 0 ? 0 : KeyHash{}(key) >> (64 - m_bits);
+    }
+
+    int m_bits = 0;
+    std::vector<FlatMap<int>> m_parts;
+};
+
+namespace {
+
+// The taxpayer numbers of the workers' rows, as index keys.
+std::vector<std::uint64_t> staffkeys(const MemTable &staff)
+{
+    std::vector<std::uint64_t> keys(static_cast<std::size_t>(staff.naturalCount()));
+    parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r)
+            keys[r] = key8(staff.rowString(int(r), staffcol::cntb));
+    });
+    return keys;
+}
+
+// Appends `count` rows of nulls to `table` and has fill(row, i) write row i
+// of them on all cores (each row by one thread, the bulk calls only).
+void appendrows(MemTable &table, std::size_t count,
+                const std::function<void(int row, std::size_t i)> &fill)
+{
+    const int first = table.appendRaws(int(count));
+    parallelranges(count, 4096, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            fill(first + int(i), i);
+    });
+}
 
 } // namespace
 
@@ -462,7 +543,11 @@ bool ImportFlow::runimport(const QString &listfile)
         cmpinfo(shown, m_info, true);
     }
 
-    const bool ok = companyUsable && importlistfile(listfile) && importannexfile(m_annexpath, false);
+    // The list's index of the taxpayer numbers serves the annex too: line i
+    // of the list is row i of the table.
+    std::unique_ptr<RowIndex> index;
+    const bool ok = companyUsable && importlistfile(listfile, index)
+        && importannexfile(m_annexpath, false, index.get());
     if (ok) {
         m_info << QStringLiteral("-- 總人數") + QString::number(m_dm.staff.recordCount());
     } else {
@@ -472,7 +557,6 @@ bool ImportFlow::runimport(const QString &listfile)
     }
     m_readDone = ok;
     m_saveEnabled = ok;
-    m_dm.staff.first();
     return ok;
 }
 
@@ -511,7 +595,7 @@ bool ImportFlow::readcompany()
     return true;
 }
 
-bool ImportFlow::importlistfile(const QString &path)
+bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &index)
 {
     m_lastPercent = -1;
     progress(0, 1);
@@ -527,48 +611,69 @@ bool ImportFlow::importlistfile(const QString &path)
     MemTable &staff = m_dm.staff;
     staff.emptyTable();
     staff.setIndexFieldNames(QStringLiteral("cntb"));
-    // Taxpayer numbers read so far: a repeated one is found by the index,
-    // not by searching the table for every line.
-    FlatSet<std::uint64_t> seen(std::size_t(qMin<qint64>(rd.size() / kListRecordLength + 1, 1 << 20)));
+    const ExchangeLines lines = rd.remaininglines();
+    // The rules of every line at once, on all cores. The walk below takes
+    // the lines in order and stops at the first one refused, exactly where
+    // checking them one by one would stop; the workers go into the table
+    // once every line is taken (a refused line keeps none of them).
+    const std::vector<std::uint32_t> sets = checklistrecords(lines.bytes, m_ctx);
+    // Each line's taxpayer number and the first line that has it, on all
+    // cores: a line is a repeat when an earlier line has its number. (A line
+    // too short for the number stops the walk at the rules.)
+    const auto cntbOf = [](QByteArrayView line) {
+        const FieldPos &f = linefields[3];
+        return line.size() >= f.start - 1 + f.length ? line.sliced(f.start - 1, f.length) : QByteArrayView();
+    };
+    std::vector<std::uint64_t> keys(lines.bytes.size());
+    parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            keys[i] = key8(cntbOf(lines.bytes[i]));
+    });
+    index = std::make_unique<RowIndex>(keys);
+    std::vector<int> firstOf(keys.size());
+    parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            firstOf[i] = index->find(keys[i]);
+    });
 
     QByteArray compid = m_impblock.compid();
-    ExchangeLine l;
-    while (rd.next(l)) {
-        std::uint32_t set = 0;
-        if (l.bytes.isEmpty()) {
-            showmsgw(errorCaption(), lineText(rd.path(), l, RecordKind::List), mkContinue);
+    for (std::size_t i = 0; i < lines.bytes.size(); ++i) {
+        const QByteArrayView line = lines.bytes[i];
+        if (line.isEmpty()) {
+            showmsgw(errorCaption(), lineText(rd.path(), lines.line(i), RecordKind::List), mkContinue);
             return false;
         }
-        if (!checklistrecord(l.bytes, set, m_ctx))
+        if (sets[i] != 0) {
+            // The rule once more on the refused line, for its message box.
+            std::uint32_t set = 0;
+            checklistrecord(line, set, m_ctx);
             return false;
-        if (l.badbyte >= 0) {
-            showmsgw(errorCaption(), lineText(rd.path(), l, RecordKind::List), mkContinue);
+        }
+        noteoldlayout(line, m_ctx);
+        if (lines.badbyte[i] >= 0) {
+            showmsgw(errorCaption(), lineText(rd.path(), lines.line(i), RecordKind::List), mkContinue);
             return false;
         }
         // The rule checked the length: the fields are slices of the line.
-        const QByteArrayView line(l.bytes);
         const bool first = compid.isEmpty();
         if (!first && line.first(8) != compid) {
-            showimporterror(13, compid, l.bytes);
+            showimporterror(13, compid, line);
             return false;
         }
-        const QByteArrayView cntb = line.sliced(linefields[3].start - 1, linefields[3].length);
-        if (!seen.insert(key8(cntb)))
+        if (firstOf[i] != int(i))
             return false;
-        if (!m_dm.addstaffline(l.bytes))
-            return false;
-        progress(rd.position(), rd.size());
+        progress(rd.positionafter(line), rd.size());
         if (!m_annexdue)
             m_annexdue = digitsvalue(line.sliced(linefields[8].start - 1, linefields[8].length)) >= 1;
         if (first) {
             // No employer number from the company file: the first record
             // gives the employer, the year and the half.
-            const QByteArray id = big5::copy(l.bytes, 1, 8);
+            const QByteArray id = big5::copy(line, 1, 8);
             if (big5::trim(id).isEmpty())
                 return false;
             m_impblock.setCompid(id);
-            m_impblock.setEano(std::int32_t(digitsvalue(getfield(l.bytes, 1))));
-            const QByteArray code = getfield(l.bytes, 11);
+            m_impblock.setEano(std::int32_t(digitsvalue(getfield(line, 1))));
+            const QByteArray code = getfield(line, 11);
             if (code < QByteArray("02")) {
                 m_impblock.setPeriodpair(code + "0000");
                 m_halfmark = '1';
@@ -579,10 +684,17 @@ bool ImportFlow::importlistfile(const QString &path)
             compid = m_impblock.compid();
         }
     }
-    return true;
+    // The rules passed every article, so no row can fail; should one, the
+    // import fails as a whole.
+    std::atomic<bool> filled{true};
+    appendrows(staff, lines.bytes.size(), [&](int row, std::size_t i) {
+        if (!m_dm.setstaffrow(row, lines.bytes[i]))
+            filled = false;
+    });
+    return filled;
 }
 
-bool ImportFlow::importannexfile(const QString &path, bool own)
+bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *index)
 {
     if (!m_annexdue)
         return true;
@@ -591,11 +703,12 @@ bool ImportFlow::importannexfile(const QString &path, bool own)
         showimporterror(10);
         return false;
     }
+    const ExchangeLines lines = rd.remaininglines();
     MemTable &sub = m_dm.sub;
     sub.emptyTable();
-    // Rows go in by the bulk calls; the order is set once they are all in.
+    // Rows go in by the bulk calls once every line is taken; the order is
+    // set when they are all in.
     sub.setIndexFieldNames(QString());
-    sub.reserve(int(qMin<qint64>(rd.size() / kAnnexRecordLength + 1, 1 << 22)));
     m_dm.staff.setIndexFieldNames(QStringLiteral("cntb"));
     auto finish = [&](bool ok) {
         if (!ok)
@@ -604,38 +717,31 @@ bool ImportFlow::importannexfile(const QString &path, bool own)
         return ok;
     };
 
-    // Each worker's article, for its items, and whether a run of the
-    // worker's lines has ended (see below).
-    struct Worker
-    {
-        int art = 0;
-        bool hadRun = false;
+    const auto cntbOf = [](QByteArrayView line) {
+        return line.sliced(annexfields[2].start - 1, annexfields[2].length);
     };
+    const auto codeOf = [](QByteArrayView line) {
+        return line.sliced(annexfields[3].start - 1, annexfields[3].length);
+    };
+
+    // The workers by taxpayer number (their rows in the table), and what the
+    // walk below keeps of each in small arrays of its own (the table's rows
+    // and the index are far larger than the cache).
     const MemTable &staff = m_dm.staff;
-    FlatMap<Worker> workers(std::size_t(staff.naturalCount()));
-    for (int r = 0; r < staff.naturalCount(); ++r)
-        workers.emplace(key8(staff.rowString(r, staffcol::cntb)), {int(staff.rowInt64(r, staffcol::art)), false});
-    // Repeated items. A worker's lines usually follow each other: while they
-    // do, the worker's article is looked up once and its item codes are
-    // compared within the run. When a worker comes back after other workers,
-    // or a run grows long, the set of all (worker, item) pairs is made from
-    // the rows taken so far and used for every line from then on; either
-    // way a line is a repeat exactly when an earlier line had its pair.
-    std::optional<FlatSet<PairKey>> pairs;
-    std::vector<std::uint64_t> runCodes;
-    std::uint64_t runKey = 0;
-    Worker *runWorker = nullptr;
-    constexpr std::size_t kLongRun = 32;
-    auto makePairs = [&] {
-        pairs.emplace(std::size_t(qMin<qint64>(rd.size() / kAnnexRecordLength + 1, 1 << 22)));
-        for (int r = 0; r < sub.naturalCount(); ++r)
-            pairs->insert(PairKey{key8(sub.rowString(r, subcol::cntb)), key8(sub.rowString(r, subcol::itemcod))});
-    };
+    const int nstaff = staff.naturalCount();
+    std::unique_ptr<RowIndex> own_index;
+    if (!index) {
+        own_index = std::make_unique<RowIndex>(staffkeys(staff));
+        index = own_index.get();
+    }
+    std::vector<int> staffArt(static_cast<std::size_t>(nstaff));
+    for (int r = 0; r < nstaff; ++r)
+        staffArt[std::size_t(r)] = int(staff.rowInt64(r, staffcol::art));
 
     // A refused line of the employer's own annex file ends the merge: the
     // user is told which line and why (the authority's annex ends in the
     // import's own refusal and the check).
-    auto refuse = [&](const ExchangeLine &l, const QString &why) {
+    auto refuse = [&](std::size_t i, const QString &why) {
         finish(false);
         if (own || !why.isEmpty()) {
             QString t = own ? QStringLiteral("用戶自行製作的附件A檔案資料不正確，\"匯入資料\"程序結束！") + LB
@@ -644,7 +750,7 @@ bool ImportFlow::importannexfile(const QString &path, bool own)
                             : QString();
             t += QStringLiteral("檔案:%1 第%2行\r\nFicheiro: %1 linha %2")
                      .arg(QDir::toNativeSeparators(rd.path()))
-                     .arg(l.lineno);
+                     .arg(lines.firstlineno + int(i));
             if (!why.isEmpty())
                 t += LB + why;
             showmsgw(errorCaption(), t, mkContinue);
@@ -654,58 +760,92 @@ bool ImportFlow::importannexfile(const QString &path, bool own)
 
     m_lastPercent = -1;
     progress(0, 1);
-    ExchangeLine l;
-    while (rd.next(l)) {
-        if (l.bytes.isEmpty()) {
-            if (dataFollows(rd))
-                return refuse(l, lineproblem(l, RecordKind::Annex));
+    // The rules of every line, and each line's worker (-1: not in the list,
+    // or a line the rule refused), on all cores; the walk below takes the
+    // lines in order and stops at the first one refused.
+    const std::vector<std::uint32_t> sets = checkannexrecords(lines.bytes, 'A', m_ctx);
+    std::vector<int> owner(lines.bytes.size(), -1);
+    parallelranges(lines.bytes.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            if (sets[i] == 0 && lines.bytes[i].size() == kAnnexRecordLength)
+                owner[i] = index->find(key8(cntbOf(lines.bytes[i])));
+        }
+    });
+
+    // Repeated items. A worker's lines usually follow each other: while they
+    // do, its item codes are compared within the run. When a worker comes
+    // back after other workers, or a run grows long, the set of all (worker,
+    // item) pairs is made from the lines taken so far and used for every line
+    // from then on; either way a line is a repeat exactly when an earlier
+    // line had its pair.
+    std::optional<FlatSet<PairKey>> pairs;
+    std::vector<std::uint64_t> runCodes;
+    std::vector<char> hadRun(std::size_t(nstaff), 0);
+    int runRow = -1;
+    constexpr std::size_t kLongRun = 32;
+    // The article of each line taken (every line before the one at hand).
+    std::vector<int> arts;
+    arts.reserve(lines.bytes.size());
+    auto makePairs = [&] {
+        pairs.emplace(lines.bytes.size());
+        for (std::size_t i = 0; i < arts.size(); ++i)
+            pairs->insert(PairKey{key8(cntbOf(lines.bytes[i])), key8(codeOf(lines.bytes[i]))});
+    };
+
+    const auto isEmpty = [](QByteArrayView b) { return b.isEmpty(); };
+    for (std::size_t i = 0; i < lines.bytes.size(); ++i) {
+        const QByteArrayView line = lines.bytes[i];
+        if (line.isEmpty()) {
+            // Blank lines at the end are harmless; records after one would
+            // be lost unseen.
+            if (!std::all_of(lines.bytes.begin() + std::ptrdiff_t(i), lines.bytes.end(), isEmpty))
+                return refuse(i, lineproblem(lines.line(i), RecordKind::Annex));
             break;
         }
-        std::uint32_t set = 0;
-        if (!checkannexrecord(l.bytes, set, 'A', m_ctx))
-            return refuse(l, own ? failureLines(set) : QString());
-        if (l.badbyte >= 0)
-            return refuse(l, lineproblem(l, RecordKind::Annex));
+        if (sets[i] != 0)
+            return refuse(i, own ? failureLines(sets[i]) : QString());
+        if (lines.badbyte[i] >= 0)
+            return refuse(i, lineproblem(lines.line(i), RecordKind::Annex));
         // The rule checked the length: the fields are slices of the line.
-        const QByteArrayView line(l.bytes);
-        const QByteArrayView cntb = line.sliced(annexfields[2].start - 1, annexfields[2].length);
-        const QByteArrayView code = line.sliced(annexfields[3].start - 1, annexfields[3].length);
-        const QByteArrayView amount = line.sliced(annexfields[4].start - 1, annexfields[4].length);
-        const std::uint64_t cntbKey = key8(cntb), codeKey = key8(code);
-        if (!runWorker || cntbKey != runKey) {
-            Worker *worker = workers.find(cntbKey);
-            if (!worker)
-                return refuse(l, QStringLiteral("納稅人編號%1不在名單中\r\nO contribuinte %1 nao consta da lista")
-                                     .arg(big5::decode(cntb)));
-            if (runWorker)
-                runWorker->hadRun = true;
-            if (!pairs && worker->hadRun)
+        const QByteArrayView code = codeOf(line);
+        const int row = owner[i];
+        if (row < 0)
+            return refuse(i, QStringLiteral("納稅人編號%1不在名單中\r\nO contribuinte %1 nao consta da lista")
+                                 .arg(big5::decode(cntbOf(line))));
+        if (row != runRow) {
+            if (runRow >= 0)
+                hadRun[std::size_t(runRow)] = 1;
+            if (!pairs && hadRun[std::size_t(row)])
                 makePairs();
-            runKey = cntbKey;
-            runWorker = worker;
+            runRow = row;
             runCodes.clear();
         }
         if (!pairs && runCodes.size() >= kLongRun)
             makePairs();
+        const std::uint64_t codeKey = key8(code);
         bool repeated = false;
         if (pairs) {
-            repeated = !pairs->insert(PairKey{cntbKey, codeKey});
+            repeated = !pairs->insert(PairKey{key8(cntbOf(line)), codeKey});
         } else {
             repeated = std::find(runCodes.begin(), runCodes.end(), codeKey) != runCodes.end();
             if (!repeated)
                 runCodes.push_back(codeKey);
         }
         if (repeated)
-            return refuse(l, own ? QStringLiteral("重複之項目:%1 %2\r\nItem repetido: %1 %2")
-                                       .arg(big5::decode(cntb), big5::decode(code))
+            return refuse(i, own ? QStringLiteral("重複之項目:%1 %2\r\nItem repetido: %1 %2")
+                                       .arg(big5::decode(cntbOf(line)), big5::decode(code))
                                  : QString());
-        const int row = sub.appendRaw();
-        sub.rowSetString(row, subcol::cntb, cntb);
-        sub.rowSetString(row, subcol::itemcod, code);
-        sub.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
-        sub.rowSetInt64(row, subcol::art, runWorker->art);
-        progress(rd.position(), rd.size());
+        arts.push_back(staffArt[std::size_t(row)]);
+        progress(rd.positionafter(line), rd.size());
     }
+    appendrows(sub, arts.size(), [&](int row, std::size_t i) {
+        const QByteArrayView line = lines.bytes[i];
+        sub.rowSetString(row, subcol::cntb, cntbOf(line));
+        sub.rowSetString(row, subcol::itemcod, codeOf(line));
+        const QByteArrayView amount = line.sliced(annexfields[4].start - 1, annexfields[4].length);
+        sub.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
+        sub.rowSetInt64(row, subcol::art, arts[i]);
+    });
     return finish(true);
 }
 
@@ -824,27 +964,31 @@ bool ImportFlow::annexmatcheslist() const
         return true;
     const MemTable &sub = m_dm.sub;
     const MemTable &staff = m_dm.staff;
-    // One entry a worker (the map grows should the annex name more).
-    FlatMap<std::int64_t> sums(std::size_t(staff.naturalCount()));
-    // A worker's rows usually follow each other: a run is summed before it
-    // goes into the map.
-    std::uint64_t runKey = 0;
-    std::int64_t runSum = 0;
-    for (int r = 0; r < sub.naturalCount(); ++r) {
-        const std::uint64_t k = key8(sub.rowString(r, subcol::cntb));
-        if (r > 0 && k != runKey) {
-            sums[runKey] += runSum;
-            runSum = 0;
-        }
-        runKey = k;
-        runSum += sub.rowInt64(r, subcol::itemval);
+    const int nstaff = staff.naturalCount();
+    const int nsub = sub.naturalCount();
+    // Each item's worker and each worker's first row (the row its number
+    // finds), looked up on all cores; the sums then go into a small array of
+    // their own. Items of a number not in the list count for no worker.
+    const std::vector<std::uint64_t> keys = staffkeys(staff);
+    const RowIndex index(keys);
+    std::vector<int> first(keys.size());
+    parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r)
+            first[r] = index.find(keys[r]);
+    });
+    std::vector<int> owner(static_cast<std::size_t>(nsub), -1);
+    parallelranges(std::size_t(nsub), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r)
+            owner[r] = index.find(key8(sub.rowString(int(r), subcol::cntb)));
+    });
+    std::vector<std::int64_t> sums(static_cast<std::size_t>(nstaff), 0);
+    for (int r = 0; r < nsub; ++r) {
+        if (owner[std::size_t(r)] >= 0)
+            sums[std::size_t(owner[std::size_t(r)])] += sub.rowInt64(r, subcol::itemval);
     }
-    if (sub.naturalCount() > 0)
-        sums[runKey] += runSum;
-    for (int r = 0; r < staff.naturalCount(); ++r) {
+    for (int r = 0; r < nstaff; ++r) {
         const std::int64_t want = staff.rowIsNull(r, staffcol::sub1) ? 0 : staff.rowInt64(r, staffcol::sub1);
-        const std::int64_t *sum = sums.find(key8(staff.rowString(r, staffcol::cntb)));
-        if ((sum ? *sum : 0) != want)
+        if (sums[std::size_t(first[std::size_t(r)])] != want)
             return false;
     }
     return true;
@@ -1012,10 +1156,22 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
             return failTable(t.path);
         t.temp = reserve.fileName();
         reserve.close();
-        tablefile::WriteOptions o;
-        o.defaultOrder = t.defaultOrder;
-        if (!tablefile::saveFile(*t.table, t.temp, o))
-            return failTable(t.path);
+    }
+    // Each file is written and flushed to the disk on a thread of its own:
+    // the flushes of the large tables wait for the disk side by side. The
+    // tables are only read meanwhile.
+    std::vector<char> written(std::size_t(targets.size()), 0);
+    paralleltasks(
+        [&](std::size_t i) {
+            const Target &t = targets[qsizetype(i)];
+            tablefile::WriteOptions o;
+            o.defaultOrder = t.defaultOrder;
+            written[i] = tablefile::saveFile(*t.table, t.temp, o);
+        },
+        written.size());
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        if (!written[std::size_t(i)])
+            return failTable(targets[i].path);
     }
 
     // 2. The new files take the old names; the old ones wait aside.
@@ -1043,12 +1199,16 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
         return false;
     }
 
-    // 4. Done: the old files go, and the stale half's files of a both-halves
+    // 4. Done: the old files go (side by side too: freeing a large file's
+    // blocks takes a while), and the stale half's files of a both-halves
     // import.
-    for (const Target &t : targets) {
-        if (!t.aside.isEmpty())
-            QFile::remove(t.aside);
-    }
+    paralleltasks(
+        [&](std::size_t i) {
+            const QString &aside = targets[qsizetype(i)].aside;
+            if (!aside.isEmpty())
+                QFile::remove(aside);
+        },
+        std::size_t(targets.size()));
     auto drop = [](const mainflow::TableNames &n) {
         for (const QString &p : {n.dta, n.axa, n.axc}) {
             const QString f = platform::resolveCaseBlind(p);

@@ -29,8 +29,11 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace r56::importflow {
+
+class RowIndex;
 
 // ------------------------------------------------------------------ texts
 
@@ -130,8 +133,10 @@ public:
 private:
     bool runimport(const QString &listfile);
     bool readcompany();
-    bool importlistfile(const QString &path);
-    bool importannexfile(const QString &path, bool own);
+    // `index` receives the list's taxpayer numbers by line (row).
+    bool importlistfile(const QString &path, std::unique_ptr<RowIndex> &index);
+    // `index`: the workers' rows by number, when the caller has it.
+    bool importannexfile(const QString &path, bool own, const RowIndex *index = nullptr);
     enum class OwnResult { Ok, Refused, Failed };
     OwnResult importownfile(const QString &path);
     bool savedeclaration(TCmpFile next, bool replacing);

@@ -2,6 +2,7 @@
 
 #include "shared/big5.h"
 #include "shared/datetime.h"
+#include "shared/parallel.h"
 #include "shared/showmsg.h"
 
 #include <algorithm>
@@ -310,12 +311,17 @@ bool itemwithinlimit(QByteArrayView code, QByteArrayView amount, const RuleConte
 
 // ------------------------------------------------------------------ record rules
 
+void noteoldlayout(QByteArrayView line, const RuleContext &ctx)
+{
+    if (line.size() == kOldListRecordLength)
+        *ctx.oldlayout = true;
+}
+
 bool checklistrecord(QByteArrayView line, std::uint32_t &set, const RuleContext &ctx)
 {
-    bool &old = *ctx.oldlayout;
+    noteoldlayout(line, ctx);
+    const bool old = *ctx.oldlayout;
     const qsizetype len = line.size();
-    if (!old && len == kOldListRecordLength)
-        old = true;
     if (len != kListRecordLength && !(len == kOldListRecordLength && old)) {
         set |= errmask(errbit::E001);
         return false;
@@ -416,6 +422,63 @@ bool checkannexrecord(QByteArrayView line, std::uint32_t &set, char kind,
     if (set == 0 && kind != 'A' && !itemwithinlimit(code, amount, ctx))
         set |= errmask(errbit::E203);
     return set == 0;
+}
+
+// ------------------------------------------------------------------ many records
+
+namespace {
+
+// Lines per thread below which a file is checked on the calling thread.
+constexpr std::size_t kLinesPerThread = 2048;
+
+// Each thread checks its range with a copy of the context: the copies' caches
+// (item codes, employer facts) and old-layout flags are its own, and the
+// caller's context is never written.
+template<typename Check>
+std::vector<std::uint32_t> checkmany(const std::vector<QByteArrayView> &lines, const RuleContext &ctx,
+                                     Check check)
+{
+    std::vector<std::uint32_t> sets(lines.size(), 0);
+    parallelranges(lines.size(), kLinesPerThread, [&](std::size_t from, std::size_t to) {
+        RuleContext local = ctx;
+        local.namebox = false;
+        bool old = *ctx.oldlayout;
+        local.oldlayout = &old;
+        check(local, old, from, to, sets);
+    });
+    return sets;
+}
+
+} // namespace
+
+std::vector<std::uint32_t> checklistrecords(const std::vector<QByteArrayView> &lines,
+                                            const RuleContext &ctx)
+{
+    // Where the old layout comes on when the lines are checked in order.
+    std::size_t firstold = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].size() == kOldListRecordLength) {
+            firstold = i;
+            break;
+        }
+    }
+    return checkmany(lines, ctx, [&](const RuleContext &local, bool &old, std::size_t from,
+                                     std::size_t to, std::vector<std::uint32_t> &sets) {
+        if (firstold < from)
+            old = true;
+        for (std::size_t i = from; i < to; ++i)
+            checklistrecord(lines[i], sets[i], local);
+    });
+}
+
+std::vector<std::uint32_t> checkannexrecords(const std::vector<QByteArrayView> &lines,
+                                             char kind, const RuleContext &ctx)
+{
+    return checkmany(lines, ctx, [&](const RuleContext &local, bool &, std::size_t from,
+                                     std::size_t to, std::vector<std::uint32_t> &sets) {
+        for (std::size_t i = from; i < to; ++i)
+            checkannexrecord(lines[i], sets[i], kind, local);
+    });
 }
 
 } // namespace r56

@@ -205,6 +205,23 @@ bool checklistrecord(QByteArrayView line, std::uint32_t &set, const RuleContext 
 bool checkannexrecord(QByteArrayView line, std::uint32_t &set, char kind,
                       const RuleContext &ctx);
 
+// What the list record rule does first: a record of exactly 170 bytes
+// switches the context's old-layout flag on.
+void noteoldlayout(QByteArrayView line, const RuleContext &ctx);
+
+// The record rules over all the lines of a file at once, spread over the
+// machine's cores for large files: entry i is the failure set the rule gives
+// `lines[i]` when every line before it has been checked in turn (for the list
+// rule, the old-layout flag is then on from the first 170-byte line, or from
+// the start when the context's flag is on). No message box is shown and the
+// context is left as it was: a caller walking the lines in order calls
+// noteoldlayout for each line it takes, and the record rule itself on the
+// line it refuses, for the rule's message.
+std::vector<std::uint32_t> checklistrecords(const std::vector<QByteArrayView> &lines,
+                                            const RuleContext &ctx);
+std::vector<std::uint32_t> checkannexrecords(const std::vector<QByteArrayView> &lines,
+                                             char kind, const RuleContext &ctx);
+
 // The field of `line` that entry `bit` concerns (empty for bits out of range).
 QByteArray errecfield(QByteArrayView line, int bit);
 

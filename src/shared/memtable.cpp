@@ -1,5 +1,7 @@
 #include "shared/memtable.h"
 
+#include "shared/parallel.h"
+
 #include "shared/big5.h"
 #include "shared/datetime.h"
 
@@ -178,24 +180,33 @@ int MemTable::fieldIndex(QStringView name) const
 
 // ------------------------------------------------------------------ row blocks
 
-MemTable::Row MemTable::newRow()
+MemTable::Row MemTable::takeRow()
 {
-    char *r;
     if (!m_free.empty()) {
-        r = m_free.back();
+        char *r = m_free.back();
         m_free.pop_back();
-    } else {
-        if (m_chunks.empty() || m_chunkUsed == m_chunkRows) {
-            m_chunkRows = std::max(64, (1 << 16) / std::max(1, m_rowSize));
-            m_chunks.emplace_back(new char[size_t(m_chunkRows) * size_t(m_rowSize)]);
-            m_chunkUsed = 0;
-        }
-        r = m_chunks.back().get() + size_t(m_chunkUsed++) * size_t(m_rowSize);
+        return r;
     }
+    if (m_chunks.empty() || m_chunkUsed == m_chunkRows) {
+        m_chunkRows = std::max(64, (1 << 16) / std::max(1, m_rowSize));
+        m_chunks.emplace_back(new char[size_t(m_chunkRows) * size_t(m_rowSize)]);
+        m_chunkUsed = 0;
+    }
+    return m_chunks.back().get() + size_t(m_chunkUsed++) * size_t(m_rowSize);
+}
+
+void MemTable::clearRow(Row r) const
+{
     std::memset(r, 0, size_t(m_rowSize));
     std::memset(r + kHeaderSize, 0xFF, size_t(m_nullBytes));
     std::int32_t pos = -1;
     std::memcpy(r, &pos, 4);
+}
+
+MemTable::Row MemTable::newRow()
+{
+    Row r = takeRow();
+    clearRow(r);
     return r;
 }
 
@@ -397,18 +408,25 @@ void MemTable::sortRows(std::vector<Row> &rows) const
 {
     if (rows.size() < 2)
         return;
-    std::vector<SortKey> keys;
-    keys.reserve(rows.size());
-    for (Row r : rows)
-        keys.push_back(sortKey(r));
-    const bool complete = sortKeyComplete();
-    std::stable_sort(keys.begin(), keys.end(), [this, complete](const SortKey &a, const SortKey &b) {
-        if (a.hi != b.hi)
-            return a.hi < b.hi;
-        if (a.lo != b.lo)
-            return a.lo < b.lo;
-        return !complete && compareRows(a.row, b.row) < 0;
+    // Large tables (an import's) are sorted on all cores; the keys and the
+    // comparison only read the rows.
+    constexpr std::size_t kRowsPerThread = 16384;
+    std::vector<SortKey> keys(rows.size());
+    parallelranges(rows.size(), kRowsPerThread, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            keys[i] = sortKey(rows[i]);
     });
+    const bool complete = sortKeyComplete();
+    parallelstablesort(
+        keys.begin(), keys.end(),
+        [this, complete](const SortKey &a, const SortKey &b) {
+            if (a.hi != b.hi)
+                return a.hi < b.hi;
+            if (a.lo != b.lo)
+                return a.lo < b.lo;
+            return !complete && compareRows(a.row, b.row) < 0;
+        },
+        kRowsPerThread);
     for (std::size_t i = 0; i < rows.size(); ++i)
         rows[i] = const_cast<Row>(keys[i].row);
 }
@@ -531,6 +549,9 @@ void MemTable::rebuildView() const
 
 int MemTable::recordCount() const
 {
+    // Without a filter every row is in the order: the count needs no sort.
+    if (!m_filtered || !m_filter)
+        return int(m_store.size());
     ensureView();
     return int(m_view.size());
 }
@@ -1014,6 +1035,23 @@ int MemTable::appendRaw()
 {
     m_store.push_back(newRow());
     return int(m_store.size()) - 1;
+}
+
+int MemTable::appendRaws(int n)
+{
+    const int first = naturalCount();
+    if (n <= 0)
+        return first;
+    m_store.reserve(m_store.size() + std::size_t(n));
+    // The blocks are taken here, one after the other; the first writes to
+    // them (most of the cost: fresh memory) are shared among the cores.
+    for (int i = 0; i < n; ++i)
+        m_store.push_back(takeRow());
+    parallelranges(std::size_t(n), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            clearRow(m_store[std::size_t(first) + i]);
+    });
+    return first;
 }
 
 void MemTable::rowChanged(int row)

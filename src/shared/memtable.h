@@ -211,8 +211,12 @@ public:
     QByteArrayView rowString(int row, int col) const;
     // Appends a row of nulls at the end of the natural order and gives its
     // index; fill it with the rowSet* calls. For loaders: no cursor change,
-    // no pending row.
+    // no pending row. The rowSet* calls of rows not yet in the order (none
+    // since their appendRaw has used the cursor) may run on several threads
+    // at once, one row a thread, while nothing else uses the table.
     int appendRaw();
+    // Appends n such rows at once and gives the index of the first.
+    int appendRaws(int n);
     void rowSetNull(int row, int col);
     void rowSetInt64(int row, int col, std::int64_t v);
     void rowSetDouble(int row, int col, double v);
@@ -225,7 +229,9 @@ private:
     static constexpr int kHeaderSize = 4; // the row's position in the current order
     using Row = char *; // one block: [int32 view position][null bits][slots]
 
-    Row newRow();
+    Row newRow();          // a block from takeRow, cleared
+    Row takeRow();         // a free block, as it is
+    void clearRow(Row r) const; // all nulls, no position
     void freeRow(Row r);
     bool slotNull(const char *r, int col) const;
     void setSlotNull(char *r, int col, bool null) const;

@@ -182,6 +182,53 @@ QByteArrayView fieldView(QByteArrayView line, int index)
 }
 } // namespace
 
+namespace {
+
+// A list record's worker as the columns of `staff` hold it; the texts are
+// slices of the line, the leave date "dd/mm/yyyy" is put together in `buf`.
+struct StaffLine
+{
+    int art = 0;
+    QByteArrayView cntb, nmc, nmp, rexp, leave;
+    Currency rend, sub1, rimp;
+    bool dated = false;
+    char buf[16];
+
+    StaffLine(const StaffLine &) = delete; // `leave` may point into `buf`
+    StaffLine() = default;
+};
+
+bool parsestaffline(QByteArrayView line, StaffLine &w)
+{
+    bool ok = false;
+    w.art = big5::trim(fieldView(line, 2)).toInt(&ok);
+    if (!ok)
+        return false;
+    w.cntb = fieldView(line, 3);
+    w.nmc = fieldView(line, 4);
+    w.nmp = fieldView(line, 5);
+    w.rend = Currency::fromHundredths(str2int64(fieldView(line, 6)));
+    w.rexp = fieldView(line, 7);
+    w.sub1 = Currency::fromHundredths(str2int64(fieldView(line, 8)));
+    w.rimp = Currency::fromHundredths(str2int64(fieldView(line, 9)));
+    const QByteArrayView leaveField = fieldView(line, 10);
+    w.dated = str2int64(leaveField) != 0;
+    w.leave = leaveField;
+    if (w.dated && leaveField.size() >= 4) {
+        // "ddmmyyyy" becomes "dd/mm/yyyy".
+        const qsizetype n = leaveField.size(); // at most the field's 8 bytes
+        std::memcpy(w.buf, leaveField.data(), 2);
+        w.buf[2] = '/';
+        std::memcpy(w.buf + 3, leaveField.data() + 2, 2);
+        w.buf[5] = '/';
+        std::memcpy(w.buf + 6, leaveField.data() + 4, std::size_t(n - 4));
+        w.leave = QByteArrayView(w.buf, n + 2);
+    }
+    return true;
+}
+
+} // namespace
+
 bool Tdm56::addstaffline(QByteArrayView line)
 {
     if (staff.indexFieldNames() != QLatin1String("cntb"))
@@ -190,38 +237,43 @@ bool Tdm56::addstaffline(QByteArrayView line)
     // The key search only reads the number: it is handed over without a copy.
     if (staff.findKey({MemValue(QByteArray::fromRawData(cntb.data(), cntb.size()))}))
         return false;
-    bool ok = false;
-    const int art = big5::trim(fieldView(line, 2)).toInt(&ok);
-    if (!ok)
+    StaffLine w;
+    if (!parsestaffline(line, w))
         return false;
-    const QByteArrayView leaveField = fieldView(line, 10);
-    const bool dated = str2int64(leaveField) != 0;
-    // "ddmmyyyy" becomes "dd/mm/yyyy"; put together in a small buffer.
-    char leaveBuf[16];
-    QByteArrayView leave = leaveField;
-    if (dated && leaveField.size() >= 4) {
-        const qsizetype n = leaveField.size(); // at most the field's 8 bytes
-        std::memcpy(leaveBuf, leaveField.data(), 2);
-        leaveBuf[2] = '/';
-        std::memcpy(leaveBuf + 3, leaveField.data() + 2, 2);
-        leaveBuf[5] = '/';
-        std::memcpy(leaveBuf + 6, leaveField.data() + 4, std::size_t(n - 4));
-        leave = QByteArrayView(leaveBuf, n + 2);
-    }
     staff.append();
-    staff.setInteger(staffcol::art, art);
+    staff.setInteger(staffcol::art, w.art);
     staff.setString(staffcol::emptype, QByteArrayView(" "));
-    staff.setString(staffcol::cntb, cntb);
-    staff.setString(staffcol::nmc, fieldView(line, 4));
-    staff.setString(staffcol::nmp, fieldView(line, 5));
-    staff.setCurrency(staffcol::rend, Currency::fromHundredths(str2int64(fieldView(line, 6))));
-    staff.setString(staffcol::rexp, fieldView(line, 7));
-    staff.setCurrency(staffcol::sub1, Currency::fromHundredths(str2int64(fieldView(line, 8))));
-    staff.setCurrency(staffcol::rimp, Currency::fromHundredths(str2int64(fieldView(line, 9))));
-    staff.setInteger(staffcol::selo, dated ? 1 : 0);
-    staff.setString(staffcol::leavedate, leave);
+    staff.setString(staffcol::cntb, w.cntb);
+    staff.setString(staffcol::nmc, w.nmc);
+    staff.setString(staffcol::nmp, w.nmp);
+    staff.setCurrency(staffcol::rend, w.rend);
+    staff.setString(staffcol::rexp, w.rexp);
+    staff.setCurrency(staffcol::sub1, w.sub1);
+    staff.setCurrency(staffcol::rimp, w.rimp);
+    staff.setInteger(staffcol::selo, w.dated ? 1 : 0);
+    staff.setString(staffcol::leavedate, w.leave);
     staff.setInteger(staffcol::level, 4);
     staff.post();
+    return true;
+}
+
+bool Tdm56::setstaffrow(int row, QByteArrayView line)
+{
+    StaffLine w;
+    if (!parsestaffline(line, w))
+        return false;
+    staff.rowSetInt64(row, staffcol::art, w.art);
+    staff.rowSetString(row, staffcol::emptype, QByteArrayView(" "));
+    staff.rowSetString(row, staffcol::cntb, w.cntb);
+    staff.rowSetString(row, staffcol::nmc, w.nmc);
+    staff.rowSetString(row, staffcol::nmp, w.nmp);
+    staff.rowSetInt64(row, staffcol::rend, w.rend.raw());
+    staff.rowSetString(row, staffcol::rexp, w.rexp);
+    staff.rowSetInt64(row, staffcol::sub1, w.sub1.raw());
+    staff.rowSetInt64(row, staffcol::rimp, w.rimp.raw());
+    staff.rowSetInt64(row, staffcol::selo, w.dated ? 1 : 0);
+    staff.rowSetString(row, staffcol::leavedate, w.leave);
+    staff.rowSetInt64(row, staffcol::level, 4);
     return true;
 }
 

@@ -105,6 +105,12 @@ public:
     // ordered by "cntb". False, nothing appended, when the taxpayer number is
     // there already or the article field is not a number.
     bool addstaffline(QByteArrayView line);
+    // The same worker written into row `row` of `staff` (natural order, a
+    // row of nulls made by appendRaw) by the bulk calls: no search for the
+    // number, no cursor move. For loaders that keep their own index of the
+    // numbers; may run on several threads at once for different rows. False,
+    // the row left as it was, when the article field is not a number.
+    bool setstaffrow(int row, QByteArrayView line);
 
     // Positions `sub` on item `code` of worker `cntb` (its order is kept).
     bool findsub(QByteArrayView cntb, QByteArrayView code);

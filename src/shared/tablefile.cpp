@@ -1,5 +1,7 @@
 #include "shared/tablefile.h"
 
+#include "platform/diskio.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -267,16 +269,24 @@ void copyCell(const MemTable &src, int from, MemTable &dst, int to, int col)
 
 bool readInto(QByteArrayView bytes, MemTable &table, QString *error);
 
-QByteArray writePacket(const MemTable &table, const WriteOptions &options)
+namespace {
+
+// The bytes of one row at most.
+qsizetype rowRoom(const QList<FieldDef> &fields)
+{
+    const int ncols = int(fields.size());
+    qsizetype perRow = 1 + (ncols + 3) / 4;
+    for (const FieldDef &f : fields)
+        perRow += f.type == FieldType::String ? 2 + f.width : 8;
+    return perRow;
+}
+
+QByteArray packetHeader(const MemTable &table, const WriteOptions &options)
 {
     const QList<FieldDef> &fields = table.fields();
     const int ncols = int(fields.size());
-    const int nullBytes = (ncols + 3) / 4;
-    qsizetype perRow = 1 + nullBytes;
-    for (const FieldDef &f : fields)
-        perRow += f.type == FieldType::String ? 2 + f.width : 8;
     const int nrows = table.naturalCount();
-    Out o(1024 + perRow * nrows);
+    Out o(1024);
 
     o.u32(kMagic);
     o.u16(1);
@@ -317,6 +327,17 @@ QByteArray writePacket(const MemTable &table, const WriteOptions &options)
         o.u16(0);
     }
     o.patch16(22, quint16(std::min<qsizetype>(o.size(), 0xFFFF)));
+    return o.take();
+}
+
+// Rows [from, to) of the table as the packet carries them.
+QByteArray packetRows(const MemTable &table, int from, int to)
+{
+    const QList<FieldDef> &fields = table.fields();
+    const int ncols = int(fields.size());
+    const int nullBytes = (ncols + 3) / 4;
+    const qsizetype perRow = rowRoom(fields);
+    Out o(perRow * (to - from));
 
     // The rows are most of the file: each is written through a pointer into
     // room for the longest row, with the columns' types looked up once.
@@ -326,7 +347,7 @@ QByteArray writePacket(const MemTable &table, const WriteOptions &options)
         types[size_t(c)] = fields[c].type;
         wide[size_t(c)] = fields[c].width > 255;
     }
-    for (int r = 0; r < nrows; ++r) {
+    for (int r = from; r < to; ++r) {
         char *const start = o.room(perRow);
         char *p = start;
         *p++ = 0; // an unchanged row: no change log is kept
@@ -391,6 +412,18 @@ QByteArray writePacket(const MemTable &table, const WriteOptions &options)
         o.commit(p - start);
     }
     return o.take();
+}
+
+// Rows a slice of the packet holds when a file is written: small enough for
+// the disk to start on the first slices while the later ones are made.
+constexpr int kRowsPerSlice = 4096;
+constexpr qsizetype kStartEvery = 1024 * 1024;
+
+} // namespace
+
+QByteArray writePacket(const MemTable &table, const WriteOptions &options)
+{
+    return packetHeader(table, options) + packetRows(table, 0, table.naturalCount());
 }
 
 bool readInto(QByteArrayView bytes, MemTable &table, QString *error)
@@ -576,14 +609,30 @@ bool readPacket(QByteArrayView bytes, MemTable &table, QString *error)
 
 bool saveFile(const MemTable &table, const QString &path, const WriteOptions &options)
 {
-    const QByteArray bytes = writePacket(table, options);
     QSaveFile f(path);
     f.setDirectWriteFallback(false);
     if (!f.open(QIODevice::WriteOnly))
         return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
+    // The packet is made and written a slice of rows at a time, the disk
+    // starting on each slice at once: the flush of the commit then finds most
+    // of a large table on the disk already.
+    const int nrows = table.naturalCount();
+    QByteArray piece = packetHeader(table, options);
+    qsizetype unstarted = 0;
+    for (int from = 0;; from += kRowsPerSlice) {
+        if (f.write(piece) != piece.size()) {
+            f.cancelWriting();
+            return false;
+        }
+        if (from >= nrows)
+            break;
+        // In steps of a megabyte: a request per slice would only queue up.
+        unstarted += piece.size();
+        if (unstarted >= kStartEvery) {
+            platform::startwriteback(f);
+            unstarted = 0;
+        }
+        piece = packetRows(table, from, std::min(nrows, from + kRowsPerSlice));
     }
     return f.commit();
 }

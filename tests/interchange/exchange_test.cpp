@@ -15,6 +15,7 @@
 #include <QMap>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -294,6 +295,62 @@ TEST(Reader, GoodBig5AndUserDefinedCharactersPass)
     EXPECT_EQ(firstbadbig5(QByteArray("ab\tc")), 2);
     EXPECT_EQ(firstbadbig5(QByteArray("ab\x7F")), 2);
     EXPECT_EQ(firstbadbig5(QByteArray("ab\xFF")), 2);
+}
+
+// The check passes over runs of plain ASCII a word at a time: it must still
+// stop on exactly the byte a walk over every byte stops on, wherever in a
+// word (or in the short end of a line) that byte falls.
+TEST(Reader, Big5CheckStopsWhereAByteByByteWalkStops)
+{
+    QStringDecoder d("windows-950");
+    const auto definedPair = [&](unsigned char lead, unsigned char trail) {
+        const char pair[2] = {char(lead), char(trail)};
+        d.resetState();
+        const QString s = d.decode(QByteArrayView(pair, 2));
+        const bool one = s.size() == 1 || (s.size() == 2 && s[0].isHighSurrogate());
+        return one && s[0] != QChar(0xFFFD) && s[0] != QChar(0x1A);
+    };
+    const auto walk = [&](const QByteArray &b) -> qsizetype {
+        for (qsizetype i = 0; i < b.size();) {
+            const auto c = static_cast<unsigned char>(b[i]);
+            if (c < 0x20 || c == 0x7F)
+                return i;
+            if (c < 0x80) {
+                ++i;
+                continue;
+            }
+            if (c == 0x80 || c == 0xFF || i + 1 >= b.size())
+                return i;
+            if (!definedPair(c, static_cast<unsigned char>(b[i + 1])))
+                return i;
+            i += 2;
+        }
+        return -1;
+    };
+
+    // One odd byte (or a character) at every offset of printable runs.
+    const QByteArray odd[] = {"\x1F", "\x7F", "\x80", "\xFF", "\x00", "\x1A", "\xA4",
+                              b5("陳"), "\xA4\x30", "\xFA\x40", "\xF9\xFE"};
+    for (const QByteArray &o : odd) {
+        for (int len = 0; len <= 24; ++len) {
+            for (int at = 0; at <= len; ++at) {
+                QByteArray b(len, 'A');
+                b.insert(at, o);
+                EXPECT_EQ(firstbadbig5(b), walk(b)) << b.toHex().constData();
+            }
+        }
+    }
+    // Random mixes weighted towards what records hold.
+    QRandomGenerator rng(950);
+    for (int k = 0; k < 20000; ++k) {
+        QByteArray b;
+        const int len = int(rng.bounded(40));
+        for (int i = 0; i < len; ++i) {
+            const quint32 r = rng.bounded(100);
+            b += r < 80 ? char(0x20 + rng.bounded(0x5F)) : char(rng.bounded(256));
+        }
+        ASSERT_EQ(firstbadbig5(b), walk(b)) << b.toHex().constData();
+    }
 }
 
 TEST(Reader, NoiseNeverBreaksTheReader)
