@@ -281,17 +281,22 @@ public:
     explicit RowIndex(const std::vector<std::uint64_t> &keys)
     {
         const std::size_t threads = rangesfor(keys.size(), 8192);
-        while ((std::size_t(1) << m_bits) < threads)
+        while ((std::size_t(1) << m_bits) < threads && m_bits < 8)
             ++m_bits;
         const std::size_t parts = std::size_t(1) << m_bits;
         m_parts.reserve(parts);
         for (std::size_t p = 0; p < parts; ++p)
             m_parts.emplace_back(keys.size() / parts + 1);
+        std::vector<std::uint8_t> partOfRow(keys.size());
+        parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
+            for (std::size_t r = from; r < to; ++r)
+                partOfRow[r] = std::uint8_t(partOf(keys[r]));
+        });
         paralleltasks(
             [&](std::size_t p) {
                 FlatMap<int> &part = m_parts[p];
                 for (std::size_t r = 0; r < keys.size(); ++r) {
-                    if (partOf(keys[r]) == p)
+                    if (partOfRow[r] == p)
                         part.emplace(keys[r], int(r));
                 }
             },
@@ -327,18 +332,6 @@ std::vector<std::uint64_t> staffkeys(const MemTable &staff)
             keys[r] = key8(staff.rowString(int(r), staffcol::cntb));
     });
     return keys;
-}
-
-// Appends `count` rows of nulls to `table` and has fill(row, i) write row i
-// of them on all cores (each row by one thread, the bulk calls only).
-void appendrows(MemTable &table, std::size_t count,
-                const std::function<void(int row, std::size_t i)> &fill)
-{
-    const int first = table.appendRaws(int(count));
-    parallelranges(count, 4096, [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i)
-            fill(first + int(i), i);
-    });
 }
 
 } // namespace
@@ -441,9 +434,25 @@ ImportFlow::ImportFlow(Tdm56 &dm, TCmpFile &rec) : m_dm(dm), m_rec(rec)
     m_dm.staff.emptyTable();
 }
 
+void ImportFlow::startprogress()
+{
+    m_lastPercent = -1;
+    m_progressSize = -1;
+    progress(0, 1);
+}
+
 void ImportFlow::progress(qint64 pos, qint64 size)
 {
+    // Called for every line of large files: while the position stays within
+    // the stretch known to give the same percentage, a compare is all.
+    if (size == m_progressSize && pos >= m_progressFrom && pos < m_progressUntil)
+        return;
     const int p = size > 0 ? int(qRound(double(pos) * 100.0 / double(size))) : 0;
+    // Up to `until` (exclusive) the exact value stays below p + 1/2 by far
+    // more than the rounding of the division can add.
+    m_progressSize = size;
+    m_progressFrom = pos;
+    m_progressUntil = size > 0 ? (2 * qint64(p) + 1) * size / 200 - 1 : pos;
     if (p == m_lastPercent)
         return;
     m_lastPercent = p;
@@ -597,8 +606,7 @@ bool ImportFlow::readcompany()
 
 bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &index)
 {
-    m_lastPercent = -1;
-    progress(0, 1);
+    startprogress();
     m_annexdue = false;
     ExchangeReader rd(RecordKind::List);
     if (!rd.open(path)) {
@@ -612,23 +620,30 @@ bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &
     staff.emptyTable();
     staff.setIndexFieldNames(QStringLiteral("cntb"));
     const ExchangeLines lines = rd.remaininglines();
-    // The rules of every line at once, on all cores. The walk below takes
-    // the lines in order and stops at the first one refused, exactly where
-    // checking them one by one would stop; the workers go into the table
-    // once every line is taken (a refused line keeps none of them).
-    const std::vector<std::uint32_t> sets = checklistrecords(lines.bytes, m_ctx);
-    // Each line's taxpayer number and the first line that has it, on all
-    // cores: a line is a repeat when an earlier line has its number. (A line
-    // too short for the number stops the walk at the rules.)
+    const std::size_t n = lines.bytes.size();
+    // One pass on all cores: each line's rules, its taxpayer number, and its
+    // worker written into the row it becomes once every line is taken. The
+    // walk below takes the lines in order and stops at the first one
+    // refused, exactly where checking them one by one would stop; a refused
+    // file keeps none of the rows (the caller empties the table).
     const auto cntbOf = [](QByteArrayView line) {
         const FieldPos &f = linefields[3];
         return line.size() >= f.start - 1 + f.length ? line.sliced(f.start - 1, f.length) : QByteArrayView();
     };
-    std::vector<std::uint64_t> keys(lines.bytes.size());
-    parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i)
+    const int firstRow = staff.appendRaws(int(n));
+    std::vector<std::uint64_t> keys(n);
+    // The rules pass every article, so no row can fail; should one, the
+    // import fails as a whole.
+    std::atomic<bool> filled{true};
+    const std::vector<std::uint32_t> sets =
+        checklistrecords(lines.bytes, m_ctx, [&](std::size_t i, std::uint32_t set) {
             keys[i] = key8(cntbOf(lines.bytes[i]));
-    });
+            if (set == 0 && !m_dm.setstaffrow(firstRow + int(i), lines.bytes[i]))
+                filled = false;
+        });
+    // The first line of each number: a line is a repeat when an earlier
+    // line has its number. (A line too short for the number stops the walk
+    // at the rules.)
     index = std::make_unique<RowIndex>(keys);
     std::vector<int> firstOf(keys.size());
     parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
@@ -684,13 +699,6 @@ bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &
             compid = m_impblock.compid();
         }
     }
-    // The rules passed every article, so no row can fail; should one, the
-    // import fails as a whole.
-    std::atomic<bool> filled{true};
-    appendrows(staff, lines.bytes.size(), [&](int row, std::size_t i) {
-        if (!m_dm.setstaffrow(row, lines.bytes[i]))
-            filled = false;
-    });
     return filled;
 }
 
@@ -758,19 +766,34 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
         return false;
     };
 
-    m_lastPercent = -1;
-    progress(0, 1);
-    // The rules of every line, and each line's worker (-1: not in the list,
-    // or a line the rule refused), on all cores; the walk below takes the
-    // lines in order and stops at the first one refused.
-    const std::vector<std::uint32_t> sets = checkannexrecords(lines.bytes, 'A', m_ctx);
+    startprogress();
+    // The lines before the first empty one become the rows, once all are
+    // taken (an empty line with records after it refuses the file).
+    const auto isEmpty = [](QByteArrayView b) { return b.isEmpty(); };
+    const std::size_t nrows =
+        std::size_t(std::find_if(lines.bytes.begin(), lines.bytes.end(), isEmpty) - lines.bytes.begin());
+    const int firstRow = sub.appendRaws(int(nrows));
+    // One pass on all cores: each line's rules, its worker (-1: not in the
+    // list, or a line the rule refused) and its row. The walk below takes
+    // the lines in order and stops at the first one refused; a refused file
+    // keeps none of the rows.
     std::vector<int> owner(lines.bytes.size(), -1);
-    parallelranges(lines.bytes.size(), 8192, [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            if (sets[i] == 0 && lines.bytes[i].size() == kAnnexRecordLength)
-                owner[i] = index->find(key8(cntbOf(lines.bytes[i])));
-        }
-    });
+    const std::vector<std::uint32_t> sets =
+        checkannexrecords(lines.bytes, 'A', m_ctx, [&](std::size_t i, std::uint32_t set) {
+            if (set != 0) // the rule checked the length: the fields are slices
+                return;
+            const QByteArrayView line = lines.bytes[i];
+            const int w = index->find(key8(cntbOf(line)));
+            owner[i] = w;
+            if (i >= nrows || w < 0)
+                return;
+            const int row = firstRow + int(i);
+            sub.rowSetString(row, subcol::cntb, cntbOf(line));
+            sub.rowSetString(row, subcol::itemcod, codeOf(line));
+            const QByteArrayView amount = line.sliced(annexfields[4].start - 1, annexfields[4].length);
+            sub.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
+            sub.rowSetInt64(row, subcol::art, staffArt[std::size_t(w)]);
+        });
 
     // Repeated items. A worker's lines usually follow each other: while they
     // do, its item codes are compared within the run. When a worker comes
@@ -783,16 +806,13 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
     std::vector<char> hadRun(std::size_t(nstaff), 0);
     int runRow = -1;
     constexpr std::size_t kLongRun = 32;
-    // The article of each line taken (every line before the one at hand).
-    std::vector<int> arts;
-    arts.reserve(lines.bytes.size());
-    auto makePairs = [&] {
+    // From the lines taken so far: every line before line `upto`.
+    auto makePairs = [&](std::size_t upto) {
         pairs.emplace(lines.bytes.size());
-        for (std::size_t i = 0; i < arts.size(); ++i)
+        for (std::size_t i = 0; i < upto; ++i)
             pairs->insert(PairKey{key8(cntbOf(lines.bytes[i])), key8(codeOf(lines.bytes[i]))});
     };
 
-    const auto isEmpty = [](QByteArrayView b) { return b.isEmpty(); };
     for (std::size_t i = 0; i < lines.bytes.size(); ++i) {
         const QByteArrayView line = lines.bytes[i];
         if (line.isEmpty()) {
@@ -816,12 +836,12 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
             if (runRow >= 0)
                 hadRun[std::size_t(runRow)] = 1;
             if (!pairs && hadRun[std::size_t(row)])
-                makePairs();
+                makePairs(i);
             runRow = row;
             runCodes.clear();
         }
         if (!pairs && runCodes.size() >= kLongRun)
-            makePairs();
+            makePairs(i);
         const std::uint64_t codeKey = key8(code);
         bool repeated = false;
         if (pairs) {
@@ -835,17 +855,8 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
             return refuse(i, own ? QStringLiteral("重複之項目:%1 %2\r\nItem repetido: %1 %2")
                                        .arg(big5::decode(cntbOf(line)), big5::decode(code))
                                  : QString());
-        arts.push_back(staffArt[std::size_t(row)]);
         progress(rd.positionafter(line), rd.size());
     }
-    appendrows(sub, arts.size(), [&](int row, std::size_t i) {
-        const QByteArrayView line = lines.bytes[i];
-        sub.rowSetString(row, subcol::cntb, cntbOf(line));
-        sub.rowSetString(row, subcol::itemcod, codeOf(line));
-        const QByteArrayView amount = line.sliced(annexfields[4].start - 1, annexfields[4].length);
-        sub.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
-        sub.rowSetInt64(row, subcol::art, arts[i]);
-    });
     return finish(true);
 }
 
@@ -876,8 +887,7 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path)
     MemTable &staff = m_dm.staff;
     staff.setIndexFieldNames(QStringLiteral("cntb"));
     m_annexdue = false;
-    m_lastPercent = -1;
-    progress(0, 1);
+    startprogress();
 
     ExchangeLine l;
     while (rd.next(l)) {
@@ -1243,8 +1253,7 @@ void ImportFlow::clear()
     m_readDone = false;
     m_saveEnabled = false;
     m_ownBoxEnabled = true;
-    m_lastPercent = -1;
-    progress(0, 1);
+    startprogress();
 }
 
 } // namespace r56::importflow

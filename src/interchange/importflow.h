@@ -140,6 +140,7 @@ private:
     enum class OwnResult { Ok, Refused, Failed };
     OwnResult importownfile(const QString &path);
     bool savedeclaration(TCmpFile next, bool replacing);
+    void startprogress(); // a new file: 0 shown
     void progress(qint64 pos, qint64 size);
 
     Tdm56 &m_dm;
@@ -159,6 +160,10 @@ private:
     bool m_saveEnabled = false;
     bool m_ownBoxEnabled = true;
     int m_lastPercent = -1;
+    // Positions [from, until) of a file of `size` bytes that give m_lastPercent.
+    qint64 m_progressSize = -1;
+    qint64 m_progressFrom = 0;
+    qint64 m_progressUntil = 0;
 };
 
 } // namespace r56::importflow

@@ -150,7 +150,7 @@ bool ItemCodeSet::contains(const QList<QByteArray> &codes, QByteArrayView trimme
 
 const EmployerFacts::Facts &EmployerFacts::of(const TCmpFile &employer) const
 {
-    if (!m_known || m_firsthalf != employer.firsthalf || !(m_block == employer.block)) {
+    if (!m_known || m_firsthalf != employer.firsthalf || !m_block.sameidentity(employer.block)) {
         m_block = employer.block;
         m_firsthalf = employer.firsthalf;
         m_facts = {employer.block.compid(), employer.block.eano(), employer.block.periodpair(),
@@ -452,7 +452,7 @@ std::vector<std::uint32_t> checkmany(const std::vector<QByteArrayView> &lines, c
 } // namespace
 
 std::vector<std::uint32_t> checklistrecords(const std::vector<QByteArrayView> &lines,
-                                            const RuleContext &ctx)
+                                            const RuleContext &ctx, const RecordChecked &then)
 {
     // Where the old layout comes on when the lines are checked in order.
     std::size_t firstold = lines.size();
@@ -466,18 +466,25 @@ std::vector<std::uint32_t> checklistrecords(const std::vector<QByteArrayView> &l
                                      std::size_t to, std::vector<std::uint32_t> &sets) {
         if (firstold < from)
             old = true;
-        for (std::size_t i = from; i < to; ++i)
+        for (std::size_t i = from; i < to; ++i) {
             checklistrecord(lines[i], sets[i], local);
+            if (then)
+                then(i, sets[i]);
+        }
     });
 }
 
 std::vector<std::uint32_t> checkannexrecords(const std::vector<QByteArrayView> &lines,
-                                             char kind, const RuleContext &ctx)
+                                             char kind, const RuleContext &ctx,
+                                             const RecordChecked &then)
 {
     return checkmany(lines, ctx, [&](const RuleContext &local, bool &, std::size_t from,
                                      std::size_t to, std::vector<std::uint32_t> &sets) {
-        for (std::size_t i = from; i < to; ++i)
+        for (std::size_t i = from; i < to; ++i) {
             checkannexrecord(lines[i], sets[i], kind, local);
+            if (then)
+                then(i, sets[i]);
+        }
     });
 }
 

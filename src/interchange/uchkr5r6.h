@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -111,10 +112,10 @@ private:
     mutable bool m_longCodes = false; // a trimmed code of more than 8 bytes
 };
 
-// What the rules read of the employer record, read once while the record
-// stays as it is (compared whole with the copy kept here at every record):
-// the employer number, year, period pair and the half's months otherwise
-// make copies of their bytes for every line.
+// What the rules read of the employer record, read once while those fields
+// stay as they are (compared with the copy kept here at every record): the
+// employer number, year, period pair and the half's months otherwise make
+// copies of their bytes for every line.
 class EmployerFacts
 {
 public:
@@ -216,11 +217,16 @@ void noteoldlayout(QByteArrayView line, const RuleContext &ctx);
 // the start when the context's flag is on). No message box is shown and the
 // context is left as it was: a caller walking the lines in order calls
 // noteoldlayout for each line it takes, and the record rule itself on the
-// line it refuses, for the rule's message.
+// line it refuses, for the rule's message. `then(i, set)`, when given, is
+// called for each line right after its check, on the thread that checked it
+// (while the line is still in that core's cache): it must only read shared
+// data and write what belongs to line i.
+using RecordChecked = std::function<void(std::size_t line, std::uint32_t set)>;
 std::vector<std::uint32_t> checklistrecords(const std::vector<QByteArrayView> &lines,
-                                            const RuleContext &ctx);
+                                            const RuleContext &ctx, const RecordChecked &then = {});
 std::vector<std::uint32_t> checkannexrecords(const std::vector<QByteArrayView> &lines,
-                                             char kind, const RuleContext &ctx);
+                                             char kind, const RuleContext &ctx,
+                                             const RecordChecked &then = {});
 
 // The field of `line` that entry `bit` concerns (empty for bits out of range).
 QByteArray errecfield(QByteArrayView line, int bit);

@@ -417,16 +417,17 @@ void MemTable::sortRows(std::vector<Row> &rows) const
             keys[i] = sortKey(rows[i]);
     });
     const bool complete = sortKeyComplete();
-    parallelstablesort(
-        keys.begin(), keys.end(),
-        [this, complete](const SortKey &a, const SortKey &b) {
-            if (a.hi != b.hi)
-                return a.hi < b.hi;
-            if (a.lo != b.lo)
-                return a.lo < b.lo;
-            return !complete && compareRows(a.row, b.row) < 0;
-        },
-        kRowsPerThread);
+    const auto less = [this, complete](const SortKey &a, const SortKey &b) {
+        if (a.hi != b.hi)
+            return a.hi < b.hi;
+        if (a.lo != b.lo)
+            return a.lo < b.lo;
+        return !complete && compareRows(a.row, b.row) < 0;
+    };
+    // Files often come in the order asked for already: one look settles it.
+    if (std::is_sorted(keys.begin(), keys.end(), less))
+        return;
+    parallelstablesort(keys.begin(), keys.end(), less, kRowsPerThread);
     for (std::size_t i = 0; i < rows.size(); ++i)
         rows[i] = const_cast<Row>(keys[i].row);
 }

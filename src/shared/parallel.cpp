@@ -23,7 +23,7 @@ struct Job
     const std::function<void(std::size_t)> *task = nullptr;
     std::size_t count = 0;
     std::atomic<std::size_t> next{0};
-    std::size_t done = 0; // under `m`
+    std::atomic<std::size_t> done{0};
     std::mutex m;
     std::condition_variable finished;
 
@@ -32,12 +32,14 @@ struct Job
     {
         for (std::size_t i; (i = next.fetch_add(1)) < count;) {
             (*task)(i);
-            std::lock_guard lock(m);
-            if (++done == count)
+            if (done.fetch_add(1) + 1 == count) {
+                std::lock_guard lock(m);
                 finished.notify_all();
+            }
         }
     }
     bool exhausted() const { return next.load() >= count; }
+    bool complete() const { return done.load() == count; }
 };
 
 // Threads kept for the whole run: starting threads for every call would cost
@@ -81,24 +83,29 @@ public:
     {
         job.work();
         std::unique_lock lock(job.m);
-        job.finished.wait(lock, [&] { return job.done == job.count; });
+        job.finished.wait(lock, [&] { return job.complete(); });
     }
 
 private:
+    // The oldest job with tasks left to start; null when none. Under m_m.
+    std::shared_ptr<Job> front()
+    {
+        while (!m_jobs.empty() && m_jobs.front()->exhausted())
+            m_jobs.pop_front();
+        return m_jobs.empty() ? nullptr : m_jobs.front();
+    }
+
     void loop()
     {
         for (;;) {
             std::shared_ptr<Job> job;
             {
                 std::unique_lock lock(m_m);
-                m_wake.wait(lock, [&] {
-                    while (!m_jobs.empty() && m_jobs.front()->exhausted())
-                        m_jobs.pop_front();
-                    return m_stop || !m_jobs.empty();
-                });
+                // The job found is the one taken: another thread may start
+                // its last task at any moment, and the queue drops it then.
+                m_wake.wait(lock, [&] { return m_stop || (job = front()); });
                 if (m_stop)
                     return;
-                job = m_jobs.front();
             }
             job->work();
         }

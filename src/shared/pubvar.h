@@ -56,6 +56,9 @@ public:
     void setBytes(QByteArrayView b);
 
     bool operator==(const CmpBlock &) const = default;
+    // The same employer number, year and period pair (the bytes that hold
+    // them, the first of the block).
+    bool sameidentity(const CmpBlock &other) const;
 
 private:
     QByteArray str(int offset, int max) const;

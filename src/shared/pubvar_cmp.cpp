@@ -54,6 +54,12 @@ void CmpBlock::setStr(int offset, int max, QByteArrayView v)
     std::memcpy(m_bytes.data() + offset + 1, cut.constData(), static_cast<size_t>(cut.size()));
 }
 
+bool CmpBlock::sameidentity(const CmpBlock &other) const
+{
+    static_assert(kOffCompid < kOffEano && kOffEano < kOffPeriod && kOffPeriod + 1 + kMaxPeriod <= kOffOrder);
+    return std::memcmp(m_bytes.data(), other.m_bytes.data(), kOffOrder) == 0;
+}
+
 QByteArray CmpBlock::compid() const { return str(kOffCompid, kMaxCompid); }
 void CmpBlock::setCompid(QByteArrayView v) { setStr(kOffCompid, kMaxCompid, v); }
 
