@@ -523,6 +523,18 @@ ExchangeLines ExchangeReader::remaininglines()
     return r;
 }
 
+qint64 ExchangeReader::positionafter(QByteArrayView line) const
+{
+    // A slice ends where cutline() found the CR LF, the LF, a CR cut short
+    // at the end of the data, or the end of the data.
+    qsizetype p = line.data() + line.size() - m_bytes.constData();
+    if (p < m_end && m_bytes.at(p) == '\r')
+        ++p;
+    if (p < m_end && m_bytes.at(p) == '\n')
+        ++p;
+    return p;
+}
+
 ExchangeLine ExchangeLines::line(std::size_t i) const
 {
     ExchangeLine l;

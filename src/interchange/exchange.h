@@ -199,11 +199,9 @@ public:
     // All the lines from here to the end of the data at once, the reader
     // moved to the end; the Big5 check of large files runs on all cores.
     ExchangeLines remaininglines();
-    // The position just past `line`, one of the slices of remaininglines().
-    qint64 positionafter(QByteArrayView line) const
-    {
-        return line.data() + line.size() - m_bytes.constData();
-    }
+    // The position past `line` (one of the slices of remaininglines()) and
+    // its line end: what position() gives once next() has returned it.
+    qint64 positionafter(QByteArrayView line) const;
     bool atEnd() const { return m_pos >= m_end; }
 
     // Bytes consumed so far and in all, for progress.

@@ -225,11 +225,6 @@ public:
     // The value of `k`, or null; valid until the next key is added. A find
     // only reads the map: threads may look keys up at once while no key is
     // added.
-    Value *find(std::uint64_t k)
-    {
-        Slot &s = m_slots[slotOf(k)];
-        return s.used ? &s.value : nullptr;
-    }
     const Value *find(std::uint64_t k) const
     {
         const Slot &s = m_slots[slotOf(k)];

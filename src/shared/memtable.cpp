@@ -1,9 +1,8 @@
 #include "shared/memtable.h"
 
-#include "shared/parallel.h"
-
 #include "shared/big5.h"
 #include "shared/datetime.h"
+#include "shared/parallel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -1043,7 +1042,10 @@ int MemTable::appendRaws(int n)
     const int first = naturalCount();
     if (n <= 0)
         return first;
-    m_store.reserve(m_store.size() + std::size_t(n));
+    // Room grows by doubling, as push_back's would: many small calls stay
+    // linear.
+    if (m_store.capacity() < m_store.size() + std::size_t(n))
+        m_store.reserve(std::max(m_store.size() + std::size_t(n), 2 * m_store.capacity()));
     // The blocks are taken here, one after the other; the first writes to
     // them (most of the cost: fresh memory) are shared among the cores.
     for (int i = 0; i < n; ++i)

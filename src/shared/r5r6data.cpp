@@ -180,9 +180,6 @@ QByteArrayView fieldView(QByteArrayView line, int index)
         return {};
     return line.sliced(from, qMin<qsizetype>(linefields[index].length, line.size() - from));
 }
-} // namespace
-
-namespace {
 
 // A list record's worker as the columns of `staff` hold it; the texts are
 // slices of the line, the leave date "dd/mm/yyyy" is put together in `buf`.

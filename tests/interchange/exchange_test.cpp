@@ -406,6 +406,193 @@ TEST(Reader, WholeFileStopsAtTheEmptyLineAndFindsTheFileCaseBlind)
     EXPECT_EQ(folder.status, ReadStatus::Missing);
 }
 
+// ------------------------------------------------------------------ lines at once
+
+// remaininglines() hands the import every line of a file at once, its Big5
+// check spread over the cores for large files; the import then treats line i
+// as next() would have given it. Whatever the file holds, the two must agree
+// line for line: a line cut differently, a number off by one or a bad byte
+// found in the wrong line would refuse (or let through) a different line.
+namespace {
+
+// Compares the lines `remaininglines` gives after `skip` lines taken by
+// next() with the lines a second reader's next() gives from there on.
+void expectRemainingAsNext(const QByteArray &bytes, RecordKind kind, int skip)
+{
+    ExchangeReader batch(kind), single(kind);
+    batch.openBytes(bytes);
+    single.openBytes(bytes);
+    ExchangeLine l;
+    for (int i = 0; i < skip; ++i) {
+        batch.next(l);
+        single.next(l);
+    }
+    const int taken = single.lineno();
+    QList<ExchangeLine> want;
+    QList<qint64> wantPosition; // position() once next() has returned the line
+    while (single.next(l)) {
+        want.append(l);
+        wantPosition.append(single.position());
+    }
+
+    const ExchangeLines got = batch.remaininglines();
+    EXPECT_EQ(got.kind, kind);
+    EXPECT_EQ(got.firstlineno, taken + 1);
+    ASSERT_EQ(got.bytes.size(), std::size_t(want.size()));
+    ASSERT_EQ(got.badbyte.size(), got.bytes.size());
+    int mismatches = 0;
+    for (std::size_t i = 0; i < got.bytes.size() && mismatches < 5; ++i) {
+        const ExchangeLine &w = want[qsizetype(i)];
+        const ExchangeLine g = got.line(i);
+        const bool same = g.lineno == w.lineno && g.bytes == w.bytes && g.badbyte == w.badbyte
+            && g.badlength == w.badlength && QByteArrayView(w.bytes) == got.bytes[i];
+        if (!same) {
+            ++mismatches;
+            ADD_FAILURE() << "line " << w.lineno << ": got lineno " << g.lineno << " bad byte "
+                          << g.badbyte << " bad length " << g.badlength << " bytes "
+                          << g.bytes.toHex().constData() << "; next() gave bad byte " << w.badbyte
+                          << " bad length " << w.badlength << " bytes "
+                          << w.bytes.toHex().constData();
+        }
+        // The progress of a line is the position past it and its line end,
+        // as the line-by-line reader stands after it: a file read whole
+        // reaches its end (100%) with its last line.
+        EXPECT_EQ(batch.positionafter(got.bytes[i]), wantPosition[qsizetype(i)])
+            << "line " << w.lineno;
+    }
+    // The reader is at the end, as after the last next().
+    EXPECT_TRUE(batch.atEnd());
+    EXPECT_EQ(batch.lineno(), single.lineno());
+    EXPECT_EQ(batch.finallineend(), single.finallineend());
+    EXPECT_FALSE(batch.next(l));
+    EXPECT_TRUE(batch.remaininglines().bytes.empty());
+}
+
+// A large file of every kind of line: good list and annex records, short,
+// long and empty lines, bytes that are not Big5 at many offsets (in ASCII
+// runs, after a Chinese character, as a lead byte at the end), LF and CR LF
+// line ends mixed.
+QByteArray largeMixedFile(int count)
+{
+    const QByteArray rec174 = *makelistrecord(worker());
+    const QByteArray rec170 = rec174.left(150) + QByteArray(20, ' ');
+    AnnexRecordData a{"1234567", 2002, "12345678", "101", h(500)};
+    const QByteArray rec58 = *makeannexrecord(a);
+    const char bad[] = {'\x80', '\xFF', '\x7F', '\x01', '\x1A', '\xA4', '\r'};
+    QRandomGenerator rng(4096);
+    QByteArray file;
+    file.reserve(qsizetype(count) * 180);
+    for (int i = 0; i < count; ++i) {
+        QByteArray line;
+        switch (rng.bounded(12)) {
+        case 0: line = rec170; break;
+        case 1: line = rec58; break;
+        case 2: line = rec174.left(int(rng.bounded(174))); break;
+        case 3: line = rec174 + QByteArray(int(rng.bounded(1, 300)), 'Z'); break;
+        case 4: line = QByteArray(); break;
+        default: line = rec174; break;
+        }
+        if (!line.isEmpty() && rng.bounded(5) == 0) {
+            const int at = int(rng.bounded(line.size()));
+            line[at] = bad[rng.bounded(int(sizeof bad))];
+        }
+        file += line + (rng.bounded(3) == 0 ? "\n" : "\r\n");
+    }
+    return file;
+}
+
+} // namespace
+
+TEST(ReaderLinesAtOnce, OddFilesGiveWhatNextGives)
+{
+    const QByteArray rec174 = *makelistrecord(worker());
+    const QByteArray rec170 = rec174.left(150) + QByteArray(20, ' ');
+    QByteArray nonBig5At = rec174;
+    nonBig5At[0] = '\x80';
+    QByteArray nonBig5Late = rec174;
+    nonBig5Late[173] = '\xA4'; // a lead byte with no trail at the line's end
+    QByteArray pairLacking = rec174;
+    pairLacking[26] = '\xA3';
+    pairLacking[27] = '\xC0';
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"CR LF", rec174 + "\r\n" + rec170 + "\r\n"},
+        {"LF only", rec174 + "\n" + rec170 + "\n" + rec174 + "\n"},
+        {"final line without line end", rec174 + "\r\n" + rec174},
+        {"lone CR at the end", rec174 + "\r\n" + rec174 + "\r"},
+        {"lone CR after a line end", rec174 + "\r\n\r"},
+        {"CR inside a line", "ab\rcd\r\n" + rec174 + "\r\n"},
+        {"Ctrl-Z end mark", rec174 + "\r\n\x1A"},
+        {"Ctrl-Z marks and line ends", rec174 + "\r\n\x1A\r\n\x1A\x1A\r\n"},
+        {"Ctrl-Z right after the last line", rec174 + "\x1A"},
+        {"Ctrl-Z in mid-line", rec174.left(80) + "\x1A" + rec174.mid(81) + "\r\n" + rec174 + "\r\n"},
+        {"Ctrl-Z before data", rec174 + "\r\n\x1A" + rec174 + "\r\n"},
+        {"empty lines in the middle", rec174 + "\r\n\r\n\n" + rec174 + "\r\n"},
+        {"empty lines at the end", rec174 + "\r\n\r\n\r\n"},
+        {"only line ends", "\r\n\n\r\n"},
+        {"empty file", ""},
+        {"not Big5 at the first byte", nonBig5At + "\r\n" + rec174 + "\r\n"},
+        {"not Big5 at the last byte", rec174 + "\r\n" + nonBig5Late + "\r\n"},
+        {"pair the code page lacks", pairLacking + "\n"},
+        {"lead byte at the end of the data", rec174.left(100) + '\xA4'},
+        {"short and overlong lines", rec174.left(57) + "\r\n" + rec174 + rec174 + "\r\n"
+                                         + rec174.left(171) + "\r\n"},
+        {"annex records", QByteArray(58, '1') + "\r\n" + QByteArray(59, '1') + "\r\n"},
+    };
+    for (const auto &c : cases) {
+        for (const RecordKind kind : {RecordKind::Text, RecordKind::List, RecordKind::Annex}) {
+            for (const int skip : {0, 1, 2, 10}) {
+                SCOPED_TRACE(testing::Message() << c.name << ", kind " << int(kind) << ", after "
+                                                << skip << " lines");
+                expectRemainingAsNext(c.bytes, kind, skip);
+            }
+        }
+    }
+}
+
+TEST(ReaderLinesAtOnce, LargeFileWithBadBytesGivesWhatNextGives)
+{
+    // More than twice 8192 lines even after the first few are taken: the
+    // Big5 check runs on several threads.
+    const QByteArray file = largeMixedFile(30000);
+    for (const RecordKind kind : {RecordKind::Text, RecordKind::List, RecordKind::Annex}) {
+        for (const int skip : {0, 3, 4097}) {
+            SCOPED_TRACE(testing::Message() << "kind " << int(kind) << ", after " << skip << " lines");
+            expectRemainingAsNext(file, kind, skip);
+        }
+    }
+    // Without a final line end, with an end mark.
+    expectRemainingAsNext(file + "tail", RecordKind::List, 0);
+    expectRemainingAsNext(file + "\x1A", RecordKind::List, 0);
+}
+
+TEST(ReaderLinesAtOnce, FileReadFromDiskAndAFailedOpen)
+{
+    QTemporaryDir dir;
+    const QByteArray file = largeMixedFile(9000);
+    ASSERT_TRUE(writeFile(dir.filePath("r56_0112.txt"), file));
+    ExchangeReader disk(RecordKind::List), memory(RecordKind::List);
+    ASSERT_TRUE(disk.open(dir.filePath("R56_0112.TXT")));
+    memory.openBytes(file);
+    const ExchangeLines a = disk.remaininglines();
+    const ExchangeLines b = memory.remaininglines();
+    ASSERT_EQ(a.bytes.size(), b.bytes.size());
+    EXPECT_GT(a.bytes.size(), 8192u);
+    for (std::size_t i = 0; i < a.bytes.size(); ++i) {
+        ASSERT_EQ(a.bytes[i], b.bytes[i]) << i;
+        ASSERT_EQ(a.badbyte[i], b.badbyte[i]) << i;
+    }
+
+    ExchangeReader missing(RecordKind::List);
+    EXPECT_FALSE(missing.open(dir.filePath("R56_0106.TXT")));
+    const ExchangeLines none = missing.remaininglines();
+    EXPECT_TRUE(none.bytes.empty());
+    EXPECT_TRUE(none.badbyte.empty());
+}
+
 // ------------------------------------------------------------------ company file
 
 TEST(CompanyReader, SecondLineForms)

@@ -887,3 +887,468 @@ TEST_F(ExistingDeclarationTest, FailedSaveLeavesThePreviousDeclarationIntact)
         flow.onStatus = nullptr;
     }
 }
+
+// ------------------------------------------------------------------ large diskettes
+
+// A large import checks all lines of a file side by side first, writes the
+// rows on all cores, finds repeated numbers through an index built in parts,
+// and only then takes the lines in order, stopping at the first one refused.
+// The small files above run all of that on one thread. Here a diskette of
+// 12,000 workers with three annex items each runs it on several, and one
+// fault is put deep into it: the import must stop at that line, keep nothing
+// and say what the same fault says in a small file.
+namespace {
+
+constexpr int kBigWorkers = 12000;
+constexpr int kItemsEach = 3;
+const char *const kBigCodes[kItemsEach] = {"101", "102", "103"};
+
+// A Portuguese name of letters only, different for every worker.
+QByteArray lettersOf(int i)
+{
+    QByteArray s;
+    do {
+        s += char('A' + i % 26);
+        i /= 26;
+    } while (i > 0);
+    return s;
+}
+
+qint64 bigItemAmount(int worker, int item) { return 100 * (worker % 500) + 10 * item + 1; }
+
+// Worker i of the large diskette: every tenth under article 36 (with the
+// authority's own number and its check digit), the others under 32, each
+// with figures of its own so that a row filled from the wrong line shows.
+Worker bigWorker(int i)
+{
+    Worker w{""};
+    if (i % 10 == 0) {
+        const QByteArray seven = "49" + QByteArray::number(i).rightJustified(5, '0');
+        w.cntb = seven + char(checkdigit(seven));
+        w.art = 36;
+    } else {
+        w.cntb = QByteArray::number(10000000 + i * 7);
+    }
+    w.nmp = "CHAN " + lettersOf(i);
+    w.rend = 2400000 + i;
+    w.sub1 = 0;
+    for (int k = 0; k < kItemsEach; ++k)
+        w.sub1 += bigItemAmount(i, k);
+    w.rimp = i % 3 ? 1000 + i : 0;
+    if (i % 97 == 0)
+        w.leave = "15/06/2024";
+    return w;
+}
+
+struct BigDiskette
+{
+    QList<QByteArray> list;  // line i: worker i
+    QList<QByteArray> annex; // line 3i + k: item k of worker i
+};
+
+const BigDiskette &bigDiskette()
+{
+    static const BigDiskette d = [] {
+        BigDiskette b;
+        b.list.reserve(kBigWorkers);
+        b.annex.reserve(kBigWorkers * kItemsEach);
+        for (int i = 0; i < kBigWorkers; ++i) {
+            const Worker w = bigWorker(i);
+            b.list << listRecord(w);
+            for (int k = 0; k < kItemsEach; ++k)
+                b.annex << annexRecord(w.cntb, kBigCodes[k], bigItemAmount(i, k));
+        }
+        return b;
+    }();
+    return d;
+}
+
+// A list record in the older 170-byte layout (no period code).
+QByteArray olderLayout(const QByteArray &record) { return record.left(150) + QByteArray(20, ' '); }
+
+const QString kCode12 = QStringLiteral("Os dados nao estao correctos");
+
+class LargeImportTest : public ImportTest
+{
+protected:
+    void SetUp() override
+    {
+        ImportTest::SetUp();
+        // Enough codes for a worker with a long run of items.
+        QList<QByteArray> codes;
+        for (int c = 101; c <= 160; ++c)
+            codes << QByteArray::number(c);
+        flow.setItemCodes(codes);
+    }
+
+    // A refused read: nothing kept, and the import's own refusal (code 12)
+    // is the last message.
+    void expectRefusedAndEmpty(R result)
+    {
+        EXPECT_EQ(result, R::Refused);
+        EXPECT_EQ(dm.staff.recordCount(), 0);
+        EXPECT_EQ(dm.sub.recordCount(), 0);
+        EXPECT_FALSE(flow.readDone());
+        EXPECT_FALSE(flow.saveEnabled());
+        ASSERT_FALSE(msgs.empty());
+        EXPECT_EQ(msgs.last().caption, errorCaption());
+        EXPECT_TRUE(msgs.last().text.contains(kCode12)) << msgs.last().text.toStdString();
+    }
+};
+
+} // namespace
+
+TEST_F(LargeImportTest, CleanDisketteImportsWithEveryRowAndSaves)
+{
+    const BigDiskette &d = bigDiskette();
+    ASSERT_EQ(flow.read(authority(d.list, d.annex)), R::Imported) << msgs.last().text.toStdString();
+    EXPECT_TRUE(msgs.empty());
+    EXPECT_TRUE(flow.annexdue());
+    EXPECT_TRUE(flow.info().last().startsWith(QStringLiteral("-- 總人數12000")));
+    ASSERT_EQ(dm.staff.recordCount(), kBigWorkers);
+    ASSERT_EQ(dm.sub.recordCount(), kBigWorkers * kItemsEach);
+
+    for (const int i : {0, 1, 6000, 6001, 9700, kBigWorkers - 1}) {
+        SCOPED_TRACE(testing::Message() << "worker " << i);
+        const Worker w = bigWorker(i);
+        ASSERT_TRUE(dm.staff.locate(QStringLiteral("cntb"), {MemValue(w.cntb)}));
+        EXPECT_EQ(dm.staff.asInteger(staffcol::art), w.art);
+        EXPECT_EQ(big5::trim(dm.staff.asString(staffcol::nmp)), w.nmp);
+        EXPECT_EQ(big5::trim(dm.staff.asString(staffcol::nmc)), w.nmc);
+        EXPECT_EQ(dm.staff.asCurrency(staffcol::rend), Currency::fromHundredths(w.rend));
+        EXPECT_EQ(dm.staff.asCurrency(staffcol::sub1), Currency::fromHundredths(w.sub1));
+        EXPECT_EQ(dm.staff.asCurrency(staffcol::rimp), Currency::fromHundredths(w.rimp));
+        EXPECT_EQ(dm.staff.asString(staffcol::leavedate), w.leave.isEmpty() ? "00000000" : w.leave);
+        EXPECT_EQ(dm.staff.asInteger(staffcol::level), 4);
+        for (int k = 0; k < kItemsEach; ++k) {
+            ASSERT_TRUE(dm.sub.locate(QStringLiteral("cntb;itemcod"),
+                                      {MemValue(w.cntb), MemValue(padfield(kBigCodes[k], 5))}))
+                << kBigCodes[k];
+            EXPECT_EQ(dm.sub.asCurrency(subcol::itemval), Currency::fromHundredths(bigItemAmount(i, k)));
+            EXPECT_EQ(dm.sub.asInteger(subcol::art), w.art);
+        }
+    }
+
+    // Every row, through the table's own order: each worker once, with its
+    // income, and each item with its worker's article.
+    QMap<QByteArray, qint64> rend;
+    for (dm.staff.first(); !dm.staff.eof(); dm.staff.next())
+        rend.insert(dm.staff.asString(staffcol::cntb), dm.staff.asCurrency(staffcol::rend).raw());
+    QMap<QByteArray, int> items;
+    int wrongArt = 0;
+    for (dm.sub.first(); !dm.sub.eof(); dm.sub.next()) {
+        const QByteArray cntb = dm.sub.asString(subcol::cntb);
+        ++items[cntb];
+        if (dm.sub.asInteger(subcol::art) != (cntb.startsWith("49") ? 36 : 32))
+            ++wrongArt;
+    }
+    ASSERT_EQ(rend.size(), kBigWorkers);
+    EXPECT_EQ(items.size(), kBigWorkers);
+    EXPECT_EQ(wrongArt, 0);
+    int wrongRend = 0, wrongItems = 0;
+    for (int i = 0; i < kBigWorkers; ++i) {
+        const Worker w = bigWorker(i);
+        wrongRend += rend.value(w.cntb, -1) != Currency::fromHundredths(w.rend).raw();
+        wrongItems += items.value(w.cntb) != kItemsEach;
+    }
+    EXPECT_EQ(wrongRend, 0);
+    EXPECT_EQ(wrongItems, 0);
+
+    EXPECT_TRUE(flow.annexmatcheslist());
+    EXPECT_TRUE(flow.confirmannex());
+    EXPECT_TRUE(flow.accepted());
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    EXPECT_EQ(rows(out + "/d.dta", staffFields()), kBigWorkers);
+    EXPECT_EQ(rows(out + "/d.axa", subFields()), kBigWorkers * kItemsEach);
+}
+
+// One fault in the list file at line `line`. Where the import stopped is
+// seen through the old-layout flag: a valid 170-byte record switches it on
+// when it is taken, so one right before the refused line must switch it on
+// and one right after it must not.
+TEST_F(LargeImportTest, OneFaultDeepInTheListRefusesAtThatLine)
+{
+    const BigDiskette &d = bigDiskette();
+    const auto set = [](int line, const Worker &w) {
+        return [line, w](QList<QByteArray> &l) { l[line - 1] = listRecord(w); };
+    };
+    const auto changed = [](int i, const std::function<void(Worker &)> &change) {
+        Worker w = bigWorker(i);
+        change(w);
+        return w;
+    };
+    QByteArray notBig5 = d.list[7000];
+    notBig5[30] = char(0x80); // in the Chinese name: no rule reads it
+    const QString missingId = QStringLiteral("5012345A/5099999B");
+
+    struct Case
+    {
+        const char *name;
+        int line; // the line refused, from 1
+        std::function<void(QList<QByteArray> &)> fault;
+        QStringList shown;  // what the messages before the import's own refusal say, in order
+        bool nameBox = false; // the first of them is the rule's plain box for a bad name
+        QByteArray companyBytes = company();
+    } cases[] = {
+        {"article 33", 7001, set(7001, changed(7000, [](Worker &w) { w.art = 33; })), {}},
+        {"173 bytes", 7001, [](QList<QByteArray> &l) { l[7000].chop(1); }, {}},
+        {"income in kind flag", 7001,
+         [](QList<QByteArray> &l) { l[7000][linefields[7].start - 1] = 'x'; }, {}},
+        {"Portuguese name with a digit", 7001,
+         set(7001, changed(7000, [](Worker &w) { w.nmp = "CHAN TAI MAN 7001"; })),
+         {QStringLiteral("*CHAN TAI MAN 7001") + QString(23, QLatin1Char(' ')) + QLatin1Char('*')}, true},
+        {"byte that is not Big5", 7001, [&](QList<QByteArray> &l) { l[7000] = notBig5; },
+         {QStringLiteral("第7001行第31個位元組")}},
+        {"empty line", 7001, [](QList<QByteArray> &l) { l[7000].clear(); },
+         {QStringLiteral("A linha 7001 esta vazia")}},
+        {"another employer's number", 7001,
+         set(7001, changed(7000, [](Worker &w) { w.compid = "5099999B"; })), {}},
+        {"another employer's number, none in the company file", 7001,
+         set(7001, changed(7000, [](Worker &w) { w.compid = "5099999B"; })),
+         {missingId}, false, company("2024&101120000", "")},
+        {"taxpayer number of line 5 again at line 9000", 9000, set(9000, bigWorker(4)), {}},
+        {"taxpayer number of line 5 again at lines 9000 and 11000", 9000,
+         [](QList<QByteArray> &l) { l[8999] = l[10999] = l[4]; }, {}},
+        {"taxpayer number of line 9000 again at line 9001", 9001,
+         [](QList<QByteArray> &l) { l[9000] = l[8999]; }, {}},
+    };
+    for (const Case &c : cases) {
+        for (const int probe : {c.line - 1, c.line + 1}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", 170-byte record at line " << probe);
+            QList<QByteArray> list = d.list;
+            c.fault(list);
+            list[probe - 1] = olderLayout(list[probe - 1]);
+            msgs.messages.clear();
+            old = false;
+            expectRefusedAndEmpty(flow.read(authority(list, d.annex, c.companyBytes)));
+            EXPECT_EQ(old, probe < c.line) << "the import did not stop at line " << c.line;
+            ASSERT_EQ(msgs.messages.size(), c.shown.size() + 1);
+            for (qsizetype m = 0; m < c.shown.size(); ++m) {
+                EXPECT_TRUE(msgs.messages[m].text.contains(c.shown[m]))
+                    << msgs.messages[m].text.toStdString();
+                EXPECT_EQ(msgs.messages[m].plainBox, c.nameBox && m == 0);
+            }
+            if (c.nameBox) {
+                EXPECT_EQ(msgs.messages[0].text, c.shown[0]);
+            }
+        }
+    }
+}
+
+TEST_F(LargeImportTest, AnnexFaultsAndRepeatsDeepInTheFile)
+{
+    const BigDiskette &d = bigDiskette();
+    const QByteArray w100 = bigWorker(100).cntb;   // items at lines 301..303
+    const QByteArray w5000 = bigWorker(5000).cntb; // items at lines 15001..15003
+    // Worker 5000's items replaced by a run of `n` distinct codes from 101.
+    const auto longRun = [=](QList<QByteArray> &a, int n) {
+        QList<QByteArray> run;
+        for (int c = 0; c < n; ++c)
+            run << annexRecord(w5000, QByteArray::number(101 + c), 1);
+        a.remove(15000, kItemsEach);
+        for (qsizetype c = 0; c < run.size(); ++c)
+            a.insert(15000 + c, run[c]);
+    };
+    QByteArray notBig5 = d.annex[7000];
+    notBig5[45] = char(0x80); // in the blank end of the record: no rule reads it
+    // Worker 10000's second item made its first again (within its own run).
+    const auto repeatInRun = [](QList<QByteArray> &a) { a[30001] = a[30000]; };
+
+    struct Case
+    {
+        const char *name;
+        std::function<void(QList<QByteArray> &)> change;
+        int rows;           // rows kept; 0: refused
+        QStringList detail; // what the message before the import's own refusal says
+    } cases[] = {
+        {"item of a taxpayer not in the list at line 7001",
+         [](QList<QByteArray> &a) { a[7000] = annexRecord("17777777", "101", 1); }, 0,
+         {QStringLiteral("第7001行"), QStringLiteral("linha 7001"), QStringLiteral("17777777"),
+          QStringLiteral("不在名單中")}},
+        {"rule broken at line 7001",
+         [](QList<QByteArray> &a) { a[7000] = annexRecord(bigWorker(2333).cntb, "999", 1); }, 0, {}},
+        {"byte that is not Big5 at line 7001", [&](QList<QByteArray> &a) { a[7000] = notBig5; }, 0,
+         {QStringLiteral("第7001行第46個位元組")}},
+        // A worker that comes back after other workers: every pair counts from then on.
+        {"worker back at line 7001 with an item it had",
+         [=](QList<QByteArray> &a) { a.insert(7000, annexRecord(w100, "102", 1)); }, 0, {}},
+        {"worker back at line 7001 with a new item",
+         [=](QList<QByteArray> &a) { a.insert(7000, annexRecord(w100, "105", 1)); },
+         kBigWorkers * kItemsEach + 1, {}},
+        {"worker back, then a repeat within a later worker's run",
+         [=](QList<QByteArray> &a) {
+             repeatInRun(a);
+             a.insert(7000, annexRecord(w100, "105", 1));
+         },
+         0, {}},
+        {"repeat within a worker's run deep in the file", repeatInRun, 0, {}},
+        {"a run of 40 items", [=](QList<QByteArray> &a) { longRun(a, 40); },
+         kBigWorkers * kItemsEach - kItemsEach + 40, {}},
+        {"a run of 40 items, its second again as the 41st",
+         [=](QList<QByteArray> &a) {
+             longRun(a, 40);
+             a.insert(15040, annexRecord(w5000, "102", 1));
+         },
+         0, {}},
+        {"a run of 40 items, its 33rd again as the 34th",
+         [=](QList<QByteArray> &a) {
+             longRun(a, 40);
+             a[15033] = a[15032];
+         },
+         0, {}},
+        {"a run of 40 items, then a repeat within a later worker's run",
+         [=](QList<QByteArray> &a) {
+             repeatInRun(a);
+             longRun(a, 40);
+         },
+         0, {}},
+        {"empty line at 7001 with records after it",
+         [](QList<QByteArray> &a) { a.insert(7000, QByteArray()); }, 0,
+         {QStringLiteral("A linha 7001 esta vazia")}},
+        {"empty lines only at the end", [](QList<QByteArray> &a) { a << QByteArray() << QByteArray(); },
+         kBigWorkers * kItemsEach, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<QByteArray> annex = d.annex;
+        c.change(annex);
+        msgs.messages.clear();
+        const R result = flow.read(authority(d.list, annex));
+        if (c.rows > 0) {
+            EXPECT_EQ(result, R::Imported);
+            EXPECT_EQ(dm.staff.recordCount(), kBigWorkers);
+            EXPECT_EQ(dm.sub.recordCount(), c.rows);
+            EXPECT_TRUE(msgs.empty()) << msgs.last().text.toStdString();
+            continue;
+        }
+        expectRefusedAndEmpty(result);
+        ASSERT_EQ(msgs.messages.size(), c.detail.isEmpty() ? 1 : 2);
+        for (const QString &t : c.detail)
+            EXPECT_TRUE(msgs.messages[0].text.contains(t)) << t.toStdString();
+    }
+}
+
+// The first 170-byte record of a list switches the old layout on for the
+// records after it, whichever thread checks them: lines with the other
+// half's period code pass after it, and refuse before it.
+TEST_F(LargeImportTest, OldLayoutFromTheFirst170ByteRecordOn)
+{
+    const BigDiskette &d = bigDiskette();
+    const auto otherHalf = [](int i) {
+        Worker w = bigWorker(i);
+        w.period = "0712";
+        return listRecord(w);
+    };
+    QList<QByteArray> base = d.list;
+    base[6000] = olderLayout(base[6000]);
+    base[6500] = olderLayout(base[6500]);
+    base[11999] = olderLayout(base[11999]);
+    for (const int i : {6001, 8192, 11000})
+        base[i] = otherHalf(i);
+
+    struct Case
+    {
+        const char *name;
+        bool oldBefore;
+        std::function<void(QList<QByteArray> &)> change;
+        bool imported;
+        bool oldAfter;
+    } cases[] = {
+        {"clean", false, [](QList<QByteArray> &) {}, true, true},
+        {"refused at line 3001, before the first 170-byte record", false,
+         [](QList<QByteArray> &l) { l[3000].chop(1); }, false, false},
+        {"refused at line 6000, right before it", false,
+         [](QList<QByteArray> &l) { l[5999].chop(1); }, false, false},
+        {"refused at line 8001, after it", false, [](QList<QByteArray> &l) { l[8000].chop(1); }, false,
+         true},
+        {"other half's period at line 3001, before it", false,
+         [&](QList<QByteArray> &l) { l[3000] = otherHalf(3000); }, false, false},
+        {"other half's period at line 3001 with the flag already on", true,
+         [&](QList<QByteArray> &l) { l[3000] = otherHalf(3000); }, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<QByteArray> list = base;
+        c.change(list);
+        msgs.messages.clear();
+        old = c.oldBefore;
+        const R result = flow.read(authority(list, d.annex));
+        EXPECT_EQ(result, c.imported ? R::Imported : R::Refused);
+        EXPECT_EQ(dm.staff.recordCount(), c.imported ? kBigWorkers : 0);
+        EXPECT_EQ(old, c.oldAfter);
+    }
+}
+
+// The window's progress bar follows each file from 0 to 100 without going
+// back or being set twice to one value; a file read to its end shows 100.
+namespace {
+
+// The values `onProgress` received during a read, cut into one run a file
+// (a 0 starts the next file), each run checked.
+QList<QList<int>> progressRuns(const QList<int> &values)
+{
+    QList<QList<int>> files;
+    EXPECT_FALSE(values.isEmpty());
+    if (values.isEmpty())
+        return files;
+    EXPECT_EQ(values.first(), 0);
+    for (const int v : values) {
+        if (v == 0 || files.isEmpty())
+            files.append(QList<int>());
+        files.last() << v;
+    }
+    for (const QList<int> &f : files) {
+        for (qsizetype i = 1; i < f.size(); ++i)
+            EXPECT_GT(f[i], f[i - 1]) << "value " << i << " of a file";
+        EXPECT_GE(f.first(), 0);
+        EXPECT_LE(f.last(), 100);
+    }
+    return files;
+}
+
+} // namespace
+
+TEST_F(LargeImportTest, ProgressRunsFrom0To100ForEachFile)
+{
+    const BigDiskette &d = bigDiskette();
+    QList<int> values;
+    flow.onProgress = [&](int p) { values << p; };
+    ASSERT_EQ(flow.read(authority(d.list, d.annex)), R::Imported);
+    const QList<QList<int>> files = progressRuns(values);
+    ASSERT_EQ(files.size(), 2) << "the list and the annex";
+    EXPECT_EQ(files[0].last(), 100) << "the list file was read to its end";
+    EXPECT_EQ(files[1].last(), 100) << "the annex file was read to its end";
+    // The bar moves along the file, not only at its ends.
+    EXPECT_GT(files[0].size(), 50);
+    EXPECT_GT(files[1].size(), 50);
+}
+
+TEST_F(ImportTest, ProgressOfSmallFilesEndsAt100)
+{
+    Worker a{"12345678"};
+    a.sub1 = 100;
+    Worker b{"13572468"};
+    b.sub1 = 100;
+    const QByteArray itemA = annexRecord("12345678", "101", 100);
+    const QByteArray itemB = annexRecord("13572468", "101", 100);
+    const struct
+    {
+        const char *name;
+        QList<QByteArray> list;
+        QList<QByteArray> annex;
+    } cases[] = {
+        {"one worker", {listRecord(a)}, {itemA}},
+        {"two workers", {listRecord(a), listRecord(b)}, {itemA, itemB}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<int> values;
+        flow.onProgress = [&](int p) { values << p; };
+        ASSERT_EQ(flow.read(authority(c.list, c.annex)), R::Imported);
+        flow.onProgress = nullptr;
+        const QList<QList<int>> files = progressRuns(values);
+        ASSERT_EQ(files.size(), 2) << "the list and the annex";
+        EXPECT_EQ(files[0].last(), 100) << "the list file was read to its end";
+        EXPECT_EQ(files[1].last(), 100) << "the annex file was read to its end";
+    }
+}

@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <vector>
 
 using namespace r56;
 using r56::test::b5;
@@ -476,4 +480,254 @@ TEST(AnnexRecord, CatalogueCodesAreComparedTrimmed)
     EXPECT_TRUE(checkannexrecord(goodAnnex("105"), set, 'A', f.ctx));
     set = 0;
     EXPECT_TRUE(checkannexrecord(goodAnnex("101"), set, 'A', f.ctx));
+}
+
+// ------------------------------------------------------------------ many records
+
+// The batch rules split a file into ranges checked side by side, each with
+// its own copy of the context. What can go wrong is what a range does not
+// know: whether a 170-byte line came before it (the old layout is then on
+// and no period code is tested), and the caller's box and flag, which a
+// range must neither show nor write. Every case below is compared with the
+// lines checked one by one, in order, with a context copy of its own.
+namespace {
+
+// The failure sets of checking `lines` one by one with `ctx`, the old-layout
+// flag starting at `oldAtStart`. A list rule run when `kind` is 0, else the
+// annex rule of that kind.
+std::vector<std::uint32_t> oneByOne(const std::vector<QByteArrayView> &lines, const RuleContext &ctx,
+                                    bool oldAtStart, char kind)
+{
+    RuleContext c = ctx;
+    bool old = oldAtStart;
+    c.oldlayout = &old;
+    c.namebox = false;
+    std::vector<std::uint32_t> sets(lines.size(), 0);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (kind == 0)
+            checklistrecord(lines[i], sets[i], c);
+        else
+            checkannexrecord(lines[i], sets[i], kind, c);
+    }
+    return sets;
+}
+
+// A 170-byte record of the older layout (no period code), valid as it stands.
+QByteArray oldLayout(const QByteArray &line174) { return line174.left(150) + QByteArray(20, ' '); }
+
+// `n` list lines: good 174-byte records with every rule broken here and
+// there, and, from line `firstOld` on (none when it is past the end),
+// 170-byte records among them. Lines with the other half's period code are
+// sprinkled throughout: they fail exactly while the old layout is off, so a
+// range that starts with the wrong flag shows.
+std::vector<QByteArray> mixedListLines(std::size_t n, std::size_t firstOld)
+{
+    const QByteArray g36 = goodList(36);
+    const QByteArray g32 = goodList(32, "12345678");
+    const QByteArray faulty[] = {
+        withField(g36, 0, "5012345a"),                       // E011
+        withField(g36, 0, "5012346A"),                       // E012
+        withField(g36, 1, "2023"),                           // E022
+        withField(g32, 2, "33"),                             // E031
+        withField(g36, 3, "49123454"),                       // E051 check digit
+        withField(g36, 5, padfield("CHAN TAI MAN 2", 40)),   // E061 (a box, one by one)
+        withField(g36, 6, "00000 0012345"),                  // E091
+        withField(g36, 7, "x"),                              // E101
+        withField(g36, 8, "-000000015000"),                  // E111
+        withField(g36, 9, "00000001200O0"),                  // E131
+        withField(g36, 10, "31022024"),                      // E151
+        withField(g36, 11, "0113"),                          // E171 unless old layout
+        g36.left(173),                                       // E001
+        g36 + ' ',                                           // E001
+        g36.left(171),                                       // E001 in either layout
+        QByteArray(),                                        // E001
+        withField(withField(g32, 2, "37"), 6, "ABCDEFGHIJKLM"),
+    };
+    const QByteArray otherHalf = withField(g36, 11, "0712");
+    const QByteArray old170 = oldLayout(g32);
+    const QByteArray old170BadName = oldLayout(withField(g32, 5, padfield("LEI 9", 40)));
+
+    std::vector<QByteArray> lines;
+    lines.reserve(n);
+    std::size_t nextFault = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i == firstOld)
+            lines.push_back(old170);
+        else if (i % 29 == 7)
+            lines.push_back(otherHalf);
+        else if (i % 37 == 11)
+            lines.push_back(faulty[nextFault++ % std::size(faulty)]);
+        else if (i > firstOld && i % 53 == 5)
+            lines.push_back(i % 2 ? old170 : old170BadName);
+        else
+            lines.push_back(i % 3 ? g36 : g32);
+    }
+    return lines;
+}
+
+std::vector<QByteArrayView> views(const std::vector<QByteArray> &lines)
+{
+    return {lines.begin(), lines.end()};
+}
+
+// What a batch run gave: its sets, and each `then` call seen.
+struct BatchRun
+{
+    std::vector<std::uint32_t> sets;
+    std::vector<std::uint32_t> thenSets;
+    std::unique_ptr<std::atomic<int>[]> thenCalls;
+    bool messages = false;
+};
+
+template<typename Run>
+BatchRun runBatch(std::size_t n, Run run)
+{
+    BatchRun r;
+    r.thenSets.assign(n, 0xFFFFFFFFu);
+    r.thenCalls = std::make_unique<std::atomic<int>[]>(n);
+    MessageRecorder rec;
+    // `then` runs on the checking threads: each call writes only its line's slots.
+    r.sets = run([&r, n](std::size_t i, std::uint32_t set) {
+        if (i >= n)
+            return;
+        r.thenCalls[i].fetch_add(1);
+        r.thenSets[i] = set;
+    });
+    r.messages = !rec.empty();
+    return r;
+}
+
+void expectSameAsOneByOne(const BatchRun &got, const std::vector<std::uint32_t> &want)
+{
+    ASSERT_EQ(got.sets.size(), want.size());
+    EXPECT_FALSE(got.messages) << "a message was shown";
+    std::size_t mismatches = 0;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        if (got.sets[i] != want[i] && mismatches++ < 5)
+            ADD_FAILURE() << "line " << i << ": batch " << got.sets[i] << ", one by one " << want[i];
+        if (got.thenCalls[i].load() != 1 && mismatches++ < 5)
+            ADD_FAILURE() << "line " << i << ": then called " << got.thenCalls[i].load() << " times";
+        if (got.thenSets[i] != want[i] && mismatches++ < 5)
+            ADD_FAILURE() << "line " << i << ": then given " << got.thenSets[i] << ", want " << want[i];
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
+} // namespace
+
+TEST(ManyRecords, ListBatchEqualsTheLinesCheckedOneByOne)
+{
+    // 5 x 2048 lines: on any machine of two cores or more the ranges meet at
+    // multiples of 2048, where a 170-byte line first seen at a range's first
+    // line or just before it tests the hand-over of the flag.
+    constexpr std::size_t n = 5 * 2048;
+    const std::size_t never = n + 1;
+    const std::size_t firstOlds[] = {0,    1,    100,  2047, 2048, 2049, 3000,
+                                     4095, 4096, 6144, 8191, n - 1, never};
+    for (const bool oldAtStart : {false, true}) {
+        for (const std::size_t firstOld : firstOlds) {
+            SCOPED_TRACE(testing::Message() << "first 170-byte line " << firstOld << ", flag "
+                                            << (oldAtStart ? "on" : "off"));
+            Fixture f;
+            f.old = oldAtStart;
+            const std::vector<QByteArray> bytes = mixedListLines(n, firstOld);
+            const std::vector<QByteArrayView> lines = views(bytes);
+            const std::vector<std::uint32_t> want = oneByOne(lines, f.ctx, oldAtStart, 0);
+            // The fixture breaks rules and the flag matters to some lines.
+            ASSERT_GT(std::count(want.begin(), want.end(), 0u), std::ptrdiff_t(n / 2));
+            if (!oldAtStart && firstOld > 1000) {
+                ASSERT_GT(std::count(want.begin(), want.end(), errmask(errbit::E171)), 10);
+            }
+
+            const BatchRun got = runBatch(n, [&](const RecordChecked &then) {
+                return checklistrecords(lines, f.ctx, then);
+            });
+            expectSameAsOneByOne(got, want);
+            EXPECT_EQ(f.old, oldAtStart) << "the caller's flag was written";
+            EXPECT_TRUE(f.ctx.namebox);
+        }
+    }
+}
+
+// A file of an odd size: the ranges do not fall on round numbers.
+TEST(ManyRecords, ListBatchOfAnOddSizeEqualsTheLinesCheckedOneByOne)
+{
+    constexpr std::size_t n = 20011;
+    for (const std::size_t firstOld : {std::size_t(2223), std::size_t(2224), std::size_t(11117),
+                                       std::size_t(17786), std::size_t(17787), n + 1}) {
+        SCOPED_TRACE(testing::Message() << "first 170-byte line " << firstOld);
+        Fixture f;
+        const std::vector<QByteArray> bytes = mixedListLines(n, firstOld);
+        const std::vector<QByteArrayView> lines = views(bytes);
+        const BatchRun got = runBatch(n, [&](const RecordChecked &then) {
+            return checklistrecords(lines, f.ctx, then);
+        });
+        expectSameAsOneByOne(got, oneByOne(lines, f.ctx, false, 0));
+        EXPECT_FALSE(f.old);
+    }
+}
+
+TEST(ManyRecords, BatchWithoutThenAndOfFewLines)
+{
+    Fixture f;
+    const std::vector<QByteArray> bytes = mixedListLines(300, 150);
+    const std::vector<QByteArrayView> lines = views(bytes);
+    MessageRecorder rec;
+    EXPECT_EQ(checklistrecords(lines, f.ctx), oneByOne(lines, f.ctx, false, 0));
+    EXPECT_TRUE(checklistrecords({}, f.ctx).empty());
+    EXPECT_TRUE(checkannexrecords({}, 'A', f.ctx).empty());
+    EXPECT_TRUE(rec.empty());
+    EXPECT_FALSE(f.old);
+}
+
+TEST(ManyRecords, AnnexBatchEqualsTheLinesCheckedOneByOne)
+{
+    const QByteArray g = goodAnnex();
+    const QByteArray faulty[] = {
+        withAnnexField(g, 0, "5012345a"), withAnnexField(g, 0, " 5012345"),
+        withAnnexField(g, 0, "5012346A"), withAnnexField(g, 1, "2023"),
+        withAnnexField(g, 2, "99123453"), withAnnexField(g, 4, " 000000150000"),
+        withAnnexField(g, 3, "111  "),    withAnnexField(g, 3, "C01  "),
+        withAnnexField(g, 3, "1-2  "),    withAnnexField(g, 3, "     "),
+        withAnnexField(g, 3, "101a "),    g.left(57),
+        g + ' ',                          QByteArray(),
+        goodList(),
+    };
+    constexpr std::size_t n = 6 * 2048 + 77;
+    std::vector<QByteArray> bytes;
+    bytes.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i % 31 == 3)
+            bytes.push_back(faulty[(i / 31) % std::size(faulty)]);
+        else
+            bytes.push_back(goodAnnex(QByteArray::number(101 + int(i % 10))));
+    }
+    const std::vector<QByteArrayView> lines = views(bytes);
+    for (const char kind : {'A', 'C'}) {
+        for (const bool old : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << ", flag " << old);
+            Fixture f;
+            f.old = old;
+            const std::vector<std::uint32_t> want = oneByOne(lines, f.ctx, old, kind);
+            ASSERT_GT(std::count(want.begin(), want.end(), 0u), std::ptrdiff_t(n / 2));
+            const BatchRun got = runBatch(n, [&](const RecordChecked &then) {
+                return checkannexrecords(lines, kind, f.ctx, then);
+            });
+            expectSameAsOneByOne(got, want);
+            EXPECT_EQ(f.old, old);
+        }
+    }
+}
+
+TEST(ManyRecords, NoteOldLayoutSwitchesOnlyAt170Bytes)
+{
+    Fixture f;
+    for (const int len : {0, 58, 169, 171, 173, 174}) {
+        noteoldlayout(QByteArray(len, ' '), f.ctx);
+        EXPECT_FALSE(f.old) << len;
+    }
+    noteoldlayout(QByteArray(170, 'x'), f.ctx);
+    EXPECT_TRUE(f.old);
+    noteoldlayout(goodList(), f.ctx);
+    EXPECT_TRUE(f.old) << "once on it stays on";
 }

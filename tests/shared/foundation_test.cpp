@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
 using namespace r56;
 using r56::test::b5;
 
@@ -103,6 +108,54 @@ TEST(Money, FormatShowsTheSignedValue)
     EXPECT_EQ(Currency::fromRaw(-40).format(), QStringLiteral("0.00"));
     EXPECT_EQ(Currency::fromRaw(1000000).format(0, false), QStringLiteral("100"));
     EXPECT_EQ(Currency::fromRaw(INT64_MIN).format(0, false), QStringLiteral("-922337203685478"));
+}
+
+// toDouble takes a cheaper route for the raw values a double holds exactly;
+// it must give the very bits of the extended-precision quotient rounded to
+// double, whatever the raw value.
+TEST(Money, ToDoubleIsTheExtendedQuotientRoundedToDouble)
+{
+    const auto reference = [](std::int64_t raw) {
+        return static_cast<double>(static_cast<long double>(raw) / 10000.0L);
+    };
+    std::vector<std::int64_t> raws;
+    constexpr std::int64_t k53 = std::int64_t(1) << 53;
+    for (const std::int64_t b : {k53 - 1, k53, k53 + 1, INT64_MAX, INT64_MIN + 1}) {
+        raws.push_back(b);
+        raws.push_back(-b);
+    }
+    raws.push_back(INT64_MIN);
+    raws.push_back(0);
+    // Multiples of 625 are the raw values whose quotient is a number of
+    // sixteenths: the ones that fall exactly between two doubles.
+    for (const std::int64_t around : {k53, k53 / 2, k53 * 2, INT64_MAX / 2, INT64_MAX - 625 * 2000}) {
+        const std::int64_t base = around / 625 * 625;
+        for (std::int64_t k = -1000; k <= 1000; ++k) {
+            raws.push_back(base + 625 * k);
+            raws.push_back(-(base + 625 * k));
+            raws.push_back(base + 625 * k + 1);
+        }
+    }
+    // Random values of every bit length and both signs.
+    std::mt19937_64 rnd(2024);
+    for (int bits = 1; bits <= 63; ++bits) {
+        const std::uint64_t top = std::uint64_t(1) << (bits - 1);
+        for (int i = 0; i < 5000; ++i) {
+            const std::int64_t v = std::int64_t(top | (rnd() & (top - 1)));
+            raws.push_back(v);
+            raws.push_back(-v);
+            raws.push_back(v / 625 * 625); // on the sixteenths too
+        }
+    }
+
+    int mismatches = 0;
+    for (const std::int64_t raw : raws) {
+        const double got = Currency::fromRaw(raw).toDouble();
+        const double want = reference(raw);
+        if (std::memcmp(&got, &want, sizeof got) != 0 && ++mismatches <= 5)
+            ADD_FAILURE() << "raw " << raw << ": " << got << " instead of " << want;
+    }
+    EXPECT_EQ(mismatches, 0) << "of " << raws.size() << " raw values";
 }
 
 TEST(DateTime, EpochAndKnownDays)

@@ -1,6 +1,7 @@
 // The in-memory table under the declaration's tables: orders, the cursor,
 // changes, key search and the formats of the amount columns.
 #include "shared/memtable.h"
+#include "shared/parallel.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,10 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <numeric>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 using namespace r56;
@@ -387,6 +390,337 @@ TEST(MemTable, FindKeyOverRowsInAndAgainstKeyOrder)
         }
         EXPECT_FALSE(t.findKey({QByteArrayView("99999999")}));
         EXPECT_FALSE(t.findKey({QByteArrayView("0")}));
+    }
+}
+
+// ------------------------------------------------------------ bulk rows
+
+TEST(MemTable, AppendRawsGivesNullRowsForTheBulkCalls)
+{
+    MemTable t = people();
+    // Deleted rows leave their blocks, values and all, for reuse: the new
+    // rows must not show them.
+    for (int i = 0; i < 300; ++i)
+        t.appendRecord({32, QByteArray::number(i), Currency::fromUnits(i)});
+    t.first();
+    for (int i = 0; i < 200; ++i)
+        t.deleteRecord();
+    ASSERT_EQ(t.naturalCount(), 100);
+    EXPECT_EQ(t.appendRaws(0), 100);
+    EXPECT_EQ(t.appendRaws(-3), 100);
+    ASSERT_EQ(t.naturalCount(), 100);
+
+    constexpr int kRows = 20000; // more than one block chunk, more than one thread's share
+    const int first = t.appendRaws(kRows);
+    ASSERT_EQ(first, 100);
+    ASSERT_EQ(t.naturalCount(), 100 + kRows);
+    EXPECT_EQ(t.recordCount(), 100 + kRows);
+    int valued = 0;
+    for (int r = first; r < first + kRows; ++r)
+        for (int c = 0; c < t.fieldCount(); ++c)
+            valued += !t.rowIsNull(r, c);
+    EXPECT_EQ(valued, 0) << "cells of new rows that are not null";
+    for (int r = 0; r < 100; ++r) {
+        ASSERT_EQ(t.rowString(r, 1), QByteArray::number(200 + r)) << "an older row was touched";
+        ASSERT_EQ(t.rowInt64(r, 2), Currency::fromUnits(200 + r).raw());
+    }
+    EXPECT_EQ(t.appendRaw(), first + kRows);
+
+    // Filled as the loaders do: several threads, one row each.
+    parallelranges(kRows, 1024, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const int row = first + int(i);
+            if (i % 5)
+                t.rowSetInt64(row, 0, i % 2 ? 36 : 32);
+            t.rowSetString(row, 1, QByteArray::number(qulonglong(i)));
+            if (i % 3 == 0)
+                t.rowSetInt64(row, 2, std::int64_t(i) * 100);
+        }
+    });
+    t.first();
+    for (int i = 0; i < 100; ++i)
+        t.next();
+    for (int i = 0; i < kRows; ++i, t.next()) {
+        ASSERT_FALSE(t.eof());
+        ASSERT_EQ(t.isNull(0), i % 5 == 0) << i;
+        if (i % 5) {
+            ASSERT_EQ(t.asInteger(0), i % 2 ? 36 : 32) << i;
+        }
+        ASSERT_EQ(t.asString(1), QByteArray::number(i)) << i;
+        ASSERT_EQ(t.isNull(2), i % 3 != 0) << i;
+        if (i % 3 == 0) {
+            ASSERT_EQ(t.asCurrency(2).raw(), std::int64_t(i) * 100) << i;
+        }
+    }
+    EXPECT_TRUE(t.isNull(1)) << "the row of appendRaw stays null";
+}
+
+// Rows made by the bulk calls, with an order set, walk in that order: both
+// when the order was built before they came and when it was not.
+TEST(MemTable, BulkRowsWalkInTheOrder)
+{
+    for (const bool builtBefore : {true, false}) {
+        SCOPED_TRACE(builtBefore ? "order built before" : "order not built yet");
+        MemTable t = people();
+        t.setIndexFieldNames("name;art");
+        t.appendRecord({32, "m", Currency::fromRaw(0)});
+        t.appendRecord({36, "c", Currency::fromRaw(1)});
+        if (builtBefore) {
+            t.first();
+            EXPECT_EQ(names(t), (QList<QByteArray>{"c", "m"}));
+        }
+        // (art, name) of rows 2..7; 0 for a null.
+        struct Bulk { int art; const char *name; };
+        const Bulk bulk[] = {{36, "z"}, {32, "c"}, {0, "a"}, {32, "m"}, {36, "c"}, {32, nullptr}};
+        const int first = t.appendRaws(int(std::size(bulk)));
+        ASSERT_EQ(first, 2);
+        for (int i = 0; i < int(std::size(bulk)); ++i) {
+            if (bulk[i].art)
+                t.rowSetInt64(first + i, 0, bulk[i].art);
+            if (bulk[i].name)
+                t.rowSetString(first + i, 1, bulk[i].name);
+            t.rowSetInt64(first + i, 2, first + i);
+        }
+        const int last = t.appendRaw();
+        t.rowSetInt64(last, 0, 32);
+        t.rowSetString(last, 1, "b");
+        t.rowSetInt64(last, 2, last);
+
+        EXPECT_EQ(t.recordCount(), 9);
+        std::vector<std::int64_t> ids;
+        for (t.first(); !t.eof(); t.next())
+            ids.push_back(t.asCurrency(2).raw());
+        // The null name first; "c" by art, the two of art 36 in the order
+        // they came; then "m" 32 twice, again as they came.
+        EXPECT_EQ(ids, (std::vector<std::int64_t>{7, 4, 8, 3, 1, 6, 0, 5, 2}));
+        ASSERT_TRUE(t.findKey({"c", 36}));
+        EXPECT_EQ(t.asCurrency(2).raw(), 1);
+        EXPECT_EQ(t.recNo(), 5);
+    }
+}
+
+TEST(MemTable, RecordCountUnderAFilterCountsAcceptedRows)
+{
+    MemTable t = people();
+    t.setFilter([](const MemTable &m) { return m.asInteger(0) == 36; });
+    const int first = t.appendRaws(10);
+    for (int i = 0; i < 10; ++i) {
+        t.rowSetInt64(first + i, 0, i < 4 ? 36 : 32);
+        t.rowSetString(first + i, 1, QByteArray(1, char('j' - i)));
+    }
+    EXPECT_EQ(t.recordCount(), 10) << "the filter is not on yet";
+    t.setFiltered(true);
+    EXPECT_EQ(t.recordCount(), 4);
+
+    // Rows added while the filter is on count when it takes them.
+    t.appendRecord({32, "x"});
+    EXPECT_EQ(t.recordCount(), 4);
+    t.appendRecord({36, "y"});
+    EXPECT_EQ(t.recordCount(), 5);
+    const int more = t.appendRaws(3);
+    for (int i = 0; i < 3; ++i)
+        t.rowSetInt64(more + i, 0, i < 2 ? 36 : 32);
+    t.appendRaw(); // a null article: not taken
+    EXPECT_EQ(t.recordCount(), 7);
+
+    t.setIndexFieldNames("name");
+    EXPECT_EQ(names(t), (QList<QByteArray>{"", "", "g", "h", "i", "j", "y"}));
+    EXPECT_EQ(t.recordCount(), 7);
+    t.setFiltered(false);
+    EXPECT_EQ(t.recordCount(), 16);
+}
+
+namespace {
+
+// A row of the large sort fixtures, nulls as empty optionals.
+struct SortRow
+{
+    std::optional<int> k;
+    std::optional<QByteArray> s, w;
+    std::optional<double> d;
+    std::optional<std::int64_t> m;
+};
+
+const QList<FieldDef> &sortFields()
+{
+    static const QList<FieldDef> f{{"id", FieldType::Int32, 0},  {"k", FieldType::Int32, 0},
+                                   {"s", FieldType::String, 3},  {"w", FieldType::String, 20},
+                                   {"d", FieldType::Double, 0},  {"m", FieldType::Money, 0}};
+    return f;
+}
+
+template <typename T> int cmpOptional(const std::optional<T> &a, const std::optional<T> &b)
+{
+    if (!a || !b)
+        return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
+    return *a < *b ? -1 : (*b < *a ? 1 : 0);
+}
+
+int cmpOptionalText(const std::optional<QByteArray> &a, const std::optional<QByteArray> &b)
+{
+    if (!a || !b)
+        return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
+    const int c = std::memcmp(a->constData(), b->constData(), size_t(std::min(a->size(), b->size())));
+    if (c != 0)
+        return c < 0 ? -1 : 1;
+    return a->size() < b->size() ? -1 : (a->size() > b->size() ? 1 : 0);
+}
+
+int cmpSortColumn(const SortRow &a, const SortRow &b, char col)
+{
+    switch (col) {
+    case 'k': return cmpOptional(a.k, b.k);
+    case 's': return cmpOptionalText(a.s, b.s);
+    case 'w': return cmpOptionalText(a.w, b.w);
+    case 'd': return cmpOptional(a.d, b.d);
+    default: return cmpOptional(a.m, b.m);
+    }
+}
+
+// Rows [from, to) of `rows` appended by the bulk calls, filled on several
+// threads; column "id" holds the row's index in `rows`.
+void appendSortRows(MemTable &t, const std::vector<SortRow> &rows, std::size_t from, std::size_t to)
+{
+    const int first = t.appendRaws(int(to - from));
+    parallelranges(to - from, 2048, [&](std::size_t b, std::size_t e) {
+        for (std::size_t i = b; i < e; ++i) {
+            const SortRow &r = rows[from + i];
+            const int row = first + int(i);
+            t.rowSetInt64(row, 0, std::int64_t(from + i));
+            if (r.k) t.rowSetInt64(row, 1, *r.k);
+            if (r.s) t.rowSetString(row, 2, *r.s);
+            if (r.w) t.rowSetString(row, 3, *r.w);
+            if (r.d) t.rowSetDouble(row, 4, *r.d);
+            if (r.m) t.rowSetInt64(row, 5, *r.m);
+        }
+    });
+}
+
+// The ids of std::stable_sort of the rows by the one-letter columns of `order`.
+std::vector<int> stableSortedIds(const std::vector<SortRow> &rows, const char *order)
+{
+    std::vector<int> ids(rows.size());
+    std::iota(ids.begin(), ids.end(), 0);
+    const std::string cols = QByteArray(order).replace(";", "").toStdString();
+    std::stable_sort(ids.begin(), ids.end(), [&](int x, int y) {
+        for (char c : cols) {
+            const int r = cmpSortColumn(rows[size_t(x)], rows[size_t(y)], c);
+            if (r != 0)
+                return r < 0;
+        }
+        return false;
+    });
+    return ids;
+}
+
+std::vector<int> walkIds(MemTable &t)
+{
+    std::vector<int> ids;
+    ids.reserve(size_t(t.naturalCount()));
+    for (t.first(); !t.eof(); t.next())
+        ids.push_back(t.asInteger(0));
+    return ids;
+}
+
+std::vector<SortRow> fewDistinctKeys(std::size_t n, unsigned seed)
+{
+    std::mt19937 rnd(seed);
+    const auto pick = [&](int n) { return int(rnd() % unsigned(n)); };
+    const QByteArray shortTexts[] = {"", "a", "ab", "b", QByteArray(1, '\0'), "\xa4\xa4"};
+    // Longer than the sort keys hold: they differ only past the 16th byte.
+    const QByteArray longTexts[] = {"abcdefghijklmnopq", "abcdefghijklmnopq1", "abcdefghijklmnopq2",
+                                    "abcdefghijklmnopqrst", "b"};
+    const double doubles[] = {-0.0, 0.0, 1.5, -2.0};
+    const std::int64_t money[] = {std::numeric_limits<std::int64_t>::min(), -1, 0, 10000};
+    std::vector<SortRow> rows(n);
+    for (SortRow &r : rows) {
+        if (pick(10)) r.k = pick(5) - 2;
+        if (pick(10)) r.s = shortTexts[pick(6)];
+        if (pick(10)) r.w = longTexts[pick(5)];
+        if (pick(10)) r.d = doubles[pick(4)];
+        if (pick(10)) r.m = money[pick(4)];
+    }
+    return rows;
+}
+
+} // namespace
+
+// Tables large enough to be sorted on several threads (in 2, 3 and 5 parts
+// where the cores allow), with few distinct keys and some nulls: the walk
+// must be the stable sort of the natural rows, equal keys in natural order.
+TEST(MemTable, LargeTablesSortAsAPlainStableSort)
+{
+    const char *orders[] = {"k", "k;s", "s;k", "w", "w;k", "d;k", "m;s", "k;d;s"};
+    for (const std::size_t n : {40000u, 50000u, 90000u}) {
+        const std::vector<SortRow> rows = fewDistinctKeys(n, unsigned(n));
+        MemTable t(sortFields());
+        appendSortRows(t, rows, 0, n);
+        for (const char *order : orders) {
+            SCOPED_TRACE(testing::Message() << n << " rows by " << order);
+            ASSERT_TRUE(t.setIndexFieldNames(QString::fromLatin1(order)));
+            EXPECT_EQ(walkIds(t), stableSortedIds(rows, order));
+        }
+    }
+}
+
+// An order built on the first rows, then many rows more in bulk: they are
+// sorted on their own and merged in behind equal keys.
+TEST(MemTable, LargeBulkAppendMergesIntoTheBuiltOrder)
+{
+    constexpr std::size_t kRows = 60000;
+    const std::vector<SortRow> rows = fewDistinctKeys(kRows, 3);
+    for (const char *order : {"k;s", "w;d"}) {
+        SCOPED_TRACE(order);
+        MemTable t(sortFields());
+        t.setIndexFieldNames(QString::fromLatin1(order));
+        appendSortRows(t, rows, 0, 20000);
+        t.first();
+        appendSortRows(t, rows, 20000, kRows);
+        EXPECT_EQ(t.recordCount(), int(kRows));
+        EXPECT_EQ(walkIds(t), stableSortedIds(rows, order));
+    }
+}
+
+// Rows that come in the order asked for (a file written sorted) stay in
+// their natural order, equal keys included; one row out of place at the
+// very end is still sorted in.
+TEST(MemTable, LargeTableAlreadyInOrderKeepsItsRows)
+{
+    constexpr std::size_t kRows = 40000;
+    std::vector<SortRow> rows(kRows);
+    for (std::size_t i = 0; i < kRows; ++i) {
+        SortRow &r = rows[i];
+        if (i >= 100)
+            r.k = int(i / 1000);
+        r.s = QByteArray("x");
+        r.w = QByteArray("abcdefghijklmnopqrs");
+        r.d = i % 2 ? -0.0 : 0.0; // equal to each other
+    }
+    std::vector<int> natural(kRows);
+    std::iota(natural.begin(), natural.end(), 0);
+    {
+        MemTable t(sortFields());
+        appendSortRows(t, rows, 0, kRows);
+        for (const char *order : {"k", "k;s", "s;k", "w;k", "d", "d;w;s", "m"}) {
+            SCOPED_TRACE(order);
+            ASSERT_TRUE(t.setIndexFieldNames(QString::fromLatin1(order)));
+            EXPECT_EQ(walkIds(t), natural);
+        }
+    }
+
+    rows.back().k = -1;
+    std::vector<int> lastFirst(kRows);
+    lastFirst[0] = int(kRows) - 1;
+    std::iota(lastFirst.begin() + 1, lastFirst.end(), 0);
+    // The null keys of the first hundred rows sort before -1.
+    std::rotate(lastFirst.begin(), lastFirst.begin() + 1, lastFirst.begin() + 101);
+    MemTable t(sortFields());
+    appendSortRows(t, rows, 0, kRows);
+    for (const char *order : {"k", "k;w", "d;k"}) {
+        SCOPED_TRACE(order);
+        ASSERT_TRUE(t.setIndexFieldNames(QString::fromLatin1(order)));
+        EXPECT_EQ(walkIds(t), lastFirst);
+        EXPECT_EQ(walkIds(t), stableSortedIds(rows, order));
     }
 }
 

@@ -1,6 +1,7 @@
 // The data module's routines: loading and saving the tables with their
 // messages, appending a worker from a list record, the annex look-ups and
 // sums, and the page counts of the reports.
+#include "shared/parallel.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "shared/tablefile.h"
@@ -11,6 +12,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using namespace r56;
 using r56::test::b5;
@@ -151,6 +154,106 @@ TEST(Tables, AddStaffLine)
     EXPECT_FALSE(dm.addstaffline(listLine("36", "12345678", "", "B", "0", " ", "0", "0", "00000000")));
     EXPECT_FALSE(dm.addstaffline(listLine("3X", "99999999", "", "B", "0", " ", "0", "0", "00000000")));
     EXPECT_EQ(dm.staff.recordCount(), 2);
+}
+
+namespace {
+
+// Every cell of natural row `row`, as text: "null", or the typed value.
+QList<QByteArray> staffCells(const MemTable &t, int row)
+{
+    QList<QByteArray> out;
+    for (int c = 0; c < t.fieldCount(); ++c) {
+        QByteArray cell = t.fields()[c].name.toLatin1() + '=';
+        if (t.rowIsNull(row, c))
+            cell += "null";
+        else if (t.fields()[c].type == FieldType::String)
+            cell += '"' + t.rowString(row, c).toByteArray() + '"';
+        else
+            cell += QByteArray::number(qlonglong(t.rowInt64(row, c)));
+        out.append(cell);
+    }
+    return out;
+}
+
+} // namespace
+
+// The loaders fill rows of `staff` in bulk from list records; a row filled
+// so must hold what addstaffline puts in a worker's row, cell for cell.
+TEST(Tables, StaffRowFromAListRecordIsTheAddedWorkersRow)
+{
+    const QByteArray fullName = b5("陳大文陳大文陳大文陳大文陳大文陳大文陳大"); // 40 bytes
+    struct Case { const char *what; QByteArray line; bool ok; };
+    const Case cases[] = {
+        {"dated leave", listLine("36", "22222222", b5("李小明"), "LEE", "0000000123456", "X",
+                                 "0000000000005", "0000000001000", "15062004"), true},
+        {"no leave", listLine("32", "11111111", b5("陳大文"), "CHAN TAI MAN", "0000000000029", " ",
+                              "0000000000000", "0000000000000", "00000000"), true},
+        {"blank leave", listLine("32", "11111112", "", "A", "1", " ", "2", "3", ""), true},
+        {"a name filling the field", listLine("36", "33333333", fullName, "NOME COMPLETO", "9999999999999",
+                                              "X", "9999999999999", "9999999999999", "31122004"), true},
+        {"older 170-byte layout", listLine("32", "44444444", b5("王"), "WONG", "0000000000100", " ",
+                                           "0000000000050", "0000000000010", "01012003").left(170), true},
+        {"a line cut inside the leave date", listLine("32", "55555555", "", "B", "1", " ", "1", "1",
+                                                      "28022004").left(146), true},
+        {"a line cut before the amounts", listLine("36", "66666666", b5("李"), "C", "1", " ", "1", "1",
+                                                   "28022004").left(110), true},
+        {"article padded", listLine(" 6", "77777777", "", "D", "0", " ", "0", "0", "00000000"), true},
+        {"article not a number", listLine("3X", "88888888", "", "E", "0", " ", "0", "0", "00000000"), false},
+        {"article blank", listLine("  ", "99999999", "", "F", "0", " ", "0", "0", "00000000"), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Tdm56 added;
+        EXPECT_EQ(added.addstaffline(c.line), c.ok);
+        Tdm56 filled;
+        const int row = filled.staff.appendRaw();
+        EXPECT_EQ(filled.setstaffrow(row, c.line), c.ok);
+        ASSERT_EQ(filled.staff.naturalCount(), 1);
+        if (!c.ok) {
+            EXPECT_EQ(added.staff.naturalCount(), 0);
+            for (int col = 0; col < staffcol::count; ++col)
+                EXPECT_TRUE(filled.staff.rowIsNull(row, col)) << "column " << col;
+            continue;
+        }
+        ASSERT_EQ(added.staff.naturalCount(), 1);
+        EXPECT_EQ(staffCells(filled.staff, row), staffCells(added.staff, 0));
+        EXPECT_EQ(tablefile::writePacket(filled.staff), tablefile::writePacket(added.staff));
+    }
+    // The dated leave shows as a date, the flag set.
+    Tdm56 dm;
+    dm.setstaffrow(dm.staff.appendRaw(), cases[0].line);
+    EXPECT_EQ(dm.staff.rowString(0, staffcol::leavedate), "15/06/2004");
+    EXPECT_EQ(dm.staff.rowInt64(0, staffcol::selo), 1);
+}
+
+// Many workers at once, the rows filled on several threads as the import
+// does: the same rows as adding the lines one by one.
+TEST(Tables, StaffRowsFilledOnSeveralThreads)
+{
+    constexpr int kWorkers = 20000;
+    QList<QByteArray> lines;
+    for (int i = 0; i < kWorkers; ++i) {
+        const QByteArray n = QByteArray::number(10000000 + i);
+        const QByteArray amount = QByteArray::number(i * 13).rightJustified(13, '0');
+        lines.append(listLine(i % 2 ? "32" : "36", n.constData(), i % 3 ? b5("陳大文") : QByteArray(),
+                              (QByteArray("NAME ") + n).constData(), amount.constData(), i % 4 ? " " : "X",
+                              amount.constData(), "0000000000001",
+                              i % 5 ? "00000000" : "15062004"));
+    }
+    Tdm56 added;
+    for (const QByteArray &l : lines)
+        ASSERT_TRUE(added.addstaffline(l));
+    Tdm56 filled;
+    const int first = filled.staff.appendRaws(kWorkers);
+    std::atomic<int> refused{0};
+    parallelranges(kWorkers, 512, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            if (!filled.setstaffrow(first + int(i), lines[qsizetype(i)]))
+                ++refused;
+    });
+    EXPECT_EQ(refused.load(), 0);
+    EXPECT_EQ(tablefile::writePacket(filled.staff), tablefile::writePacket(added.staff))
+        << "the same cells in the same natural order";
 }
 
 TEST(Tables, ZeroAmountsKeepsTheRest)
