@@ -680,17 +680,6 @@ void Checker::printrecorderrors(int n, QByteArrayView line, std::uint32_t set)
 
 namespace {
 
-// `v` without the blanks and control bytes at its ends, as big5::trim.
-QByteArrayView trimmedView(QByteArrayView v)
-{
-    qsizetype b = 0, e = v.size();
-    while (b < e && isBlank(v[b]))
-        ++b;
-    while (e > b && isBlank(v[e - 1]))
-        --e;
-    return v.sliced(b, e - b);
-}
-
 QByteArray joined(const QList<QByteArrayView> &codes)
 {
     QByteArray j;
@@ -737,7 +726,7 @@ void Checker::duplicateannexcodes()
         again.clear();
         for (int i = run.begin; i < run.end; ++i) {
             const int r = m_subOrder[std::size_t(i)];
-            const QByteArrayView code = trimmedView(sub.rowString(r, subcol::itemcod));
+            const QByteArrayView code = big5::trimmed(sub.rowString(r, subcol::itemcod));
             if (seen.contains(code)) {
                 if (!again.contains(code))
                     again.append(code);

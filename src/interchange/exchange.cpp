@@ -513,6 +513,12 @@ ExchangeLines ExchangeReader::remaininglines()
     r.firstlineno = m_lineno + 1;
     if (m_status != ReadStatus::Ok)
         return r;
+    // Room for the lines of a file of whole records, found without a count.
+    const qsizetype record = m_kind == RecordKind::List ? kOldListRecordLength + 2
+        : m_kind == RecordKind::Annex                  ? kAnnexRecordLength + 2
+                                                         : 0;
+    if (record > 0)
+        r.bytes.reserve(std::size_t((m_end - m_pos) / record + 1));
     while (m_pos < m_end)
         r.bytes.push_back(cutline());
     r.badbyte.resize(r.bytes.size());

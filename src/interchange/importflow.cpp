@@ -971,32 +971,30 @@ bool ImportFlow::annexmatcheslist() const
     const MemTable &staff = m_dm.staff;
     const int nstaff = staff.naturalCount();
     const int nsub = sub.naturalCount();
-    // Each item's worker and each worker's first row (the row its number
-    // finds), looked up on all cores; the sums then go into a small array of
-    // their own. Items of a number not in the list count for no worker.
+    // Each item's amount goes to its worker's first row (the row its number
+    // finds), on all cores; items of a number not in the list count for no
+    // worker. Then each worker's sum is compared, on all cores too.
     const std::vector<std::uint64_t> keys = staffkeys(staff);
     const RowIndex index(keys);
-    std::vector<int> first(keys.size());
-    parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
-        for (std::size_t r = from; r < to; ++r)
-            first[r] = index.find(keys[r]);
-    });
-    std::vector<int> owner(static_cast<std::size_t>(nsub), -1);
-    parallelranges(std::size_t(nsub), 8192, [&](std::size_t from, std::size_t to) {
-        for (std::size_t r = from; r < to; ++r)
-            owner[r] = index.find(key8(sub.rowString(int(r), subcol::cntb)));
-    });
     std::vector<std::int64_t> sums(static_cast<std::size_t>(nstaff), 0);
-    for (int r = 0; r < nsub; ++r) {
-        if (owner[std::size_t(r)] >= 0)
-            sums[std::size_t(owner[std::size_t(r)])] += sub.rowInt64(r, subcol::itemval);
-    }
-    for (int r = 0; r < nstaff; ++r) {
-        const std::int64_t want = staff.rowIsNull(r, staffcol::sub1) ? 0 : staff.rowInt64(r, staffcol::sub1);
-        if (sums[std::size_t(first[std::size_t(r)])] != want)
-            return false;
-    }
-    return true;
+    parallelranges(std::size_t(nsub), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r) {
+            const int w = index.find(key8(sub.rowString(int(r), subcol::cntb)));
+            if (w >= 0)
+                std::atomic_ref(sums[std::size_t(w)]).fetch_add(sub.rowInt64(int(r), subcol::itemval),
+                                                                std::memory_order_relaxed);
+        }
+    });
+    std::atomic<bool> match{true};
+    parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to && match.load(std::memory_order_relaxed); ++r) {
+            const int row = int(r);
+            const std::int64_t want = staff.rowIsNull(row, staffcol::sub1) ? 0 : staff.rowInt64(row, staffcol::sub1);
+            if (sums[std::size_t(index.find(keys[r]))] != want)
+                match = false;
+        }
+    });
+    return match;
 }
 
 bool ImportFlow::confirmannex()

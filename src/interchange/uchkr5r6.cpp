@@ -80,17 +80,6 @@ QByteArrayView fieldView(QByteArrayView line, const FieldPos &p)
 QByteArrayView annexfield(QByteArrayView line, int index) { return fieldView(line, annexfields[index]); }
 QByteArrayView listfield(QByteArrayView line, int index) { return fieldView(line, linefields[index]); }
 
-// What big5::trim keeps, without a copy.
-QByteArrayView trimmedView(QByteArrayView s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= 0x20)
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20)
-        --e;
-    return s.sliced(b, e - b);
-}
-
 // Trailing blanks are not part of an employer number: the company file's
 // first line may have lost the blank that pads a seven-digit number to eight.
 QByteArrayView rightTrimmed(QByteArrayView s)
@@ -101,9 +90,18 @@ QByteArrayView rightTrimmed(QByteArrayView s)
     return s.first(e);
 }
 
+// `field` is the text `lit`. The fields are compared with a handful of
+// short fixed texts on every line of large files: with the length known here
+// the comparison is a few instructions, not a library call.
+template<std::size_t N>
+bool is(QByteArrayView field, const char (&lit)[N])
+{
+    return field.size() == qsizetype(N - 1) && std::memcmp(field.data(), lit, N - 1) == 0;
+}
+
 bool codeInCatalogue(QByteArrayView code, const RuleContext &ctx)
 {
-    return ctx.itemcodeset.contains(ctx.itemcodes, trimmedView(code));
+    return ctx.itemcodeset.contains(ctx.itemcodes, big5::trimmed(code));
 }
 
 } // namespace
@@ -204,7 +202,7 @@ bool validyear(QByteArrayView field, std::int32_t year)
 
 unsigned char checkdigit(QByteArrayView taxno)
 {
-    if (trimmedView(taxno).size() < 7 || taxno.size() < 7)
+    if (big5::trimmed(taxno).size() < 7 || taxno.size() < 7)
         return 255;
     static constexpr int kWeights[7] = {7, 3, 1, 7, 3, 1, 7};
     int sum = 0;
@@ -226,7 +224,7 @@ bool validtaxpayerno(QByteArrayView field)
 
 bool validarticle(QByteArrayView field)
 {
-    return field == "32" || field == "36";
+    return is(field, "32") || is(field, "36");
 }
 
 namespace {
@@ -246,7 +244,7 @@ constexpr std::array<bool, 256> kNameBytes = [] {
 
 bool validptname(QByteArrayView field)
 {
-    if (trimmedView(field).isEmpty())
+    if (big5::trimmed(field).isEmpty())
         return false;
     for (const char c : field) {
         if (!kNameBytes[static_cast<unsigned char>(c)])
@@ -262,7 +260,7 @@ bool validflagx(char c)
 
 bool validleavedate(QByteArrayView field, int year)
 {
-    if (!isdigits(field) || field == "00000000")
+    if (!isdigits(field) || is(field, "00000000"))
         return true;
     int dateyear = -1;
     if (field.size() == 8) {
@@ -280,8 +278,8 @@ bool validleavedate(QByteArrayView field, int year)
 
 bool validperiod(QByteArrayView field)
 {
-    return field == "0106" || field == "0712" || field == "0109" || field == "1012"
-        || field == "0000" || field == "0112";
+    return is(field, "0106") || is(field, "0712") || is(field, "0109") || is(field, "1012")
+        || is(field, "0000") || is(field, "0112");
 }
 
 bool validitemcode(char kind, QByteArrayView code, const RuleContext &ctx)
@@ -289,7 +287,7 @@ bool validitemcode(char kind, QByteArrayView code, const RuleContext &ctx)
     if (kind == 'A')
         return codeInCatalogue(code, ctx);
     if (kind == 'C') {
-        const QByteArrayView c = trimmedView(code);
+        const QByteArrayView c = big5::trimmed(code);
         if (c.isEmpty())
             return false;
         for (const char ch : c) {
@@ -347,7 +345,7 @@ bool checklistrecord(QByteArrayView line, std::uint32_t &set, const RuleContext 
     const QByteArrayView taxno = listfield(line, 3);
     if (!validtaxpayerno(taxno))
         set |= errmask(errbit::E051);
-    if (art == "36") {
+    if (is(art, "36")) {
         // Article 36 numbers are the authority's own: second digit 9 and a
         // right check digit. A number whose check digit cannot be computed
         // never passes.

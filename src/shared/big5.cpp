@@ -83,14 +83,19 @@ QByteArray copy(QByteArrayView bytes, qsizetype start, qsizetype length)
     return bytes.sliced(from, n).toByteArray();
 }
 
-QByteArray trim(QByteArrayView bytes)
+QByteArrayView trimmed(QByteArrayView bytes)
 {
     qsizetype b = 0, e = bytes.size();
     while (b < e && static_cast<unsigned char>(bytes[b]) <= 0x20)
         ++b;
     while (e > b && static_cast<unsigned char>(bytes[e - 1]) <= 0x20)
         --e;
-    return bytes.sliced(b, e - b).toByteArray();
+    return bytes.sliced(b, e - b);
+}
+
+QByteArray trim(QByteArrayView bytes)
+{
+    return trimmed(bytes).toByteArray();
 }
 
 } // namespace r56::big5

@@ -49,5 +49,8 @@ QByteArray copy(QByteArrayView bytes, qsizetype start, qsizetype length);
 
 // Removes ordinary blanks and control characters (bytes <= 0x20) at both ends.
 QByteArray trim(QByteArrayView bytes);
+// What trim keeps, as a slice of `bytes` (no copy: for the fields of every
+// line of large files).
+QByteArrayView trimmed(QByteArrayView bytes);
 
 } // namespace r56::big5

@@ -42,17 +42,6 @@ std::int64_t abs64(std::int64_t v)
     return v < 0 ? -v : v;
 }
 
-// What big5::trim keeps, without a copy (the codes read every row).
-QByteArrayView trimmedView(QByteArrayView s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= 0x20)
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20)
-        --e;
-    return s.sliced(b, e - b);
-}
-
 // Whether a row's article, as decimal text, is `art`. The rows come article
 // by article, so the text is made once for each change of article.
 class ArticleMatch
@@ -112,12 +101,12 @@ std::int64_t roundExtended(long double v)
 
 std::int64_t taxnoValue(QByteArrayView cntb)
 {
-    return str2int64(trimmedView(cntb));
+    return str2int64(big5::trimmed(cntb));
 }
 
 std::int64_t leaveDays(QByteArrayView leavedate)
 {
-    const QByteArrayView t = trimmedView(leavedate);
+    const QByteArrayView t = big5::trimmed(leavedate);
     // Only the "dd/mm/yyyy" form is a date here: a bare "ddmmyyyy" is not
     // read as one (str2date would accept it).
     if (std::find(t.begin(), t.end(), '/') == t.end())
@@ -133,7 +122,7 @@ StaffCoder::StaffCoder(std::int32_t art) : m_art(art)
 void StaffCoder::add(const StaffRow &row)
 {
     const std::int32_t pos = m_pos++;
-    if (row.art != m_art || trimmedView(row.cntb) == QByteArrayView("-"))
+    if (row.art != m_art || big5::trimmed(row.cntb) == QByteArrayView("-"))
         return;
     if (m_rowcount == 0)
         m_firstindex = pos;

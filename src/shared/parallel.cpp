@@ -7,13 +7,27 @@
 #include <mutex>
 #include <thread>
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 namespace r56 {
 
 namespace {
 
+// The cores this process may run on (a container or `taskset` may allow
+// fewer than the machine has).
 std::size_t cores()
 {
-    return std::max<std::size_t>(1, std::thread::hardware_concurrency());
+    static const std::size_t n = [] {
+#ifdef __linux__
+        cpu_set_t set;
+        if (sched_getaffinity(0, sizeof set, &set) == 0)
+            return std::max<std::size_t>(1, std::size_t(CPU_COUNT(&set)));
+#endif
+        return std::max<std::size_t>(1, std::thread::hardware_concurrency());
+    }();
+    return n;
 }
 
 // One call of paralleltasks: its tasks are handed out by number to whoever

@@ -198,7 +198,7 @@ struct StaffLine
 bool parsestaffline(QByteArrayView line, StaffLine &w)
 {
     bool ok = false;
-    w.art = big5::trim(fieldView(line, 2)).toInt(&ok);
+    w.art = big5::trimmed(fieldView(line, 2)).toInt(&ok);
     if (!ok)
         return false;
     w.cntb = fieldView(line, 3);
