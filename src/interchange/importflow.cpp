@@ -109,7 +109,8 @@ QString freeNameBeside(const QString &path, const QString &tag)
 std::uint64_t key8(QByteArrayView b)
 {
     std::uint64_t k = 0;
-    std::memcpy(&k, b.data(), std::size_t(qMin<qsizetype>(8, b.size())));
+    if (!b.isEmpty()) // an empty view may have no data at all
+        std::memcpy(&k, b.data(), std::size_t(qMin<qsizetype>(8, b.size())));
     return k;
 }
 

@@ -110,7 +110,8 @@ namespace {
 std::uint64_t packed(QByteArrayView b)
 {
     std::uint64_t k = 0;
-    std::memcpy(&k, b.data(), std::size_t(b.size()));
+    if (!b.isEmpty()) // an empty view may have no data at all
+        std::memcpy(&k, b.data(), std::size_t(b.size()));
     return k;
 }
 } // namespace
