@@ -297,10 +297,6 @@ const std::bitset<65536> &definedPairs()
     return table;
 }
 
-} // namespace
-
-namespace {
-
 // Whether any of the eight bytes of `w` is outside printable ASCII
 // (0x20..0x7E): a byte below 0x20 borrows into its top bit when 0x20 is taken
 // from it, a byte above 0x7E has its top bit set once 1 is added to it; no

@@ -74,10 +74,6 @@ std::optional<std::int64_t> parseInteger(QByteArrayView text)
     return v;
 }
 
-} // namespace
-
-namespace {
-
 // Every field of every line of the large files is tested and read here:
 // eight bytes at a time where there are eight.
 
