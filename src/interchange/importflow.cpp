@@ -319,6 +319,29 @@ private:
 
 namespace {
 
+// The rows of a run of keys: the index is asked only when the key changes
+// (one a thread: it remembers the last answer).
+class WorkerRun
+{
+public:
+    explicit WorkerRun(const RowIndex &index) : m_index(index) {}
+    int of(std::uint64_t key)
+    {
+        if (!m_known || key != m_key) {
+            m_row = m_index.find(key);
+            m_key = key;
+            m_known = true;
+        }
+        return m_row;
+    }
+
+private:
+    const RowIndex &m_index;
+    std::uint64_t m_key = 0;
+    int m_row = -1;
+    bool m_known = false;
+};
+
 // The taxpayer numbers of the workers' rows, as index keys.
 std::vector<std::uint64_t> staffkeys(const MemTable &staff)
 {
@@ -769,27 +792,32 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
     const std::size_t nrows =
         std::size_t(std::find_if(lines.bytes.begin(), lines.bytes.end(), isEmpty) - lines.bytes.begin());
     const int firstRow = sub.appendRaws(int(nrows));
-    // One pass on all cores: each line's rules, its worker (-1: not in the
-    // list, or a line the rule refused) and its row. The walk below takes
-    // the lines in order and stops at the first one refused; a refused file
-    // keeps none of the rows.
+    // On all cores: the rules of every line, then each line's worker (-1:
+    // not in the list, or a line the rule refused) and its row. The walk
+    // below takes the lines in order and stops at the first one refused; a
+    // refused file keeps none of the rows.
+    const std::vector<std::uint32_t> sets = checkannexrecords(lines.bytes, 'A', m_ctx);
     std::vector<int> owner(lines.bytes.size(), -1);
-    const std::vector<std::uint32_t> sets =
-        checkannexrecords(lines.bytes, 'A', m_ctx, [&](std::size_t i, std::uint32_t set) {
-            if (set != 0) // the rule checked the length: the fields are slices
-                return;
+    parallelranges(lines.bytes.size(), 4096, [&](std::size_t from, std::size_t to) {
+        // A worker's items usually follow each other: the index is asked
+        // once a run.
+        WorkerRun run(*index);
+        for (std::size_t i = from; i < to; ++i) {
+            if (sets[i] != 0) // the rule checked the length: the fields are slices
+                continue;
             const QByteArrayView line = lines.bytes[i];
-            const int w = index->find(key8(cntbOf(line)));
+            const int w = run.of(key8(cntbOf(line)));
             owner[i] = w;
             if (i >= nrows || w < 0)
-                return;
+                continue;
             const int row = firstRow + int(i);
             sub.rowSetString(row, subcol::cntb, cntbOf(line));
             sub.rowSetString(row, subcol::itemcod, codeOf(line));
             const QByteArrayView amount = line.sliced(annexfields[4].start - 1, annexfields[4].length);
             sub.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
             sub.rowSetInt64(row, subcol::art, staffArt[std::size_t(w)]);
-        });
+        }
+    });
 
     // Repeated items. A worker's lines usually follow each other: while they
     // do, its item codes are compared within the run. When a worker comes
@@ -979,8 +1007,9 @@ bool ImportFlow::annexmatcheslist() const
     const RowIndex index(keys);
     std::vector<std::int64_t> sums(static_cast<std::size_t>(nstaff), 0);
     parallelranges(std::size_t(nsub), 8192, [&](std::size_t from, std::size_t to) {
+        WorkerRun run(index);
         for (std::size_t r = from; r < to; ++r) {
-            const int w = index.find(key8(sub.rowString(int(r), subcol::cntb)));
+            const int w = run.of(key8(sub.rowString(int(r), subcol::cntb)));
             if (w >= 0)
                 std::atomic_ref(sums[std::size_t(w)]).fetch_add(sub.rowInt64(int(r), subcol::itemval),
                                                                 std::memory_order_relaxed);
