@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace r56;
 using r56::test::b5;
 using r56::test::writeFile;
@@ -50,6 +52,60 @@ TEST(Numbers, Isdigits)
     EXPECT_FALSE(isdigits("12 "));
     EXPECT_FALSE(isdigits("-1"));
     EXPECT_FALSE(isdigits(b5("１２")));
+}
+
+// The fields of large files are tested and read eight bytes at a time; a
+// byte just outside "0".."9" ("/" and ":" around it, bytes with the same low
+// nibble as a digit) in any position of a word, or a field that is not a
+// whole number of words, must give what a walk over every byte gives.
+TEST(Numbers, WordAtATimeAgreesWithAByteWalk)
+{
+    const auto walkDigits = [](const QByteArray &t) {
+        if (t.isEmpty())
+            return false;
+        for (const char c : t) {
+            if (c < '0' || c > '9')
+                return false;
+        }
+        return true;
+    };
+    // Leading blanks, an optional sign, then digits only; anything else 0.
+    // (Nothing here reaches 19 digits, where overflow would matter.)
+    const auto walkValue = [&](const QByteArray &t) -> std::int64_t {
+        qsizetype i = 0;
+        while (i < t.size() && t[i] == ' ')
+            ++i;
+        bool negative = false;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            negative = t[i++] == '-';
+        const QByteArray digits = t.mid(i);
+        if (!walkDigits(digits))
+            return 0;
+        std::int64_t v = 0;
+        for (const char c : digits)
+            v = v * 10 + (c - '0');
+        return negative ? -v : v;
+    };
+    const char odd[] = {'/', ':', '\x00', '\x10', '\x20', '\x39' + 0x40, '\xB0', '\xB9', ' ', 'A'};
+    std::mt19937 rng(950);
+    for (int len = 1; len <= 20; ++len) {
+        for (int k = 0; k < 400; ++k) {
+            QByteArray t(len, '0');
+            for (char &c : t)
+                c = char('0' + rng() % 10);
+            if (k % 2) // one odd byte, anywhere
+                t[int(rng() % unsigned(len))] = odd[rng() % sizeof odd];
+            SCOPED_TRACE(t.toHex().constData());
+            EXPECT_EQ(isdigits(t), walkDigits(t));
+            if (len <= 18) {
+                EXPECT_EQ(str2int64(t), walkValue(t));
+            }
+        }
+    }
+    // Thirteen-digit amounts at their extremes.
+    EXPECT_EQ(str2int64("9999999999999"), 9999999999999);
+    EXPECT_EQ(str2int64("0000000000001"), 1);
+    EXPECT_EQ(str2int64("123456789012345678"), 123456789012345678);
 }
 
 TEST(Dates, Str2dateReadsDayMonthYear)
