@@ -1062,6 +1062,42 @@ TEST_F(LargeImportTest, CleanDisketteImportsWithEveryRowAndSaves)
     EXPECT_EQ(rows(out + "/d.axa", subFields()), kBigWorkers * kItemsEach);
 }
 
+// The annex sums are gathered on all cores, each range asking the index once
+// a run of one worker's items: a worker whose items come in two runs, far
+// apart, still adds up, and a single item off by one hundredth anywhere
+// (deep in the file, in the last worker) makes the sums differ.
+TEST_F(LargeImportTest, AnnexSumsOfEveryWorkerWhereverItsItemsStand)
+{
+    struct Case
+    {
+        const char *name;
+        int worker; // whose item changes or moves
+        bool moveToEnd; // its last item goes to the end of the file
+        qint64 delta;   // added to its last item's amount
+        bool match;
+    };
+    const Case cases[] = {
+        {"items in two runs", 100, true, 0, true},
+        {"one item off deep in the file", 9000, false, 1, false},
+        {"one item off in the last worker", kBigWorkers - 1, false, -1, false},
+        {"moved and off", 4321, true, 1, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const BigDiskette &d = bigDiskette();
+        QList<QByteArray> annex = d.annex;
+        const int at = c.worker * kItemsEach + kItemsEach - 1;
+        const Worker w = bigWorker(c.worker);
+        annex[at] = annexRecord(w.cntb, kBigCodes[kItemsEach - 1],
+                                bigItemAmount(c.worker, kItemsEach - 1) + c.delta);
+        if (c.moveToEnd)
+            annex.append(annex.takeAt(at));
+        ASSERT_EQ(flow.read(authority(d.list, annex)), R::Imported);
+        EXPECT_EQ(dm.sub.recordCount(), kBigWorkers * kItemsEach);
+        EXPECT_EQ(flow.annexmatcheslist(), c.match);
+    }
+}
+
 // One fault in the list file at line `line`. Where the import stopped is
 // seen through the old-layout flag: a valid 170-byte record switches it on
 // when it is taken, so one right before the refused line must switch it on
