@@ -535,10 +535,14 @@ void MemTable::rebuildView() const
         if (!m_order.empty())
             sortRows(m_view);
     }
-    for (std::size_t i = from; i < m_view.size(); ++i) {
-        const std::int32_t p = std::int32_t(i);
-        std::memcpy(m_view[i], &p, 4);
-    }
+    // Each row learns its position; the rows of a large table lie far
+    // apart in memory, so this is shared among the cores too.
+    parallelranges(m_view.size() - from, 16384, [&](std::size_t a, std::size_t b) {
+        for (std::size_t i = from + a; i < from + b; ++i) {
+            const std::int32_t p = std::int32_t(i);
+            std::memcpy(m_view[i], &p, 4);
+        }
+    });
     m_builtUpTo = m_store.size();
     m_fullDirty = false;
     m_tailSorted.clear();
