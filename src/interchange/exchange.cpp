@@ -471,21 +471,31 @@ bool badlengthfor(RecordKind kind, qsizetype len)
 
 } // namespace
 
-QByteArrayView ExchangeReader::cutline()
+namespace {
+
+// The line that starts at `pos` in data[.. end): its bytes, `pos` moved past
+// its line end. Called for every line of large files: memchr straight on the
+// bytes.
+QByteArrayView cutat(const char *data, qsizetype &pos, qsizetype end)
 {
-    // Called for every line of large files: memchr straight on the bytes.
-    const char *data = m_bytes.constData();
-    const void *hit = std::memchr(data + m_pos, '\n', std::size_t(m_end - m_pos));
+    const void *hit = std::memchr(data + pos, '\n', std::size_t(end - pos));
     const qsizetype lf = hit ? static_cast<const char *>(hit) - data : -1;
-    qsizetype stop = lf < 0 ? m_end : lf;
+    qsizetype stop = lf < 0 ? end : lf;
     // The CR of a CR LF pair, or a lone CR that is the last byte of the data
     // (a CR LF cut short), belongs to the line end.
-    if (stop > m_pos && m_bytes.at(stop - 1) == '\r' && (lf >= 0 || stop == m_end))
+    if (stop > pos && data[stop - 1] == '\r' && (lf >= 0 || stop == end))
         --stop;
-    const QByteArrayView line(m_bytes.constData() + m_pos, stop - m_pos);
-    ++m_lineno;
-    m_pos = lf < 0 ? m_end : lf + 1;
+    const QByteArrayView line(data + pos, stop - pos);
+    pos = lf < 0 ? end : lf + 1;
     return line;
+}
+
+} // namespace
+
+QByteArrayView ExchangeReader::cutline()
+{
+    ++m_lineno;
+    return cutat(m_bytes.constData(), m_pos, m_end);
 }
 
 bool ExchangeReader::next(ExchangeLine &out)
@@ -509,26 +519,63 @@ ExchangeLines ExchangeReader::remaininglines()
     r.firstlineno = m_lineno + 1;
     if (m_status != ReadStatus::Ok)
         return r;
+    // Large data is cut on all cores: into stretches that each end right
+    // after a line feed (the last at the end of the data), so that no line
+    // spans two, each cut into its lines and their Big5 check on its own.
+    const char *data = m_bytes.constData();
+    const qsizetype size = m_end - m_pos;
+    const std::size_t parts = rangesfor(std::size_t(size), std::size_t(1) << 20);
+    std::vector<qsizetype> bounds{m_pos};
+    for (std::size_t i = 1; i < parts; ++i) {
+        const qsizetype b = std::max(bounds.back(), m_pos + qsizetype(std::size_t(size) * i / parts));
+        const void *hit = std::memchr(data + b, '\n', std::size_t(m_end - b));
+        const qsizetype after = hit ? static_cast<const char *>(hit) - data + 1 : m_end;
+        if (after > bounds.back() && after < m_end)
+            bounds.push_back(after);
+    }
+    bounds.push_back(m_end);
     // Room for the lines of a file of whole records, found without a count.
     const qsizetype record = m_kind == RecordKind::List ? kOldListRecordLength + 2
         : m_kind == RecordKind::Annex                  ? kAnnexRecordLength + 2
                                                          : 0;
-    if (record > 0)
-        r.bytes.reserve(std::size_t((m_end - m_pos) / record + 1));
-    while (m_pos < m_end)
-        r.bytes.push_back(cutline());
-    r.badbyte.resize(r.bytes.size());
-    parallelranges(r.bytes.size(), 4096, [&r](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i)
-            r.badbyte[i] = firstbadbig5(r.bytes[i]);
-    });
+    std::vector<ExchangeLines> stretches(bounds.size() - 1);
+    paralleltasks(
+        [&](std::size_t k) {
+            ExchangeLines &part = stretches[k];
+            if (record > 0) {
+                part.bytes.reserve(std::size_t((bounds[k + 1] - bounds[k]) / record + 1));
+                part.badbyte.reserve(part.bytes.capacity());
+            }
+            for (qsizetype pos = bounds[k]; pos < bounds[k + 1];) {
+                const QByteArrayView line = cutat(data, pos, bounds[k + 1]);
+                part.bytes.push_back(line);
+                part.badbyte.push_back(firstbadbig5(line));
+            }
+        },
+        stretches.size());
+    if (stretches.size() == 1) {
+        r.bytes = std::move(stretches[0].bytes);
+        r.badbyte = std::move(stretches[0].badbyte);
+    } else {
+        std::size_t total = 0;
+        for (const ExchangeLines &part : stretches)
+            total += part.bytes.size();
+        r.bytes.reserve(total);
+        r.badbyte.reserve(total);
+        for (const ExchangeLines &part : stretches) {
+            r.bytes.insert(r.bytes.end(), part.bytes.begin(), part.bytes.end());
+            r.badbyte.insert(r.badbyte.end(), part.badbyte.begin(), part.badbyte.end());
+        }
+    }
+    m_lineno += int(r.bytes.size());
+    m_pos = m_end;
     return r;
 }
 
 qint64 ExchangeReader::positionafter(QByteArrayView line) const
 {
-    // A slice ends where cutline() found the CR LF, the LF, a CR cut short
-    // at the end of the data, or the end of the data.
+    // A slice ends where cutat() found the CR LF, the LF, a CR cut short at
+    // the end of the data, or the end of the data.
     qsizetype p = line.data() + line.size() - m_bytes.constData();
     if (p < m_end && m_bytes.at(p) == '\r')
         ++p;

@@ -564,9 +564,15 @@ TEST(ReaderLinesAtOnce, LargeFileWithBadBytesGivesWhatNextGives)
             expectRemainingAsNext(file, kind, skip);
         }
     }
-    // Without a final line end, with an end mark.
+    // Without a final line end, with a CR LF cut short, with an end mark.
     expectRemainingAsNext(file + "tail", RecordKind::List, 0);
+    expectRemainingAsNext(file + "tail\r", RecordKind::List, 0);
     expectRemainingAsNext(file + "\x1A", RecordKind::List, 0);
+    // Large files are cut into stretches that end after a line feed: a file
+    // of megabytes without one, or with its only ones near the start, is
+    // still one line after them.
+    expectRemainingAsNext(QByteArray(3 << 20, 'A'), RecordKind::Text, 0);
+    expectRemainingAsNext("a\r\nb\n" + QByteArray(3 << 20, 'A') + "\r", RecordKind::Text, 0);
 }
 
 TEST(ReaderLinesAtOnce, FileReadFromDiskAndAFailedOpen)
