@@ -211,45 +211,16 @@ MemTable::Row MemTable::newRow()
 
 void MemTable::freeRow(Row r) { m_free.push_back(r); }
 
-inline void MemTable::setSlotNull(char *r, int col, bool null) const
-{
-    unsigned char &b = reinterpret_cast<unsigned char &>(r[kHeaderSize + col / 8]);
-    if (null)
-        b |= (1u << (col % 8));
-    else
-        b &= ~(1u << (col % 8));
-}
-
-void MemTable::putInt(char *r, int col, std::int64_t v) const
-{
-    if (m_cols[col].type == FieldType::Int32)
-        v = std::int32_t(v);
-    else if (m_cols[col].type == FieldType::Bool)
-        v = v != 0;
-    std::memcpy(r + m_cols[col].offset, &v, 8);
-    setSlotNull(r, col, false);
-}
-
 void MemTable::putDouble(char *r, int col, double v) const
 {
     std::memcpy(r + m_cols[col].offset, &v, 8);
     setSlotNull(r, col, false);
 }
 
-void MemTable::putString(char *r, int col, QByteArrayView v) const
+void MemTable::putLongString(char *r, int col, QByteArrayView v) const
 {
-    const int w = m_cols[col].width;
-    QByteArray cut;
-    if (v.size() > w) {
-        cut = big5::left(v, w);
-        v = cut;
-    }
-    char *p = r + m_cols[col].offset;
-    const std::uint16_t n = std::uint16_t(v.size());
-    std::memcpy(p, &n, 2);
-    if (n)
-        std::memcpy(p + 2, v.data(), n);
-    setSlotNull(r, col, false);
+    const QByteArray cut = big5::left(v, m_cols[std::size_t(col)].width);
+    putString(r, col, cut);
 }
 
 int MemTable::rowPos(const char *r) const
@@ -1061,31 +1032,15 @@ int MemTable::appendRaws(int n)
     return first;
 }
 
-void MemTable::rowChanged(int row)
-{
-    if (std::size_t(row) < std::max(m_builtUpTo, m_tailSortedUpTo))
-        m_placedRowsChanged = true;
-}
-
 void MemTable::rowSetNull(int row, int col)
 {
     rowChanged(row);
     setSlotNull(m_store[std::size_t(row)], col, true);
 }
-void MemTable::rowSetInt64(int row, int col, std::int64_t v)
-{
-    rowChanged(row);
-    putInt(m_store[std::size_t(row)], col, v);
-}
 void MemTable::rowSetDouble(int row, int col, double v)
 {
     rowChanged(row);
     putDouble(m_store[std::size_t(row)], col, v);
-}
-void MemTable::rowSetString(int row, int col, QByteArrayView v)
-{
-    rowChanged(row);
-    putString(m_store[std::size_t(row)], col, v);
 }
 
 void MemTable::reserve(int n)

@@ -29,6 +29,7 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -241,6 +242,7 @@ private:
     void putInt(char *r, int col, std::int64_t v) const;
     void putDouble(char *r, int col, double v) const;
     void putString(char *r, int col, QByteArrayView v) const;
+    void putLongString(char *r, int col, QByteArrayView v) const; // cut to the width first
     int compareCell(const char *r, int col, const MemValue &v) const;
     int compareRows(const char *a, const char *b) const;
     // A row's order columns packed for sorting (see sortKey in the source).
@@ -338,6 +340,60 @@ inline QByteArrayView MemTable::slotString(const char *r, int col) const
     std::uint16_t n;
     std::memcpy(&n, p, 2);
     return QByteArrayView(p + 2, n);
+}
+
+// So are the writers, for the loaders that fill every cell of large tables.
+inline void MemTable::setSlotNull(char *r, int col, bool null) const
+{
+    unsigned char &b = reinterpret_cast<unsigned char &>(r[kHeaderSize + col / 8]);
+    if (null)
+        b |= static_cast<unsigned char>(1u << (col % 8));
+    else
+        b &= static_cast<unsigned char>(~(1u << (col % 8)));
+}
+
+inline void MemTable::putInt(char *r, int col, std::int64_t v) const
+{
+    const Column &c = m_cols[std::size_t(col)];
+    if (c.type == FieldType::Int32)
+        v = std::int32_t(v);
+    else if (c.type == FieldType::Bool)
+        v = v != 0;
+    std::memcpy(r + c.offset, &v, 8);
+    setSlotNull(r, col, false);
+}
+
+inline void MemTable::putString(char *r, int col, QByteArrayView v) const
+{
+    const Column &c = m_cols[std::size_t(col)];
+    if (v.size() > c.width) {
+        putLongString(r, col, v);
+        return;
+    }
+    char *p = r + c.offset;
+    const std::uint16_t n = std::uint16_t(v.size());
+    std::memcpy(p, &n, 2);
+    if (n)
+        std::memcpy(p + 2, v.data(), n);
+    setSlotNull(r, col, false);
+}
+
+inline void MemTable::rowChanged(int row)
+{
+    if (std::size_t(row) < std::max(m_builtUpTo, m_tailSortedUpTo))
+        m_placedRowsChanged = true;
+}
+
+inline void MemTable::rowSetInt64(int row, int col, std::int64_t v)
+{
+    rowChanged(row);
+    putInt(m_store[std::size_t(row)], col, v);
+}
+
+inline void MemTable::rowSetString(int row, int col, QByteArrayView v)
+{
+    rowChanged(row);
+    putString(m_store[std::size_t(row)], col, v);
 }
 
 inline bool MemTable::rowIsNull(int row, int col) const { return slotNull(m_store[std::size_t(row)], col); }
