@@ -1,8 +1,9 @@
 #pragma once
 // Work over many independent items (the lines of a large exchange file, the
 // rows of a large table, the table files of a save) spread over the
-// machine's cores. Small amounts of work run on the calling thread: starting
-// threads costs more than a few thousand lines take.
+// cores this process may use, on a pool of threads started once. Small
+// amounts of work run on the calling thread alone: handing them out would
+// cost more than a few thousand lines take.
 //
 // The work functions must not touch the windows or show messages; they run
 // while the calling (window) thread waits for them.
