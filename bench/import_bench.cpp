@@ -111,6 +111,24 @@ void BM_ReadAndSplit(benchmark::State &state)
     }
 }
 
+// One import as the window runs it: read, the annex sums' question, save.
+// Null when it went through, else what stopped it.
+const char *importAndSave(Tdm56 &dm, bool &old, const QString &list, const QString &cmp)
+{
+    TCmpFile rec;
+    importflow::ImportFlow flow(dm, rec);
+    flow.setOldLayoutFlag(&old);
+    flow.setItemCodes({"101", "102", "103", "104", "105"});
+    if (flow.read(list) != importflow::ImportFlow::ReadResult::Imported)
+        return "refused";
+    if (!flow.confirmannex() || !flow.accepted())
+        return "sums";
+    if (flow.save(cmp) != importflow::ImportFlow::SaveResult::Saved)
+        return "save";
+    return nullptr;
+}
+
+// Saved over the declaration of the iteration before (after the first).
 void BM_ImportAndSave(benchmark::State &state)
 {
     Files &f = files();
@@ -119,20 +137,8 @@ void BM_ImportAndSave(benchmark::State &state)
     Tdm56 dm;
     bool old = false;
     for (auto _ : state) {
-        TCmpFile rec;
-        importflow::ImportFlow flow(dm, rec);
-        flow.setOldLayoutFlag(&old);
-        flow.setItemCodes({"101", "102", "103", "104", "105"});
-        if (flow.read(f.list) != importflow::ImportFlow::ReadResult::Imported) {
-            state.SkipWithError("refused");
-            break;
-        }
-        if (!flow.confirmannex() || !flow.accepted()) {
-            state.SkipWithError("sums");
-            break;
-        }
-        if (flow.save(f.dir.filePath("decl.cmp")) != importflow::ImportFlow::SaveResult::Saved) {
-            state.SkipWithError("save");
+        if (const char *error = importAndSave(dm, old, f.list, f.dir.filePath("decl.cmp"))) {
+            state.SkipWithError(error);
             break;
         }
     }
@@ -157,13 +163,8 @@ void BM_ImportAndSaveNew(benchmark::State &state)
         const QString folder = f.dir.filePath(QStringLiteral("new%1").arg(n++));
         QDir().mkpath(folder);
         state.ResumeTiming();
-        TCmpFile rec;
-        importflow::ImportFlow flow(dm, rec);
-        flow.setOldLayoutFlag(&old);
-        flow.setItemCodes({"101", "102", "103", "104", "105"});
-        if (flow.read(f.list) != importflow::ImportFlow::ReadResult::Imported || !flow.confirmannex()
-            || flow.save(folder + QStringLiteral("/decl.cmp")) != importflow::ImportFlow::SaveResult::Saved) {
-            state.SkipWithError("import");
+        if (const char *error = importAndSave(dm, old, f.list, folder + QStringLiteral("/decl.cmp"))) {
+            state.SkipWithError(error);
             break;
         }
         state.PauseTiming();

@@ -254,6 +254,28 @@ TEST(MemTable, EmptyingKeepsTheOrder)
 
 // Orders over every kind of column, with nulls, signs, zero bytes and
 // strings that begin one another, against a plain stable sort of the rows.
+// Null first, then by value; texts as unsigned bytes, a prefix first.
+namespace {
+
+template <typename T> int cmpOptional(const std::optional<T> &a, const std::optional<T> &b)
+{
+    if (!a || !b)
+        return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
+    return *a < *b ? -1 : (*b < *a ? 1 : 0);
+}
+
+int cmpOptionalText(const std::optional<QByteArray> &a, const std::optional<QByteArray> &b)
+{
+    if (!a || !b)
+        return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
+    const int c = std::memcmp(a->constData(), b->constData(), size_t(std::min(a->size(), b->size())));
+    if (c != 0)
+        return c < 0 ? -1 : 1;
+    return a->size() < b->size() ? -1 : (a->size() > b->size() ? 1 : 0);
+}
+
+} // namespace
+
 TEST(MemTable, OrdersOfEveryColumnTypeMatchAPlainStableSort)
 {
     const QList<FieldDef> fields{{"id", FieldType::Int32, 0},   {"i", FieldType::Int32, 0},
@@ -288,19 +310,8 @@ TEST(MemTable, OrdersOfEveryColumnTypeMatchAPlainStableSort)
         if (pick(6)) r.w = longTexts[pick(9)];
         if (pick(6)) r.d = doubles[pick(4)];
     }
-    const auto cmpOpt = [](const auto &a, const auto &b) {
-        if (!a || !b)
-            return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
-        return *a < *b ? -1 : (*b < *a ? 1 : 0);
-    };
-    const auto cmpText = [](const std::optional<QByteArray> &a, const std::optional<QByteArray> &b) {
-        if (!a || !b)
-            return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
-        const int c = std::memcmp(a->constData(), b->constData(), size_t(std::min(a->size(), b->size())));
-        if (c != 0)
-            return c < 0 ? -1 : 1;
-        return a->size() < b->size() ? -1 : (a->size() > b->size() ? 1 : 0);
-    };
+    const auto cmpOpt = [](const auto &a, const auto &b) { return cmpOptional(a, b); };
+    const auto cmpText = cmpOptionalText;
     const auto cmpCol = [&](const Row &a, const Row &b, const QByteArray &col) {
         if (col == "i") return cmpOpt(a.i, b.i);
         if (col == "l") return cmpOpt(a.l, b.l);
@@ -547,23 +558,6 @@ const QList<FieldDef> &sortFields()
                                    {"s", FieldType::String, 3},  {"w", FieldType::String, 20},
                                    {"d", FieldType::Double, 0},  {"m", FieldType::Money, 0}};
     return f;
-}
-
-template <typename T> int cmpOptional(const std::optional<T> &a, const std::optional<T> &b)
-{
-    if (!a || !b)
-        return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
-    return *a < *b ? -1 : (*b < *a ? 1 : 0);
-}
-
-int cmpOptionalText(const std::optional<QByteArray> &a, const std::optional<QByteArray> &b)
-{
-    if (!a || !b)
-        return a.has_value() == b.has_value() ? 0 : (a ? 1 : -1);
-    const int c = std::memcmp(a->constData(), b->constData(), size_t(std::min(a->size(), b->size())));
-    if (c != 0)
-        return c < 0 ? -1 : 1;
-    return a->size() < b->size() ? -1 : (a->size() > b->size() ? 1 : 0);
 }
 
 int cmpSortColumn(const SortRow &a, const SortRow &b, char col)
