@@ -4,6 +4,8 @@
 #include "shared/datetime.h"
 #include "shared/parallel.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -301,16 +303,13 @@ int MemTable::compareRows(const char *a, const char *b) const
 // same places.
 MemTable::SortKey MemTable::sortKey(const char *r) const
 {
-    unsigned char b[16] = {};
+    // The first 16 bytes of the columns' values packed in order (a null as
+    // 0, a value as 1 and its bytes; numbers big-endian with the sign bit
+    // flipped, texts zero-padded to the width and then their length): the
+    // bytes compare as the values do. Written whole into room beyond the 16,
+    // whatever a value leaves there is not read.
+    unsigned char b[16 + 16] = {};
     int n = 0;
-    const auto put = [&](unsigned char c) {
-        if (n < 16)
-            b[n++] = c;
-    };
-    const auto putBig = [&](std::uint64_t v, int bytes) {
-        for (int i = bytes - 1; i >= 0; --i)
-            put(static_cast<unsigned char>(v >> (8 * i)));
-    };
     for (int col : m_order) {
         if (n >= 16)
             break;
@@ -318,26 +317,40 @@ MemTable::SortKey MemTable::sortKey(const char *r) const
         if (c.type == FieldType::Double || c.type == FieldType::DateTime)
             break;
         if (slotNull(r, col)) {
-            put(0);
+            b[n++] = 0;
             continue;
         }
-        put(1);
+        b[n++] = 1;
         switch (c.type) {
-        case FieldType::Int32: // stored within 32 bits (putInt)
-            putBig(std::uint32_t(std::int32_t(slotInt(r, col))) ^ 0x80000000u, 4);
+        case FieldType::Int32: { // stored within 32 bits (putInt)
+            const std::uint32_t v = qToBigEndian(std::uint32_t(std::int32_t(slotInt(r, col))) ^ 0x80000000u);
+            std::memcpy(b + n, &v, 4);
+            n += 4;
             break;
+        }
         case FieldType::Bool: // stored as 0 or 1 (putInt)
-            put(static_cast<unsigned char>(slotInt(r, col)));
+            b[n++] = static_cast<unsigned char>(slotInt(r, col));
             break;
         case FieldType::Int64:
-        case FieldType::Money:
-            putBig(std::uint64_t(slotInt(r, col)) ^ (std::uint64_t(1) << 63), 8);
+        case FieldType::Money: {
+            const std::uint64_t v = qToBigEndian(std::uint64_t(slotInt(r, col)) ^ (std::uint64_t(1) << 63));
+            std::memcpy(b + n, &v, 8);
+            n += 8;
             break;
+        }
         case FieldType::String: {
             const QByteArrayView v = slotString(r, col);
-            for (int i = 0; i < c.width && n < 16; ++i)
-                put(i < v.size() ? static_cast<unsigned char>(v[i]) : 0);
-            putBig(std::uint64_t(v.size()), 2);
+            // Only what reaches into the 16 bytes; the padding is there.
+            const int room = std::min(c.width, 16 - n);
+            const int take = std::min(room, int(v.size()));
+            if (take > 0)
+                std::memcpy(b + n, v.data(), std::size_t(take));
+            n += room;
+            if (n < 16) {
+                b[n] = static_cast<unsigned char>(v.size() >> 8);
+                b[n + 1] = static_cast<unsigned char>(v.size());
+                n += 2;
+            }
             break;
         }
         case FieldType::Double:
@@ -346,15 +359,13 @@ MemTable::SortKey MemTable::sortKey(const char *r) const
         }
     }
     SortKey k{0, 0, r};
-    for (int i = 0; i < 8; ++i) {
-        k.hi = (k.hi << 8) | b[i];
-        k.lo = (k.lo << 8) | b[8 + i];
-    }
+    std::memcpy(&k.hi, b, 8);
+    std::memcpy(&k.lo, b + 8, 8);
+    k.hi = qFromBigEndian(k.hi);
+    k.lo = qFromBigEndian(k.lo);
     return k;
 }
 
-// Whether every row's whole encoding fits the key: equal keys are then equal
-// rows and need no further comparison.
 bool MemTable::sortKeyComplete() const
 {
     int n = 0;
