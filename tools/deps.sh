@@ -8,7 +8,7 @@ pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-arphic-uming fonts-liberation
-  poppler-utils xvfb xauth
+  poppler-utils xvfb xauth ccache
 )
 missing=()
 for p in "${pkgs[@]}"; do
