@@ -1,5 +1,6 @@
 #include "components/kitctrls.h"
 
+#include "components/uiutils.h"
 #include "platform/form.h"
 
 #include <QEvent>
@@ -22,44 +23,12 @@ const QColor kShadow(128, 128, 128);
 const QColor kFrame(0, 0, 0);
 const QColor kGrayText(128, 128, 128);
 
-// Big5 byte length of one character: one for ASCII, two for the rest.
-int big5Width(char32_t c)
-{
-    return c < 0x80 ? 1 : 2;
-}
-
 QString toDrawnLines(const QString &caption)
 {
     QString s = caption;
     s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;
-}
-
-// The longest prefix of at most `bytes` Big5 bytes, never splitting a character.
-QString leftBytes(const QString &text, qsizetype bytes)
-{
-    qsizetype used = 0;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size()
-                          && text[i + 1].isLowSurrogate();
-        const char32_t c = pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
-        const int w = big5Width(c);
-        if (used + w > bytes)
-            break;
-        used += w;
-        i += pair ? 2 : 1;
-    }
-    return text.left(i);
-}
-
-qsizetype byteLength(const QString &text)
-{
-    qsizetype n = 0;
-    for (char32_t c : text.toUcs4())
-        n += big5Width(c);
-    return n;
 }
 
 // One step of a 3-D frame: top and left edge in `first`, bottom and right edge
@@ -105,24 +74,6 @@ QRect drawButtonFrame(QPainter &p, QRect r, bool pressed, bool newLook, bool fla
 }
 
 } // namespace
-
-QString kit::shortenToWidth(const QString &text, const QFontMetrics &fm, int maxWidth)
-{
-    if (fm.horizontalAdvance(text) <= maxWidth)
-        return text;
-    const QString dots = QStringLiteral("...");
-    QString previous;
-    for (qsizetype n = byteLength(text) - 2; n > 0; --n) {
-        const QString cut = leftBytes(text, n);
-        if (cut == previous)
-            continue; // the same candidate: a double-byte character was not split
-        previous = cut;
-        const QString candidate = cut + dots;
-        if (fm.horizontalAdvance(candidate) <= maxWidth)
-            return candidate;
-    }
-    return dots;
-}
 
 // ---------------------------------------------------------------- speed button
 
@@ -450,7 +401,7 @@ void TKitSpeedButton::paintEvent(QPaintEvent *)
     // The caption: at most 255 bytes; without word wrap each line that is too
     // wide ends in "...".
     const QFontMetrics fm(font());
-    QString caption = toDrawnLines(leftBytes(text(), 255));
+    QString caption = toDrawnLines(Big5Left(text(), 255));
     if (!m_wordWrap) {
         QStringList lines = caption.split(QLatin1Char('\n'));
         for (QString &line : lines) {
@@ -460,7 +411,7 @@ void TKitSpeedButton::paintEvent(QPaintEvent *)
             shown.remove(QLatin1Char('&'));
             shown.replace(QStringLiteral("\x01"), QLatin1String("&"));
             if (fm.horizontalAdvance(shown) > roomW)
-                line = kit::shortenToWidth(line, fm, roomW);
+                line = ShortenTextToWidth(line, fm, roomW);
         }
         caption = lines.join(QLatin1Char('\n'));
         while (caption.endsWith(QLatin1Char(' ')) || caption.endsWith(QLatin1Char('\n')))

@@ -20,14 +20,6 @@ class QTimer;
 
 namespace r56 {
 
-namespace kit {
-// The text unchanged when it fits in `maxWidth` pixels, else the longest of
-// "text less its last 2 bytes + ...", "less 3 bytes + ...", ... down to "..."
-// that fits ("..." when nothing fits). Bytes are those of the Big5 text; a cut
-// never splits a double-byte character.
-QString shortenToWidth(const QString &text, const QFontMetrics &fm, int maxWidth);
-} // namespace kit
-
 class TKitSpeedButton : public QAbstractButton
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "components/kitgrdcpt.h"
 
 #include "components/kitctrls.h"
+#include "components/uiutils.h"
 #include "platform/form.h"
 
 #include <QEvent>
@@ -152,46 +153,7 @@ QString TKitGradientCaption::shownCaption() const
     const QString text = formCaption();
     if (text.isEmpty())
         return text;
-    return kit::shortenToWidth(text, QFontMetrics(m_font), textArea().width());
-}
-
-void TKitGradientCaption::fillGradientRect(QPainter &p, const QRect &r, const QColor &start,
-                                           const QColor &end, int direction, int colors)
-{
-    if (r.isEmpty())
-        return;
-    if (colors < 2) {
-        p.fillRect(r, start);
-        return;
-    }
-    const bool reverse = direction == 1 || direction == 3;
-    const QColor base = reverse ? end : start;
-    const QColor target = reverse ? start : end;
-    const int dr = target.red() - base.red();
-    const int dg = target.green() - base.green();
-    const int db = target.blue() - base.blue();
-    const bool vertical = direction == 0 || direction == 1;
-    const int extent = vertical ? r.height() : r.width();
-    const int n = qMax(2, qMin(colors, extent));
-    const int band = extent / n;
-    // Rounded as the desktop's MulDiv rounds: halves away from zero.
-    const auto mulDiv = [](int a, int b, int c) { return qRound(double(a) * b / c); };
-    if (band > 0) {
-        for (int i = 0; i < n; ++i) {
-            const QColor c(base.red() + mulDiv(i, dr, n - 1), base.green() + mulDiv(i, dg, n - 1),
-                           base.blue() + mulDiv(i, db, n - 1));
-            const QRect b = vertical ? QRect(r.left(), r.top() + i * band, r.width(), band)
-                                     : QRect(r.left() + i * band, r.top(), band, r.height());
-            p.fillRect(b, c);
-        }
-    }
-    const int rest = extent % n;
-    if (rest > 0) {
-        const QColor c = reverse ? start : end;
-        const QRect b = vertical ? QRect(r.left(), r.bottom() - rest + 1, r.width(), rest)
-                                 : QRect(r.right() - rest + 1, r.top(), rest, r.height());
-        p.fillRect(b, c);
-    }
+    return ShortenTextToWidth(text, QFontMetrics(m_font), textArea().width());
 }
 
 void TKitGradientCaption::paintEvent(QPaintEvent *)
@@ -208,7 +170,7 @@ void TKitGradientCaption::paintEvent(QPaintEvent *)
         // The gradient starts a quarter of the bar's width before its left
         // edge, so the visible bar begins some way into it.
         const int w = bar.width();
-        fillGradientRect(p, QRect(bar.left() - w / 4, bar.top(), w + w / 4, bar.height()),
+        FillGradientRect(p, QRect(bar.left() - w / 4, bar.top(), w + w / 4, bar.height()),
                          m_startColor, end, 2, m_gradientSteps & 0xFF);
     }
 

@@ -65,12 +65,6 @@ public:
     // The rectangle of the close box in bar coordinates (empty when none).
     QRect closeBoxRect() const;
 
-    // Fills `r` with `colors` bands from `start` to `end`; direction 0 top to
-    // bottom, 1 bottom to top, 2 left to right, 3 right to left. The last
-    // pixels that do not make up a whole band take the final colour.
-    static void fillGradientRect(QPainter &p, const QRect &r, const QColor &start,
-                                 const QColor &end, int direction, int colors);
-
 signals:
     void activated();
     void deactivated();
