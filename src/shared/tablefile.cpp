@@ -1,9 +1,10 @@
 #include "shared/tablefile.h"
 
 #include "platform/diskio.h"
+#include "platform/fileset.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 #include <cmath>
 #include <cstring>
@@ -607,12 +608,8 @@ bool readPacket(QByteArrayView bytes, MemTable &table, QString *error)
     return false;
 }
 
-bool saveFile(const MemTable &table, const QString &path, const WriteOptions &options)
+bool writeTo(const MemTable &table, QFileDevice &f, const WriteOptions &options)
 {
-    QSaveFile f(path);
-    f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
     // The packet is made and written a slice of rows at a time, the disk
     // starting on each slice at once: the flush of the commit then finds most
     // of a large table on the disk already.
@@ -620,10 +617,8 @@ bool saveFile(const MemTable &table, const QString &path, const WriteOptions &op
     QByteArray piece = packetHeader(table, options);
     qsizetype unstarted = 0;
     for (int from = 0;; from += kRowsPerSlice) {
-        if (f.write(piece) != piece.size()) {
-            f.cancelWriting();
+        if (f.write(piece) != piece.size())
             return false;
-        }
         if (from >= nrows)
             break;
         // In steps of a megabyte: a request per slice would only queue up.
@@ -634,7 +629,15 @@ bool saveFile(const MemTable &table, const QString &path, const WriteOptions &op
         }
         piece = packetRows(table, from, std::min(nrows, from + kRowsPerSlice));
     }
-    return f.commit();
+    return true;
+}
+
+bool saveFile(const MemTable &table, const QString &path, const WriteOptions &options)
+{
+    const QFileInfo fi(path);
+    platform::FileSet set(fi.absolutePath(), fi.completeBaseName());
+    QFile *f = set.stage(fi.fileName());
+    return f && writeTo(table, *f, options) && set.commit();
 }
 
 bool loadFile(MemTable &table, const QString &path, QString *error)
