@@ -394,6 +394,9 @@ bool FileSet::finish(QFile *f)
 
 void FileSet::discard()
 {
+    // A set thrown away, even in part, commits nothing any more.
+    if (!m_committed)
+        fail(QStringLiteral("discarded"));
     const QDir dir(m_folder);
     for (auto &e : m_entries) {
         e->file.close();
@@ -408,7 +411,7 @@ void FileSet::discard()
 bool FileSet::commit()
 {
     const QDir dir(m_folder);
-    if (m_failed) {
+    if (m_failed || m_committed) {
         discard();
         return false;
     }

@@ -70,7 +70,7 @@ public:
     // (the old set is untouched, the temporaries are gone), or when a rename
     // failed after it (the old files are put back). `error()` says which.
     bool commit();
-    // Throws the staged files away.
+    // Throws the staged files away; the set then commits nothing.
     void discard();
 
     bool failed() const { return m_failed; }

@@ -1,6 +1,7 @@
 #include "shared/r5r6data.h"
 
 #include "platform/casefs.h"
+#include "platform/fileset.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/showmsg.h"
@@ -142,6 +143,20 @@ bool Tdm56::savetable(const MemTable &t, const QString &path, bool showerr, bool
     tablefile::WriteOptions o;
     o.defaultOrder = defaultOrder;
     if (!tablefile::saveFile(t, platform::resolveCaseBlind(path), o)) {
+        if (showerr)
+            dataerr(3, path);
+        return false;
+    }
+    return true;
+}
+
+bool Tdm56::stagetable(platform::FileSet &set, const MemTable &t, const QString &path, bool showerr)
+{
+    tablefile::WriteOptions o;
+    o.defaultOrder = &t != &exp;
+    QFile *f = set.stage(platform::resolveCaseBlind(path));
+    if (!f || !tablefile::writeTo(t, *f, o) || !platform::FileSet::finish(f)) {
+        set.discard();
         if (showerr)
             dataerr(3, path);
         return false;
