@@ -258,7 +258,7 @@ struct FileSet::Entry
 void FileSet::setHook(Hook h) { hook() = std::move(h); }
 
 FileSet::FileSet(const QString &folder, const QString &tag)
-    : m_folder(QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).absoluteFilePath()),
+    : m_folder(QDir::cleanPath(QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).absoluteFilePath())),
       m_tag(tag.isEmpty() ? QStringLiteral("r56") : tag)
 {
 }
@@ -296,7 +296,7 @@ QFile *FileSet::stage(const QString &target)
 {
     const QFileInfo ti(QDir(m_folder).filePath(target));
     const QString name = ti.fileName();
-    if (QFileInfo(ti.absolutePath()).absoluteFilePath() != m_folder || !plainName(name)) {
+    if (QDir::cleanPath(ti.absolutePath()) != m_folder || !plainName(name)) {
         fail(QStringLiteral("not in the folder: ") + target);
         return nullptr;
     }

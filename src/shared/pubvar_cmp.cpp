@@ -298,7 +298,7 @@ bool stagecmp(platform::FileSet &set, const TCmpFile &rec)
         return false;
     if (!QFileInfo(fi.absolutePath()).isDir())
         return false;
-    if (QFileInfo(fi.absolutePath()).absoluteFilePath() != set.folder())
+    if (QDir::cleanPath(fi.absolutePath()) != set.folder())
         return false;
     if (fi.exists()) {
         // The backup is a copy of the file as it stands, in the same set: it
