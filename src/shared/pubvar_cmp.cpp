@@ -4,6 +4,7 @@
 
 #include "platform/casefs.h"
 #include "platform/fileset.h"
+#include "platform/regularfile.h"
 #include "shared/big5.h"
 
 #include <QDir>
@@ -238,14 +239,13 @@ bool readcmp(TCmpFile &rec)
     if (!fi.isFile())
         return false;
 
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
+    // Never more than the image: anything after byte 688 is not ours. A
+    // name that stopped being a regular file since it was looked at is not
+    // waited on.
+    QByteArray data;
+    if (platform::readregular(file, TCmpFile::kFileSize, data, platform::Larger::ReadFirst)
+        != platform::ReadOutcome::Ok)
         return false;
-    // Never more than the image: anything after byte 688 is not ours.
-    const QByteArray data = f.read(TCmpFile::kFileSize);
-    if (f.error() != QFileDevice::NoError)
-        return false;
-    f.close();
     // Without a whole block there is no employer record to speak of.
     if (data.size() < CmpBlock::kSize)
         return false;

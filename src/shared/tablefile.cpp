@@ -2,6 +2,7 @@
 
 #include "platform/diskio.h"
 #include "platform/fileset.h"
+#include "platform/regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -643,15 +644,15 @@ bool saveFile(const MemTable &table, const QString &path, const WriteOptions &op
 bool loadFile(MemTable &table, const QString &path, QString *error)
 {
     table.emptyTable();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(error, "cannot open the file");
-    if (f.size() > kMaxFile)
-        return fail(error, "file too large for a table");
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        return fail(error, "cannot read the file");
-    return readPacket(bytes, table, error);
+    QByteArray bytes;
+    switch (platform::readregular(path, kMaxFile, bytes)) {
+    case platform::ReadOutcome::Ok: return readPacket(bytes, table, error);
+    case platform::ReadOutcome::Missing: return fail(error, "no such file");
+    case platform::ReadOutcome::NotRegular: return fail(error, "not a regular file");
+    case platform::ReadOutcome::TooLarge: return fail(error, "file too large for a table");
+    case platform::ReadOutcome::Unreadable: break;
+    }
+    return fail(error, "cannot read the file");
 }
 
 } // namespace r56::tablefile
