@@ -263,6 +263,95 @@ int writestaged(platform::FileSet &set, const QString &name, const QList<QByteAr
     return 0;
 }
 
+// ------------------------------------------------------------------ the earlier set kept safe
+
+// A diskette with room for the new set but not for both: the earlier set is
+// copied into this folder of the start directory, taken off the diskette,
+// and put back when the new set does not arrive whole. Its "state" file
+// names the target folder and how far the exchange went, so that the next
+// export's start can finish it after a kill.
+QString keepfolder() { return QDir(startdir).filePath(QStringLiteral(".r56keep-export")); }
+
+constexpr char kKeepState[] = "state";
+
+bool writekeepstate(const QString &target, const QByteArray &state)
+{
+    platform::FileSet set(keepfolder(), QStringLiteral("keep"));
+    return set.stagebytes(QLatin1String(kKeepState), target.toUtf8() + '\n' + state + '\n') && set.commit();
+}
+
+void dropkept() { QDir(keepfolder()).removeRecursively(); }
+
+bool keepearlierset(const QStringList &files, const QString &target)
+{
+    dropkept();
+    if (!QDir().mkpath(keepfolder()))
+        return false;
+    platform::FileSet set(keepfolder(), QStringLiteral("keep"));
+    for (const QString &f : files)
+        if (!set.stagecopy(QFileInfo(f).fileName(), f))
+            return false;
+    set.stagebytes(QLatin1String(kKeepState), target.toUtf8() + "\nkept\n");
+    if (!set.commit())
+        return false;
+    // From here the files on the target may go: the copies are complete.
+    if (!writekeepstate(target, "removing"))
+        return false;
+    bool ok = true;
+    for (const QString &f : files)
+        ok = QFile::remove(f) && ok;
+    platform::syncfolder(target);
+    return ok;
+}
+
+// Puts every kept file back onto the target, as one set.
+bool restorekept(const QString &target)
+{
+    const QDir keep(keepfolder());
+    platform::recoverfolder(target);
+    platform::FileSet set(target, QStringLiteral("export"));
+    for (const QString &n : keep.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (n == QLatin1String(kKeepState) || platform::isfilesetname(n))
+            continue;
+        // The name the new set may have given the file under another case
+        // goes with it.
+        const QString other = platform::findInDir(target, n);
+        if (!other.isEmpty() && QFileInfo(other).fileName() != n)
+            set.drop(QFileInfo(other).fileName());
+        if (!set.stagecopy(n, keep.filePath(n)))
+            return false;
+    }
+    return set.commit();
+}
+
+// What a killed export left in the keep folder: while the earlier set was
+// being taken off the target (and the new one not yet complete there) it
+// goes back; otherwise the copies are no longer needed.
+void recoverkept()
+{
+    const QString statefile = QDir(keepfolder()).filePath(QLatin1String(kKeepState));
+    if (!QDir(keepfolder()).exists())
+        return;
+    platform::recoverfolder(keepfolder());
+    QFile f(statefile);
+    if (!f.open(QIODevice::ReadOnly)) {
+        dropkept();
+        return;
+    }
+    const QList<QByteArray> lines = f.read(64 * 1024).split('\n');
+    f.close();
+    const QString target = QString::fromUtf8(lines.value(0));
+    if (lines.value(1) != "removing") {
+        dropkept();
+        return;
+    }
+    // The diskette may not be in its drive now: the copies wait for it.
+    if (target.isEmpty() || !QFileInfo(target).isDir())
+        return;
+    if (restorekept(target))
+        dropkept();
+}
+
 QString nameOf(const QString &path)
 {
     return QFileInfo(path).fileName();
@@ -435,6 +524,7 @@ bool ExportFlow::writeexportfiles()
     // What a killed export left in the start folder is settled first; the
     // new files then replace the last ones as one set.
     platform::recoverfolder(dir);
+    recoverkept();
     platform::FileSet set(dir, QStringLiteral("export"));
     QStringList staged;
 
@@ -533,7 +623,7 @@ bool ExportFlow::buildtargets(const QString &local)
     return true;
 }
 
-bool ExportFlow::copyfiles()
+bool ExportFlow::copyfiles(bool keepEarlier)
 {
     struct Item { QString source; const char *label; };
     QList<Item> items{{m_sources.company, "Company File"}, {m_sources.list, "Data File"}};
@@ -542,12 +632,28 @@ bool ExportFlow::copyfiles()
 
     const QString folder = m_targets.folder;
     platform::recoverfolder(folder);
+    if (keepEarlier) {
+        QStringList earlier = m_targets.existing();
+        if (!m_targets.staleannex.isEmpty())
+            earlier << m_targets.staleannex;
+        if (!keepearlierset(earlier, folder)) {
+            if (restorekept(folder))
+                dropkept();
+            showexporterror(5, crlf + QLatin1String(items.first().label));
+            return false;
+        }
+    }
+    auto giveback = [&] {
+        if (keepEarlier && restorekept(folder))
+            dropkept();
+    };
     platform::FileSet set(folder, QStringLiteral("export"));
     QStringList staged;
     for (const Item &it : items) {
         const QString name = nameOf(it.source);
         if (!set.stagecopy(name, it.source)) {
             set.discard();
+            giveback();
             showexporterror(5, crlf + QLatin1String(it.label));
             return false;
         }
@@ -556,15 +662,21 @@ bool ExportFlow::copyfiles()
     QStringList names = staged;
     names << QLatin1String(kAnnexAPrefix) + nameOf(m_sources.list).mid(4);
     if (!commitset(set, staged, names)) {
+        giveback();
         showexporterror(5, crlf + QLatin1String(items.first().label));
         return false;
     }
+    if (keepEarlier)
+        dropkept();
     return true;
 }
 
 ExportFlow::Outcome ExportFlow::btexportClick(const QString &target)
 {
     const QString caption = exporttext::caption();
+    bool keepEarlier = false;
+    // An earlier set a killed export took off the target goes back first.
+    recoverkept();
 
     // 1. The files are already there.
     if (target == startdir) {
@@ -618,17 +730,29 @@ ExportFlow::Outcome ExportFlow::btexportClick(const QString &target)
         if (!relook())
             return Outcome::StayOpen;
 
-        // 5. Too large for the diskette: nothing is written there.
+        // 5. Too large for the diskette: nothing is written there. The
+        // room the earlier set takes counts: it is kept safe in the start
+        // folder while the new set goes on (as the diskette counts it, at
+        // least 1024 bytes a file).
         if (total > drive.freeBytes && drive.removable) {
-            showmsgw(caption, exporttext::errortext(15), mkContinue);
-            return Outcome::Close;
+            QStringList earlier = m_targets.existing();
+            if (!m_targets.staleannex.isEmpty())
+                earlier << m_targets.staleannex;
+            qint64 room = drive.freeBytes;
+            for (const QString &f : earlier)
+                room += std::max<qint64>(QFileInfo(f).size(), 1024);
+            if (total > room) {
+                showmsgw(caption, exporttext::errortext(15), mkContinue);
+                return Outcome::Close;
+            }
+            keepEarlier = true;
         }
     }
 
     // 6. The copies.
     m_abort = false;
     if (!m_targets.samefile)
-        copyfiles();
+        copyfiles(keepEarlier);
 
     // 7. Done.
     if (!m_abort) {

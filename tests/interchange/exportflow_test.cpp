@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <vector>
 
@@ -680,14 +681,19 @@ TEST_F(ExportTarget, ChangeDisketteAnswers)
 
 TEST_F(ExportTarget, NoRoomOnTheDisketteLeavesItAsItWas)
 {
-    earlierexport();
-    free.set(QByteArray("3000")); // less than three files of at least 1024 bytes
+    // Two earlier files (2048 bytes as the diskette counts them) and 1000
+    // free: even with the earlier set off the disk the new one (3072) does
+    // not fit.
+    earlierexport(false);
+    free.set(QByteArray("1000"));
     answers = {answer::No};       // even after "replace"
     EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::Close);
     EXPECT_EQ(msgs.last().text, kTooLarge);
     EXPECT_EQ(msgs.last().caption, kCaption);
-    expectEarlierSet();
+    EXPECT_EQ(readFile(dst("CADA0112.txt")), QByteArray("old company\r\n"));
+    EXPECT_EQ(readFile(dst("R56_0112.txt")), QByteArray("old list\r\n"));
     expectNotStamped();
+    earlierexport();
 
     // Exactly the room needed is enough.
     msgs.messages.clear();
@@ -915,4 +921,64 @@ TEST_F(ExportTarget, AFullDiskKeepsTheEarlierSet)
     EXPECT_TRUE(msgs.last().text.startsWith(kCopyFailed));
     expectEarlierSet();
     expectNotStamped();
+}
+
+// A diskette with room for the new set once the earlier one is off it, not
+// for both: the new set goes on, the earlier one was kept safe meanwhile and
+// nothing of it is left behind.
+TEST_F(ExportTarget, RoomForTheNewSetWithoutTheEarlierOneIsEnough)
+{
+    earlierexport();
+    free.set(QByteArray("3000")); // 3072 needed; the earlier set frees 3072
+    answers = {answer::No};
+    EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::Close);
+    expectNewSet();
+    expectDone();
+    EXPECT_FALSE(QFileInfo::exists(start + QStringLiteral("/.r56keep-export")));
+}
+
+// The same, the copy failing half-way (the disk fills): the earlier set
+// comes back whole, the failure is reported.
+TEST_F(ExportTarget, AFailedCopyAfterTheEarlierSetWasTakenOffPutsItBack)
+{
+    earlierexport();
+    free.set(QByteArray("3000"));
+    answers = {answer::No};
+    const qint64 biggest = QFileInfo(src("R56_0112.txt")).size();
+    {
+        r56::test::FileSizeLimit full(biggest - 10);
+        EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::Close);
+    }
+    EXPECT_TRUE(flow.aborted());
+    expectEarlierSet();
+    expectNotStamped();
+    EXPECT_FALSE(QFileInfo::exists(start + QStringLiteral("/.r56keep-export")));
+}
+
+// Killed at every step of that exchange, then the next export's start: the
+// earlier set or the new one on the diskette, whole.
+TEST_F(ExportTarget, KillWhileTheEarlierSetIsKeptSafeLeavesTheEarlierOrTheNewSet)
+{
+    int olds = 0, news = 0;
+    const int steps = killAtEveryStep(
+        [&] {
+            earlierexport();
+            free.set(QByteArray("3000"));
+            answers = {answer::No};
+        },
+        [&] { flow.btexportClick(QStringLiteral("A:\\")); },
+        [&] { ASSERT_TRUE(flow.writeexportfiles()); },
+        [&](int) {
+            if (readFile(dst("R56_0112.txt")) == "old list\r\n") {
+                ++olds;
+                expectEarlierSet();
+            } else {
+                ++news;
+                expectNewSet();
+            }
+        });
+    EXPECT_GT(steps, 15);
+    EXPECT_GT(olds, 2);
+    EXPECT_GT(news, 2);
+    std::cout << "kill points " << steps << ": earlier set " << olds << ", new set " << news << "\n";
 }
