@@ -19,6 +19,8 @@
 #include <QMap>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace r56;
 using namespace r56::importflow;
 using r56::test::b5;
@@ -718,6 +720,30 @@ TEST_F(ImportTest, AnnexCRowsOfAnEarlierCheckAreNotSaved)
     dm.exp.appendRecord({MemValue("12345678"), MemValue("C01"), MemValue(true)});
     ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
     EXPECT_EQ(rows(out + "/d.axc", expFields()), 0);
+}
+
+// The files of a new declaration get the usual permissions (the umask's),
+// those of a replaced declaration keep theirs: never the owner-only ones of
+// a private temporary file.
+TEST_F(ImportTest, SavedFilesGetTheUsualPermissionsOrKeepTheirs)
+{
+    const mode_t mask = ::umask(022);
+    const QString list = authority({listRecord({"12345678"})});
+    ASSERT_EQ(flow.read(list), R::Imported);
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    auto mode = [](const QString &p) {
+        struct stat st;
+        return ::stat(QFile::encodeName(p).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    for (const char *n : {"d.cmp", "d.dta", "d.axa", "d.axc"})
+        EXPECT_EQ(mode(out + "/" + n), 0644) << n;
+
+    ::chmod(QFile::encodeName(out + "/d.dta").constData(), 0640);
+    ASSERT_EQ(flow.read(list), R::Imported);
+    msgs.answer(1);
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    EXPECT_EQ(mode(out + "/d.dta"), 0640);
+    ::umask(mask);
 }
 
 TEST_F(ImportTest, LongPathsAndLongExtensionsAreKept)

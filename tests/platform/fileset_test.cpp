@@ -4,12 +4,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using r56::platform::FileSet;
 using r56::test::readFile;
@@ -212,4 +216,76 @@ TEST(FileSet, PermissionsOfTheReplacedFileOrTheUmask)
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     ASSERT_EQ(::stat(QFile::encodeName(d.path() + QStringLiteral("/d.axa")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+// The same with a real kill: the commit runs in a child process that sends
+// itself SIGKILL at step k (no destructor, no clean-up runs), then the
+// parent recovers the folder.
+TEST(FileSet, ChildCommitKilledAtAStep)
+{
+    const QByteArray dir = qgetenv("R56_FILESET_CHILD_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "run by FileSet.SigkillAtEveryStepThenRecoverGivesOldOrNew";
+    const int k = qEnvironmentVariableIntValue("R56_FILESET_KILL_AT");
+    int at = 0;
+    FileSet::setHook([&](FileSet::Step, int) {
+        if (at++ == k)
+            ::kill(::getpid(), SIGKILL);
+    });
+    commitNew(QString::fromLocal8Bit(dir));
+    FileSet::setHook({});
+}
+
+TEST(FileSet, SigkillAtEveryStepThenRecoverGivesOldOrNew)
+{
+    QTemporaryDir probe;
+    put(probe.path(), kOld);
+    const int steps = countSteps(probe.path());
+    int killed = 0, olds = 0, news = 0;
+    for (int k = 0; k < steps; ++k) {
+        SCOPED_TRACE(k);
+        QTemporaryDir d;
+        put(d.path(), kOld);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("R56_FILESET_CHILD_DIR"), d.path());
+        env.insert(QStringLiteral("R56_FILESET_KILL_AT"), QString::number(k));
+        child.setProcessEnvironment(env);
+        child.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(),
+                    {QStringLiteral("--gtest_filter=FileSet.ChildCommitKilledAtAStep")});
+        ASSERT_TRUE(child.waitForFinished(30000));
+        if (child.exitStatus() == QProcess::CrashExit)
+            ++killed;
+        EXPECT_TRUE(r56::platform::recoverfolder(d.path()));
+        const Files after = contents(d.path());
+        if (after == kOld)
+            ++olds;
+        else if (after == kNew)
+            ++news;
+        else
+            ADD_FAILURE() << "a mix after recovery";
+    }
+    EXPECT_EQ(killed, steps);
+    EXPECT_EQ(olds, 2);
+    EXPECT_EQ(news, steps - 2);
+}
+
+// Killed while a failed commit was putting the old files back: the next
+// recovery finishes putting them back (not the renames).
+TEST(FileSet, RecoveryOfAnInterruptedUndoFinishesIt)
+{
+    QTemporaryDir d;
+    put(d.path(), {{"d.dta", "new workers"},
+                   {"d.dta.r56old-aaaaaa", "old workers"},
+                   {"d.axa", "old annex"},
+                   {"d.axa.r56new-bbbbbb", "new annex"},
+                   {"d.axc", "new c"},
+                   {"d.r56set-cccccc",
+                    "r56set 1\n"
+                    "R\td.dta.r56new-zzzzzz\td.dta\td.dta.r56old-aaaaaa\n"
+                    "R\td.axa.r56new-bbbbbb\td.axa\t!\n"
+                    "R\td.axc.r56new-yyyyyy\td.axc\t-\n"
+                    "end\nundo\n"}});
+    EXPECT_TRUE(r56::platform::recoverfolder(d.path()));
+    EXPECT_EQ(contents(d.path()), (Files{{"d.dta", "old workers"}, {"d.axa", "old annex"}}));
 }
