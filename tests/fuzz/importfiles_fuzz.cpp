@@ -7,6 +7,8 @@
 #include "shared/showmsg.h"
 #include "shared/tablefile.h"
 
+#include <QDir>
+
 using namespace r56;
 
 namespace {
@@ -52,6 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     if (!flow.saveEnabled() || !flow.confirmannex())
         return 0;
+    // Each run saves a new declaration: one of an earlier run would be
+    // another employer's, or merged.
+    for (const QString &n : QDir(dir.path()).entryList({QStringLiteral("decl.*")}, QDir::Files))
+        QFile::remove(dir.filePath(n));
     const int workers = dm.staff.recordCount();
     const int items = dm.sub.recordCount();
     if (flow.save(dir.filePath("decl.cmp")) != importflow::ImportFlow::SaveResult::Saved)
