@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QtEndian>
 
@@ -211,6 +212,33 @@ bool restorefile(const QString &path)
 
 // ------------------------------------------------------------------ read
 
+namespace {
+
+// What saves of earlier versions of the system left beside a declaration's
+// tables when they were killed: "<table>.new-XXXXXX" (a new table not yet in
+// place) and "<table>.old<N>" (an old one moved aside). Beside an existing
+// table both are stale and go; a table that is missing gets its moved-aside
+// file back.
+void sweepleftovers(const QString &folder)
+{
+    static const QRegularExpression kLeft(
+        QStringLiteral("^(.+\\.(?:dta|axa|axc|dt2|a2a|a2c))\\.(old\\d+|new-[A-Za-z0-9]{6})$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QDir dir(folder);
+    for (const QString &n : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch m = kLeft.match(n);
+        if (!m.hasMatch())
+            continue;
+        const QString table = platform::findInDir(folder, m.captured(1));
+        if (!table.isEmpty() && QFileInfo(table).isFile())
+            QFile::remove(dir.filePath(n));
+        else if (table.isEmpty() && m.captured(2).startsWith(QLatin1String("old"), Qt::CaseInsensitive))
+            QFile::rename(dir.filePath(n), dir.filePath(m.captured(1)));
+    }
+}
+
+} // namespace
+
 bool readcmp(TCmpFile &rec)
 {
     const QString file = diskName(cmpname);
@@ -218,6 +246,7 @@ bool readcmp(TCmpFile &rec)
         return false;
     // A save killed half-way is finished (or undone) before anything is read.
     platform::recoverfolder(QFileInfo(file).absolutePath());
+    sweepleftovers(QFileInfo(file).absolutePath());
     const QFileInfo fi(file);
     // A link that leads nowhere (or to itself) is a missing employer file,
     // but not one to create: the new file would replace the link.

@@ -538,3 +538,22 @@ TEST_F(CmpFileTest, NamesThatAreNotRegularFilesAreNeitherReadNorReplaced)
         EXPECT_FALSE(after.isSymLink() ? false : after.isFile());
     }
 }
+
+// What killed saves of an earlier version left beside the tables: stale
+// beside an existing table (removed at the open), the only copy of a missing
+// one (put back).
+TEST_F(CmpFileTest, OpenClearsLeftoversOfEarlierVersionsAndPutsAMissingTableBack)
+{
+    ASSERT_TRUE(writeFile(cmpname, distinctiveImage()));
+    ASSERT_TRUE(writeFile(path("decl.dta"), "workers"));
+    ASSERT_TRUE(writeFile(path("decl.dta.new-a1B2c3"), "half new workers"));
+    ASSERT_TRUE(writeFile(path("decl.dta.old0"), "older workers"));
+    ASSERT_TRUE(writeFile(path("decl.axa.old0"), "annex"));
+    ASSERT_TRUE(writeFile(path("notes.txt.old0"), "not ours"));
+    TCmpFile r;
+    ASSERT_TRUE(readcmp(r));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList({"decl.axa", "decl.cmp", "decl.dta", "notes.txt.old0"}));
+    EXPECT_EQ(readFile(path("decl.dta")), "workers");
+    EXPECT_EQ(readFile(path("decl.axa")), "annex");
+}
