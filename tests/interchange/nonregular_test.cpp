@@ -128,6 +128,14 @@ const std::vector<Reader> &readers()
              QStringList lines;
              return !modtaxer::readIdDesc(p, lines);
          }},
+        {"idcode.sys", "idcode.sys",
+         [](const QString &dir, const QString &, test::MessageRecorder &) {
+             const QString saved = startdir;
+             startdir = dir;
+             const bool read = loadidcode();
+             startdir = saved;
+             return !read;
+         }},
         {"open: worker table", "d.dta",
          [](const QString &, const QString &p, test::MessageRecorder &msgs) {
              Tdm56 dm;
