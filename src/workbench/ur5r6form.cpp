@@ -108,6 +108,14 @@ void setAmountOf(AmountEdit *e, Currency v)
     e->setValue(v);
 }
 
+// Whether the amount edit refused its exit just now: it stays in its
+// editing state until it is left with an amount it takes.
+bool amountExitRefused(QWidget *w)
+{
+    auto *e = qobject_cast<AmountEdit *>(w);
+    return e && e->editing();
+}
+
 QByteArray dateTextOf(LeaveDateEdit *e) { return e->text().toLatin1(); }
 
 void setDateTextOf(LeaveDateEdit *e, QByteArrayView stored) { e->setDate(str2date(stored)); }
@@ -606,6 +614,8 @@ void Tr5r6f::buildRow(int r)
         e->setMaxValue(maxValue);
         e->setAutoSelect(false);
         e->setReadOnly(readOnly);
+        connect(e, &TCustomComboEdit::exitRefused, this,
+                [this](const QString &message) { msgbox(message, caption(), mbOk); });
         return e;
     };
     rw.xttl = amount("xttl_", 2, 17, Currency::fromHundredths(9999999999999LL),
@@ -982,7 +992,13 @@ void Tr5r6f::setRowLabelColour(int r, const QColor &c)
 void Tr5r6f::FormActivate()
 {
     sortkey = entryflow::sortkey();
-    QWidget *active = QApplication::focusWidget();
+    // The window's own active control: the one the focus returns to. While
+    // the activation comes back from a dialog the application may not have
+    // given it the focus yet, and sending the focus to row 1 then would put
+    // the next keystrokes on another worker.
+    QWidget *active = focusWidget();
+    if (!active || !isAncestorOf(active))
+        active = QApplication::focusWidget();
     if (active && isAncestorOf(active)) {
         const FieldName f = parsefieldname(active->objectName());
         row = f.row;
@@ -1137,10 +1153,12 @@ void Tr5r6f::commonfldexit(QWidget *sender)
         setFieldColours(sender, false);
     fieldprefix = f.prefix;
     row = f.row;
+    m_heldBy = nullptr;
     if (!checkfield(sender)) {
-        // Back into the field once the focus change that led here is over.
+        // Back into the field once the focus change that led here is over,
+        // unless the field holding the row back is taking it.
         QPointer<QWidget> w(sender);
-        if (recordOfRow(row) != 0)
+        if (recordOfRow(row) != 0 && !m_heldBy)
             QTimer::singleShot(0, this, [w] {
                 if (w && w->isEnabled())
                     w->setFocus();
@@ -1157,6 +1175,24 @@ bool Tr5r6f::checkfield(QWidget *sender)
     if (n == 0)
         return false;
     dm56.staff.setRecNo(n);
+    // An amount its edit refuses never reaches the row: value() would bring
+    // it in as the bound. The field being committed without being left (a
+    // save, a page move) is refused here as leaving it would be; another
+    // field of the row holds the row back silently while the refused edit
+    // takes the focus back and says why.
+    const Row &rw = m_rows[std::size_t(f.row - 1)];
+    for (AmountEdit *amount : {rw.xttl, rw.xsub, rw.ximp}) {
+        QString message;
+        if (amount->checkExit(&message))
+            continue;
+        if (amount == sender) {
+            amount->selectAll();
+            msgbox(message, caption(), mbOk);
+        } else {
+            m_heldBy = amount;
+        }
+        return false;
+    }
     const RowInput in = rowInput(f.row);
     const CheckResult res = entryflow::checkfield(fieldOf(f.prefix), in, cmpfile.block.eano());
     if (!res.ok()) {
@@ -1242,11 +1278,12 @@ bool Tr5r6f::commit()
     if (field == Field::None || field == Field::Btn || n.row == 0)
         return true;
     m_inExit = true;
+    m_heldBy = nullptr;
     const bool ok = checkfield(f);
     if (ok)
         storerow();
     m_inExit = false;
-    if (!ok && recordOfRow(n.row) != 0) {
+    if (!ok && recordOfRow(n.row) != 0 && !m_heldBy) {
         QPointer<QWidget> w(f);
         QTimer::singleShot(0, this, [w] {
             if (w && w->isEnabled())
@@ -1684,7 +1721,11 @@ bool Tr5r6f::eventFilter(QObject *o, QEvent *e)
             // text), then the row is checked and stored.
             m_inExit = true;
             QApplication::sendEvent(o, e);
-            commonfldexit(w);
+            // An amount the edit refused (out of its bounds, no number) is
+            // not the row's: the edit keeps the focus and says why, and
+            // nothing is checked or stored.
+            if (!amountExitRefused(w))
+                commonfldexit(w);
             m_inExit = false;
             return true;
         }

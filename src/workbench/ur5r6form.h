@@ -221,6 +221,9 @@ private:
     entryflow::PageSums m_sums;
     int m_fontchoice = 0;
     bool m_inExit = false;
+    // The row's amount edit that refused its text, when it held back the
+    // check of another field of the row.
+    QWidget *m_heldBy = nullptr;
     bool m_lastSaveOk = false;
 };
 

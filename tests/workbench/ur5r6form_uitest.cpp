@@ -19,11 +19,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -34,6 +37,8 @@
 
 using namespace r56;
 using r56::test::b5;
+
+static void PrintTo(const QString &s, std::ostream *os) { *os << s.toStdString(); }
 
 namespace {
 
@@ -100,6 +105,71 @@ void whenModal(std::function<QWidget *()> dialog, std::function<void()> fn)
 void whenModal(QWidget *dialog, std::function<void()> fn)
 {
     whenModal([dialog] { return dialog; }, std::move(fn));
+}
+
+// Messages recorded as by the recorder, each also shown as a real modal
+// window that takes the focus and closes once it is up: the window then
+// loses and regains its activation as it does in the program.
+class ModalMessages : public test::MessageRecorder
+{
+public:
+    int showMessage(const QString &caption, const QString &text, int kind) override
+    {
+        const int r = test::MessageRecorder::showMessage(caption, text, kind);
+        if (kind != mkWait)
+            runModal();
+        return r;
+    }
+    int messageBox(const QString &text, const QString &caption, int buttons) override
+    {
+        const int r = test::MessageRecorder::messageBox(text, caption, buttons);
+        runModal();
+        return r;
+    }
+    int shown = 0;
+
+private:
+    void runModal()
+    {
+        // The window that was active gets the activation back once the
+        // message has closed, as the desktop gives it back.
+        QDialog d;
+        auto *b = new QPushButton(QStringLiteral("OK"), &d);
+        b->setDefault(true);
+        b->setFocus();
+        whenModal(&d, [&d] { d.accept(); });
+        QPointer<QWidget> previous = QApplication::activeWindow();
+        d.exec();
+        if (previous)
+            previous->activateWindow();
+        ++shown;
+    }
+};
+
+// Sends a key as the keyboard would: to the widget that has the focus.
+void press(int k, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {})
+{
+    QWidget *w = QApplication::focusWidget();
+    ASSERT_NE(w, nullptr);
+    key(w, k, mods, text);
+    QApplication::processEvents();
+}
+
+void typeFocused(const QString &text)
+{
+    for (QChar c : text) {
+        QWidget *w = QApplication::focusWidget();
+        ASSERT_NE(w, nullptr);
+        type(w, QString(c));
+    }
+    QApplication::processEvents();
+}
+
+// Lets pending focus changes and posted work run.
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
 }
 
 class EntryWindow : public ::testing::Test
@@ -712,6 +782,61 @@ TEST_F(EntryWindow, TheAnnexTotalBecomesTheNonTaxableIncome)
     EXPECT_EQ(dm56.sub.recordCount(), 1);
     EXPECT_EQ(f.totalCell(0, 3), QStringLiteral("200.00"));
     EXPECT_TRUE(f.Timer1->isActive()); // auto-save runs again afterwards
+}
+
+// The same window with every message shown as a modal window of its own.
+class EntryFocus : public EntryWindow
+{
+protected:
+    ModalMessages modal;
+    QString rend(int rec)
+    {
+        dm56.staff.setRecNo(rec);
+        return entryflow::totalText(dm56.staff.asCurrency(staffcol::rend));
+    }
+};
+
+TEST_F(EntryFocus, ARefusedAmountNeverReachesTheWorker)
+{
+    workers(12);
+    Tr5r6f f;
+    open(f);
+    const QString pageTotal = f.totalCell(0, 1);
+    f.xttl(3)->setFocus();
+    settle();
+    f.xttl(3)->selectAll();
+    typeFocused(QStringLiteral("999999999999"));
+    press(Qt::Key_Tab);
+    settle();
+    ASSERT_FALSE(modal.empty());
+    EXPECT_EQ(modal.last().text, QStringLiteral("Value must be between 0.00 and 99999999999.99"));
+    EXPECT_EQ(rend(3), QStringLiteral("300.75"));
+    EXPECT_EQ(f.totalCell(0, 1), pageTotal);
+    EXPECT_FALSE(f.modified);
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(3));
+
+    // Nor through a save, which commits the field being edited first.
+    modal.messages.clear();
+    f.Save1->trigger();
+    settle();
+    ASSERT_FALSE(modal.empty());
+    EXPECT_EQ(modal.messages.first().text, QStringLiteral("Value must be between 0.00 and 99999999999.99"));
+    EXPECT_EQ(rend(3), QStringLiteral("300.75"));
+    EXPECT_EQ(f.totalCell(0, 1), pageTotal);
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(3));
+    Tdm56 back;
+    ASSERT_TRUE(back.loadstaff(dtaname));
+    back.staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
+    back.staff.setRecNo(3);
+    EXPECT_EQ(back.staff.asCurrency(staffcol::rend), Currency::fromHundredths(30075));
+
+    // Mended, it is taken.
+    f.xttl(3)->selectAll();
+    typeFocused(QStringLiteral("400"));
+    press(Qt::Key_Tab);
+    settle();
+    EXPECT_EQ(rend(3), QStringLiteral("400.00"));
+    EXPECT_EQ(QApplication::focusWidget(), f.xexp(3));
 }
 
 TEST_F(EntryWindow, Screenshot)
