@@ -116,7 +116,10 @@ bool amountExitRefused(QWidget *w)
     return e && e->editing();
 }
 
-QByteArray dateTextOf(LeaveDateEdit *e) { return e->text().toLatin1(); }
+// The text as the mask shows it, blanks included: an empty date reads
+// "  /  /    ", the empty mask, as the checks and the store expect (the
+// edit's text() drops the blanks and would read "//", which is no date).
+QByteArray dateTextOf(LeaveDateEdit *e) { return e->displayText().toLatin1(); }
 
 void setDateTextOf(LeaveDateEdit *e, QByteArrayView stored) { e->setDate(str2date(stored)); }
 
@@ -1510,6 +1513,10 @@ void Tr5r6f::btnewClick()
         showmsgw(caption(), notAvailableText(), mkContinue);
         return;
     }
+    // The buttons take no focus: what was typed into the field being edited
+    // is checked and stored before the rows are refilled, not dropped.
+    if (!commit())
+        return;
     MemTable &staff = dm56.staff;
     staff.setIndexFieldNames(QString());
     staff.appendRecord({MemValue(0), MemValue(" "), MemValue("********"), MemValue(""), MemValue(""),
@@ -1552,6 +1559,8 @@ void Tr5r6f::btmodifyClick()
         showmsgw(caption(), notAvailableText(), mkContinue);
         return;
     }
+    if (!commit())
+        return;
     const int n = recordOfRow(row);
     if (n == 0)
         return;
@@ -1590,6 +1599,8 @@ void Tr5r6f::btremoveClick()
 
 void Tr5r6f::mnudeleteClick()
 {
+    if (!commit())
+        return;
     const int n = recordOfRow(row);
     if (n == 0)
         return;
@@ -1634,6 +1645,8 @@ void Tr5r6f::searchby(int kind)
         showmsgw(caption(), notAvailableText(), mkContinue);
         return;
     }
+    if (!commit())
+        return;
     QAction *item = kind == 1 ? N4 : kind == 2 ? N7 : N8;
     fsearch->kittitle->setFormCaption(item->text());
     fsearch->setUpperCase(kind == 3);

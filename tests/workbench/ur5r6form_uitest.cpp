@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMap>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -837,6 +838,188 @@ TEST_F(EntryFocus, ARefusedAmountNeverReachesTheWorker)
     settle();
     EXPECT_EQ(rend(3), QStringLiteral("400.00"));
     EXPECT_EQ(QApplication::focusWidget(), f.xexp(3));
+}
+
+// Every worker's total income by taxpayer number.
+QMap<QByteArray, QString> incomes()
+{
+    QMap<QByteArray, QString> out;
+    MemTable &t = dm56.staff;
+    const int keep = t.recNo();
+    for (t.first(); !t.eof(); t.next())
+        out.insert(t.asString(staffcol::cntb), entryflow::totalText(t.asCurrency(staffcol::rend)));
+    if (keep > 0)
+        t.setRecNo(keep);
+    return out;
+}
+
+// The desktop gives the activation back to the window once a dialog closed.
+void backTo(QWidget &w)
+{
+    settle();
+    if (!w.isActiveWindow())
+        w.activateWindow();
+    settle();
+}
+
+// Types over the focused field's text and leaves it with Tab.
+void retype(const QString &text)
+{
+    if (auto *e = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
+        e->selectAll();
+    typeFocused(text);
+    press(Qt::Key_Tab);
+    settle();
+}
+
+TEST_F(EntryFocus, AfterEveryDialogTheKeysGoToTheWorkerOnScreen)
+{
+    workers(23);
+    Tr5r6f f;
+    Tfsearch search(&f);
+    Tfmodtaxer taxer(&f);
+    open(f);
+    QMap<QByteArray, QString> want = incomes();
+    auto focusIs = [](QWidget *w) { return QApplication::focusWidget() == w; };
+
+    // A search: typed into row 2, then W13 found (page 2, row 3). The value
+    // typed first is kept, and the next keys change W13.
+    f.xttl(2)->setFocus();
+    settle();
+    f.xttl(2)->selectAll();
+    typeFocused(QStringLiteral("5"));
+    whenModal(&search, [] {
+        fsearch->obj->setText(QStringLiteral("W13"));
+        fsearch->BitBtn1->click();
+    });
+    f.searchby(3);
+    backTo(f);
+    want["10000002"] = QStringLiteral("5.00");
+    EXPECT_EQ(f.page, 1);
+    EXPECT_TRUE(focusIs(f.xttl(3)));
+    retype(QStringLiteral("7"));
+    want["10000013"] = QStringLiteral("7.00");
+    EXPECT_EQ(incomes(), want);
+
+    // A search that finds nothing: the field stays where it was.
+    f.xttl(8)->setFocus();
+    settle();
+    whenModal(&search, [] {
+        fsearch->obj->setText(QStringLiteral("NOBODY"));
+        fsearch->BitBtn1->click();
+    });
+    f.searchby(3);
+    backTo(f);
+    ASSERT_TRUE(modal.last().text.startsWith(QStringLiteral("找不到符合條件的記錄")));
+    EXPECT_TRUE(focusIs(f.xttl(8)));
+    retype(QStringLiteral("8"));
+    want["10000018"] = QStringLiteral("8.00");
+    EXPECT_EQ(incomes(), want);
+
+    // An added worker: "WA" sorts after W23, record 24, page 3 row 4.
+    whenModal(&taxer, [] {
+        fmodtaxer->cbart->setCurrentIndex(0);
+        emit fmodtaxer->cbart->activated(0);
+        fmodtaxer->edconno->setText(QStringLiteral("12345678"));
+        type(fmodtaxer->edptnm, QStringLiteral("WA"));
+        fmodtaxer->btsave->click();
+    });
+    f.btnew->click();
+    backTo(f);
+    want["12345678"] = QStringLiteral("0.00");
+    EXPECT_EQ(f.page, 2);
+    EXPECT_EQ(f.row, 4);
+    EXPECT_TRUE(focusIs(f.xttl(4)));
+    EXPECT_TRUE(f.btmodify->isEnabled());
+    EXPECT_TRUE(f.btremove->isEnabled());
+    retype(QStringLiteral("5000"));
+    want["12345678"] = QStringLiteral("5,000.00");
+    EXPECT_EQ(incomes(), want);
+
+    // An addition cancelled: the field left stays the field.
+    ASSERT_TRUE(focusIs(f.xexp(4)));
+    whenModal(&taxer, [] { fmodtaxer->btcancel->click(); });
+    f.btnew->click();
+    backTo(f);
+    EXPECT_TRUE(focusIs(f.xexp(4)));
+
+    // The added worker renamed "AA": first of page 1, and the buttons are
+    // his.
+    f.xttl(4)->setFocus();
+    settle();
+    whenModal(&taxer, [] {
+        fmodtaxer->edptnm->selectAll();
+        type(fmodtaxer->edptnm, QStringLiteral("AA"));
+        fmodtaxer->btsave->click();
+    });
+    f.btmodify->click();
+    backTo(f);
+    EXPECT_EQ(f.page, 0);
+    EXPECT_EQ(f.row, 1);
+    EXPECT_EQ(f.xcnm(1)->text(), QStringLiteral("AA"));
+    EXPECT_TRUE(focusIs(f.xttl(1)));
+    EXPECT_TRUE(f.btmodify->isEnabled());
+    EXPECT_TRUE(f.btremove->isEnabled());
+    retype(QStringLiteral("9"));
+    want["12345678"] = QStringLiteral("9.00");
+    EXPECT_EQ(incomes(), want);
+
+    // A save from row 5 and its message: back in row 5 (W04).
+    f.xttl(5)->setFocus();
+    settle();
+    f.btsave->click();
+    backTo(f);
+    ASSERT_EQ(modal.last().caption, QStringLiteral("存檔(Registar)"));
+    EXPECT_TRUE(focusIs(f.xttl(5)));
+    retype(QStringLiteral("6"));
+    want["10000004"] = QStringLiteral("6.00");
+    EXPECT_EQ(incomes(), want);
+
+    // A refused leave date keeps the date field; an amount out of bounds
+    // keeps the amount field.
+    f.xdtl(6)->setFocus();
+    settle();
+    retype(QStringLiteral("31122011"));
+    ASSERT_TRUE(modal.last().text.startsWith(QStringLiteral("離職日期不正確")));
+    EXPECT_TRUE(focusIs(f.xdtl(6)));
+    f.xttl(7)->setFocus();
+    settle();
+    retype(QStringLiteral("999999999999"));
+    EXPECT_TRUE(focusIs(f.xttl(7)));
+    retype(QStringLiteral("3"));
+    want["10000006"] = QStringLiteral("3.00");
+    EXPECT_EQ(incomes(), want);
+
+    // Total below the non-taxable income: refused, the total keeps the focus.
+    dm56.staff.setRecNo(9);
+    dm56.staff.edit();
+    dm56.staff.setCurrency(staffcol::sub1, Currency::fromUnits(500));
+    dm56.staff.post();
+    f.showpage();
+    f.xttl(9)->setFocus();
+    settle();
+    retype(QStringLiteral("100"));
+    ASSERT_TRUE(modal.last().text.contains(QStringLiteral("總金錢收益少於不屬課稅收益")));
+    EXPECT_TRUE(focusIs(f.xttl(9)));
+    retype(QStringLiteral("600"));
+    want["10000008"] = QStringLiteral("600.00");
+    EXPECT_EQ(incomes(), want);
+
+    // The renamed worker removed from row 1: the worker now in row 1 (W01)
+    // has the focus, and the buttons follow him.
+    f.xttl(1)->setFocus();
+    settle();
+    modal.answer(1);
+    f.btremove->click();
+    backTo(f);
+    want.remove("12345678");
+    EXPECT_EQ(f.xcntb(1)->text(), QStringLiteral("10000001"));
+    EXPECT_TRUE(focusIs(f.xttl(1)));
+    EXPECT_FALSE(f.btmodify->isEnabled());
+    EXPECT_FALSE(f.btremove->isEnabled());
+    retype(QStringLiteral("4"));
+    want["10000001"] = QStringLiteral("4.00");
+    EXPECT_EQ(incomes(), want);
 }
 
 TEST_F(EntryWindow, Screenshot)
