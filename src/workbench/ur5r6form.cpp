@@ -612,7 +612,6 @@ void Tr5r6f::buildRow(int r)
         e->setDisplayFormat(decimals == 0 ? QStringLiteral(",0;(,0)") : QStringLiteral(",0.00;(,0.00)"));
         e->setFormatOnEditing(true);
         e->setCheckOnExit(true);
-        e->setZeroEmpty(false);
         e->setMaxLength(maxLen);
         e->setMaxValue(maxValue);
         e->setAutoSelect(false);
@@ -1117,6 +1116,15 @@ void Tr5r6f::enableUserButtons(int r)
 
 void Tr5r6f::setFieldColours(QWidget *w, bool highlight)
 {
+    // One field is highlighted at a time: the focus can move while the
+    // window is inactive (a dialog's command shows another page) or while a
+    // field's exit is under way, and the field it left hears nothing then.
+    if (highlight && m_highlighted && m_highlighted != w)
+        setFieldColours(m_highlighted, false);
+    if (highlight)
+        m_highlighted = w;
+    else if (m_highlighted == w)
+        m_highlighted = nullptr;
     QPalette p = w->palette();
     const QPalette app = QApplication::palette();
     p.setColor(QPalette::Base, highlight ? app.color(QPalette::Highlight) : QColor(Qt::white));
@@ -1789,6 +1797,13 @@ bool Tr5r6f::eventFilter(QObject *o, QEvent *e)
             if (k->key() == Qt::Key_Backspace || k->key() == Qt::Key_Delete)
                 return false;
             if (field == Field::Dtl && ch == QLatin1Char('/'))
+                return false;
+            // The date edit's own short cuts: keypad + and - step the date,
+            // "T" puts today.
+            if (field == Field::Dtl
+                && (ch == QLatin1Char('T') || ch == QLatin1Char('t')
+                    || ((k->modifiers() & Qt::KeypadModifier)
+                        && (k->key() == Qt::Key_Plus || k->key() == Qt::Key_Minus))))
                 return false;
             if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
                 focusNextPrevChild(true);

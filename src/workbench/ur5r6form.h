@@ -15,6 +15,7 @@
 #include "workbench/entryflow.h"
 
 #include <QColor>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -224,6 +225,8 @@ private:
     // The row's amount edit that refused its text, when it held back the
     // check of another field of the row.
     QWidget *m_heldBy = nullptr;
+    // The field drawn in the highlight colour.
+    QPointer<QWidget> m_highlighted;
     bool m_lastSaveOk = false;
 };
 

@@ -33,6 +33,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -1020,6 +1021,125 @@ TEST_F(EntryFocus, AfterEveryDialogTheKeysGoToTheWorkerOnScreen)
     retype(QStringLiteral("4"));
     want["10000001"] = QStringLiteral("4.00");
     EXPECT_EQ(incomes(), want);
+}
+
+// The row fields drawn in the highlight colour.
+QList<QWidget *> highlighted(const Tr5r6f &f)
+{
+    QList<QWidget *> out;
+    const QColor h = QApplication::palette().color(QPalette::Highlight);
+    for (int r = 1; r <= 10; ++r)
+        for (const char *p : {"xttl_", "xexp_", "xsub_", "ximp_", "xdtl_"}) {
+            QWidget *w = f.rowControl(QString::fromLatin1(p), r);
+            if (w->palette().color(QPalette::Base) == h)
+                out << w;
+        }
+    return out;
+}
+
+TEST_F(EntryFocus, OnlyTheFieldWithTheFocusIsHighlighted)
+{
+    workers(23);
+    Tr5r6f f;
+    Tfsearch search(&f);
+    open(f);
+    f.xttl(1)->setFocus();
+    settle();
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{f.xttl(1)});
+    press(Qt::Key_Tab);
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{f.xexp(1)});
+    press(Qt::Key_PageDown, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(f.page, 1);
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{QApplication::focusWidget()});
+    press(Qt::Key_Down);
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{QApplication::focusWidget()});
+    f.btlast->click();
+    settle();
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{QApplication::focusWidget()});
+    whenModal(&search, [] {
+        fsearch->obj->setText(QStringLiteral("W05"));
+        fsearch->BitBtn1->click();
+    });
+    f.searchby(3);
+    backTo(f);
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(5));
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{f.xttl(5)});
+    // A refused field keeps the focus and so the highlight, alone.
+    retype(QStringLiteral("999999999999"));
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{f.xttl(5)});
+}
+
+TEST_F(EntryFocus, LeaveDateShortCutsWorkInTheRow)
+{
+    addWorker(32, "10000001", "", "A", Currency::fromUnits(1000), 4, 0, "31/12/2009");
+    addWorker(32, "10000002", "", "B", Currency::fromUnits(1000), 4, 0, "00000000");
+    Tr5r6f f;
+    open(f);
+    f.xdtl(1)->setFocus();
+    settle();
+    press(Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
+    EXPECT_EQ(f.xdtl(1)->date(), encodeDate(2010, 1, 1));
+    press(Qt::Key_Minus, Qt::KeypadModifier, QStringLiteral("-"));
+    press(Qt::Key_Minus, Qt::KeypadModifier, QStringLiteral("-"));
+    EXPECT_EQ(f.xdtl(1)->date(), encodeDate(2009, 12, 30));
+    press(Qt::Key_T, Qt::NoModifier, QStringLiteral("t"));
+    EXPECT_EQ(f.xdtl(1)->date(), std::floor(now()));
+    // Other letters stay out.
+    press(Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+    EXPECT_EQ(f.xdtl(1)->date(), std::floor(now()));
+}
+
+TEST_F(EntryFocus, AZeroAmountIsEmptyWhileEdited)
+{
+    addWorker(32, "10000001", "", "A", Currency(), 4);
+    Tr5r6f f;
+    open(f);
+    f.xttl(1)->setFocus();
+    settle();
+    EXPECT_EQ(f.xttl(1)->text(), QString());
+    typeFocused(QStringLiteral("1000"));
+    EXPECT_EQ(f.xttl(1)->text(), QStringLiteral("1,000"));
+    press(Qt::Key_Tab);
+    EXPECT_EQ(rend(1), QStringLiteral("1,000.00"));
+    // Not focused, zero still paints in the display format.
+    EXPECT_EQ(f.xsub(1)->displayedText(), QStringLiteral("0.00"));
+}
+
+TEST_F(EntryFocus, AnEmptyLeaveDateKeepsItsMaskAfterAVisit)
+{
+    addWorker(32, "10000001", "", "A", Currency::fromUnits(1000), 4, 0, "00000000");
+    Tr5r6f f;
+    open(f);
+    const QString mask = QStringLiteral("  /  /    ");
+    EXPECT_EQ(f.xdtl(1)->displayText(), mask);
+    f.ximp(1)->setFocus();
+    settle();
+    press(Qt::Key_Tab); // into the leave date
+    ASSERT_EQ(QApplication::focusWidget(), f.xdtl(1));
+    press(Qt::Key_Backtab, Qt::ShiftModifier); // and out again
+    settle();
+    EXPECT_TRUE(modal.empty()) << modal.last().text.toStdString();
+    EXPECT_EQ(QApplication::focusWidget(), f.ximp(1));
+    EXPECT_EQ(f.xdtl(1)->displayText(), mask);
+    EXPECT_FALSE(f.modified);
+    // Emptied after holding a date, it is stored as no date and shows the mask.
+    f.xdtl(1)->setFocus();
+    settle();
+    f.xdtl(1)->setDate(encodeDate(2010, 3, 5));
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    dm56.staff.setRecNo(1);
+    EXPECT_EQ(dm56.staff.asString(staffcol::leavedate), QByteArray("05/03/2010"));
+    f.xdtl(1)->setFocus();
+    settle();
+    f.xdtl(1)->selectAll();
+    press(Qt::Key_Backspace);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(modal.empty());
+    dm56.staff.setRecNo(1);
+    EXPECT_EQ(dm56.staff.asString(staffcol::leavedate), QByteArray("00/00/0000"));
+    EXPECT_EQ(f.xdtl(1)->displayText(), mask);
+    f.grab().save(QStringLiteral("/tmp/shots-10/emptydate.png"));
 }
 
 TEST_F(EntryWindow, Screenshot)
