@@ -4,6 +4,7 @@
 // user-guide window.
 #include "workbench/fusrgd.h"
 #include "workbench/main.h"
+#include "workbench/declock.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -16,6 +17,9 @@
 #include "workbench/sysadm.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -82,6 +86,7 @@ protected:
     void TearDown() override
     {
         win.reset();
+        declock::unlockDeclaration();
         dm56.staff.emptyTable();
         dm56.sub.emptyTable();
         cmpfile = TCmpFile{};
@@ -266,6 +271,51 @@ TEST_F(MainWindowTest, OpensAndClosesADeclaration)
     EXPECT_EQ(cmpfile.state, QByteArray("LOGINED"));
     win->FormActivate();
     expectNoDeclarationState();
+}
+
+TEST_F(MainWindowTest, ADeclarationOpenInAnotherCopyIsNotOpenedHere)
+{
+    chosen = makeDeclaration(QStringLiteral("decl.cmp"), 2010);
+    // The other copy: the logic tests' program holding the lock (see the
+    // lock's own tests) until its input closes.
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("R56_HOLD_LOCK"), *chosen);
+    other.setProcessEnvironment(env);
+    other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/test_workbench"),
+                {QStringLiteral("--gtest_filter=DeclarationLockHolder.*")});
+    ASSERT_TRUE(other.waitForStarted());
+    QByteArray out;
+    while (!out.contains("held\n") && other.waitForReadyRead(30000))
+        out += other.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("held\n")) << out.toStdString();
+
+    win->btopen->click();
+    ASSERT_FALSE(rec.empty());
+    EXPECT_TRUE(rec.last().text.contains(QStringLiteral("此申報資料已在另一個程式中開啟")));
+    EXPECT_TRUE(rec.last().text.contains(QStringLiteral("Esta declaracao ja esta aberta noutro programa")));
+    EXPECT_TRUE(rec.last().text.contains(QString::number(other.processId())));
+    expectNoDeclarationState();
+    EXPECT_TRUE(cmpname.isEmpty());
+
+    // Once the other copy has closed it, it opens here; closing it here
+    // lets another copy have it.
+    other.closeWriteChannel();
+    ASSERT_TRUE(other.waitForFinished());
+    rec.messages.clear();
+    win->btopen->click();
+    EXPECT_TRUE(rec.empty()) << rec.last().text.toStdString();
+    expectOpenState();
+    EXPECT_TRUE(QFile::exists(declock::lockPath(*chosen)));
+    win->btopen->click();
+    expectNoDeclarationState();
+    EXPECT_FALSE(QFile::exists(declock::lockPath(*chosen)));
+
+    // A declaration that fails to open keeps no lock either.
+    QFile::remove(path(QStringLiteral("decl.dta")));
+    win->btopen->click();
+    EXPECT_FALSE(cmpopened && !cmpfile.block.compid().isEmpty());
+    EXPECT_FALSE(QFile::exists(declock::lockPath(*chosen)));
 }
 
 TEST_F(MainWindowTest, ReopeningRefreshesOnTheNextActivation)
