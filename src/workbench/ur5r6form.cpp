@@ -718,8 +718,38 @@ void Tr5r6f::xpnl0Resize()
     place(ltxtimp, rightEnd(ltxtsub) + 1, ltxtsub->width());
     const int ldtLeft = rightEnd(ltxtimp) + 1;
     place(ltxtldt, ldtLeft, std::min(pw - ldtLeft - 15, 150));
+    fitHeaders();
     if (loaded)
         setwidths();
+}
+
+void Tr5r6f::fitHeaders()
+{
+    // A header whose text does not fit its place at the size of the font
+    // choice (the faces here set some texts wider or taller than the design's)
+    // is set one point smaller at a time, as the totals grid does, but never
+    // below 6 points.
+    for (TKitLabel *l : {ltxtidx, ltxtart, ltxtcntb, ltxtcnm, ltxtrnd, ltxtexp, ltxtsub, ltxtimp, ltxtldt}) {
+        const int want = l->property("r56size").toInt();
+        if (want <= 0 || l->width() <= 0)
+            continue;
+        auto fits = [l] {
+            const QFontMetrics fm(l->font());
+            if (l->wordWrap())
+                return fm.boundingRect(QRect(0, 0, l->width() - 2, 1 << 16), Qt::TextWordWrap, l->text())
+                           .height()
+                    <= l->height();
+            const QStringList lines = l->text().split(QLatin1Char('\n'));
+            int widest = 0;
+            for (const QString &t : lines)
+                widest = std::max(widest, fm.horizontalAdvance(t));
+            return widest <= l->width() && int(lines.size()) * fm.height() <= l->height() + 2;
+        };
+        int size = want;
+        l->setFont(fontPt(QStringLiteral("細明體"), size));
+        while (size > 6 && !fits())
+            l->setFont(fontPt(QStringLiteral("細明體"), --size));
+    }
 }
 
 void Tr5r6f::setwidths()
@@ -772,9 +802,11 @@ void Tr5r6f::setfontsize(int choice)
     for (TKitLabel *l : {ltxtidx, ltxtart, ltxtcntb, ltxtcnm, ltxtrnd, ltxtexp, ltxtsub, ltxtimp, ltxtldt}) {
         const bool small = l == ltxtexp || l == ltxtsub;
         const bool second = l == ltxtrnd || l == ltxtexp || l == ltxtsub || l == ltxtimp || l == ltxtldt;
+        l->setProperty("r56size", small ? s.small : s.F);
         l->setFont(fontPt(QStringLiteral("細明體"), small ? s.small : s.F));
         l->setGeometry(l->x(), second ? line2 : 2, l->width(), labelH);
     }
+    fitHeaders();
     for (int r = 1; r <= kRowsPerPage; ++r) {
         Row &rw = m_rows[std::size_t(r - 1)];
         const int top = r == 1 ? 0 : m_rows[std::size_t(r - 2)].panel->y() + m_rows[std::size_t(r - 2)].panel->height();

@@ -75,6 +75,8 @@ public:
     void setfontsize(int choice);
     void setwidths();
     void xpnl0Resize();
+    // Header texts made to fit their places (below).
+    void fitHeaders();
     void N10Click() { setfontsize(0); }
     void N11Click() { setfontsize(1); }
     void N12Click() { setfontsize(2); }

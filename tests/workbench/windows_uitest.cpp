@@ -1,0 +1,193 @@
+// Every window of the declaration program at the design size, offscreen:
+// no caption, header, label or button text is cut by the font. With
+// R56_SHOTS set to a folder, each window is also saved there as a picture.
+#include "components/kitctrls.h"
+#include "components/kitgrdcpt.h"
+#include "interchange/checkr56.h"
+#include "interchange/export.h"
+#include "interchange/import.h"
+#include "interchange/ovrexp.h"
+#include "msgrecorder.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+#include "shared/ur5r6msg.h"
+#include "workbench/anexo.h"
+#include "workbench/dlgsearch.h"
+#include "workbench/fusrgd.h"
+#include "workbench/main.h"
+#include "workbench/modtaxer.h"
+#include "workbench/perioddlg.h"
+#include "workbench/sysadm.h"
+#include "workbench/ur5r6form.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace r56;
+
+namespace {
+
+// The texts of `root` that do not fit where they stand, one line each.
+QStringList cutTexts(QWidget *root)
+{
+    QStringList out;
+    const auto lines = [](const QString &t) {
+        QString s = t;
+        s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        s.remove(QLatin1Char('&'));
+        return s.split(QLatin1Char('\n'));
+    };
+    for (QWidget *w : root->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(root) || w->width() <= 0)
+            continue;
+        const QFontMetrics fm(w->font());
+        auto check = [&](const QString &text, int room, int heightRoom) {
+            const QStringList ls = lines(text);
+            int widest = 0;
+            for (const QString &l : ls)
+                widest = std::max(widest, fm.horizontalAdvance(l));
+            const int high = int(ls.size()) * fm.height();
+            if (widest > room || high > heightRoom + 2)
+                out << QStringLiteral("%1 \"%2\": %3x%4 in %5x%6")
+                           .arg(w->objectName(), ls.join(QLatin1Char('|')))
+                           .arg(widest).arg(high).arg(room).arg(heightRoom);
+        };
+        if (auto *c = qobject_cast<TKitGradientCaption *>(w)) {
+            if (c->shownCaption() != c->formCaption())
+                out << QStringLiteral("caption \"%1\" shown as \"%2\"").arg(c->formCaption(), c->shownCaption());
+        } else if (auto *l = qobject_cast<QLabel *>(w)) {
+            if (l->text().isEmpty() || l->textFormat() == Qt::RichText || !l->pixmap().isNull())
+                continue;
+            const QRect r = l->contentsRect();
+            if (l->wordWrap()) {
+                // As a shadowed label sets it: wrapped at blanks, and
+                // between characters where a word is too long.
+                const int high = fm.boundingRect(QRect(0, 0, r.width() - 2, 1 << 16), Qt::TextWordWrap, l->text())
+                                     .height();
+                if (high > r.height())
+                    out << QStringLiteral("%1 \"%2\": wraps to %3 in %4")
+                               .arg(l->objectName(), l->text())
+                               .arg(high).arg(r.height());
+            } else {
+                check(l->text(), r.width() - 2 * l->margin(), r.height());
+            }
+        } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+            if (b->text().isEmpty())
+                continue;
+            if (qobject_cast<TKitSpeedButton *>(b)) {
+                // The speed buttons wrap their texts at blanks: each word
+                // must fit, and the lines its height.
+                QString words = b->text();
+                words.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+                check(words.split(QLatin1Char(' '), Qt::SkipEmptyParts).join(QLatin1Char('\n')), b->width() - 4,
+                      1 << 20);
+                continue;
+            }
+            int indicator = 0;
+            if (qobject_cast<QCheckBox *>(b) || qobject_cast<QRadioButton *>(b))
+                indicator = b->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 6;
+            else if (qobject_cast<QPushButton *>(b))
+                indicator = 8;
+            check(b->text(), b->width() - indicator, b->height());
+        }
+    }
+    return out;
+}
+
+class Windows : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        cmpfile = TCmpFile{};
+        cmpfile.firsthalf = 1;
+        cmpfile.block.setCompid("12345678");
+        cmpfile.block.setEano(2010);
+        cmpfile.block.setCompname("COMPANHIA DE TESTE");
+    }
+    void TearDown() override { cmpfile = TCmpFile{}; }
+
+    // Shows `w` at `size` (its own when empty), saves its picture and
+    // expects nothing cut.
+    void look(QWidget &w, const QString &name, QSize size = {})
+    {
+        if (size.isValid())
+            w.resize(size);
+        w.show();
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+        const QString shots = qEnvironmentVariable("R56_SHOTS");
+        if (!shots.isEmpty())
+            w.grab().save(QDir(shots).filePath(name + QStringLiteral(".png")));
+        const QStringList cut = cutTexts(&w);
+        EXPECT_TRUE(cut.isEmpty()) << name.toStdString() << ":\n  "
+                                   << cut.join(QStringLiteral("\n  ")).toStdString();
+        w.hide();
+    }
+
+    test::MessageRecorder msgs;
+};
+
+TEST_F(Windows, MainWindow)
+{
+    Tfmain w;
+    look(w, QStringLiteral("main-default"));
+    look(w, QStringLiteral("main-800x600"), QSize(800, 600));
+}
+
+TEST_F(Windows, DataEntryWindow)
+{
+    Tr5r6f w;
+    w.updatepagecount();
+    w.firstpage();
+    look(w, QStringLiteral("entry-800x600"), QSize(800, 600));
+    look(w, QStringLiteral("entry-1024x768"), QSize(1024, 768));
+    for (int choice : {1, 2}) {
+        w.setfontsize(choice);
+        look(w, QStringLiteral("entry-800x600-font%1").arg(choice), QSize(800, 600));
+    }
+}
+
+TEST_F(Windows, Dialogs)
+{
+    Tfmodtaxer taxer;
+    look(taxer, QStringLiteral("modtaxer"));
+    Tfsearch search;
+    look(search, QStringLiteral("search"));
+    Tfsysadm sysadm;
+    look(sysadm, QStringLiteral("sysadm"));
+    Tdlgperiod period;
+    look(period, QStringLiteral("period"));
+    Tusrgd guide;
+    look(guide, QStringLiteral("guide"));
+    Tfanexo annex;
+    look(annex, QStringLiteral("annex"));
+    Tfr5r6msgw msg;
+    msg.kittitle->setFormCaption(QStringLiteral("刪除僱員(Cancelamento do Empregado)"));
+    look(msg, QStringLiteral("message"));
+}
+
+TEST_F(Windows, InterchangeWindows)
+{
+    Tfimport import;
+    look(import, QStringLiteral("import"));
+    Tfexport exp;
+    look(exp, QStringLiteral("export"));
+    Tfcheckr56 check;
+    look(check, QStringLiteral("check"));
+    Tfovrexp over;
+    look(over, QStringLiteral("overwrite"));
+}
+
+} // namespace
