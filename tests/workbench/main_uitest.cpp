@@ -26,6 +26,7 @@
 #include <QMouseEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <QTimer>
@@ -677,4 +678,23 @@ TEST(UserGuideWindow, SuppliedGuideIsReadAsUtf8)
     EXPECT_TRUE(text.contains(QStringLiteral("開啟檔案")));
     EXPECT_TRUE(text.contains(QStringLiteral("Abrir Ficheiro")));
     EXPECT_FALSE(text.contains(QChar(0xFFFD)));
+}
+
+TEST(UserGuideWindow, TheScrollBarIsInSightWithinTheWindow)
+{
+    QString source = qEnvironmentVariable("R56_SOURCE_DIR");
+    if (source.isEmpty())
+        source = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../..");
+    startdir = source + QStringLiteral("/data");
+    Tusrgd guide;
+    guide.show();
+    // The page comes after the window is up, as the help button does it.
+    guide.navigate(startpath(QStringLiteral("DOC\\select.htm")));
+    QApplication::processEvents();
+    QScrollBar *bar = guide.wb->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0); // the guide is taller than the window
+    EXPECT_TRUE(bar->isVisible());
+    const QRect inWindow(bar->mapTo(&guide, QPoint(0, 0)), bar->size());
+    EXPECT_TRUE(guide.rect().contains(inWindow));
+    EXPECT_GT(bar->width(), 0);
 }

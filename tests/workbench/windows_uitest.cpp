@@ -170,6 +170,7 @@ TEST_F(Windows, Dialogs)
     Tdlgperiod period;
     look(period, QStringLiteral("period"));
     Tusrgd guide;
+    guide.navigate(qEnvironmentVariable("R56_SOURCE_DIR") + QStringLiteral("/data/DOC/select.htm"));
     look(guide, QStringLiteral("guide"));
     Tfanexo annex;
     look(annex, QStringLiteral("annex"));
