@@ -69,19 +69,18 @@ QStringList cutTexts(QWidget *root)
         } else if (auto *l = qobject_cast<QLabel *>(w)) {
             if (l->text().isEmpty() || l->textFormat() == Qt::RichText || !l->pixmap().isNull())
                 continue;
-            const QRect r = l->contentsRect();
-            if (l->wordWrap()) {
-                // As a shadowed label sets it: wrapped at blanks, and
-                // between characters where a word is too long.
-                const int high = fm.boundingRect(QRect(0, 0, r.width() - 2, 1 << 16), Qt::TextWordWrap, l->text())
-                                     .height();
-                if (high > r.height())
-                    out << QStringLiteral("%1 \"%2\": wraps to %3 in %4")
-                               .arg(l->objectName(), l->text())
-                               .arg(high).arg(r.height());
-            } else {
-                check(l->text(), r.width() - 2 * l->margin(), r.height());
-            }
+            // As the label sets its text (a shadowed label wraps at blanks,
+            // and between characters where a word is too long).
+            const QRect r = l->contentsRect().adjusted(l->margin() + 1, l->margin(), -l->margin() - 1, -l->margin());
+            const int flags = int(l->alignment()) | (l->wordWrap() ? Qt::TextWordWrap : 0);
+            const QRect need = fm.boundingRect(QRect(r.topLeft(), QSize(r.width(), 1 << 16)), flags,
+                                               QString(l->text()).remove(QLatin1Char('&')));
+            // The height of a line includes the face's space under the
+            // descenders: two pixels of it may go.
+            if (need.width() > r.width() + 1 || need.height() > r.height() + 2)
+                out << QStringLiteral("%1 \"%2\": %3x%4 in %5x%6")
+                           .arg(l->objectName(), QString(l->text()).replace(QLatin1Char('\n'), QLatin1Char('|')))
+                           .arg(need.width()).arg(need.height()).arg(r.width()).arg(r.height());
         } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
             if (b->text().isEmpty())
                 continue;
