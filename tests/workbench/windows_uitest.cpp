@@ -29,6 +29,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -173,9 +174,28 @@ TEST_F(Windows, Dialogs)
     look(guide, QStringLiteral("guide"));
     Tfanexo annex;
     look(annex, QStringLiteral("annex"));
-    Tfr5r6msgw msg;
-    msg.kittitle->setFormCaption(QStringLiteral("刪除僱員(Cancelamento do Empregado)"));
-    look(msg, QStringLiteral("message"));
+    // The message window under the captions of the windows that use it, with
+    // a short text (its compact size) and a long one.
+    Tfmain mainWindow;
+    Tr5r6f entry;
+    const QStringList captions{mainWindow.caption(), entry.caption(),
+                               QStringLiteral("刪除僱員(Cancelamento do Empregado)"),
+                               QStringLiteral("注意 (Atencao)")};
+    int n = 0;
+    for (const QString &caption : captions) {
+        for (const QString &text : {QStringLiteral("存檔完成"),
+                                    QStringLiteral("你剛才進行過的修改還未存檔，\r\n如果繼續此操作將會失去剛才所作的修改，是否繼續？\r\n"
+                                                   "Houve alteracoes de dados mas ainda ano\r\nsalvaguardados, se continuar o "
+                                                   "procedimento as\r\nalteracoes serao canceladas, pretende continuar?")}) {
+            Tfr5r6msgw msg;
+            QTimer::singleShot(0, &msg, [&msg, this, n] {
+                look(msg, QStringLiteral("message%1").arg(n));
+                msg.bt1->click();
+            });
+            msg.showmsgw(caption, text, mkYesNo);
+            ++n;
+        }
+    }
 }
 
 TEST_F(Windows, InterchangeWindows)
