@@ -665,12 +665,18 @@ TEST(UserGuideWindow, MissingGuideShowsANoteNotAnEmptyWindow)
     EXPECT_TRUE(guide.wb->toPlainText().contains(QStringLiteral("找不到使用說明檔案")));
 }
 
-TEST(UserGuideWindow, SuppliedGuideIsReadAsUtf8)
+// The files supplied with the program, in the source tree.
+static QString suppliedDataDir()
 {
     QString source = qEnvironmentVariable("R56_SOURCE_DIR");
     if (source.isEmpty())
         source = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../..");
-    startdir = source + QStringLiteral("/data");
+    return source + QStringLiteral("/data");
+}
+
+TEST(UserGuideWindow, SuppliedGuideIsReadAsUtf8)
+{
+    startdir = suppliedDataDir();
     Tusrgd guide;
     guide.navigate(startpath(QStringLiteral("DOC\\select.htm")));
     ASSERT_FALSE(guide.shownFile().isEmpty());
@@ -682,10 +688,7 @@ TEST(UserGuideWindow, SuppliedGuideIsReadAsUtf8)
 
 TEST(UserGuideWindow, TheScrollBarIsInSightWithinTheWindow)
 {
-    QString source = qEnvironmentVariable("R56_SOURCE_DIR");
-    if (source.isEmpty())
-        source = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../..");
-    startdir = source + QStringLiteral("/data");
+    startdir = suppliedDataDir();
     Tusrgd guide;
     guide.show();
     // The page comes after the window is up, as the help button does it.

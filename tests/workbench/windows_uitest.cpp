@@ -136,6 +136,14 @@ protected:
         w.hide();
     }
 
+    // A window as it is made, at its own size.
+    template <class W>
+    void lookAt(const QString &name)
+    {
+        W w;
+        look(w, name);
+    }
+
     test::MessageRecorder msgs;
 };
 
@@ -161,19 +169,14 @@ TEST_F(Windows, DataEntryWindow)
 
 TEST_F(Windows, Dialogs)
 {
-    Tfmodtaxer taxer;
-    look(taxer, QStringLiteral("modtaxer"));
-    Tfsearch search;
-    look(search, QStringLiteral("search"));
-    Tfsysadm sysadm;
-    look(sysadm, QStringLiteral("sysadm"));
-    Tdlgperiod period;
-    look(period, QStringLiteral("period"));
+    lookAt<Tfmodtaxer>(QStringLiteral("modtaxer"));
+    lookAt<Tfsearch>(QStringLiteral("search"));
+    lookAt<Tfsysadm>(QStringLiteral("sysadm"));
+    lookAt<Tdlgperiod>(QStringLiteral("period"));
+    lookAt<Tfanexo>(QStringLiteral("annex"));
     Tusrgd guide;
     guide.navigate(qEnvironmentVariable("R56_SOURCE_DIR") + QStringLiteral("/data/DOC/select.htm"));
     look(guide, QStringLiteral("guide"));
-    Tfanexo annex;
-    look(annex, QStringLiteral("annex"));
     // The message window under the captions of the windows that use it, with
     // a short text (its compact size) and a long one.
     Tfmain mainWindow;
@@ -200,14 +203,10 @@ TEST_F(Windows, Dialogs)
 
 TEST_F(Windows, InterchangeWindows)
 {
-    Tfimport import;
-    look(import, QStringLiteral("import"));
-    Tfexport exp;
-    look(exp, QStringLiteral("export"));
-    Tfcheckr56 check;
-    look(check, QStringLiteral("check"));
-    Tfovrexp over;
-    look(over, QStringLiteral("overwrite"));
+    lookAt<Tfimport>(QStringLiteral("import"));
+    lookAt<Tfexport>(QStringLiteral("export"));
+    lookAt<Tfcheckr56>(QStringLiteral("check"));
+    lookAt<Tfovrexp>(QStringLiteral("overwrite"));
 }
 
 } // namespace
