@@ -276,6 +276,7 @@ void reduceMedianCut(Work &k, int &colorsUsed)
         for (std::size_t i = 0; i + 1 < list.size(); ++i)
             cells[std::size_t(list[i])].next = list[i + 1];
         cells[std::size_t(list.back())].next = -1;
+        box.first = list[0];
         const int half = box.total / 2;
         int lowerCells = 1, lowerTotal = cells[std::size_t(list[0])].count;
         while (lowerCells + 1 < int(list.size())
