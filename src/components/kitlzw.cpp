@@ -2,6 +2,8 @@
 
 #include "components/graphicerror.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -12,7 +14,8 @@ namespace r56 {
 namespace {
 
 constexpr int kMaxCodes = 4096;
-constexpr int kHashSlots = 17777;
+// 8192 slots for at most 4096 strings: the table fits the first-level cache.
+constexpr int kHashSlots = 16384;
 
 // Progress that is only reported when the percentage changes: one event per
 // code would cost more than the decoding itself.
@@ -64,62 +67,6 @@ auto withProgress(ProgressReporter &reporter, Work &&work)
     }
 }
 
-// Where the next pixel goes: a running position in the current row and the
-// rows in GIF order.
-class PixelWriter
-{
-public:
-    PixelWriter(std::uint8_t *top, std::int64_t stride, int width, int height, bool interlaced)
-        : m_top(top), m_stride(stride), m_width(width), m_order(height, interlaced)
-    {
-        m_row = m_order.atEnd() ? nullptr : top;
-    }
-    bool done() const { return m_order.atEnd(); }
-    // Writes `n` pixels; what lies beyond the last row is dropped.
-    void write(const std::uint8_t *px, int n)
-    {
-        while (n > 0 && m_row) {
-            const int k = std::min(n, m_width - m_x);
-            std::memcpy(m_row + m_x, px, static_cast<std::size_t>(k));
-            px += k;
-            n -= k;
-            m_x += k;
-            if (m_x == m_width)
-                nextRow();
-        }
-    }
-    // Room left in the current row, and the spot to write to directly.
-    int roomInRow() const { return m_row ? m_width - m_x : 0; }
-    std::uint8_t *spot() { return m_row + m_x; }
-    void advance(int n)
-    {
-        m_x += n;
-        if (m_x == m_width)
-            nextRow();
-    }
-    void writeOne(std::uint8_t v)
-    {
-        if (!m_row)
-            return;
-        m_row[m_x] = v;
-        advance(1);
-    }
-
-private:
-    void nextRow()
-    {
-        m_x = 0;
-        m_order.next();
-        m_row = m_order.atEnd() ? nullptr : m_top + m_stride * m_order.row();
-    }
-    std::uint8_t *m_top;
-    std::int64_t m_stride;
-    int m_width;
-    TGIFRowOrder m_order;
-    std::uint8_t *m_row = nullptr;
-    int m_x = 0;
-};
-
 // The codes of the data sub-blocks, least significant bit first. The
 // sub-blocks are joined once into one buffer with a few zero bytes of slack,
 // so that a code is one unaligned load and never a read past the data.
@@ -146,8 +93,9 @@ public:
     {
         if (m_bitPos + codeSize > m_totalBits)
             return false;
-        const std::uint8_t *p = m_bytes.data() + (m_bitPos >> 3);
-        const std::uint32_t v = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
+        std::uint32_t v;
+        std::memcpy(&v, m_bytes.data() + (m_bitPos >> 3), 4);
+        v = qFromLittleEndian(v);
         code = int(v >> (m_bitPos & 7)) & mask;
         m_bitPos += codeSize;
         return true;
@@ -181,20 +129,34 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
     if (width <= 0 || height <= 0)
         return result;
     CodeReader reader(data + 1, size - 1);
-    PixelWriter out(top, stride, width, height, interlaced);
+
+    // The pixels go out in the order the data holds them, into one run of
+    // width x height bytes: the rows themselves when they lie one after the
+    // other, otherwise a scratch run whose rows are put in place at the end.
+    // A string already decoded is then copied from where it was written
+    // instead of walking its chain of prefixes.
+    const std::int64_t total = std::int64_t(width) * height;
+    const bool direct = !interlaced && stride == width;
+    std::unique_ptr<std::uint8_t[]> scratch;
+    if (!direct)
+        scratch.reset(new std::uint8_t[std::size_t(total)]);
+    std::uint8_t *const out = direct ? top : scratch.get();
+    std::int64_t cur = 0;
 
     const int clear = 1 << minCode;
     const int end = clear + 1;
     const int firstFree = clear + 2;
     const int pixelMask = (1 << std::clamp(colorBits, 1, 8)) - 1;
-    // Per code: its prefix code, its last pixel, its first pixel and its
-    // length. Roots are the codes below the clear code, whatever the size of
-    // the colour table; only the pixel written is masked.
+    // Per code: its prefix code, its last pixel, its first pixel, its length
+    // and where its string stands in the output (-1: nowhere yet). Roots are
+    // the codes below the clear code, whatever the size of the colour table;
+    // only the pixel written is masked.
     auto prefix = std::make_unique<std::uint16_t[]>(kMaxCodes);
     auto suffix = std::make_unique<std::uint8_t[]>(kMaxCodes);
     auto first = std::make_unique<std::uint8_t[]>(kMaxCodes);
     auto length = std::make_unique<std::uint16_t[]>(kMaxCodes);
-    auto stack = std::make_unique<std::uint8_t[]>(kMaxCodes + 1);
+    auto where = std::make_unique<std::int64_t[]>(kMaxCodes);
+    std::uint8_t stack[kMaxCodes + 1];
     for (int r = 0; r < clear; ++r) {
         suffix[r] = first[r] = std::uint8_t(r & pixelMask);
         length[r] = 1;
@@ -205,6 +167,7 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
     int readMask = maxCode - 1;
     int nextFree = firstFree;
     int oldCode = 0;
+    std::int64_t oldAt = -1; // where the old code's string was written
     bool full = false;
 
     std::int64_t nextReport = 0;
@@ -224,7 +187,7 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
 
     int code = 0;
     bool haveCode = reader.read(codeSize, readMask, code);
-    while (haveCode && code != end && !out.done()) {
+    while (haveCode && code != end && cur < total) {
         if (code == clear) {
             codeSize = minCode + 1;
             maxCode = 1 << codeSize;
@@ -241,7 +204,8 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
                 break;
             }
             oldCode = code;
-            out.writeOne(first[code]);
+            oldAt = cur;
+            out[cur++] = first[code];
         } else {
             if (codeSizeDamaged)
                 break;
@@ -251,12 +215,14 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
                 damaged(sGIFDecodeError);
                 break;
             }
-            const int fc = code < nextFree ? first[code] : first[oldCode];
             if (!full) {
+                // The old string and the first pixel of this one: it stands
+                // where the old string was written, one pixel longer.
                 prefix[nextFree] = std::uint16_t(oldCode);
-                suffix[nextFree] = std::uint8_t(fc);
+                suffix[nextFree] = code < nextFree ? first[code] : first[oldCode];
                 first[nextFree] = first[oldCode];
                 length[nextFree] = std::uint16_t(length[oldCode] + 1);
+                where[nextFree] = oldAt;
                 if (++nextFree == maxCode) {
                     if (codeSize == 12) {
                         full = true;
@@ -267,32 +233,50 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
                     }
                 }
             }
-            // The code's string, now in the table (the code right after the
-            // last entry is the entry just made), written from its end.
-            const int n = length[code];
-            const bool direct = n <= out.roomInRow();
-            std::uint8_t *dst = direct ? out.spot() : stack.get();
-            int c = code;
-            for (int i = n - 1; i > 0; --i) {
-                dst[i] = suffix[c];
-                c = prefix[c];
+            const std::int64_t at = cur;
+            const std::int64_t n = std::min<std::int64_t>(length[code], total - cur);
+            if (code < clear) {
+                out[cur] = first[code];
+            } else if (const std::int64_t from = where[code]; from >= 0) {
+                if (from + n <= cur) {
+                    std::memcpy(out + cur, out + from, std::size_t(n));
+                } else {
+                    // The code just made: its last pixel is its first.
+                    for (std::int64_t i = 0; i < n; ++i)
+                        out[cur + i] = out[from + i];
+                }
+            } else {
+                // Made before any string was written (data that does not
+                // start with a clear code): walked through its prefixes.
+                int c = code;
+                for (int i = length[code] - 1; i > 0; --i) {
+                    stack[i] = suffix[c];
+                    c = prefix[c];
+                }
+                stack[0] = suffix[c];
+                std::memcpy(out + cur, stack, std::size_t(n));
             }
-            dst[0] = suffix[c];
-            if (direct)
-                out.advance(n);
-            else
-                out.write(dst, n);
+            cur += n;
             oldCode = code;
+            oldAt = at;
         }
         haveCode = reader.read(codeSize, readMask, code);
         report();
     }
-    // Data that ends (or stops making sense) before the last row is written
-    // leaves a damaged frame.
-    if (!haveCode && !out.done() && !result.damaged) {
+    // Data that ends before the last row is written leaves a damaged frame.
+    if (!haveCode && cur < total && !result.damaged) {
         if (!acceptDamaged)
             raiseReadError();
         result.damaged = true;
+    }
+    if (!direct) {
+        // Whole rows and the part of a row that the data reached go in place.
+        std::int64_t done = 0;
+        for (TGIFRowOrder order(height, interlaced); !order.atEnd() && done < cur; order.next()) {
+            const std::int64_t n = std::min<std::int64_t>(width, cur - done);
+            std::memcpy(top + stride * order.row(), out + done, std::size_t(n));
+            done += n;
+        }
     }
     return result;
 }
@@ -377,15 +361,14 @@ int encode(QByteArray &dest, int width, int height, int bitCount, bool interlace
                 continue;
             }
             const std::uint32_t key = std::uint32_t(prefix) << 8 | std::uint32_t(px);
-            std::uint32_t h = (key * 2654435761u) % kHashSlots;
+            std::uint32_t h = (key * 2654435761u) >> 18;
             for (;;) {
                 const std::uint32_t s = hashSlots[h];
                 if (s == kEmpty)
                     break;
                 if ((s >> 12) == key)
                     break;
-                if (++h == kHashSlots)
-                    h = 0;
+                h = (h + 1) & (kHashSlots - 1);
             }
             if (hashSlots[h] != kEmpty) {
                 prefix = int(hashSlots[h] & 0xFFF);
