@@ -208,7 +208,7 @@ int TGIFFrame::width()
     if (m_bitmap && !m_bitmap->isNull())
         return m_bitmap->width();
     if (!item->encoded)
-        return m_bitmap ? 0 : 0;
+        return 0;
     return bitmap().width();
 }
 
