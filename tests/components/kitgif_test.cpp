@@ -188,6 +188,9 @@ TEST(GIFRead, BlocksAndSeparators)
          0, "Stream read error"},
         {"code size byte missing", Gif().header().screen(4, 3, 4).byte(0x2C).word(0).word(0).word(4).word(3).byte(0).b, 0,
          "Stream read error"},
+        {"no colour table anywhere: the first frame cannot decode and goes",
+         Gif().header().screen(4, 3, 0).image(4, 3).image(4, 3).trailer().b, 1,
+         "Wrong number of colors; must be a power of 2"},
         {"frames before a failing frame stay",
          Gif().header().screen(4, 3, 4).image(4, 3).byte(0x2C).word(0).word(0).b, 1, "Stream read error"},
     };
@@ -550,4 +553,16 @@ TEST(PictureRegistration, BothProgramsStartUp)
     EXPECT_TRUE(platform::classForExtension("gif").isEmpty());
     EXPECT_TRUE(platform::classForClipboardFormat(GIFClipboardFormat).isEmpty());
     EXPECT_EQ(platform::classForClipboardFormat(CF_ICON), "TIcon");
+}
+
+TEST(GIFPicture, ProgressOfTheFirstFrameAtLoad)
+{
+    TGIFImage g;
+    std::vector<std::pair<TProgressStage, int>> events;
+    g.OnProgress = [&](TProgressStage s, int pc, const QString &) { events.push_back({s, pc}); };
+    g.LoadFromData(Gif().header().screen(300, 200, 256).image(300, 200, 256).trailer().b);
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events.front(), std::make_pair(TProgressStage::psStarting, 0));
+    EXPECT_EQ(events.back(), std::make_pair(TProgressStage::psEnding, 100));
+    EXPECT_LE(events.size(), 103u) << "one event per percentage, not per code";
 }
