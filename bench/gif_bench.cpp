@@ -17,9 +17,7 @@
 #include <cstring>
 #include <random>
 
-#ifdef R56_HAVE_GIFLIB
-#include <gif_lib.h>
-#endif
+#include "giflibmem.h"
 
 using namespace r56;
 
@@ -96,32 +94,12 @@ QByteArray ours(const QImage &img)
 
 #ifdef R56_HAVE_GIFLIB
 
-struct MemoryIn {
-    const QByteArray *bytes;
-    qsizetype pos = 0;
-};
-
-int readMemory(GifFileType *gif, GifByteType *dst, int n)
-{
-    auto *in = static_cast<MemoryIn *>(gif->UserData);
-    const int k = int(std::min<qsizetype>(n, in->bytes->size() - in->pos));
-    std::memcpy(dst, in->bytes->constData() + in->pos, std::size_t(k));
-    in->pos += k;
-    return k;
-}
-
-int writeMemory(GifFileType *gif, const GifByteType *src, int n)
-{
-    static_cast<QByteArray *>(gif->UserData)->append(reinterpret_cast<const char *>(src), n);
-    return n;
-}
-
 QByteArray giflibEncode(const QImage &img)
 {
     QByteArray out;
     out.reserve(img.width() * img.height());
     int err = 0;
-    GifFileType *gif = EGifOpen(&out, writeMemory, &err);
+    GifFileType *gif = EGifOpen(&out, test::giflibWriteMemory, &err);
     std::vector<GifColorType> c(256);
     for (int i = 0; i < 256; ++i)
         c[std::size_t(i)] = {GifByteType(qRed(img.color(i))), GifByteType(qGreen(img.color(i))),
@@ -138,12 +116,8 @@ QByteArray giflibEncode(const QImage &img)
 
 void giflibDecode(const QByteArray &bytes)
 {
-    MemoryIn in{&bytes};
-    int err = 0;
-    GifFileType *gif = DGifOpen(&in, readMemory, &err);
-    DGifSlurp(gif);
-    benchmark::DoNotOptimize(gif->SavedImages[0].RasterBits[0]);
-    DGifCloseFile(gif, &err);
+    test::GiflibFile file(bytes);
+    benchmark::DoNotOptimize(file.gif->SavedImages[0].RasterBits[0]);
 }
 
 #endif

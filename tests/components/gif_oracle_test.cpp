@@ -12,11 +12,13 @@
 #include <random>
 #include <vector>
 
-#ifdef R56_HAVE_GIFLIB
-#include <gif_lib.h>
-#endif
+#include "giflibmem.h"
 
 using namespace r56;
+#ifdef R56_HAVE_GIFLIB
+using r56::test::GiflibFile;
+using r56::test::giflibWriteMemory;
+#endif
 
 namespace {
 
@@ -36,47 +38,6 @@ QImage sample(int w, int h, int colours, int kind, unsigned seed)
 }
 
 #ifdef R56_HAVE_GIFLIB
-
-struct MemoryIn {
-    const QByteArray *bytes;
-    qsizetype pos = 0;
-};
-
-int readMemory(GifFileType *gif, GifByteType *dst, int n)
-{
-    auto *in = static_cast<MemoryIn *>(gif->UserData);
-    const int k = int(std::min<qsizetype>(n, in->bytes->size() - in->pos));
-    std::memcpy(dst, in->bytes->constData() + in->pos, std::size_t(k));
-    in->pos += k;
-    return k;
-}
-
-int writeMemory(GifFileType *gif, const GifByteType *src, int n)
-{
-    static_cast<QByteArray *>(gif->UserData)->append(reinterpret_cast<const char *>(src), n);
-    return n;
-}
-
-// giflib's reading of a whole file; null when it refuses it.
-struct GiflibFile {
-    GifFileType *gif = nullptr;
-    MemoryIn in;
-    explicit GiflibFile(const QByteArray &bytes) : in{&bytes}
-    {
-        int err = 0;
-        gif = DGifOpen(&in, readMemory, &err);
-        if (gif && DGifSlurp(gif) != GIF_OK) {
-            DGifCloseFile(gif, &err);
-            gif = nullptr;
-        }
-    }
-    ~GiflibFile()
-    {
-        int err = 0;
-        if (gif)
-            DGifCloseFile(gif, &err);
-    }
-};
 
 struct Frame {
     int left = 0, top = 0, w, h;
@@ -100,7 +61,7 @@ QByteArray giflibWrite(int sw, int sh, int globalColours, const std::vector<Fram
 {
     QByteArray out;
     int err = 0;
-    GifFileType *gif = EGifOpen(&out, writeMemory, &err);
+    GifFileType *gif = EGifOpen(&out, giflibWriteMemory, &err);
     EGifSetGifVersion(gif, true);
     auto g = colours(globalColours);
     ColorMapObject *gmap = globalColours ? GifMakeMapObject(globalColours, g.data()) : nullptr;
