@@ -566,3 +566,21 @@ TEST(GIFPicture, ProgressOfTheFirstFrameAtLoad)
     EXPECT_EQ(events.back(), std::make_pair(TProgressStage::psEnding, 100));
     EXPECT_LE(events.size(), 103u) << "one event per percentage, not per code";
 }
+
+TEST(GIFWrite, ABitmapFrameGivesAPictureWithoutGlobalTableItsPalette)
+{
+    TGIFImage g;
+    g.LoadFromData(Gif().header().screen(4, 3, 0).image(4, 3, 4, 4).trailer().b);
+    ASSERT_EQ(g.data->colorTable.count, 0);
+    const QImage added = pattern(6, 2, 16);
+    g.AppendFrame(added);
+    TGIFImage h;
+    h.LoadFromData(g.SaveToData());
+    ASSERT_EQ(h.frameCount(), 2);
+    EXPECT_TRUE(h.frame(0).localColors);
+    EXPECT_FALSE(h.frame(1).localColors);
+    ASSERT_EQ(h.data->colorTable.count, 16);
+    EXPECT_EQ(h.data->colorTable.rgb(5), added.color(5));
+    EXPECT_TRUE(samePixels(h.frame(1).bitmap(), added));
+    EXPECT_EQ(h.screenWidth, 6);
+}
