@@ -195,6 +195,8 @@ QString checkjob(const PrintJob &job)
     else if (job.top < kMinOffset || job.top > kMaxOffset || job.left < kMinOffset
              || job.left > kMaxOffset)
         why = QStringLiteral("邊界設定不正確 (0-30mm)\r\nMargens invalidas (0-30mm)");
+    else if ((job.kind == '1' || job.kind == '2') && !job.art32 && !job.art36 && !job.modeall)
+        why = QStringLiteral("請選擇至少一種薪資稅條款\r\nSeleccione pelo menos um artigo");
     else if (job.path.isEmpty())
         why = QStringLiteral("找不到公司檔案\r\nFicheiro da empresa nao encontrado");
     if (why.isEmpty())

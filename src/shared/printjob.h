@@ -81,7 +81,8 @@ PrintJob parsewords(const QStringList &words);
 
 // Why the job cannot be run, as a bilingual message; empty when it can: a
 // kind other than 0, 1, 2; pages outside 1 <= first <= last <= 9999; copies
-// outside 1..99; offsets outside -10..20 mm; no path.
+// outside 1..99; offsets outside -10..20 mm; a list or annex A of
+// neither article (unless all pages); no path.
 QString checkjob(const PrintJob &job);
 // The message for a line longer than kMaxLine.
 QString toolongtext();

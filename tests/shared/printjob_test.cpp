@@ -159,6 +159,7 @@ TEST(PrintJobLine, JobsOutsideTheBoundsAreRefused)
         {"top offset -11", [](PrintJob &j) { j.top = -11; }},
         {"left offset 21", [](PrintJob &j) { j.left = 21; }},
         {"no path", [](PrintJob &j) { j.path.clear(); }},
+        {"a list of neither article", [](PrintJob &j) { j.art32 = false; }},
     };
     for (const Case &c : cases) {
         PrintJob j = job('1', true, false, 1, 3, true, 0, 0, true);
@@ -171,4 +172,6 @@ TEST(PrintJobLine, JobsOutsideTheBoundsAreRefused)
     PrintJob edge = job('2', false, true, 1, 9999, false, -10, 20, false);
     edge.copies = 99;
     EXPECT_TRUE(printjob::checkjob(edge).isEmpty());
+    PrintJob summary = job('0', false, false, 1, 1, true, 0, 0, false);
+    EXPECT_TRUE(printjob::checkjob(summary).isEmpty());
 }
