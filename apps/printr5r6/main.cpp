@@ -15,6 +15,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("KBV Print"));
     r56::platform::installFontSubstitutions();
     r56::initpubvar();
+    // The program ends with the window's status, not when a window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
     r56::Tfkbvprint window;
     window.show();
     // The data module `r56::dm56` is a program-wide object, alive already.

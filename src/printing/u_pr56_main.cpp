@@ -8,6 +8,7 @@
 #include "shared/showmsg.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QPalette>
 #include <QPushButton>
 #include <QTimer>
@@ -36,8 +37,6 @@ Tfkbvprint::Tfkbvprint(QWidget *parent) : platform::TForm(parent)
     kittitle->setTextColor(QColor(0, 0, 128));
     kittitle->setCaptionFont(platform::pixelFont(QStringLiteral("新細明體"), 16, true));
     setClientSize(425, 297);
-    // The print program runs one job: closing it is the exit button's work.
-    setUserCanClose(false);
 
     QWidget *c = client();
     Panel1 = new QWidget(c);
@@ -166,13 +165,34 @@ void Tfkbvprint::btexitClick()
     m_status = pr56::exitCancelled;
     Timer1->stop();
     hide();
-    emit finished(m_status);
+    finish();
 }
 
 void Tfkbvprint::Timer1Timer()
 {
     hide();
+    finish();
+}
+
+void Tfkbvprint::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
     emit finished(m_status);
+}
+
+void Tfkbvprint::closeEvent(QCloseEvent *e)
+{
+    // The close box ends the program as the exit button does (before the
+    // report ran: nothing printed).
+    platform::TForm::closeEvent(e);
+    if (e->isAccepted() && !m_finished) {
+        if (!Timer1->isActive())
+            m_status = pr56::exitCancelled;
+        Timer1->stop();
+        finish();
+    }
 }
 
 } // namespace r56

@@ -49,10 +49,16 @@ public:
     QTimer *Timer1 = nullptr;
 
 signals:
+    // The program is done with `status`; emitted once.
     void finished(int status);
 
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
 private:
+    void finish();
     int m_status = 2;
+    bool m_finished = false;
 };
 
 extern Tfkbvprint *fkbvprint;
