@@ -29,11 +29,7 @@ QString errorBoxText(int n)
 
 QString jobfilename(const QString &programPath)
 {
-    const QFileInfo fi(programPath);
-    QString base = fi.fileName();
-    if (base.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
-        base.chop(4);
-    return fi.dir().filePath(base + QStringLiteral(".ini"));
+    return printjob::jobfilename(programPath);
 }
 
 JobFile readjobfile(const QString &path, PrintJob &out)

@@ -2,6 +2,9 @@
 
 #include "shared/big5.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <limits>
 
 namespace r56::printjob {
@@ -208,6 +211,15 @@ QString toolongtext()
 {
     return QStringLiteral("列印參數錯誤 (Parametros de impressao invalidos):\r\n\r\n"
                           "列印參數過長\r\nA linha de parametros e demasiado longa");
+}
+
+QString jobfilename(const QString &programPath)
+{
+    const QFileInfo fi(programPath);
+    QString base = fi.fileName();
+    if (base.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+        base.chop(4);
+    return fi.dir().filePath(base + QStringLiteral(".ini"));
 }
 
 } // namespace r56::printjob

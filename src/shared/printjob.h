@@ -87,5 +87,9 @@ QString checkjob(const PrintJob &job);
 // The message for a line longer than kMaxLine.
 QString toolongtext();
 
+// The job file of the print program at `programPath`: its folder, its base
+// name (a trailing ".exe" in any letter case dropped) and ".ini".
+QString jobfilename(const QString &programPath);
+
 } // namespace printjob
 } // namespace r56
