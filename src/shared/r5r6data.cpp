@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <QHash>
+#include <QStringList>
 #include <QSet>
 
 namespace r56 {
@@ -393,11 +394,17 @@ void Tdm56::pagecount(int mode, int &pages32, int &pages36)
             artOf.insert(k, staff.asInteger(staffcol::art));
     }
     staff.first();
+    // Annex rows of no worker: one message naming them all, not one box a row.
+    QStringList orphans;
+    QSet<QByteArray> orphanSeen;
     for (sub.first(); !sub.eof(); sub.next()) {
         const QByteArray number = sub.asString(subcol::cntb);
         const auto it = artOf.constFind(numberKey(number));
         if (it == artOf.constEnd()) {
-            msgbox(QStringLiteral("DATA ERROR:") + big5::decode(number), QString());
+            if (!orphanSeen.contains(number)) {
+                orphanSeen.insert(number);
+                orphans << big5::decode(number);
+            }
             continue;
         }
         if (sub.asInteger(subcol::art) != *it || sub.isNull(subcol::art)) {
@@ -405,6 +412,14 @@ void Tdm56::pagecount(int mode, int &pages32, int &pages36)
             sub.setInteger(subcol::art, *it);
             sub.post();
         }
+    }
+
+    if (!orphans.isEmpty()) {
+        constexpr int kShown = 20;
+        QString text = QStringLiteral("DATA ERROR:") + orphans.mid(0, kShown).join(QStringLiteral(", "));
+        if (orphans.size() > kShown)
+            text += QStringLiteral(" ... (") + QString::number(orphans.size()) + QLatin1Char(')');
+        msgbox(text, QString());
     }
 
     sub.setIndexFieldNames(QStringLiteral("art;cntb;itemcod"));

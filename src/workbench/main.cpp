@@ -16,6 +16,7 @@
 #include "workbench/sysadm.h"
 #include "workbench/title.h"
 #include "workbench/ur5r6form.h"
+#include "workbench/ureport.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -766,8 +767,25 @@ void Tfmain::btcheckClick()
 void Tfmain::btreportClick()
 {
     visit(5);
-    // The report selection window comes later.
-    notAvailable();
+    Tfreport f(this);
+    showmsgw(QStringLiteral("注意(Atencao)"),
+             QStringLiteral("資料處理中請稍候\r\nEsta a processar os dados,\r\n por favor de espera."), mkWait);
+    QCoreApplication::processEvents();
+    dm56.pagecount(1, f.listpages32, f.listpages36);
+    dm56.pagecount(2, f.annexpages32, f.annexpages36);
+    f.setpageranges();
+    closemsgw();
+    // The print program reads the saved files, not these tables.
+    dm56.staff.emptyTable();
+    dm56.sub.emptyTable();
+    showmsgw(QStringLiteral("注意(Atencao)"), reportflow::beforePrintText(), mkContinue);
+    if (m_reportStep)
+        m_reportStep(f);
+    else
+        f.showModal();
+    dm56.loadstaff(dtaname);
+    dm56.loadsub(axaname, false);
+    showcmp();
 }
 
 void Tfmain::BTHELPClick()

@@ -5,6 +5,9 @@
 #include "workbench/fusrgd.h"
 #include "workbench/main.h"
 #include "workbench/declock.h"
+#include "workbench/ureport.h"
+
+#include <QRadioButton>
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -508,13 +511,31 @@ TEST_F(MainWindowTest, ImportIsRefusedWhileADeclarationIsOpen)
     expectOpenState();
 }
 
-TEST_F(MainWindowTest, ReportStepMarksVisitedAndSaysItIsNotThereYet)
+TEST_F(MainWindowTest, ReportStepOpensTheReportWindowWithThePageCounts)
 {
     chosen = makeDeclaration(QStringLiteral("decl.cmp"), 2010);
     win->btopen->click();
+    ASSERT_EQ(dm56.staff.recordCount(), 2);
+    int shown = 0;
+    win->setReportStep([&](Tfreport &f) {
+        ++shown;
+        EXPECT_EQ(f.listpages32, 1);
+        EXPECT_EQ(f.listpages36, 1);
+        EXPECT_EQ(f.annexpages32, 1);
+        EXPECT_EQ(f.annexpages36, 0);
+        EXPECT_TRUE(f.ck_axo->isEnabled());
+        // What prints is what was saved: the tables are empty meanwhile.
+        EXPECT_TRUE(dm56.staff.isEmpty());
+        EXPECT_TRUE(dm56.sub.isEmpty());
+    });
+    rec.messages.clear();
     win->btreport->click();
-    ASSERT_EQ(rec.messages.size(), 1);
-    EXPECT_EQ(rec.last().text, QStringLiteral("此功能尚未提供\r\nFuncao ainda nao disponivel"));
+    EXPECT_EQ(shown, 1);
+    ASSERT_EQ(rec.messages.size(), 2);
+    EXPECT_EQ(rec.messages[0].kind, mkWait);
+    EXPECT_TRUE(rec.messages[1].text.startsWith(QStringLiteral("列印報表前, 請先關閉其他應用程式。")));
+    EXPECT_EQ(dm56.staff.recordCount(), 2);
+    EXPECT_EQ(dm56.sub.recordCount(), 1);
     expectLooks({kGrey, kPurple, kBlue, kBlue, kPurple, kBlue});
     expectOpenState();
 }
