@@ -26,14 +26,14 @@ void addWorker(Tdm56 &dm, int art, const QByteArray &cntb, const QByteArray &nmc
     s.post();
 }
 
-void addItem(Tdm56 &dm, const QByteArray &cntb, const QByteArray &code, Currency amount)
+void addItem(Tdm56 &dm, const QByteArray &cntb, const QByteArray &code, Currency amount, int art = 0)
 {
     MemTable &s = dm.sub;
     s.append();
     s.setString(subcol::cntb, cntb);
     s.setString(subcol::itemcod, code);
     s.setCurrency(subcol::itemval, amount);
-    s.setInteger(subcol::art, 0);
+    s.setInteger(subcol::art, art);
     s.post();
 }
 
@@ -370,4 +370,37 @@ TEST(AnnexRun, EmptyFilesAndTheThirtySeventhCode)
     EXPECT_EQ(printannexa(many, at, job, print), Stopped);
     EXPECT_EQ(calls, 0); // article 36 never comes
     EXPECT_EQ(rec.last().text, "項目類別總數超過界限(36)");
+}
+
+TEST(AnnexPageCount, CountsTheRowsTheReportPrints)
+{
+    r56::test::MessageRecorder rec;
+    // Orphan rows (numbers not in the list) are not printed; a code entered
+    // both ways is one column; 13 codes make two rows.
+    struct Case
+    {
+        int items;
+        int orphans;
+        bool bothWays;
+    };
+    for (const Case &c : QList<Case>{{13, 0, false}, {12, 30, false}, {12, 0, true}, {1, 200, true}}) {
+        Tdm56 dm;
+        for (int w = 1; w <= 9; ++w) {
+            const QByteArray cntb = QByteArray::number(10000000 + w);
+            addWorker(dm, 32, cntb, "", "W" + cntb);
+            for (int i = 1; i <= c.items; ++i)
+                addItem(dm, cntb, code(i), Currency::fromUnits(1));
+            if (c.bothWays)
+                addItem(dm, cntb, "101  ", Currency::fromUnits(1));
+        }
+        for (int o = 0; o < c.orphans; ++o)
+            addItem(dm, QByteArray::number(90000000 + o), "101", Currency::fromUnits(1), 32); // as saved once
+        int p32 = 0, p36 = 0;
+        dm.pagecount(2, p32, p36);
+        ordered(dm);
+        AnnexTable at;
+        ASSERT_EQ(at.buildannextable(dm, 32, 1, 9999), AnnexTable::Build::Rows);
+        EXPECT_EQ(p32, at.ttlpage()) << c.items << " " << c.orphans << " " << c.bothWays;
+        EXPECT_EQ(p36, 0);
+    }
 }
