@@ -232,7 +232,7 @@ QByteArray printedannexcode(const Tdm56 &dm, int article)
 
 // ------------------------------------------------------------ the run
 
-AnnexStatus printannexa(Tdm56 &dm, AnnexTable &table, const AnnexJob &job, const PrintArticle &print)
+AnnexStatus printannexa(Tdm56 &dm, AnnexTable &table, const AnnexJob &job, const PrintArticles &print)
 {
     const auto say = [](const QString &text) { showmsgw(caption(), text, 0); };
     const auto finish = [&](AnnexStatus s) {
@@ -254,12 +254,12 @@ AnnexStatus printannexa(Tdm56 &dm, AnnexTable &table, const AnnexJob &job, const
     dm.sub.setIndexFieldNames(QStringLiteral("cntb;itemcod"));
     dm.staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
 
-    AnnexStatus status = NothingPrinted;
+    const int first = job.modeall ? 1 : job.first;
+    const int last = job.modeall ? 9999 : job.last;
+    QList<AnnexArticle> articles;
     for (const int art : {32, 36}) {
         if (!(job.modeall || (art == 32 ? job.art32 : job.art36)))
             continue;
-        const int first = job.modeall ? 1 : job.first;
-        const int last = job.modeall ? 9999 : job.last;
         switch (table.buildannextable(dm, art, first, last)) {
         case AnnexTable::Build::TooMany:
             say(tooManyCodesText());
@@ -279,11 +279,15 @@ AnnexStatus printannexa(Tdm56 &dm, AnnexTable &table, const AnnexJob &job, const
         a.ttlpage = table.ttlpage();
         a.firstpage = std::max(first, 1);
         a.rows = &table.table();
-        if (!print(a))
-            return finish(Stopped);
-        status = Printed;
+        articles.append(a);
     }
-    return finish(status);
+    if (articles.isEmpty())
+        return finish(NothingPrinted);
+    const auto load = [&](const AnnexArticle &a) { table.buildannextable(dm, a.article, first, last); };
+    if (articles.size() == 1)
+        load(articles.front()); // the rows are there unless another article came after
+    const bool ok = print(articles, load);
+    return finish(ok ? Printed : Stopped);
 }
 
 } // namespace r56::annexa

@@ -142,11 +142,16 @@ enum AnnexStatus : int {
     Stopped = 2,    // a 37th code, or a failure while printing
 };
 
-// printannexa: loads the tables, builds and prints the articles of the job
-// (article 32, then 36) through `print`, which returns false when printing
-// failed; messages through showmsgw. The tables are emptied afterwards.
-using PrintArticle = std::function<bool(const AnnexArticle &)>;
-AnnexStatus printannexa(Tdm56 &dm, AnnexTable &table, const AnnexJob &job, const PrintArticle &print);
+// printannexa: loads the tables and builds the articles of the job (article
+// 32, then 36), with the messages of each (showmsgw), then hands the articles
+// that have rows to `print` as one print job: `load` builds an article's
+// rows again into the table (the rows of one article at a time), so that the
+// job can be drawn as often as it has copies. `print` returns false when
+// printing failed. A 37th code stops the run before anything is printed. The
+// tables are emptied afterwards.
+using LoadArticle = std::function<void(const AnnexArticle &)>;
+using PrintArticles = std::function<bool(const QList<AnnexArticle> &, const LoadArticle &load)>;
+AnnexStatus printannexa(Tdm56 &dm, AnnexTable &table, const AnnexJob &job, const PrintArticles &print);
 
 } // namespace annexa
 } // namespace r56

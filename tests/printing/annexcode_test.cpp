@@ -116,8 +116,9 @@ public:
         job.dtaname = dta;
         job.axaname = axa;
         std::map<int, QByteArray> codes;
-        annexa::printannexa(dm, table, job, [&](const annexa::AnnexArticle &a) {
-            codes[a.article] = a.code;
+        annexa::printannexa(dm, table, job, [&](const QList<annexa::AnnexArticle> &arts, const annexa::LoadArticle &) {
+            for (const annexa::AnnexArticle &a : arts)
+                codes[a.article] = a.code;
             return true;
         });
         return codes;

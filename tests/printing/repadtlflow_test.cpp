@@ -281,10 +281,15 @@ TEST(AnnexRun, BothArticlesInModeAAndTheMessages)
     AnnexTable at;
     QList<int> printed;
     QList<QByteArray> codes;
-    const auto print = [&](const AnnexArticle &a) {
-        printed.append(a.article);
-        codes.append(a.code);
-        EXPECT_EQ(a.rows->RecordCount(), 10);
+    const auto print = [&](const QList<AnnexArticle> &arts, const LoadArticle &load) {
+        for (const AnnexArticle &a : arts) {
+            load(a);
+            printed.append(a.article);
+            codes.append(a.code);
+            EXPECT_EQ(a.rows->RecordCount(), 10);
+            a.rows->First();
+            EXPECT_EQ(a.rows->FieldByName("art").AsInteger(), a.article);
+        }
         return true;
     };
     AnnexJob job;
@@ -332,7 +337,7 @@ TEST(AnnexRun, BothArticlesInModeAAndTheMessages)
 
     // A failure while printing is no success.
     job.first = 1;
-    EXPECT_EQ(printannexa(dm2, at, job, [](const AnnexArticle &) { return false; }), Stopped);
+    EXPECT_EQ(printannexa(dm2, at, job, [](const QList<AnnexArticle> &, const LoadArticle &) { return false; }), Stopped);
 }
 
 TEST(AnnexRun, EmptyFilesAndTheThirtySeventhCode)
@@ -342,7 +347,7 @@ TEST(AnnexRun, EmptyFilesAndTheThirtySeventhCode)
     const QString dta = dir.filePath("E.dta"), axa = dir.filePath("E.axa");
     AnnexTable at;
     int calls = 0;
-    const auto print = [&](const AnnexArticle &) { return ++calls, true; };
+    const auto print = [&](const QList<AnnexArticle> &, const LoadArticle &) { return ++calls, true; };
     AnnexJob job;
     job.modeall = true;
     job.dtaname = dta;
