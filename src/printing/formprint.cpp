@@ -1,5 +1,6 @@
 #include "printing/formprint.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -64,6 +65,14 @@ void Page::text(const QRectF &boxMm, const QString &s, const QFont &f, Qt::Align
     m_painter->setFont(f);
     m_painter->setPen(Qt::black);
     m_painter->drawText(r, flags, s);
+}
+
+double Page::textWidthMm(const QString &s, const QFont &f) const
+{
+    if (!m_painter)
+        return 0;
+    const QFontMetricsF fm(f, m_painter->device());
+    return fm.horizontalAdvance(s) / m_dotsPerMm;
 }
 
 void Page::picture(const QRectF &boxMm, const QImage &img, Layer layer)

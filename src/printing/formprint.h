@@ -104,6 +104,10 @@ public:
     void box(const QRectF &boxMm, double penMm, const QColor &fill = QColor(),
              Layer layer = Layer::Form);
 
+    // The width of `s` in `f` on this page's device, in mm (0 on a page that
+    // draws nothing).
+    double textWidthMm(const QString &s, const QFont &f) const;
+
     bool drawing() const { return m_painter != nullptr; }
     bool decorations() const { return m_decorations; }
     int number() const { return m_number; } // 1-based, counting every page of the report
@@ -171,6 +175,7 @@ enum class Outcome {
     NoPrinter,     // a print with no printer installed
     Failed,        // the device could not be opened, or the report failed
     Empty,         // the report drew no page
+    Refused,       // the report stopped before printing and has said why
 };
 // Whether the outcome is the job done (exit status 0 of the print program).
 bool succeeded(Outcome r);

@@ -18,6 +18,14 @@ struct PdfWord
     int page = 0;                                  // 1-based
 };
 
+// Where a test writes its PDF: R56_TEST_PDF_DIR when set (to look at the
+// pages afterwards), else the test's own temporary folder.
+inline QString pdfPath(const QString &tempDir, const QString &name)
+{
+    const QString keep = qEnvironmentVariable("R56_TEST_PDF_DIR");
+    return (keep.isEmpty() ? tempDir : keep) + QLatin1Char('/') + name;
+}
+
 inline QByteArray runTool(const QString &program, const QStringList &args)
 {
     QProcess p;
