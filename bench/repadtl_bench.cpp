@@ -149,9 +149,9 @@ void annexToPdf(benchmark::State &state, bool blank)
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
         Tdm56 dm;
-        const int status = repadtl::printannexa(dm, f.job, f.employer);
+        const bool ok = print::succeeded(repadtl::printannexa(dm, f.job, f.employer));
         const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        if (status != 0)
+        if (!ok)
             state.SkipWithError("the annex did not print");
         if (g_bareSeconds > 0)
             state.counters["x_bare"] = s / g_bareSeconds;

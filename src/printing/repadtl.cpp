@@ -1,5 +1,6 @@
 #include "printing/repadtl.h"
 
+#include "printing/pr56job.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
@@ -11,6 +12,7 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 
 namespace r56::repadtl {
 
@@ -366,16 +368,16 @@ int renderarticle(print::Sheet &sheet, const annexa::AnnexArticle &a, const TCmp
     return sheet.failed() ? -1 : pages;
 }
 
-int printannexa(Tdm56 &dm, const AnnexPrintJob &job, const TCmpFile &employer, QWidget *parent)
+print::Outcome printannexa(Tdm56 &dm, const AnnexPrintJob &job, const TCmpFile &employer, QWidget *parent)
 {
     annexa::AnnexTable table;
     const print::PageSetup setup = setupannexpage(job);
-    bool printerMissing = false;
+    std::optional<print::Outcome> printed;
     // Both articles of a run are one print job (one preview, one PDF file):
     // each copy draws article 32's pages, then article 36's, each numbered
     // from the job's first page.
     const auto print = [&](const QList<annexa::AnnexArticle> &articles, const annexa::LoadArticle &load) {
-        const print::Outcome r = print::run(
+        printed = print::run(
             setup, job.preview,
             [&](print::Sheet &sheet) {
                 int before = 0;
@@ -390,15 +392,30 @@ int printannexa(Tdm56 &dm, const AnnexPrintJob &job, const TCmpFile &employer, Q
                 return true;
             },
             parent);
-        if (r == print::Outcome::NoPrinter)
-            printerMissing = true;
-        return print::succeeded(r);
+        return print::succeeded(*printed);
     };
-    const annexa::AnnexStatus s = annexa::printannexa(dm, table, job.rows, print);
-    if (printerMissing)
-        showmsgw(annexa::caption(),
-                 QStringLiteral("沒有安裝印表機，沒有列印。\r\nNao ha impressora instalada; nada foi impresso."), 0);
-    return int(s);
+    annexa::printannexa(dm, table, job.rows, print);
+    // Without a print job the report has said why it printed nothing.
+    return printed ? *printed : print::Outcome::Refused;
+}
+
+print::Outcome printannexa(QWidget *parent)
+{
+    AnnexPrintJob job;
+    const PrintJob &j = pr56::job;
+    job.rows.modeall = j.modeall;
+    job.rows.art32 = j.art32;
+    job.rows.art36 = j.art36;
+    job.rows.first = j.first;
+    job.rows.last = j.last;
+    job.rows.dtaname = dtaname;
+    job.rows.axaname = axaname;
+    job.preview = j.preview;
+    job.blank = j.blank;
+    job.copies = j.copies;
+    job.top = j.top;
+    job.left = j.left;
+    return printannexa(dm56, job, cmpfile, parent);
 }
 
 } // namespace r56::repadtl

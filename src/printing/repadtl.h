@@ -56,9 +56,13 @@ print::PageSetup setupannexpage(const AnnexPrintJob &job);
 int renderarticle(print::Sheet &sheet, const annexa::AnnexArticle &a, const TCmpFile &employer,
                    int pagesBefore = 0);
 
-// printannexa: the whole report, with the print job's messages; returns the
-// exit status of the printing program (0 printed or preview closed).
-int printannexa(Tdm56 &dm, const AnnexPrintJob &job, const TCmpFile &employer, QWidget *parent = nullptr);
+// printannexa: the whole report with its messages. The outcome of the print
+// job, or Refused when the report stopped before printing and said why (no
+// rows, no article with items, an empty range, a 37th item code).
+print::Outcome printannexa(Tdm56 &dm, const AnnexPrintJob &job, const TCmpFile &employer, QWidget *parent = nullptr);
+// The print program's report of kind "2": the job of the program's job
+// globals over its data module and employer record.
+print::Outcome printannexa(QWidget *parent);
 
 } // namespace repadtl
 } // namespace r56

@@ -73,7 +73,7 @@ public:
     {
         dm.sub.appendRecord({MemValue(cntb), MemValue(code), MemValue(v), MemValue(0)});
     }
-    int run()
+    print::Outcome run()
     {
         Tdm56 dm;
         return repadtl::printannexa(dm, job, employer);
@@ -104,7 +104,7 @@ QString normalised(QString s)
 TEST_F(AnnexPdf, BlankA4MatchesTheGoldenText)
 {
     r56::test::MessageRecorder rec;
-    ASSERT_EQ(run(), 0);
+    ASSERT_TRUE(print::succeeded(run()));
     EXPECT_TRUE(rec.empty());
     ASSERT_EQ(r56::test::pdfPages(pdf), 2); // article 32, then article 36
     const QString text = normalised(r56::test::pdfLayoutText(pdf));
@@ -118,7 +118,7 @@ TEST_F(AnnexPdf, BlankA4MatchesTheGoldenText)
 TEST_F(AnnexPdf, ValuesWhereTheFormWantsThem)
 {
     r56::test::MessageRecorder rec;
-    ASSERT_EQ(run(), 0);
+    ASSERT_TRUE(print::succeeded(run()));
     const auto words = r56::test::pdfWords(pdf);
     // The page area starts 10 mm in and 5 mm down on the landscape sheet.
     const auto near = [&](const QString &w, int page, double x, double y) {
@@ -146,7 +146,7 @@ TEST_F(AnnexPdf, PrePrintedFormTakesTheDataAlone)
     job.blank = false;
     job.top = 3;
     job.left = -2;
-    ASSERT_EQ(run(), 0);
+    ASSERT_TRUE(print::succeeded(run()));
     const auto words = r56::test::pdfWords(pdf);
     EXPECT_EQ(r56::test::findWord(words, "稅務編號"), nullptr);
     EXPECT_EQ(r56::test::findWord(words, "Soma"), nullptr);
@@ -163,9 +163,9 @@ TEST_F(AnnexPdf, RangeAndCopies)
     job.rows.modeall = false;
     job.rows.art32 = true;
     job.copies = 2;
-    ASSERT_EQ(run(), 0);
+    ASSERT_TRUE(print::succeeded(run()));
     EXPECT_EQ(r56::test::pdfPages(pdf), 2); // one page, twice
     job.rows.first = job.rows.last = 2;
-    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(run(), print::Outcome::Refused);
     EXPECT_EQ(rec.last().text, annexa::emptyRangeText());
 }
