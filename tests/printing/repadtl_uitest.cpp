@@ -3,7 +3,11 @@
 // as word boxes; pictures embedded once however many pages carry them.
 #include "msgrecorder.h"
 #include "pdfcheck.h"
+#include "printfixture.h"
+#include "printing/pr56job.h"
 #include "printing/repadtl.h"
+#include "printing/reportkinds.h"
+#include "shared/printjob.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "tempdir.h"
@@ -168,4 +172,36 @@ TEST_F(AnnexPdf, RangeAndCopies)
     job.rows.first = job.rows.last = 2;
     EXPECT_EQ(run(), print::Outcome::Refused);
     EXPECT_EQ(rec.last().text, annexa::emptyRangeText());
+}
+
+TEST(AnnexPrintProgram, ReportKindTwoPrintsTheAnnexOfTheJob)
+{
+    r56::test::MessageRecorder rec;
+    r56::test::Declaration d;
+    ASSERT_TRUE(d.writeEmployer(2003));
+    ASSERT_TRUE(d.writeWorkers({{32, "10000001", "陳大文", "CHAN TAI MAN", Currency::fromUnits(9000), " ",
+                                 Currency::fromUnits(150), Currency(), "00000000"},
+                                {36, "20000002", "李小明", "LEI SIO MENG", Currency::fromUnits(9000), " ",
+                                 Currency::fromUnits(70), Currency(), "00000000"}}));
+    Tdm56 dm;
+    dm.sub.appendRecord({"10000001", "101  ", Currency::fromUnits(100), 32});
+    dm.sub.appendRecord({"10000001", "102", Currency::fromUnits(50), 32});
+    dm.sub.appendRecord({"20000002", "103", Currency::fromUnits(70), 36});
+    ASSERT_TRUE(dm.savesub(d.base + ".axa", false));
+    const QString pdf = d.path("out.pdf");
+    qputenv("R56_PRINT_PDF", pdf.toLocal8Bit());
+    ASSERT_TRUE(r56::test::writeFile(
+        d.path("printr5r6.ini"),
+        printjob::buildline('2', true, false, 1, 9999, true, 0, 0, false, false, d.cmp.toLocal8Bit()) + "\r\n"));
+    ASSERT_TRUE(pr56::setupjob(d.path("printr5r6"), {}));
+    const pr56::ReportRoutine run = pr56::reportfor('2');
+    ASSERT_NE(run, nullptr);
+    EXPECT_TRUE(print::succeeded(run(nullptr)));
+    qunsetenv("R56_PRINT_PDF");
+    EXPECT_EQ(r56::test::pdfPages(pdf), 1);
+    const QString text = r56::test::pdfLayoutText(pdf);
+    EXPECT_TRUE(text.contains("條例編號 N.ARTIGO :32"));
+    EXPECT_TRUE(text.contains("(101)"));
+    EXPECT_FALSE(text.contains("20000002")); // article 36 was not asked for
+    EXPECT_TRUE(text.contains("TAI FUNG COMERCIO LIMITADA"));
 }
