@@ -697,6 +697,70 @@ void TKitMemoryData::Delete()
     }
 }
 
+void TKitMemoryData::DeleteRecords(int from, int count)
+{
+    checkActive();
+    CheckBrowseMode();
+    from = std::max(0, from);
+    count = std::min(count, int(m_ids.size()) - from);
+    if (count <= 0)
+        return;
+    if (count == 1) {
+        m_pos = from;
+        Delete();
+        return;
+    }
+    // The rows kept are copied out and back in one pass each.
+    const int n = int(m_ids.size());
+    MemTable kept(m_table.fields());
+    const auto copyRow = [](const MemTable &src, int r, MemTable &dst) {
+        const int to = dst.appendRaw();
+        for (int c = 0; c < src.fieldCount(); ++c) {
+            if (src.rowIsNull(r, c))
+                continue;
+            switch (src.fields()[c].type) {
+            case FieldType::String:
+                dst.rowSetString(to, c, src.rowString(r, c));
+                break;
+            case FieldType::Double:
+            case FieldType::DateTime:
+                dst.rowSetDouble(to, c, src.rowDouble(r, c));
+                break;
+            default:
+                dst.rowSetInt64(to, c, src.rowInt64(r, c));
+                break;
+            }
+        }
+    };
+    kept.reserve(n - count);
+    for (int r = 0; r < n; ++r)
+        if (r < from || r >= from + count)
+            copyRow(m_table, r, kept);
+    m_table.emptyTable();
+    m_table.reserve(kept.naturalCount());
+    for (int r = 0; r < kept.naturalCount(); ++r)
+        copyRow(kept, r, m_table);
+    m_ids.erase(m_ids.begin() + from, m_ids.begin() + from + count);
+    m_blobs.erase(m_blobs.begin() + from, m_blobs.begin() + from + count);
+    // Where one-by-one deletes leave the cursor: on the row that followed.
+    m_pos = from;
+    if (m_pos >= int(m_ids.size()))
+        m_pos = int(m_ids.size()) - 1;
+    if (m_filtered) {
+        while (m_pos >= 0 && !accepts(m_pos))
+            --m_pos;
+    }
+    if (m_ids.empty()) {
+        m_lastId = kNoId;
+        m_pos = -1;
+        m_bof = m_eof = true;
+        return;
+    }
+    m_bof = m_eof = false;
+    if (m_pos < 0)
+        First();
+}
+
 void TKitMemoryData::AppendRecord(const QList<MemValue> &values)
 {
     Append();

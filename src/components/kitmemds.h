@@ -204,6 +204,10 @@ public:
     // Append (or insert before the current row) with values for the first
     // fields in field order, then post.
     void AppendRecord(const QList<MemValue> &values);
+    // Deletes `count` rows from row `from` (0-based) at once: the table is
+    // left as deleting them one by one leaves it, without moving every
+    // following row once per row (a page range cut from a long table).
+    void DeleteRecords(int from, int count);
     void InsertRecord(const QList<MemValue> &values);
     void CheckBrowseMode() override;
 

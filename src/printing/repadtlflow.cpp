@@ -185,9 +185,7 @@ AnnexTable::Build AnnexTable::buildannextable(Tdm56 &dm, int article, int first,
         m_tab.Delete();
     }
     const qint64 before = qint64(std::max(first, 1) - 1) * kRowsPerPage;
-    m_tab.First();
-    for (qint64 i = 0; i < before && m_tab.RecordCount() > 0; ++i)
-        m_tab.Delete();
+    m_tab.DeleteRecords(0, int(std::min<qint64>(before, m_tab.RecordCount())));
     m_tab.First();
     return m_tab.RecordCount() == 0 ? Build::EmptyRange : Build::Rows;
 }

@@ -387,3 +387,28 @@ TEST(KitMemoryData, FieldsFromDefinitionsAndBlobs)
     t.Open();
     EXPECT_EQ(t.FieldCount(), 4);
 }
+
+TEST(KitMemoryData, DeletingARunAtOnceLeavesWhatOneByOneLeaves)
+{
+    struct Case
+    {
+        int from, count;
+    };
+    for (const Case c : QList<Case>{{0, 5}, {3, 4}, {6, 4}, {0, 10}, {8, 9}, {2, 1}}) {
+        TKitMemoryData once, each;
+        numbered(once, 10);
+        numbered(each, 10);
+        once.DeleteRecords(c.from, c.count);
+        each.SetRecNo(c.from + 1);
+        for (int i = 0; i < c.count && each.RecordCount() > c.from; ++i)
+            each.Delete();
+        EXPECT_EQ(once.RecordCount(), each.RecordCount()) << c.from << " " << c.count;
+        EXPECT_EQ(once.RecNo(), each.RecNo()) << c.from << " " << c.count;
+        EXPECT_EQ(once.GetBookmark(), each.GetBookmark()) << c.from << " " << c.count;
+        EXPECT_EQ(once.LastId(), each.LastId());
+        EXPECT_EQ(numbers(once), numbers(each)) << c.from << " " << c.count;
+        once.First();
+        if (!once.IsEmpty())
+            EXPECT_EQ(once.FieldByName("s").AsString(), QByteArray::number(numbers(each).front()));
+    }
+}

@@ -409,3 +409,25 @@ TEST(AnnexPageCount, CountsTheRowsTheReportPrints)
         EXPECT_EQ(p36, 0);
     }
 }
+
+TEST(AnnexTableBuild, FiveCharacterCodesAndAmountsAtTheFieldLimit)
+{
+    Tdm56 dm;
+    addWorker(dm, 32, "11111111");
+    const Currency most = Currency::fromHundredths(9999999999999); // 13 digits of hundredths
+    addItem(dm, "11111111", "12345", most);
+    addItem(dm, "11111111", "12346", most);
+    ordered(dm);
+    AnnexTable at;
+    ASSERT_EQ(at.buildannextable(dm, 32, 1, 9999), AnnexTable::Build::Rows);
+    TKitMemoryData &t = at.table();
+    t.First();
+    // Whole codes in their columns: two codes, never one cut to four.
+    EXPECT_EQ(t.FieldByName("cod01").AsString(), "(12345)");
+    EXPECT_EQ(t.FieldByName("cod02").AsString(), "(12346)");
+    EXPECT_EQ(t.FieldByName("amt01").DisplayText(), "99,999,999,999.99");
+    EXPECT_EQ(t.FieldByName("total").DisplayText(), "199,999,999,999.98");
+    t.Next();
+    EXPECT_EQ(t.FieldByName("cntb").AsString(), "Total");
+    EXPECT_EQ(t.FieldByName("cod02").AsString(), "(12346)");
+}
