@@ -471,91 +471,43 @@ bool TKitMemoryData::accepts(int pos)
     return accept;
 }
 
-void TKitMemoryData::First()
+int TKitMemoryData::acceptedFrom(int p, int step)
 {
-    checkActive();
-    CheckBrowseMode();
-    if (BeforeScroll)
-        BeforeScroll(*this);
-    int p = 0;
-    while (p < int(m_ids.size()) && !accepts(p))
-        ++p;
-    if (p >= int(m_ids.size())) {
-        m_pos = -1;
-        m_bof = m_eof = true;
-    } else {
-        m_pos = p;
-        m_bof = true;
-        m_eof = false;
-    }
-    if (AfterScroll)
-        AfterScroll(*this);
+    while (p >= 0 && p < int(m_ids.size()) && !accepts(p))
+        p += step;
+    return p;
 }
 
-void TKitMemoryData::Last()
+void TKitMemoryData::scroll(int from, int step, bool edgeOnly)
 {
     checkActive();
     CheckBrowseMode();
-    if (BeforeScroll)
-        BeforeScroll(*this);
-    int p = int(m_ids.size()) - 1;
-    while (p >= 0 && !accepts(p))
-        --p;
-    if (p < 0) {
-        m_pos = -1;
-        m_bof = m_eof = true;
-    } else {
-        m_pos = p;
-        m_bof = false;
-        m_eof = true;
-    }
-    if (AfterScroll)
-        AfterScroll(*this);
-}
-
-void TKitMemoryData::Next()
-{
-    checkActive();
-    CheckBrowseMode();
-    if (m_eof)
+    if (edgeOnly && (step > 0 ? m_eof : m_bof))
         return;
     if (BeforeScroll)
         BeforeScroll(*this);
-    int p = m_pos + 1;
-    while (p < int(m_ids.size()) && !accepts(p))
-        ++p;
-    if (p >= int(m_ids.size())) {
-        m_eof = true; // stays on the last row
+    const int p = acceptedFrom(from, step);
+    const bool none = p < 0 || p >= int(m_ids.size());
+    if (!edgeOnly) { // First, Last
+        m_pos = none ? -1 : p;
+        m_bof = none || step > 0;
+        m_eof = none || step < 0;
+    } else if (none) { // Next, Prior past the edge stay on their row
+        (step > 0 ? m_eof : m_bof) = true;
         if (m_pos < 0)
-            m_bof = true;
+            m_bof = m_eof = true;
     } else {
         m_pos = p;
-        m_bof = false;
+        (step > 0 ? m_bof : m_eof) = false;
     }
     if (AfterScroll)
         AfterScroll(*this);
 }
 
-void TKitMemoryData::Prior()
-{
-    checkActive();
-    CheckBrowseMode();
-    if (m_bof)
-        return;
-    if (BeforeScroll)
-        BeforeScroll(*this);
-    int p = m_pos - 1;
-    while (p >= 0 && !accepts(p))
-        --p;
-    if (p < 0) {
-        m_bof = true; // stays on the first row
-    } else {
-        m_pos = p;
-        m_eof = false;
-    }
-    if (AfterScroll)
-        AfterScroll(*this);
-}
+void TKitMemoryData::First() { scroll(0, 1, false); }
+void TKitMemoryData::Last() { scroll(int(m_ids.size()) - 1, -1, false); }
+void TKitMemoryData::Next() { scroll(m_pos + 1, 1, true); }
+void TKitMemoryData::Prior() { scroll(m_pos - 1, -1, true); }
 
 bool TKitMemoryData::FetchCurrent(bool check)
 {
@@ -677,14 +629,18 @@ void TKitMemoryData::Delete()
         return;
     syncEngine();
     m_table.deleteRecord();
-    m_ids.erase(m_ids.begin() + m_pos);
-    m_blobs.erase(m_blobs.begin() + m_pos);
-    if (m_pos >= int(m_ids.size()))
-        --m_pos;
-    if (m_filtered) {
-        while (m_pos >= 0 && !accepts(m_pos))
-            --m_pos;
-    }
+    afterDelete(m_pos, 1);
+}
+
+void TKitMemoryData::afterDelete(int from, int count)
+{
+    m_ids.erase(m_ids.begin() + from, m_ids.begin() + from + count);
+    m_blobs.erase(m_blobs.begin() + from, m_blobs.begin() + from + count);
+    // On the row that followed, or the new last row; under a filter back to
+    // an accepted row.
+    m_pos = std::min(from, int(m_ids.size()) - 1);
+    if (m_filtered)
+        m_pos = acceptedFrom(m_pos, -1);
     if (m_ids.empty()) {
         m_lastId = kNoId;
         m_pos = -1;
@@ -692,9 +648,8 @@ void TKitMemoryData::Delete()
         return;
     }
     m_bof = m_eof = false;
-    if (m_pos < 0) { // nothing accepted before: the first accepted row after
+    if (m_pos < 0) // nothing accepted before: the first accepted row after
         First();
-    }
 }
 
 void TKitMemoryData::DeleteRecords(int from, int count)
@@ -740,25 +695,7 @@ void TKitMemoryData::DeleteRecords(int from, int count)
     m_table.reserve(kept.naturalCount());
     for (int r = 0; r < kept.naturalCount(); ++r)
         copyRow(kept, r, m_table);
-    m_ids.erase(m_ids.begin() + from, m_ids.begin() + from + count);
-    m_blobs.erase(m_blobs.begin() + from, m_blobs.begin() + from + count);
-    // Where one-by-one deletes leave the cursor: on the row that followed.
-    m_pos = from;
-    if (m_pos >= int(m_ids.size()))
-        m_pos = int(m_ids.size()) - 1;
-    if (m_filtered) {
-        while (m_pos >= 0 && !accepts(m_pos))
-            --m_pos;
-    }
-    if (m_ids.empty()) {
-        m_lastId = kNoId;
-        m_pos = -1;
-        m_bof = m_eof = true;
-        return;
-    }
-    m_bof = m_eof = false;
-    if (m_pos < 0)
-        First();
+    afterDelete(from, count);
 }
 
 void TKitMemoryData::AppendRecord(const QList<MemValue> &values)

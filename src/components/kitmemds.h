@@ -252,6 +252,9 @@ private:
     void checkActive() const;
     void checkWritable(const TKitField &f) const;
     bool accepts(int pos);
+    int acceptedFrom(int p, int step);
+    void scroll(int from, int step, bool edgeOnly);
+    void afterDelete(int from, int count);
     bool onRow() const { return m_pos >= 0 && m_pos < int(m_ids.size()); }
     void syncEngine() const;
     void fillAutoInc();
