@@ -1,6 +1,6 @@
 #include "components/kitgrdcpt.h"
 
-#include "components/kitctrls.h"
+#include "components/kithook.h"
 #include "components/uiutils.h"
 #include "platform/form.h"
 
@@ -20,7 +20,13 @@ TKitGradientCaption::TKitGradientCaption(platform::TForm *form)
     m_font.setPixelSize(13);
     m_font.setBold(true);
     form->setTitleBar(this, kHeight);
-    form->installEventFilter(this);
+    m_hook = new TKitWindowHook(this);
+    m_hook->afterMessage = [this](TKitWindowHook *, QEvent *e, bool &) {
+        if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate
+            || e->type() == QEvent::WindowStateChange)
+            update();
+    };
+    m_hook->setWinControl(form);
     connect(form, &platform::TForm::captionChanged, this, [this] { update(); });
     connect(form, &platform::TForm::systemMenuChanged, this, [this] { update(); });
     raise();
@@ -234,12 +240,17 @@ void TKitGradientCaption::mouseReleaseEvent(QMouseEvent *e)
     m_dragging = false;
 }
 
-bool TKitGradientCaption::eventFilter(QObject *o, QEvent *e)
+// A double click on the bar maximises the window, and restores it again, as
+// on the desktop's own title bar; a window of fixed size stays as it is.
+void TKitGradientCaption::mouseDoubleClickEvent(QMouseEvent *e)
 {
-    if (o == m_form && (e->type() == QEvent::WindowActivate
-                        || e->type() == QEvent::WindowDeactivate))
-        update();
-    return QWidget::eventFilter(o, e);
+    if (e->button() != Qt::LeftButton || closeBoxRect().contains(e->position().toPoint()))
+        return;
+    m_dragging = false;
+    if (m_form->isMaximized())
+        m_form->showNormal();
+    else if (m_form->minimumSize() != m_form->maximumSize())
+        m_form->showMaximized();
 }
 
 } // namespace r56

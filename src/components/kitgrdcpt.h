@@ -19,6 +19,8 @@ namespace r56::platform { class TForm; }
 
 namespace r56 {
 
+class TKitWindowHook;
+
 class TKitGradientCaption : public QWidget
 {
     Q_OBJECT
@@ -64,6 +66,8 @@ public:
 
     // The rectangle of the close box in bar coordinates (empty when none).
     QRect closeBoxRect() const;
+    // The hook on the form through which the bar follows its activation.
+    TKitWindowHook *hook() const { return m_hook; }
 
 signals:
     void activated();
@@ -74,12 +78,13 @@ protected:
     void mousePressEvent(QMouseEvent *e) override;
     void mouseMoveEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
-    bool eventFilter(QObject *o, QEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
 
 private:
     QRect textArea() const;
 
     platform::TForm *m_form;
+    TKitWindowHook *m_hook;
     QColor m_startColor = Qt::black;
     QColor m_endColor = QColor(61, 149, 255);
     QColor m_inactiveEndColor = QColor(157, 185, 235);
