@@ -23,13 +23,6 @@ const QColor kShadow(128, 128, 128);
 const QColor kFrame(0, 0, 0);
 const QColor kGrayText(128, 128, 128);
 
-QString toDrawnLines(const QString &caption)
-{
-    QString s = caption;
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return s;
-}
 
 // One step of a 3-D frame: top and left edge in `first`, bottom and right edge
 // in `second`, on the rectangle's outermost pixels; the rectangle moves in.
@@ -85,6 +78,7 @@ TKitSpeedButton::TKitSpeedButton(QWidget *parent) : QAbstractButton(parent)
     setAutoRepeatInterval(100);
     resize(25, 25);
     connect(this, &QAbstractButton::clicked, this, &TKitSpeedButton::onClicked);
+    m_glyph.onChange = [this] { update(); };
 }
 
 void TKitSpeedButton::setWordWrap(bool on)
@@ -196,33 +190,15 @@ void TKitSpeedButton::notifyGroup()
 
 void TKitSpeedButton::setGlyph(const QPixmap &strip)
 {
-    QPixmap g = strip;
-    if (!g.isNull() && !g.hasAlphaChannel()) {
-        // A strip without alpha: its bottom-left pixel's colour is see-through,
-        // as the desktop's bitmaps have it.
-        QImage img = g.toImage().convertToFormat(QImage::Format_ARGB32);
-        const QRgb key = img.pixel(0, img.height() - 1);
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                if (img.pixel(x, y) == key)
-                    img.setPixel(x, y, 0);
-        g = QPixmap::fromImage(img);
-    }
-    m_glyph = g;
-    if (!g.isNull() && g.height() > 0 && g.width() % g.height() == 0) {
-        const int n = g.width() / g.height();
-        m_numGlyphs = n > 5 ? 1 : n;
-    }
+    m_glyph.setGlyph(strip.toImage());
     updateGeometry();
-    update();
 }
 
 void TKitSpeedButton::setNumGlyphs(int n)
 {
-    n = qMin(n, 5);
-    if (n <= 0 || n == m_numGlyphs)
+    if (n <= 0 || n == m_glyph.numGlyphs())
         return;
-    m_numGlyphs = n;
+    m_glyph.setNumGlyphs(n);
     update();
 }
 
@@ -258,57 +234,14 @@ void TKitSpeedButton::setGrayedInactive(bool on)
     update();
 }
 
-QPixmap TKitSpeedButton::stateImage(int state) const
-{
-    if (m_glyph.isNull())
-        return {};
-    const int w = m_glyph.width() / m_numGlyphs;
-    const int h = m_glyph.height();
-    if (w <= 0 || h <= 0)
-        return {};
-    if (state == Down && m_numGlyphs < 3)
-        state = Up;
-    const auto image = [&](int i) { return m_glyph.copy(i * w, 0, w, h).toImage()
-                                               .convertToFormat(QImage::Format_ARGB32); };
-    QImage src = image(state < m_numGlyphs ? state : 0);
-    if (state == Disabled && m_numGlyphs == 1) {
-        // Embossed: the black outline in shadow with a highlight edge below
-        // and to the right; everything else see-through.
-        QImage out(w, h, QImage::Format_ARGB32);
-        out.fill(0);
-        for (const auto &[dx, colour] : {std::pair{1, kHighlight}, std::pair{0, kShadow}})
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) {
-                    const QRgb px = src.pixel(x, y);
-                    if (qAlpha(px) != 0 && (px & 0xFFFFFF) == 0 && x + dx < w && y + dx < h)
-                        out.setPixel(x + dx, y + dx, colour.rgb());
-                }
-        return QPixmap::fromImage(out);
-    }
-    if (state == Inactive && m_numGlyphs < 5) {
-        QImage g = image(0);
-        const QRgb face = palette().color(QPalette::Button).rgb() & 0xFFFFFF;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const QRgb px = g.pixel(x, y);
-                if (qAlpha(px) == 0 || (px & 0xFFFFFF) == face)
-                    continue;
-                const int grey = (qRed(px) * 77 + qGreen(px) * 150 + qBlue(px) * 29) >> 8;
-                g.setPixel(x, y, qRgba(grey, grey, grey, qAlpha(px)));
-            }
-        return QPixmap::fromImage(g);
-    }
-    return QPixmap::fromImage(src);
-}
-
 QSize TKitSpeedButton::sizeHint() const
 {
     const QFontMetrics fm(font());
     const QRect r = fm.boundingRect(QRect(0, 0, 400, 400), Qt::TextShowMnemonic,
-                                    toDrawnLines(text()));
+                                    ToDrawnLines(text()));
     QSize s = r.size() + QSize(12, 8);
-    if (!m_glyph.isNull())
-        s += QSize(0, m_glyph.height() + qMax(0, m_spacing));
+    if (!m_glyph.glyph().isNull())
+        s += QSize(0, m_glyph.glyph().height() + qMax(0, m_spacing));
     return s;
 }
 
@@ -352,6 +285,9 @@ void TKitSpeedButton::leaveEvent(QEvent *)
 void TKitSpeedButton::changeEvent(QEvent *e)
 {
     QAbstractButton::changeEvent(e);
+    // The grey and embossed images follow the button colours.
+    if (e->type() == QEvent::PaletteChange)
+        m_glyph.invalidate();
     if (e->type() == QEvent::EnabledChange || e->type() == QEvent::FontChange
         || e->type() == QEvent::PaletteChange)
         update();
@@ -388,109 +324,16 @@ void TKitSpeedButton::paintEvent(QPaintEvent *)
         content.translate(1, 1);
 
     const int glyphState = state != Disabled && m_grayedInactive ? paintState : state;
-    const QPixmap image = stateImage(glyphState);
-    const QSize gs = image.isNull() ? QSize(0, 0) : image.size();
-    const bool vertical = m_layout == Layout::GlyphTop || m_layout == Layout::GlyphBottom;
-    const int cw = content.width();
-    const int ch = content.height();
-    const int fixedMargin = m_margin != -1 ? m_margin : 0;
-    const int fixedSpacing = m_spacing != -1 ? m_spacing : 0;
-    const int roomW = qMax(0, vertical ? cw : cw - gs.width() - fixedMargin - fixedSpacing);
-    const int roomH = qMax(0, vertical ? ch - gs.height() - fixedMargin - fixedSpacing : ch);
-
-    // The caption: at most 255 bytes; without word wrap each line that is too
-    // wide ends in "...".
-    const QFontMetrics fm(font());
-    QString caption = toDrawnLines(Big5Left(text(), 255));
-    if (!m_wordWrap) {
-        QStringList lines = caption.split(QLatin1Char('\n'));
-        for (QString &line : lines) {
-            // Measure what is drawn: an accelerator's "&" takes no room.
-            QString shown = line;
-            shown.replace(QLatin1String("&&"), QStringLiteral("\x01"));
-            shown.remove(QLatin1Char('&'));
-            shown.replace(QStringLiteral("\x01"), QLatin1String("&"));
-            if (fm.horizontalAdvance(shown) > roomW)
-                line = ShortenTextToWidth(line, fm, roomW);
-        }
-        caption = lines.join(QLatin1Char('\n'));
-        while (caption.endsWith(QLatin1Char(' ')) || caption.endsWith(QLatin1Char('\n')))
-            caption.chop(1);
-    }
-    int flags = int(m_alignment) | Qt::AlignVCenter | Qt::TextShowMnemonic;
-    if (m_wordWrap)
-        flags |= Qt::TextWordWrap;
-    QSize ts(0, 0);
-    if (!caption.isEmpty()) {
-        ts = fm.boundingRect(QRect(0, 0, roomW, roomH),
-                             (flags & ~Qt::AlignHorizontal_Mask) | Qt::AlignHCenter, caption)
-                 .size();
-        ts = ts.boundedTo(QSize(roomW, roomH));
-    }
-
-    QPoint gp, tp;
-    if (vertical) {
-        gp.setX(cw / 2 - gs.width() / 2);
-        tp.setX(cw / 2 - ts.width() / 2);
-    } else {
-        gp.setY(ch / 2 - gs.height() / 2);
-        tp.setY(ch / 2 - ts.height() / 2);
-    }
-    const int client = vertical ? ch : cw;
-    const int g = vertical ? gs.height() : gs.width();
-    const int t = vertical ? ts.height() : ts.width();
-    int margin = m_margin;
-    int spacing = m_spacing;
-    if (ts.width() == 0 || gs.width() == 0)
-        spacing = 0;
-    if (margin == -1) {
-        if (spacing == -1) {
-            margin = spacing = (client - (g + t)) / 3;
-        } else {
-            margin = client / 2 - (g + spacing + t) / 2;
-        }
-    } else if (spacing == -1) {
-        const int rest = client - (margin + g);
-        spacing = rest / 2 - t / 2;
-    }
-    int gAxis = 0, tAxis = 0;
+    m_glyph.setWordWrap(m_wordWrap);
+    m_glyph.setAlignment(m_alignment);
+    GlyphLayout lay = GlyphLayout::GlyphTop;
     switch (m_layout) {
-    case Layout::GlyphLeft:
-    case Layout::GlyphTop:
-        gAxis = margin;
-        tAxis = gAxis + g + spacing;
-        break;
-    case Layout::GlyphRight:
-    case Layout::GlyphBottom:
-        gAxis = client - margin - g;
-        tAxis = gAxis - spacing - t;
-        break;
+    case Layout::GlyphLeft: lay = GlyphLayout::GlyphLeft; break;
+    case Layout::GlyphRight: lay = GlyphLayout::GlyphRight; break;
+    case Layout::GlyphTop: lay = GlyphLayout::GlyphTop; break;
+    case Layout::GlyphBottom: lay = GlyphLayout::GlyphBottom; break;
     }
-    if (vertical) {
-        gp.setY(gAxis);
-        tp.setY(tAxis);
-    } else {
-        gp.setX(gAxis);
-        tp.setX(tAxis);
-    }
-    gp += content.topLeft();
-    tp += content.topLeft();
-
-    if (!image.isNull())
-        p.drawPixmap(gp, image);
-    if (!caption.isEmpty()) {
-        const QRect tr(tp, ts);
-        p.setFont(font());
-        if (state == Disabled) {
-            p.setPen(kHighlight);
-            p.drawText(tr.translated(1, 1), flags, caption);
-            p.setPen(kShadow);
-            p.drawText(tr, flags, caption);
-        } else {
-            p.setPen(palette().color(QPalette::ButtonText));
-            p.drawText(tr, flags, caption);
-        }
-    }
+    m_glyph.draw(p, content, font(), palette(), text(), glyphState, false, m_spacing, m_margin, lay);
 }
 
 // ---------------------------------------------------------------- label

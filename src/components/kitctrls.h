@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "components/kitglyph.h"
+
 class QFontMetrics;
 class QTimer;
 
@@ -71,9 +73,9 @@ public:
     // A strip of up to five state images side by side (up, disabled, down,
     // exclusive, inactive); `numGlyphs` follows a strip whose width is a whole
     // multiple (up to 5) of its height.
-    QPixmap glyph() const { return m_glyph; }
+    QPixmap glyph() const { return QPixmap::fromImage(m_glyph.glyph()); }
     void setGlyph(const QPixmap &strip);
-    int numGlyphs() const { return m_numGlyphs; }
+    int numGlyphs() const { return m_glyph.numGlyphs(); }
     void setNumGlyphs(int n);
     Layout layout() const { return m_layout; }
     void setLayout(Layout l);
@@ -87,6 +89,8 @@ public:
     void setGrayedInactive(bool on);
 
     QSize sizeHint() const override;
+    // The face: glyph state images (shared with other buttons) and caption.
+    TKitButtonGlyph &buttonGlyph() { return m_glyph; }
 
 signals:
     void mouseEnter();
@@ -104,7 +108,6 @@ private:
     enum State { Up = 0, Disabled = 1, Down = 2, Exclusive = 3, Inactive = 4 };
     void onClicked();
     void notifyGroup();
-    QPixmap stateImage(int state) const;
 
     int m_modalResult = 0;
     bool m_wordWrap = true;
@@ -119,8 +122,7 @@ private:
     Qt::Alignment m_alignment = Qt::AlignHCenter;
     int m_margin = -1;
     int m_spacing = 1;
-    int m_numGlyphs = 1;
-    QPixmap m_glyph;
+    TKitButtonGlyph m_glyph;
 };
 
 enum class ShadowPosition { LeftTop, LeftBottom, RightBottom, RightTop };

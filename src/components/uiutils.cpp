@@ -180,7 +180,8 @@ QImage BuildDisabledBitmap(const QImage &image, const QColor &outline, const QCo
     const QImage src = image.convertToFormat(QImage::Format_ARGB32);
     const QRgb key = isMono(image) ? qRgb(0, 0, 0) : (outline.rgb() & 0x00FFFFFFu);
     auto isOutline = [&](int x, int y) {
-        return (src.pixel(x, y) & 0x00FFFFFFu) == (key & 0x00FFFFFFu);
+        const QRgb px = src.pixel(x, y);
+        return qAlpha(px) != 0 && (px & 0x00FFFFFFu) == (key & 0x00FFFFFFu);
     };
     if (withHighlight)
         for (int y = 0; y + 1 < h; ++y)
