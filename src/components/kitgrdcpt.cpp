@@ -68,6 +68,17 @@ void TKitGradientCaption::setCaptionFont(const QFont &f)
     update();
 }
 
+void TKitGradientCaption::setWindowCaptionStyle(const QColor &start, const QString &fontName,
+                                                const QColor &text, bool bold)
+{
+    QFont f(fontName);
+    f.setPixelSize(16);
+    f.setBold(bold);
+    setStartColor(start);
+    setCaptionFont(f);
+    setTextColor(text);
+}
+
 void TKitGradientCaption::setTextColor(const QColor &c)
 {
     if (c == m_textColor)

@@ -41,6 +41,10 @@ public:
     void setFormCaption(const QString &text);
     QFont captionFont() const { return m_font; }
     void setCaptionFont(const QFont &f);
+    // What the system's windows set: the gradient's start colour, their own
+    // caption font (16 pixels, regular or bold) and its colour.
+    void setWindowCaptionStyle(const QColor &start, const QString &fontName, const QColor &text,
+                               bool bold = false);
     QColor textColor() const { return m_textColor; }
     void setTextColor(const QColor &c);
     QColor fontInactiveColor() const { return m_inactiveTextColor; }

@@ -164,8 +164,8 @@ Tfcheckr56::Tfcheckr56(QWidget *parent) : platform::TForm(parent)
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
     kittitle->setObjectName(QStringLiteral("kittitle"));
-    kittitle->setStartColor(Qt::white);
-    kittitle->setTextColor(kNavy);
+    // The text in the active caption colour: it reads on the white start.
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), kittitle->endColor());
     setClientSize(760, 540);
     setEscapeCloses(true);
 

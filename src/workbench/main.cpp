@@ -194,7 +194,7 @@ Tfmain::Tfmain(QWidget *parent) : platform::TForm(parent)
     // its check.
     setUserCanClose(false);
     kittitle = new TKitGradientCaption(this);
-    kittitle->setStartColor(Qt::white);
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), Qt::black);
     setClientSize(817, 581);
     setFont(mingFont(16));
     setColour(this, QPalette::WindowText, kNavy);
