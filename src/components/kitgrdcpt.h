@@ -10,9 +10,13 @@
 // colour and the text in FontInactiveColor.
 #include <QColor>
 #include <QFont>
+#include <QIcon>
+#include <QList>
+#include <QPointer>
 #include <QPoint>
 #include <QWidget>
 
+#include <QMenu>
 class QPainter;
 
 namespace r56::platform { class TForm; }
@@ -20,6 +24,30 @@ namespace r56::platform { class TForm; }
 namespace r56 {
 
 class TKitWindowHook;
+
+// A caption part, drawn before the window's own caption text in its own font
+// (or the bar's, with ParentFont). GlueNext: the part stays or goes together
+// with the next one when the bar is too narrow for all of them.
+struct TKitCaption
+{
+    QString caption;
+    QFont font;
+    QColor fontColor = Qt::white;
+    bool parentFont = true;
+    QColor inactiveColor = QColor(216, 228, 248);
+    bool glueNext = false;
+    bool visible = true;
+
+    void restoreDefaults()
+    {
+        inactiveColor = QColor(216, 228, 248);
+        visible = true;
+        parentFont = true;
+    }
+};
+
+// Which caption parts are given up first when the bar is too narrow.
+enum class THideDirection { LeftToRight, RightToLeft };
 
 class TKitGradientCaption : public QWidget
 {
@@ -45,6 +73,39 @@ public:
     // caption font (16 pixels, regular or bold) and its colour.
     void setWindowCaptionStyle(const QColor &start, const QString &fontName, const QColor &text,
                                bool bold = false);
+    // The system's caption font, as the bar starts; any other font set
+    // clears the flag.
+    bool defaultFont() const { return m_defaultFont; }
+    void setDefaultFont(bool on);
+    static QFont systemCaptionFont();
+
+    QList<TKitCaption> captions() const { return m_captions; }
+    void setCaptions(const QList<TKitCaption> &parts);
+    THideDirection hideDirection() const { return m_hideDirection; }
+    void setHideDirection(THideDirection d);
+    // Shown on a right click on the bar (not owned).
+    QMenu *popupMenu() const { return m_popupMenu; }
+    void setPopupMenu(QMenu *menu);
+
+    // One text as the bar draws it: where, in which font and colour.
+    struct Piece
+    {
+        int index; // -1: FormCaption, else the caption part
+        QString text;
+        QFont font;
+        QColor color;
+        int x;
+    };
+    QList<Piece> layoutPieces() const;
+    // The window's border as its design has it (our windows are frameless,
+    // so the bar is told): None paints no bar, Single and Sizeable show the
+    // icon of a window with a system menu, dialogs and tool windows none.
+    enum class BorderStyle { None, Single, Sizeable, Dialog, ToolWindow, SizeToolWin };
+    BorderStyle borderStyle() const { return m_borderStyle; }
+    void setBorderStyle(BorderStyle b);
+    // The icon drawn at the left, null when none.
+    QIcon captionIcon() const;
+
     QColor textColor() const { return m_textColor; }
     void setTextColor(const QColor &c);
     QColor fontInactiveColor() const { return m_inactiveTextColor; }
@@ -83,6 +144,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
 
 private:
     QRect textArea() const;
@@ -95,6 +157,11 @@ private:
     QColor m_textColor = Qt::white;
     QColor m_inactiveTextColor = QColor(216, 228, 248);
     QFont m_font;
+    bool m_defaultFont = true;
+    BorderStyle m_borderStyle = BorderStyle::Dialog;
+    QList<TKitCaption> m_captions;
+    THideDirection m_hideDirection = THideDirection::LeftToRight;
+    QPointer<QMenu> m_popupMenu;
     QString m_caption;
     bool m_ownCaption = false;
     bool m_active = true;

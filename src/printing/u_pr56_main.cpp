@@ -35,6 +35,7 @@ Tfkbvprint::Tfkbvprint(QWidget *parent) : platform::TForm(parent)
     kittitle->setObjectName(QStringLiteral("kittitle"));
     // The start in the window text colour, the text in the caption text colour.
     kittitle->setWindowCaptionStyle(Qt::black, QStringLiteral("新細明體"), Qt::white, true);
+    kittitle->setBorderStyle(TKitGradientCaption::BorderStyle::Single);
     setClientSize(425, 297);
 
     QWidget *c = client();
