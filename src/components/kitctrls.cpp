@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QStringList>
 #include <QStyle>
+#include <QTimer>
 #include <QTextDocument>
 
 namespace r56 {
@@ -74,11 +75,101 @@ TKitSpeedButton::TKitSpeedButton(QWidget *parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
-    setAutoRepeatDelay(500);
-    setAutoRepeatInterval(100);
     resize(25, 25);
     connect(this, &QAbstractButton::clicked, this, &TKitSpeedButton::onClicked);
     m_glyph.onChange = [this] { update(); };
+}
+
+void TKitSpeedButton::setAllowTimer(bool on)
+{
+    m_allowTimer = on;
+    if (!on && m_repeatTimer) {
+        delete m_repeatTimer;
+        m_repeatTimer = nullptr;
+    }
+}
+
+void TKitSpeedButton::setDropDownMenu(QMenu *menu)
+{
+    m_dropDownMenu = menu;
+    if (m_markDropDown)
+        update();
+}
+
+void TKitSpeedButton::setMarkDropDown(bool on)
+{
+    if (on == m_markDropDown)
+        return;
+    m_markDropDown = on;
+    update();
+}
+
+QPoint TKitSpeedButton::dropDownMenuPos() const
+{
+    if (!m_dropDownMenu)
+        return {0, 0};
+    // A right-to-left menu opens aligned to the right.
+    const bool right = m_dropDownMenu->layoutDirection() == Qt::RightToLeft;
+    if (m_menuPosition == MenuPosition::Bottom)
+        return right ? QPoint(width() + 1, height()) : QPoint(-1, height());
+    return right ? QPoint(-1, -1) : QPoint(width(), -1);
+}
+
+void TKitSpeedButton::mousePressEvent(QMouseEvent *e)
+{
+    QAbstractButton::mousePressEvent(e);
+    if (e->button() != Qt::LeftButton || !isEnabled())
+        return;
+    if (m_dropDownMenu) {
+        // The click ends when the menu closes, as a release on the same point.
+        m_menuTracking = true;
+        QPointer<TKitSpeedButton> self(this);
+        const QPointF at = e->position();
+        connect(m_dropDownMenu, &QMenu::aboutToHide, this, [self, at] {
+            if (!self)
+                return;
+            disconnect(self->m_dropDownMenu, &QMenu::aboutToHide, self, nullptr);
+            self->m_menuTracking = false;
+            QMouseEvent up(QEvent::MouseButtonRelease, at, self->mapToGlobal(at), Qt::LeftButton,
+                           Qt::NoButton, Qt::NoModifier);
+            self->mouseReleaseEvent(&up);
+        });
+        m_dropDownMenu->popup(mapToGlobal(dropDownMenuPos()));
+    }
+    if (m_allowTimer) {
+        if (!m_repeatTimer) {
+            m_repeatTimer = new QTimer(this);
+            connect(m_repeatTimer, &QTimer::timeout, this, [this] {
+                m_repeatTimer->setInterval(m_repeatInterval);
+                // Only while the pointer is on the button: outside it the
+                // clicks pause and the timer goes on.
+                if (isDown())
+                    emit clicked(isChecked());
+            });
+        }
+        m_repeatTimer->setInterval(m_initPause);
+        m_repeatTimer->start();
+    }
+}
+
+void TKitSpeedButton::mouseReleaseEvent(QMouseEvent *e)
+{
+    if (m_menuTracking) {
+        // The release of the pressing click; the menu's closing ends it.
+        return;
+    }
+    QAbstractButton::mouseReleaseEvent(e);
+    if (e->button() == Qt::LeftButton && m_repeatTimer)
+        m_repeatTimer->stop();
+}
+
+void TKitSpeedButton::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    if (m_menuTracking)
+        return;
+    QAbstractButton::mouseDoubleClickEvent(e);
+    if (isDown() || isChecked())
+        emit doubleClicked();
 }
 
 void TKitSpeedButton::setWordWrap(bool on)
@@ -333,7 +424,8 @@ void TKitSpeedButton::paintEvent(QPaintEvent *)
     case Layout::GlyphTop: lay = GlyphLayout::GlyphTop; break;
     case Layout::GlyphBottom: lay = GlyphLayout::GlyphBottom; break;
     }
-    m_glyph.draw(p, content, font(), palette(), text(), glyphState, false, m_spacing, m_margin, lay);
+    m_glyph.draw(p, content, font(), palette(), text(), glyphState,
+                 m_markDropDown && m_dropDownMenu, m_spacing, m_margin, lay);
 }
 
 // ---------------------------------------------------------------- label

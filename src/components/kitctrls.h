@@ -13,7 +13,9 @@
 #include <QAbstractButton>
 #include <QColor>
 #include <QLabel>
+#include <QMenu>
 #include <QPixmap>
+#include <QPointer>
 
 #include "components/kitglyph.h"
 
@@ -63,12 +65,28 @@ public:
 
     // Auto-repeat while held: first click after InitPause ms, then every
     // RepeatInterval ms while the pointer stays on the button.
-    bool allowTimer() const { return autoRepeat(); }
-    void setAllowTimer(bool on) { setAutoRepeat(on); }
-    int initPause() const { return autoRepeatDelay(); }
-    void setInitPause(int ms) { setAutoRepeatDelay(ms); }
-    int repeatInterval() const { return autoRepeatInterval(); }
-    void setRepeatInterval(int ms) { setAutoRepeatInterval(ms); }
+    // Leaving the button pauses the clicks without stopping the timer;
+    // coming back in resumes them at RepeatInterval.
+    bool allowTimer() const { return m_allowTimer; }
+    void setAllowTimer(bool on);
+    int initPause() const { return m_initPause; }
+    void setInitPause(int ms) { m_initPause = ms; }
+    int repeatInterval() const { return m_repeatInterval; }
+    void setRepeatInterval(int ms) { m_repeatInterval = ms; }
+    // The repeat timer (null until the first press with AllowTimer).
+    QTimer *repeatTimer() const { return m_repeatTimer; }
+
+    // A menu opened by pressing the button (not owned), below it or to its
+    // right; a small mark shows that the button has one.
+    enum class MenuPosition { Bottom, Right };
+    QMenu *dropDownMenu() const { return m_dropDownMenu; }
+    void setDropDownMenu(QMenu *menu);
+    MenuPosition menuPosition() const { return m_menuPosition; }
+    void setMenuPosition(MenuPosition p) { m_menuPosition = p; }
+    bool markDropDown() const { return m_markDropDown; }
+    void setMarkDropDown(bool on);
+    // Where the menu opens, in button coordinates ((0, 0) without a menu).
+    QPoint dropDownMenuPos() const;
 
     // A strip of up to five state images side by side (up, disabled, down,
     // exclusive, inactive); `numGlyphs` follows a strip whose width is a whole
@@ -95,9 +113,14 @@ public:
 signals:
     void mouseEnter();
     void mouseLeave();
+    // A double click while the button is down.
+    void doubleClicked();
 
 protected:
     void paintEvent(QPaintEvent *) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
     void enterEvent(QEnterEvent *) override;
     void leaveEvent(QEvent *) override;
     void changeEvent(QEvent *e) override;
@@ -123,6 +146,14 @@ private:
     int m_margin = -1;
     int m_spacing = 1;
     TKitButtonGlyph m_glyph;
+    bool m_allowTimer = false;
+    int m_initPause = 500;
+    int m_repeatInterval = 100;
+    QTimer *m_repeatTimer = nullptr;
+    QPointer<QMenu> m_dropDownMenu;
+    MenuPosition m_menuPosition = MenuPosition::Bottom;
+    bool m_markDropDown = true;
+    bool m_menuTracking = false;
 };
 
 enum class ShadowPosition { LeftTop, LeftBottom, RightBottom, RightTop };

@@ -2,7 +2,11 @@
 #include "components/kitglyph.h"
 #include "components/uiutils.h"
 
+#include <QCoreApplication>
 #include <QFont>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QPainter>
 #include <gtest/gtest.h>
 #include <memory>
@@ -148,4 +152,91 @@ TEST(KitButtonGlyph, SpeedButtonDelegatesItsGlyph)
     QImage shot(b.size(), QImage::Format_RGB32);
     b.render(&shot);
     EXPECT_GE(b.buttonGlyph().imageIndex(bsUp), 0);
+}
+
+namespace {
+void mouse(QWidget *w, QEvent::Type type, QPoint at, Qt::MouseButtons held)
+{
+    QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)),
+                  type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &e);
+}
+void tick(QTimer *t)
+{
+    QMetaObject::invokeMethod(t, "timeout", Qt::DirectConnection);
+}
+} // namespace
+
+TEST(KitSpeedButton, RepeatTimerPausesOutsideAndResumesAtTheInterval)
+{
+    TKitSpeedButton b;
+    b.resize(30, 30);
+    b.setAllowTimer(true);
+    int clicks = 0;
+    QObject::connect(&b, &QAbstractButton::clicked, [&] { ++clicks; });
+    mouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+    ASSERT_NE(b.repeatTimer(), nullptr);
+    EXPECT_TRUE(b.repeatTimer()->isActive());
+    EXPECT_EQ(b.repeatTimer()->interval(), 500);
+    tick(b.repeatTimer());
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(b.repeatTimer()->interval(), 100);
+    // Outside: no clicks, the timer runs on.
+    mouse(&b, QEvent::MouseMove, {50, 5}, Qt::LeftButton);
+    tick(b.repeatTimer());
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(b.repeatTimer()->isActive());
+    mouse(&b, QEvent::MouseMove, {5, 5}, Qt::LeftButton);
+    tick(b.repeatTimer());
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(b.repeatTimer()->interval(), 100);
+    mouse(&b, QEvent::MouseButtonRelease, {5, 5}, Qt::NoButton);
+    EXPECT_FALSE(b.repeatTimer()->isActive());
+    b.setAllowTimer(false);
+    EXPECT_EQ(b.repeatTimer(), nullptr);
+}
+
+TEST(KitSpeedButton, DropDownMenuOpensAndTheClickEndsWithIt)
+{
+    TKitSpeedButton b;
+    b.resize(40, 20);
+    b.show();
+    QMenu menu;
+    menu.addAction(QStringLiteral("one"));
+    EXPECT_EQ(b.dropDownMenuPos(), QPoint(0, 0));
+    b.setDropDownMenu(&menu);
+    struct Case { TKitSpeedButton::MenuPosition pos; QPoint at; };
+    const Case cases[] = {{TKitSpeedButton::MenuPosition::Bottom, {-1, 20}},
+                          {TKitSpeedButton::MenuPosition::Right, {40, -1}}};
+    for (const Case &c : cases) {
+        b.setMenuPosition(c.pos);
+        EXPECT_EQ(b.dropDownMenuPos(), c.at);
+    }
+    int clicks = 0;
+    QObject::connect(&b, &QAbstractButton::clicked, [&] { ++clicks; });
+    mouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+    EXPECT_TRUE(menu.isVisible());
+    EXPECT_EQ(clicks, 0);
+    menu.hide();
+    EXPECT_EQ(clicks, 1);
+    // The mark is drawn with a menu set.
+    QImage withMark(b.size(), QImage::Format_RGB32), without(b.size(), QImage::Format_RGB32);
+    b.render(&withMark);
+    b.setMarkDropDown(false);
+    b.render(&without);
+    EXPECT_NE(withMark, without);
+}
+
+TEST(KitSpeedButton, DoubleClickWhileDown)
+{
+    TKitSpeedButton b;
+    b.resize(30, 30);
+    b.setGroupIndex(1);
+    int doubles = 0;
+    QObject::connect(&b, &TKitSpeedButton::doubleClicked, [&] { ++doubles; });
+    mouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+    mouse(&b, QEvent::MouseButtonRelease, {5, 5}, Qt::NoButton);
+    ASSERT_TRUE(b.groupDown());
+    mouse(&b, QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton);
+    EXPECT_EQ(doubles, 1);
 }
