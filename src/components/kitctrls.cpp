@@ -3,6 +3,7 @@
 #include "components/uiutils.h"
 #include "platform/form.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QImage>
@@ -491,6 +492,54 @@ void TKitLabel::setText(const QString &text)
     fitSize();
 }
 
+void TKitLabel::setFocusControl(QWidget *w)
+{
+    if (w == m_focusControl)
+        return;
+    m_focusControl = w;
+    setBuddy(w); // Alt+accelerator focuses it
+    connect(qApp, &QApplication::focusChanged, this, &TKitLabel::focusChanged,
+            Qt::UniqueConnection);
+    focusChanged(nullptr, QApplication::focusWidget());
+}
+
+void TKitLabel::focusChanged(QWidget *, QWidget *now)
+{
+    const bool f = m_focusControl && now == m_focusControl;
+    if (f == m_focused)
+        return;
+    m_focused = f;
+    if (m_showFocus)
+        update();
+}
+
+void TKitLabel::setShowFocus(bool on)
+{
+    if (on == m_showFocus)
+        return;
+    m_showFocus = on;
+    update();
+}
+
+void TKitLabel::setTransparent(bool on)
+{
+    if (on == m_transparent)
+        return;
+    m_transparent = on;
+    update();
+}
+
+void TKitLabel::setTextLayout(TextLayout l)
+{
+    if (l == m_textLayout)
+        return;
+    m_textLayout = l;
+    Qt::Alignment a = alignment() & ~Qt::AlignVertical_Mask;
+    a |= l == TextLayout::Top ? Qt::AlignTop : l == TextLayout::Center ? Qt::AlignVCenter : Qt::AlignBottom;
+    setAlignment(a);
+    update();
+}
+
 int TKitLabel::textFlags() const
 {
     int flags = int(alignment()) | Qt::TextExpandTabs;
@@ -559,6 +608,8 @@ void TKitLabel::paintEvent(QPaintEvent *e)
         return;
     }
     QPainter p(this);
+    if (!m_transparent)
+        p.fillRect(rect(), palette().color(backgroundRole()));
     p.setFont(font());
     const int flags = textFlags();
     const QRect r = contentsRect().adjusted(1, 0, -1, 0);
@@ -569,7 +620,13 @@ void TKitLabel::paintEvent(QPaintEvent *e)
     p.setPen(shadowColour);
     p.drawText(r.translated(shadowOffset()), flags, t);
     p.setPen(textColour);
-    p.drawText(r, flags, t);
+    QRect drawn;
+    p.drawText(r, flags, t, &drawn);
+    if (m_showFocus && m_focused) {
+        p.setPen(QPen(textColour, 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(drawn.adjusted(-1, 0, 0, -1));
+    }
 }
 
 void TKitLabel::changeEvent(QEvent *e)

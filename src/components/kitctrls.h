@@ -180,6 +180,23 @@ public:
     bool autoSize() const { return m_autoSize; }
     void setAutoSize(bool on);
 
+    // The control an accelerator ("&x", Alt+x) focuses; with ShowFocus a
+    // focus rectangle shows round the text while it has the focus.
+    QWidget *focusControl() const { return m_focusControl; }
+    void setFocusControl(QWidget *w);
+    bool showFocus() const { return m_showFocus; }
+    void setShowFocus(bool on);
+    // Off: the label fills its background in its colour first. On by
+    // default here: the windows set their labels on panels that their
+    // parents paint, which an opaque label in its own palette would cover.
+    bool transparent() const { return m_transparent; }
+    void setTransparent(bool on);
+    // Vertical placement of the text.
+    enum class TextLayout { Top, Center, Bottom };
+    TextLayout textLayout() const { return m_textLayout; }
+    void setTextLayout(TextLayout l);
+    bool focused() const { return m_focused; }
+
     void setText(const QString &text);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -200,12 +217,18 @@ private:
     int textFlags() const;
     QPoint shadowOffset(int *size = nullptr) const;
     void fitSize();
+    void focusChanged(QWidget *old, QWidget *now);
 
     QColor m_shadowColor = Qt::white;
     int m_shadowSize = 1;
     ShadowPosition m_shadowPos = ShadowPosition::LeftTop;
     bool m_showAccel = true;
     bool m_autoSize = false;
+    QPointer<QWidget> m_focusControl;
+    bool m_showFocus = false;
+    bool m_transparent = true;
+    bool m_focused = false;
+    TextLayout m_textLayout = TextLayout::Top;
     bool m_mouseInside = false;
 };
 

@@ -2,6 +2,7 @@
 #include "components/kitglyph.h"
 #include "components/uiutils.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFont>
 #include <QMenu>
@@ -239,4 +240,41 @@ TEST(KitSpeedButton, DoubleClickWhileDown)
     ASSERT_TRUE(b.groupDown());
     mouse(&b, QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton);
     EXPECT_EQ(doubles, 1);
+}
+
+TEST(KitLabel, FocusControlShowFocusTransparentAndLayout)
+{
+    QWidget host;
+    auto *edit = new QWidget(&host);
+    edit->setFocusPolicy(Qt::StrongFocus);
+    auto *other = new QWidget(&host);
+    other->setFocusPolicy(Qt::StrongFocus);
+    auto *label = new TKitLabel(QStringLiteral("&1 Nome"), &host);
+    label->setGeometry(0, 0, 80, 30);
+    label->setFocusControl(edit);
+    EXPECT_EQ(label->buddy(), edit);
+    host.show();
+    host.activateWindow();
+    edit->setFocus();
+    QCoreApplication::processEvents();
+    if (QApplication::focusWidget() == edit)
+        EXPECT_TRUE(label->focused());
+    other->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(label->focused());
+
+    // Opaque: the background is filled in the label's colour.
+    QPalette pal = label->palette();
+    pal.setColor(label->backgroundRole(), Qt::red);
+    label->setPalette(pal);
+    QImage img(label->size(), QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    label->setTransparent(false);
+    label->render(&img, {}, {}, QWidget::DrawChildren);
+    EXPECT_EQ(img.pixelColor(79, 29), QColor(Qt::red));
+
+    label->setTextLayout(TKitLabel::TextLayout::Bottom);
+    EXPECT_TRUE(label->alignment() & Qt::AlignBottom);
+    label->setTextLayout(TKitLabel::TextLayout::Center);
+    EXPECT_TRUE(label->alignment() & Qt::AlignVCenter);
 }
