@@ -133,7 +133,7 @@ private:
     void notifyGroup();
 
     int m_modalResult = 0;
-    bool m_wordWrap = true;
+    bool m_wordWrap = false;
     bool m_flat = false;
     bool m_hover = false;
     bool m_transparent = false;
