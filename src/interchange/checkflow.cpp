@@ -7,7 +7,7 @@
 #include "shared/ctrlcode.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include <QFileInfo>
 

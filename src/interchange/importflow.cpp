@@ -7,7 +7,6 @@
 #include "shared/parallel.h"
 #include "shared/showmsg.h"
 #include "shared/tablefile.h"
-#include "workbench/mainflow.h"
 
 #include <QDir>
 #include <QFile>
@@ -1133,10 +1132,8 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
     m_dm.exp.emptyTable();
 
     const QString cmp = platform::resolveCaseBlind(cmpname);
-    const mainflow::TableNames first = mainflow::tableNames(cmp);
-    const mainflow::TableNames second{mainflow::withExtension(cmp, QStringLiteral("dt2")),
-                                      mainflow::withExtension(cmp, QStringLiteral("a2a")),
-                                      mainflow::withExtension(cmp, QStringLiteral("a2c"))};
+    const TableNames first = tableNames(cmp);
+    const TableNames second = tableNames(cmp, 2003, false);
     dtaname = first.dta;
     axaname = first.axa;
     axcname = first.axc;
@@ -1148,19 +1145,22 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
     if (m_ctx.bothhalves) {
         const bool firstNone = big5::trim(big5::copy(pair, 1, 4)).toInt() == 0;
         const bool secondSome = big5::trim(big5::copy(pair, 5, 4)).toInt() != 0;
-        writeFirst = !(firstNone && year == 2003);
-        writeSecond = secondSome && year == 2003;
+        writeFirst = !(firstNone && splitsHalves(year));
+        writeSecond = secondSome && splitsHalves(year);
         // Both halves come from this import: over an existing declaration,
         // the files of a half it does not carry are stale.
         dropFirst = replacing && !writeFirst;
         dropSecond = replacing && !writeSecond;
-    } else if (m_halfmark == '2') {
+    } else if (m_halfmark == '2' && splitsHalves(year)) {
+        // Only a year declared in halves keeps the second half apart; any
+        // other year's declaration is its one set of files, which the open
+        // looks for.
         writeFirst = false;
         writeSecond = true;
     }
 
     QList<Target> targets;
-    auto add = [&](const mainflow::TableNames &n) {
+    auto add = [&](const TableNames &n) {
         targets.append({&m_dm.staff, n.dta, true, {}, {}});
         targets.append({&m_dm.sub, n.axa, true, {}, {}});
         targets.append({&m_dm.exp, n.axc, false, {}, {}});
@@ -1242,7 +1242,7 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
                 QFile::remove(aside);
         },
         std::size_t(targets.size()));
-    auto drop = [](const mainflow::TableNames &n) {
+    auto drop = [](const TableNames &n) {
         for (const QString &p : {n.dta, n.axa, n.axc}) {
             const QString f = platform::resolveCaseBlind(p);
             if (QFileInfo(f).isFile())

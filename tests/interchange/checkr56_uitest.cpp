@@ -7,7 +7,7 @@
 #include "components/tooledit.h"
 #include "shared/big5.h"
 #include "shared/r5r6data.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include "msgrecorder.h"
 #include "tempdir.h"

@@ -7,7 +7,7 @@
 #include "shared/big5.h"
 #include "shared/tablefile.h"
 #include "tempdir.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include <gtest/gtest.h>
 
