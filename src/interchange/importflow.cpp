@@ -683,13 +683,14 @@ bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &
             return false;
         }
         noteoldlayout(line, m_ctx);
-        if (lines.badbyte[i] >= 0) {
-            showmsgw(errorCaption(), lineText(rd.path(), lines.line(i), RecordKind::List), mkContinue);
-            return false;
-        }
+        // A byte that is not Big5 text (most often a name cut inside a
+        // double-byte character) is no rule's refusal, and the checker
+        // passes it: the line is taken with its bytes as they are.
         // The rule checked the length: the fields are slices of the line.
+        // The employer number compares as the checker compares it, trailing
+        // blanks ignored: a seven-digit number is the same employer.
         const bool first = compid.isEmpty();
-        if (!first && line.first(8) != compid) {
+        if (!first && !sameemployer(line.first(8), compid)) {
             showimporterror(13, compid, line);
             return false;
         }
@@ -836,6 +837,7 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
             pairs->insert(PairKey{key8(cntbOf(lines.bytes[i])), key8(codeOf(lines.bytes[i]))});
     };
 
+    std::int64_t lastArt = 0;
     for (std::size_t i = 0; i < lines.bytes.size(); ++i) {
         const QByteArrayView line = lines.bytes[i];
         if (line.isEmpty()) {
@@ -847,15 +849,28 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
         }
         if (sets[i] != 0)
             return refuse(i, own ? failureLines(sets[i]) : QString());
-        if (lines.badbyte[i] >= 0)
-            return refuse(i, lineproblem(lines.line(i), RecordKind::Annex));
         // The rule checked the length: the fields are slices of the line.
+        // Bytes that are not Big5 text are kept as they are (see the list).
         const QByteArrayView code = codeOf(line);
-        const int row = owner[i];
-        if (row < 0)
-            return refuse(i, QStringLiteral("納稅人編號%1不在名單中\r\nO contribuinte %1 nao consta da lista")
-                                 .arg(big5::decode(cntbOf(line))));
-        if (row != runRow) {
+        int row = owner[i];
+        if (row < 0) {
+            // An item whose taxpayer is not in the list is taken, as the
+            // checker takes it; it carries the article of the worker of the
+            // line before (the worker row the lookup left current), 0 when
+            // none. The reports count it under that article.
+            const int r = firstRow + int(i);
+            sub.rowSetString(r, subcol::cntb, cntbOf(line));
+            sub.rowSetString(r, subcol::itemcod, code);
+            const QByteArrayView amount = line.sliced(annexfields[4].start - 1, annexfields[4].length);
+            sub.rowSetInt64(r, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
+            sub.rowSetInt64(r, subcol::art, lastArt);
+            // Its repeats are found through the set of all pairs.
+            if (!pairs)
+                makePairs(i);
+        } else {
+            lastArt = staffArt[std::size_t(row)];
+        }
+        if (row >= 0 && row != runRow) {
             if (runRow >= 0)
                 hadRun[std::size_t(runRow)] = 1;
             if (!pairs && hadRun[std::size_t(row)])
@@ -930,12 +945,7 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path)
             showimporterror(12);
             return OwnResult::Refused;
         }
-        if (l.badbyte >= 0) {
-            showmsgw(errorCaption(), lineText(rd.path(), l, RecordKind::List), mkContinue);
-            showimporterror(12);
-            return OwnResult::Refused;
-        }
-        if (big5::copy(l.bytes, 1, 8) != m_impblock.compid()) {
+        if (!sameemployer(big5::copy(l.bytes, 1, 8), m_impblock.compid())) {
             showimporterror(16, m_impblock.compid(), l.bytes);
             return OwnResult::Failed;
         }
