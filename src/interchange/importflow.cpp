@@ -2,6 +2,7 @@
 
 #include "interchange/exchange.h"
 #include "platform/casefs.h"
+#include "platform/drives.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
 #include "shared/parallel.h"
@@ -56,9 +57,21 @@ bool onAdrive(const QString &path)
     return path.toUpper().contains(QLatin1String("A:"));
 }
 
+// The path on this machine a path of the system stands for: "A:\..." on
+// the removable disk (or R56_DRIVE_A), found case-blind; empty while its
+// drive is not ready. Drive paths are resolved here, once, at the edge.
+QString localPath(const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    const QString local = platform::resolveDrivePath(path);
+    return local.isEmpty() ? QString() : platform::resolveCaseBlind(local);
+}
+
 bool fileExists(const QString &path)
 {
-    return !path.isEmpty() && platform::fileExistsCaseBlind(path);
+    const QString local = localPath(path);
+    return !local.isEmpty() && platform::fileExistsCaseBlind(local);
 }
 
 // After an empty line: whether any record follows it (blank lines at the end
@@ -519,7 +532,8 @@ ImportFlow::ReadResult ImportFlow::read(const QString &listfile, bool withOwn, c
 
     m_ctx.bothhalves = false;
     m_halfmark = ' ';
-    dtaname = platform::resolveCaseBlind(listfile);
+    dtaname = localPath(listfile);
+    m_listpath = dtaname;
     const Companions comp = importcompanions(dtaname);
     m_companypath = comp.company;
     m_annexpath = comp.annexa;
@@ -917,7 +931,7 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path)
         }
     }
     ExchangeReader rd(RecordKind::List);
-    if (!rd.open(path)) {
+    if (!rd.open(localPath(path))) {
         showimporterror(15);
         return OwnResult::Failed;
     }

@@ -188,3 +188,32 @@ TEST(ImportAndCheck, WhatTheImportTakesItKeepsAsTheFileHasIt)
     EXPECT_EQ(imp.dm.sub.asString(subcol::itemcod), QByteArray("102  "));
     EXPECT_TRUE(imp.dm.findsub("12345678", "101"));
 }
+
+// "A:\..." means the removable disk (R56_DRIVE_A here) for the import as for
+// the check and the export: a diskette in the drive is read, not asked for.
+TEST(ImportAndCheck, ReadFromDriveA)
+{
+    QTemporaryDir disk;
+    const QByteArray oldVar = qgetenv("R56_DRIVE_A");
+    const bool hadVar = qEnvironmentVariableIsSet("R56_DRIVE_A");
+    qputenv("R56_DRIVE_A", disk.path().toLocal8Bit());
+    writeFile(disk.path() + "/CADA0112.TXT", company());
+    writeFile(disk.path() + "/r56_0112.txt", lines({listRecord("12345678", 50000)}));
+    writeFile(disk.path() + "/R56A0112.TXT", lines({annexRecord("12345678", "101", 50000)}));
+
+    bool old = false;
+    Side imp;
+    importflow::ImportFlow flow(imp.dm, imp.rec);
+    flow.setItemCodes(kCodes);
+    flow.setOldLayoutFlag(&old);
+    EXPECT_EQ(flow.read(QStringLiteral("A:\\R56_0112.TXT")), importflow::ImportFlow::ReadResult::Imported);
+    EXPECT_EQ(imp.dm.staff.recordCount(), 1);
+    EXPECT_EQ(imp.dm.sub.recordCount(), 1);
+    for (const auto &m : imp.msgs.messages)
+        EXPECT_FALSE(m.text.contains(QStringLiteral("請於A:磁碟機放入"))) << m.text.toStdString();
+
+    if (hadVar)
+        qputenv("R56_DRIVE_A", oldVar);
+    else
+        qunsetenv("R56_DRIVE_A");
+}
