@@ -217,3 +217,36 @@ TEST(ImportAndCheck, ReadFromDriveA)
     else
         qunsetenv("R56_DRIVE_A");
 }
+
+// The checker's totals keep a blank between their columns however large
+// the amounts grow.
+TEST(ImportAndCheck, LargeTotalsStayInTheirColumns)
+{
+    QTemporaryDir tmp;
+    const QString in = tmp.path();
+    writeFile(in + "/CADA0112.TXT", company());
+    QList<QByteArray> list;
+    for (const char *cntb : {"12345678", "13572468", "20481357"}) {
+        QByteArray l = listRecord(cntb);
+        const FieldPos &f = linefields[6];
+        l.replace(f.start - 1, f.length, "9999999999999"); // 99,999,999,999.99
+        list << l;
+    }
+    writeFile(in + "/R56_0112.TXT", lines(list));
+    Side chk;
+    checkflow::Checker checker(chk.dm, chk.rec);
+    checker.options().itemcodes = kCodes;
+    checker.options().today = encodeDate(2025, 3, 1);
+    checker.check(in + "/R56_0112.TXT");
+    bool seen = false;
+    for (const QString &l : checker.report().plainLines()) {
+        if (!l.startsWith(QStringLiteral("申報收益總額")))
+            continue;
+        seen = true;
+        const QStringList cols = l.mid(l.indexOf(QLatin1Char(':')) + 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        EXPECT_EQ(cols, QStringList({QStringLiteral("299,999,999,999.97"), QStringLiteral("299,999,999,999.97"),
+                                     QStringLiteral("0.00")}))
+            << l.toStdString();
+    }
+    EXPECT_TRUE(seen);
+}
