@@ -3,9 +3,11 @@
 #include "shared/pubvar.h"
 
 #include "platform/casefs.h"
+#include "platform/regularfile.h"
 #include "shared/big5.h"
 #include "shared/showmsg.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -35,34 +37,6 @@ QString startpath(const QString &relative)
 {
     const QString rel = platform::nativeSeparators(relative);
     return platform::resolveCaseBlind(QDir(startdir).filePath(rel));
-}
-
-// ------------------------------------------------------------------ table file names
-
-QString withExtension(const QString &path, const QString &ext)
-{
-    const qsizetype sep = qMax(path.lastIndexOf(QLatin1Char('/')),
-                               path.lastIndexOf(QLatin1Char('\\')));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot > sep)
-        return path.left(dot + 1) + ext;
-    return path + QLatin1Char('.') + ext;
-}
-
-bool splitsHalves(int eano)
-{
-    return eano == 2003;
-}
-
-TableNames tableNames(const QString &cmpname, int eano, bool firsthalf)
-{
-    if (splitsHalves(eano) && !firsthalf)
-        return {withExtension(cmpname, QStringLiteral("dt2")),
-                withExtension(cmpname, QStringLiteral("a2a")),
-                withExtension(cmpname, QStringLiteral("a2c"))};
-    return {withExtension(cmpname, QStringLiteral("dta")),
-            withExtension(cmpname, QStringLiteral("axa")),
-            withExtension(cmpname, QStringLiteral("axc"))};
 }
 
 // ------------------------------------------------------------------ numbers
@@ -415,7 +389,7 @@ namespace {
 
 // One line of at most `keep` bytes, its line break removed. A line longer than
 // `limit` bytes is not a line of this file at all.
-std::optional<QByteArray> readBoundedLine(QFile &f, qsizetype keep, qsizetype limit, bool &eof)
+std::optional<QByteArray> readBoundedLine(QIODevice &f, qsizetype keep, qsizetype limit, bool &eof)
 {
     QByteArray line;
     qsizetype total = 0;
@@ -433,8 +407,6 @@ std::optional<QByteArray> readBoundedLine(QFile &f, qsizetype keep, qsizetype li
         if (line.size() < keep)
             line.append(c);
     }
-    if (f.error() != QFileDevice::NoError)
-        return std::nullopt;
     if (line.endsWith('\r'))
         line.chop(1);
     return line;
@@ -445,9 +417,14 @@ bool readidcode(IdCodes &out)
     const QString path = startpath(QStringLiteral("idcode.sys"));
     if (!platform::fileExistsCaseBlind(path))
         return false;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    // Three lines of at most 4096 bytes matter; a pipe or a device under the
+    // name is not waited on or read without end.
+    QByteArray bytes;
+    if (platform::readregular(path, 3 * 4098, bytes, platform::Larger::ReadFirst)
+        != platform::ReadOutcome::Ok)
         return false;
+    QBuffer f(&bytes);
+    f.open(QIODevice::ReadOnly);
     IdCodes codes;
     int counts[3] = {};
     for (int n = 0; n < 3; ++n) {

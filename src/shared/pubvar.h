@@ -6,6 +6,7 @@
 // and the field checks.
 //
 // Texts of records and files are Big5 bytes (QByteArray); paths are QString.
+#include "shared/tablenames.h"
 #include "shared/datetime.h"
 
 #include <QByteArray>
@@ -18,6 +19,10 @@
 #include <bitset>
 #include <cstdint>
 #include <optional>
+
+namespace r56::platform {
+class FileSet;
+}
 
 namespace r56 {
 
@@ -88,13 +93,21 @@ extern TCmpFile cmpfile;
 // Reads `cmpname` into `rec`, or creates the file when it does not exist. On
 // failure `rec` is left exactly as it was.
 bool readcmp(TCmpFile &rec);
-// Writes `rec` to `cmpname`; the previous file becomes its backup. The new
-// file is written completely before the old one is moved aside, so a failure
-// leaves the old file as it was.
+// Writes `rec` to `cmpname`; the previous file becomes its backup. The
+// backup is a copy and the new file replaces the old one in one step (one
+// file set, platform/fileset): the employer file exists at every instant and
+// holds the old or the new record; a failure leaves the old file as it was.
 bool writecmp(const TCmpFile &rec);
+// The same two files staged in `set` (whose folder must be the employer
+// file's), for a save that commits the employer file together with its
+// tables. False, the set then failing, when they cannot be staged.
+bool stagecmp(platform::FileSet &set, const TCmpFile &rec);
+// The folder of `cmpname` (empty when there is no name).
+QString cmpfolder();
 // The backup name of `path`: the file's own extension replaced by "BAK", in
 // its own folder ("dir.v1/decl.cmp" -> "dir.v1/decl.BAK").
 QString backupname(const QString &path);
+// Copies the file to its backup name (the file stays).
 bool backupfile(const QString &path);
 bool restorefile(const QString &path);
 
@@ -120,33 +133,7 @@ void initpubvar();
 // name is found case-blind ("DOC\select.htm").
 QString startpath(const QString &relative);
 
-// ------------------------------------------------------------------ table file names
-// One naming rule for every program that reads or writes a declaration's
-// table files (import, open, data entry, export, check, print): beside the
-// employer file, under its base name.
-
-// `path` with the extension of its file name (whatever its length) replaced
-// by `ext`; ".ext" appended when the file name has none. A dot in a folder
-// name is not an extension; the path is never cut.
-QString withExtension(const QString &path, const QString &ext);
-
-struct TableNames
-{
-    QString dta; // workers
-    QString axa; // annex A items
-    QString axc; // annex C items
-};
-
-// The table files of the declaration whose employer file is `cmpname`.
-// Only the year 2003 is declared in two halves: its second half uses "dt2",
-// "a2a", "a2c". Every other year, and the first half of 2003, uses "dta",
-// "axa", "axc" whatever half the authority's file names, so a declaration
-// saved by the import is always the one the open finds.
-//     r56::tableNames(cmpname)                                  // first half / whole year
-//     r56::tableNames(cmpname, cmpfile.block.eano(), cmpfile.firsthalf == 1)
-TableNames tableNames(const QString &cmpname, int eano = 0, bool firsthalf = true);
-// Whether `eano` is declared in two halves with their own table files.
-bool splitsHalves(int eano);
+// The table file names: shared/tablenames.h (r56::tableNames).
 
 // The identity-document codes of "idcode.sys" (nothing uses them once read).
 struct IdCodes

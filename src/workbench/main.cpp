@@ -10,11 +10,13 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
+#include "workbench/declock.h"
 #include "workbench/fusrgd.h"
 #include "workbench/perioddlg.h"
 #include "workbench/sysadm.h"
 #include "workbench/title.h"
 #include "workbench/ur5r6form.h"
+#include "workbench/ureport.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -26,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -520,6 +523,7 @@ void Tfmain::emptyTables()
 
 void Tfmain::closesys()
 {
+    declock::unlockDeclaration();
     emptydsply();
     mainflow::applyClosed(m_buttons);
     applyButtons();
@@ -564,6 +568,19 @@ void Tfmain::btopenClick()
     const std::optional<QString> chosen = chooseFile(req);
     if (!chosen || chosen->isEmpty())
         return;
+
+    // A declaration open in another copy of the program is not opened here
+    // as well: each copy's save would undo the other's.
+    declock::Holder holder;
+    if (declock::lockDeclaration(*chosen, &holder) == declock::Result::HeldElsewhere) {
+        showmsgw(caption(), declock::heldText(holder), mkContinue);
+        return;
+    }
+    bool opened = false;
+    const auto keepLockOnlyIfOpened = qScopeGuard([&opened] {
+        if (!opened)
+            declock::unlockDeclaration();
+    });
 
     // The whole path, never cut: a cut name would open (or create) another file.
     cmpname = *chosen;
@@ -628,6 +645,7 @@ void Tfmain::btopenClick()
     pg_ctrl->setTabEnabled(pg_ctrl->indexOf(pgsteps), true);
     pg_ctrl->setCurrentWidget(pg_cmp);
     setPanel3Visibility();
+    opened = true;
 }
 
 void Tfmain::COV2Click()
@@ -749,8 +767,25 @@ void Tfmain::btcheckClick()
 void Tfmain::btreportClick()
 {
     visit(5);
-    // The report selection window comes later.
-    notAvailable();
+    Tfreport f(this);
+    showmsgw(QStringLiteral("注意(Atencao)"),
+             QStringLiteral("資料處理中請稍候\r\nEsta a processar os dados,\r\n por favor de espera."), mkWait);
+    QCoreApplication::processEvents();
+    dm56.pagecount(1, f.listpages32, f.listpages36);
+    dm56.pagecount(2, f.annexpages32, f.annexpages36);
+    f.setpageranges();
+    closemsgw();
+    // The print program reads the saved files, not these tables.
+    dm56.staff.emptyTable();
+    dm56.sub.emptyTable();
+    showmsgw(QStringLiteral("注意(Atencao)"), reportflow::beforePrintText(), mkContinue);
+    if (m_reportStep)
+        m_reportStep(f);
+    else
+        f.showModal();
+    dm56.loadstaff(dtaname);
+    dm56.loadsub(axaname, false);
+    showcmp();
 }
 
 void Tfmain::BTHELPClick()

@@ -54,6 +54,10 @@ public:
     void setImportStep(ImportStep step) { m_importStep = std::move(step); }
     using CheckStep = std::function<void(const QString &presetListPath)>;
     void setCheckStep(CheckStep step) { m_checkStep = std::move(step); }
+    // The report selection window once its page counts are set: shown
+    // modally unless replaced (tests drive it without a modal run).
+    using ReportStep = std::function<void(class Tfreport &)>;
+    void setReportStep(ReportStep step) { m_reportStep = std::move(step); }
 
     // Handlers, by their design names.
     void FormCreate();
@@ -144,6 +148,7 @@ private:
     HalfStep m_halfStep;
     ImportStep m_importStep;
     CheckStep m_checkStep;
+    ReportStep m_reportStep;
 
     void runChecker(const QString &presetListPath);
 };

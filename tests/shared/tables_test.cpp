@@ -423,6 +423,22 @@ TEST(Tables, AnnexRowWithoutItsWorker)
     EXPECT_EQ(p36, 1);
 }
 
+TEST(Tables, AnnexRowsWithoutTheirWorkersGiveOneMessage)
+{
+    test::MessageRecorder rec;
+    Tdm56 dm;
+    addWorker(dm, 32, "01234567");
+    addItems(dm, "01234567", 32, 2);
+    addItems(dm, "99999999", 36, 3);
+    addItems(dm, "88888888", 32, 2);
+    int p32 = -1, p36 = -1;
+    dm.pagecount(2, p32, p36);
+    ASSERT_EQ(rec.messages.size(), 1);
+    EXPECT_TRUE(rec.last().plainBox);
+    EXPECT_EQ(rec.last().text, "DATA ERROR:88888888, 99999999");
+    EXPECT_EQ(p32, 1);
+}
+
 TEST(Tables, StaffFieldsShowSignedAmounts)
 {
     Tdm56 dm;

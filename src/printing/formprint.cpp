@@ -1,0 +1,307 @@
+#include "printing/formprint.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include <algorithm>
+
+namespace r56::print {
+
+QString pdfTarget()
+{
+    return qEnvironmentVariable(kPdfVar);
+}
+
+QDateTime now()
+{
+    const QString fixed = qEnvironmentVariable(kClockVar).trimmed();
+    if (!fixed.isEmpty()) {
+        const QDateTime t = QDateTime::fromString(fixed, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (t.isValid())
+            return t;
+    }
+    return QDateTime::currentDateTime();
+}
+
+QFont font(const QString &family, double points, bool bold)
+{
+    QFont f(family);
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    // Glyph positions as the font designs them, not fitted to the device's
+    // pixels: the printed widths are the same on every device.
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
+}
+
+// ------------------------------------------------------------------ page
+
+QPointF Page::toDevice(const QPointF &mm) const
+{
+    return (mm + m_originMm) * m_dotsPerMm;
+}
+
+QRectF Page::toDevice(const QRectF &mm) const
+{
+    return QRectF(toDevice(mm.topLeft()), mm.size() * m_dotsPerMm);
+}
+
+void Page::text(const QRectF &boxMm, const QString &s, const QFont &f, Qt::Alignment align,
+                Layer layer)
+{
+    if (skip(layer) || s.isEmpty())
+        return;
+    QRectF r = toDevice(boxMm);
+    int flags = Qt::AlignTop | Qt::TextDontClip;
+    if (boxMm.width() <= 0) {
+        r.setWidth(0);
+        flags |= Qt::AlignLeft;
+    } else {
+        flags |= int(align & Qt::AlignHorizontal_Mask);
+    }
+    m_painter->setFont(f);
+    m_painter->setPen(Qt::black);
+    m_painter->drawText(r, flags, s);
+}
+
+double Page::textWidthMm(const QString &s, const QFont &f) const
+{
+    if (!m_painter)
+        return 0;
+    const QFontMetricsF fm(f, m_painter->device());
+    return fm.horizontalAdvance(s) / m_dotsPerMm;
+}
+
+void Page::picture(const QRectF &boxMm, const QImage &img, Layer layer)
+{
+    if (skip(layer) || img.isNull())
+        return;
+    // The whole picture as source: the PDF engine keeps one copy of an image
+    // it has seen (by its cache key); a part of it would be a new image.
+    m_painter->drawImage(toDevice(boxMm), img, QRectF(img.rect()));
+}
+
+void Page::line(const QPointF &fromMm, const QPointF &toMm, double widthMm, Layer layer,
+                const QColor &color)
+{
+    if (skip(layer))
+        return;
+    QPen pen(color);
+    pen.setWidthF(widthMm * m_dotsPerMm);
+    pen.setCapStyle(Qt::FlatCap);
+    m_painter->setPen(pen);
+    m_painter->drawLine(toDevice(fromMm), toDevice(toMm));
+}
+
+void Page::box(const QRectF &boxMm, double penMm, const QColor &fill, Layer layer)
+{
+    if (skip(layer))
+        return;
+    const QRectF r = toDevice(boxMm);
+    if (fill.isValid())
+        m_painter->fillRect(r, fill);
+    if (penMm > 0) {
+        QPen pen(Qt::black);
+        pen.setWidthF(penMm * m_dotsPerMm);
+        pen.setJoinStyle(Qt::MiterJoin);
+        m_painter->setPen(pen);
+        m_painter->setBrush(Qt::NoBrush);
+        m_painter->drawRect(r);
+    }
+}
+
+// ------------------------------------------------------------------ sheet
+
+namespace {
+
+QPageLayout layoutOf(const PageSetup &s)
+{
+    return QPageLayout(QPageSize(s.paper), s.orientation, QMarginsF(0, 0, 0, 0),
+                       QPageLayout::Millimeter);
+}
+
+void prepare(QPrinter &printer, const PageSetup &s)
+{
+    printer.setFullPage(true);
+    printer.setPageLayout(layoutOf(s));
+    printer.setDocName(s.title);
+    printer.setCreator(QStringLiteral("R5R6"));
+    // The layer draws the copies itself.
+    printer.setCopyCount(1);
+}
+
+} // namespace
+
+Sheet::Sheet(QPrinter &printer, const PageSetup &setup) : m_printer(printer), m_setup(setup)
+{
+    place();
+}
+
+Sheet::~Sheet()
+{
+    finish();
+}
+
+void Sheet::place()
+{
+    const QSizeF paper = layoutOf(m_setup).fullRect(QPageLayout::Millimeter).size();
+    const QMarginsF &m = m_setup.marginsMm;
+    m_page.m_originMm = QPointF(m.left(), m.top()) + m_setup.offsetMm;
+    m_page.m_sizeMm = QSizeF(paper.width() - m.left() - m.right(),
+                             paper.height() - m.top() - m.bottom());
+    m_page.m_decorations = m_setup.decorations;
+}
+
+Page &Sheet::newPage()
+{
+    ++m_page.m_number;
+    m_page.m_painter = nullptr;
+    if (m_failed)
+        return m_page;
+    if (!m_painter) {
+        m_painter = new QPainter;
+        if (!m_painter->begin(&m_printer)) {
+            m_failed = true;
+            return m_page;
+        }
+        m_page.m_dotsPerMm = m_printer.resolution() / 25.4;
+    } else if (!m_printer.newPage()) {
+        m_failed = true;
+        return m_page;
+    }
+    m_painter->setRenderHint(QPainter::Antialiasing, true);
+    m_painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    ++m_printed;
+    m_page.m_painter = m_painter;
+    return m_page;
+}
+
+Page &Sheet::skipPage()
+{
+    ++m_page.m_number;
+    m_page.m_painter = nullptr;
+    return m_page;
+}
+
+bool Sheet::finish()
+{
+    m_page.m_painter = nullptr;
+    if (!m_painter)
+        return !m_failed;
+    const bool ok = m_painter->isActive() ? m_painter->end() : false;
+    delete m_painter;
+    m_painter = nullptr;
+    if (!ok)
+        m_failed = true;
+    return !m_failed;
+}
+
+// ------------------------------------------------------------------ jobs
+
+bool succeeded(Outcome r)
+{
+    return r == Outcome::Printed || r == Outcome::PreviewClosed;
+}
+
+namespace {
+
+// Draws every copy; false when the report failed or the device did.
+bool draw(QPrinter &printer, const PageSetup &setup, const Render &render, int &pages)
+{
+    Sheet sheet(printer, setup);
+    const int copies = std::clamp(setup.copies, 1, 99);
+    bool ok = true;
+    for (int c = 0; c < copies && ok; ++c) {
+        sheet.beginCopy();
+        ok = render(sheet) && !sheet.failed();
+    }
+    ok = sheet.finish() && ok;
+    pages = sheet.pagesPrinted();
+    return ok;
+}
+
+} // namespace
+
+Outcome runOn(QPrinter &printer, const PageSetup &setup, const Render &render)
+{
+    prepare(printer, setup);
+    int pages = 0;
+    if (!draw(printer, setup, render, pages))
+        return Outcome::Failed;
+    return pages > 0 ? Outcome::Printed : Outcome::Empty;
+}
+
+Outcome run(const PageSetup &setup, bool preview, const Render &render, QWidget *parent)
+{
+    const QString pdf = pdfTarget();
+    if (!pdf.isEmpty()) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return runOn(printer, setup, render);
+    }
+    if (preview) {
+        QPrinter printer(QPrinter::HighResolution);
+        prepare(printer, setup);
+        QPrintPreviewDialog dlg(&printer, parent);
+        dlg.setWindowTitle(setup.title);
+        bool ok = true;
+        int pages = 0;
+        QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&](QPrinter *p) {
+            int n = 0;
+            ok = draw(*p, setup, render, n) && ok;
+            pages = std::max(pages, n);
+        });
+        dlg.exec();
+        if (!ok)
+            return Outcome::Failed;
+        return pages > 0 ? Outcome::PreviewClosed : Outcome::Empty;
+    }
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull() || info.printerName().isEmpty())
+        return Outcome::NoPrinter;
+    QPrinter printer(info, QPrinter::HighResolution);
+    return runOn(printer, setup, render);
+}
+
+// ------------------------------------------------------------------ template
+
+int runTemplate(Sheet &sheet, const PageTemplate &t, const std::function<bool()> &nextRow,
+                int first, int last)
+{
+    const int rows = std::max(1, t.rowsPerPage);
+    first = std::max(1, first);
+    if (last < first)
+        return 0;
+    bool have = nextRow();
+    int page = 0;
+    int drawn = 0;
+    for (;;) {
+        ++page;
+        const bool shown = page >= first;
+        Page &p = shown ? sheet.newPage() : sheet.skipPage();
+        if (t.header)
+            t.header(p);
+        int slot = 0;
+        for (; slot < rows && have; ++slot) {
+            if (t.detail)
+                t.detail(p, slot);
+            have = nextRow();
+        }
+        if (t.filler)
+            for (int s = slot; s < rows; ++s)
+                t.filler(p, s);
+        if (t.footer)
+            t.footer(p, !have);
+        if (shown)
+            ++drawn;
+        if (!have || page >= last || sheet.failed())
+            break;
+    }
+    return drawn;
+}
+
+} // namespace r56::print

@@ -1,0 +1,214 @@
+#pragma once
+// The printing layer of the three reports: forms drawn page by page at
+// millimetre positions onto a printer, a preview or a PDF file.
+//
+// A report describes its pages; the layer owns the device. Coordinates are
+// millimetres from the top-left corner of the page area: the paper edge plus
+// the page margins plus the job's offset (left/top, may be negative), so an
+// offset moves every label, line and picture together. Fonts are given in
+// points with the family names of the design ("細明體", "Arial"); the
+// programs install the substitution table (platform/fonts.h) at start.
+//
+// Usage:
+//
+//   print::PageSetup setup;                       // A4, portrait, 10 mm margins
+//   setup.orientation = QPageLayout::Landscape;
+//   setup.copies = jobcopies;
+//   setup.decorations = jobblank;                 // off on a pre-printed form
+//   setup.offsetMm = {jobleft, jobtop};
+//   print::Outcome r = print::run(setup, jobpreview, [&](print::Sheet &sheet) {
+//       print::Page &p = sheet.newPage();
+//       p.picture({4.8, 2.9, 266.4, 165.9}, formPicture("repsum"));
+//       p.text({57.1, 132.8, 19.3, 5}, "12", print::font("Arial", 9, true),
+//              Qt::AlignRight);
+//       return true;                              // false: the report failed
+//   });
+//
+// Long reports go through `runTemplate`: header, detail rows, filler and
+// footer drawn one page at a time while the rows are read, so a list of
+// thousands of pages prints with the memory of one page.
+//
+// Where the pages go:
+//   R56_PRINT_PDF  set and not empty: every job is written to this PDF file,
+//                  without any dialog, for printing and for preview alike
+//                  (tests, and users without a printer);
+//   otherwise      a preview opens the preview window (QPrintPreviewDialog)
+//                  and a print goes to the default printer; with no printer
+//                  installed the job fails with `Outcome::NoPrinter`.
+// R56_CLOCK       "YYYY-MM-DD HH:MM:SS": the clock of the reports' date and
+//                  time stamps (`now()`), read at each call.
+#include <QColor>
+#include <QDateTime>
+#include <QFont>
+#include <QImage>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+#include <functional>
+
+class QPainter;
+class QPrinter;
+class QWidget;
+
+namespace r56::print {
+
+inline constexpr char kPdfVar[] = "R56_PRINT_PDF";
+inline constexpr char kClockVar[] = "R56_CLOCK";
+
+// The PDF file every job goes to (R56_PRINT_PDF), empty when not set.
+QString pdfTarget();
+// The reports' clock: R56_CLOCK when it holds a valid "YYYY-MM-DD HH:MM:SS",
+// else the system's local time.
+QDateTime now();
+
+// A font of the design: family, size in points, bold.
+QFont font(const QString &family, double points, bool bold = false);
+
+struct PageSetup
+{
+    QPageSize::PageSizeId paper = QPageSize::A4;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    QMarginsF marginsMm{10, 10, 10, 10};
+    QPointF offsetMm{0, 0};   // x = left offset, y = top offset
+    int copies = 1;           // 1..99; each copy is the whole page range, collated
+    bool decorations = true;  // draw the form (Layer::Form) as well as the data
+    QString title = QStringLiteral("R5/R6");
+};
+
+// What a drawing call belongs to: the form itself (lines, pictures, headings
+// of the blank form) or the data printed into it. Form calls are skipped when
+// the setup's decorations are off (a pre-printed form takes data only).
+enum class Layer { Data, Form };
+
+// One page being drawn. A page outside the printed range (see runTemplate)
+// is a page that draws nothing: its calls return at once, so a report runs
+// its totals through the pages before the range the same way.
+class Page
+{
+public:
+    // Text in a box: aligned horizontally within the box's width (a width of
+    // 0 is the text's own width, left-aligned at x) and set from the box's
+    // top. Text is never wrapped; a "\n" starts a new line.
+    void text(const QRectF &boxMm, const QString &s, const QFont &f,
+              Qt::Alignment align = Qt::AlignLeft, Layer layer = Layer::Data);
+    // The picture stretched into the box. Give the same QImage each page: the
+    // PDF then holds the picture once, not once a page.
+    void picture(const QRectF &boxMm, const QImage &img, Layer layer = Layer::Form);
+    // A line of the given width in mm.
+    void line(const QPointF &fromMm, const QPointF &toMm, double widthMm = 0.2,
+              Layer layer = Layer::Form, const QColor &color = Qt::black);
+    // A box: outlined when penMm > 0, filled when `fill` is valid.
+    void box(const QRectF &boxMm, double penMm, const QColor &fill = QColor(),
+             Layer layer = Layer::Form);
+
+    // The width of `s` in `f` on this page's device, in mm (0 on a page that
+    // draws nothing).
+    double textWidthMm(const QString &s, const QFont &f) const;
+
+    bool drawing() const { return m_painter != nullptr; }
+    bool decorations() const { return m_decorations; }
+    int number() const { return m_number; } // 1-based, counting every page of the report
+    QSizeF sizeMm() const { return m_sizeMm; } // the page area inside the margins
+
+    // The painter in device pixels, origin at the paper's corner, for what the
+    // calls above cannot draw; null on a page that draws nothing.
+    QPainter *painter() const { return m_painter; }
+    QRectF toDevice(const QRectF &mm) const;
+    QPointF toDevice(const QPointF &mm) const;
+
+private:
+    friend class Sheet;
+    bool skip(Layer layer) const { return !m_painter || (layer == Layer::Form && !m_decorations); }
+
+    QPainter *m_painter = nullptr;
+    double m_dotsPerMm = 1;
+    QPointF m_originMm;
+    QSizeF m_sizeMm;
+    bool m_decorations = true;
+    int m_number = 0;
+};
+
+// The pages of one job on one device. `newPage` ends the previous page and
+// begins the next; `skipPage` counts a page that draws nothing.
+// The device is opened at the first drawn page, so a job that draws none
+// leaves no file behind.
+class Sheet
+{
+public:
+    Sheet(QPrinter &printer, const PageSetup &setup);
+    ~Sheet();
+    Sheet(const Sheet &) = delete;
+    Sheet &operator=(const Sheet &) = delete;
+
+    Page &newPage();
+    Page &skipPage();
+    int pagesPrinted() const { return m_printed; }
+    // The device could not be opened (a PDF path that cannot be written).
+    bool failed() const { return m_failed; }
+    // Page numbers start again at 1 (each copy; called by run).
+    void beginCopy() { m_page.m_number = 0; }
+    // Ends the job (called by run; later pages are not drawn).
+    bool finish();
+
+private:
+    void place();
+
+    QPrinter &m_printer;
+    const PageSetup &m_setup;
+    QPainter *m_painter = nullptr;
+    Page m_page;
+    int m_printed = 0;
+    bool m_failed = false;
+};
+
+// A report's pages: `render` draws them all and returns false when the
+// report failed while being built (nothing is then counted as printed). It
+// is called once for each copy and starts from its first row each time.
+using Render = std::function<bool(Sheet &)>;
+
+enum class Outcome {
+    Printed,       // printed, or written to the PDF file
+    PreviewClosed, // the preview window was shown and closed
+    NoPrinter,     // a print with no printer installed
+    Failed,        // the device could not be opened, or the report failed
+    Empty,         // the report drew no page
+    Refused,       // the report stopped before printing and has said why
+};
+// Whether the outcome is the job done (exit status 0 of the print program).
+bool succeeded(Outcome r);
+
+// Runs one job: to the PDF file of R56_PRINT_PDF, else to the preview window
+// (`preview`) or the default printer. Copies are drawn by the layer, so that a
+// PDF and a printer without its own copy count get them as well.
+Outcome run(const PageSetup &setup, bool preview, const Render &render, QWidget *parent = nullptr);
+// The same onto a given printer (a PDF printer in tests; the preview's).
+Outcome runOn(QPrinter &printer, const PageSetup &setup, const Render &render);
+
+// A page template: rows read one at a time, `rowsPerPage` of them to a page.
+struct PageTemplate
+{
+    int rowsPerPage = 10;
+    // Each page, first: the form's headings and the page's fixed data.
+    std::function<void(Page &)> header;
+    // Row `slot` (0-based on the page) for the current row; may accumulate
+    // totals, also on pages that draw nothing.
+    std::function<void(Page &, int slot)> detail;
+    // A slot left empty after the last row (lines that close the columns).
+    std::function<void(Page &, int slot)> filler;
+    // Each page, last: page totals; `last` is true on the report's last page.
+    std::function<void(Page &, bool last)> footer;
+};
+
+// Draws pages `first`..`last` (1-based, clamped to the pages there are) of
+// the rows that `nextRow` steps through (it moves to the next row and
+// returns false when there is none). Pages before `first` are run without
+// drawing, so carried totals are right; reading stops after page `last`.
+// With no rows at all one page of header, fillers and footer is drawn.
+// Returns the number of pages drawn.
+int runTemplate(Sheet &sheet, const PageTemplate &t, const std::function<bool()> &nextRow,
+                int first = 1, int last = 9999);
+
+} // namespace r56::print

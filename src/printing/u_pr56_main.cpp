@@ -1,0 +1,198 @@
+#include "printing/u_pr56_main.h"
+
+#include "components/kitgrdcpt.h"
+#include "components/kitriched.h"
+#include "platform/fonts.h"
+#include "printing/pr56job.h"
+#include "printing/reportkinds.h"
+#include "shared/showmsg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPalette>
+#include <QPushButton>
+#include <QTimer>
+
+namespace r56 {
+
+Tfkbvprint *fkbvprint = nullptr;
+
+namespace {
+
+QString shown(QString s)
+{
+    return s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+} // namespace
+
+Tfkbvprint::Tfkbvprint(QWidget *parent) : platform::TForm(parent)
+{
+    fkbvprint = this;
+    setObjectName(QStringLiteral("fkbvprint"));
+    setCaption(QStringLiteral("列印報表 (Impressao do Mapa)"));
+    kittitle = new TKitGradientCaption(this);
+    kittitle->setObjectName(QStringLiteral("kittitle"));
+    kittitle->setStartColor(Qt::white);
+    kittitle->setTextColor(QColor(0, 0, 128));
+    kittitle->setCaptionFont(platform::pixelFont(QStringLiteral("新細明體"), 16, true));
+    setClientSize(425, 297);
+
+    QWidget *c = client();
+    Panel1 = new QWidget(c);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, 0, 425, 257);
+    Panel1->setFont(platform::mingFont(15));
+    Panel1->setEnabled(false);
+
+    prtmsg = new TKitRichEdit(Panel1);
+    prtmsg->setObjectName(QStringLiteral("prtmsg"));
+    prtmsg->setGeometry(0, 0, 425, 257);
+    prtmsg->setBorderNone(true);
+    prtmsg->setBorderWidth(10);
+    prtmsg->setFont(platform::mingFont(13));
+    prtmsg->setReadOnly(true);
+    {
+        QPalette p = prtmsg->palette();
+        p.setColor(QPalette::Base, palette().color(QPalette::Window));
+        p.setColor(QPalette::Text, palette().color(QPalette::ButtonText));
+        prtmsg->setPalette(p);
+    }
+    prtmsg->setText(QString());
+
+    btexit = new QPushButton(shown(QStringLiteral("退出\r\n&Saida")), c);
+    btexit->setObjectName(QStringLiteral("btexit"));
+    btexit->setGeometry(0, 259, 212, 38);
+    btexit->hide();
+    btexit->setEnabled(false);
+    bt2 = new QPushButton(shown(QStringLiteral("列印\r\n&Imprimir")), c);
+    bt2->setObjectName(QStringLiteral("bt2"));
+    bt2->setGeometry(213, 259, 212, 38);
+    bt2->hide();
+    bt2->setEnabled(false);
+    connect(bt2, &QPushButton::clicked, this, &Tfkbvprint::bt2Click);
+    connect(btexit, &QPushButton::clicked, this, &Tfkbvprint::btexitClick);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &Tfkbvprint::Timer1Timer);
+}
+
+void Tfkbvprint::setupjob(const QString &programPath, const QStringList &args)
+{
+    pr56::setupjob(programPath, args);
+    bt2->setText(shown(pr56::bt2Caption(pr56::job.preview)));
+}
+
+void Tfkbvprint::announcejob()
+{
+    prtmsg->setText(QString());
+    if (pr56::jobready && pr56::job.kind == '0') {
+        bt2Click();
+        return;
+    }
+    if (pr56::jobready) {
+        const PrintJob &j = pr56::job;
+        prtmsg->Lines().add(shown(pr56::announceChinese(j, pr56::joblist, pr56::jobannex)));
+        prtmsg->Lines().add(shown(pr56::announcePortuguese(j, pr56::joblist, pr56::jobannex)));
+        prtmsg->Lines().add(QString());
+    }
+    if (!pr56::jobready || !pr56::waitsforuser(pr56::job)) {
+        bt2Click();
+        return;
+    }
+    prtmsg->SelectionAttributes().setColor(Qt::red);
+    prtmsg->Lines().add(shown(pr56::longRangeChinese()));
+    prtmsg->SelectionAttributes().setColor(Qt::red);
+    prtmsg->Lines().add(shown(pr56::longRangePortuguese()));
+    bt2->show();
+    bt2->setEnabled(true);
+    btexit->show();
+    btexit->setEnabled(true);
+    prtmsg->SelectionAttributes().setColor(palette().color(QPalette::ButtonText));
+}
+
+QString Tfkbvprint::outcomeText(print::Outcome r)
+{
+    switch (r) {
+    case print::Outcome::Printed:
+    case print::Outcome::PreviewClosed:
+    case print::Outcome::Refused:
+        return {};
+    case print::Outcome::NoPrinter:
+        return QStringLiteral("找不到印表機，報表沒有印出。\r\n請安裝印表機，或設定 R56_PRINT_PDF 印出至 PDF 檔案。\r\n\r\n"
+                              "Nao foi encontrada nenhuma impressora; o relatorio nao foi impresso.");
+    case print::Outcome::Empty:
+        return QStringLiteral("所選擇之範圍沒有可列印的頁。\r\n\r\n"
+                              "Nao ha paginas para imprimir na area seleccionada.");
+    case print::Outcome::Failed:
+        break;
+    }
+    return QStringLiteral("報表製作失敗，報表沒有印出。\r\n\r\n"
+                          "Falhou a preparacao do relatorio; o relatorio nao foi impresso.");
+}
+
+void Tfkbvprint::bt2Click()
+{
+    bt2->setEnabled(false);
+    btexit->setEnabled(false);
+    if (pr56::jobready) {
+        pr56::ReportRoutine run = pr56::reportfor(pr56::job.kind);
+        if (!run) {
+            showmsgw(pr56::caption(),
+                     QStringLiteral("此報表尚未提供。\r\n\r\nEste relatorio ainda nao esta disponivel."),
+                     mkContinue);
+            m_status = pr56::exitNotPrinted;
+        } else {
+            const print::Outcome r = run(this);
+            const QString why = outcomeText(r);
+            if (!why.isEmpty())
+                showmsgw(pr56::caption(), why, mkContinue);
+            m_status = print::succeeded(r) ? pr56::exitPrinted : pr56::exitNotPrinted;
+        }
+    } else {
+        m_status = pr56::exitBadJob;
+    }
+    hide();
+    pr56::jobready = false;
+    Timer1->start();
+}
+
+void Tfkbvprint::btexitClick()
+{
+    m_status = pr56::exitCancelled;
+    Timer1->stop();
+    hide();
+    finish();
+}
+
+void Tfkbvprint::Timer1Timer()
+{
+    hide();
+    finish();
+}
+
+void Tfkbvprint::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    emit finished(m_status);
+}
+
+void Tfkbvprint::closeEvent(QCloseEvent *e)
+{
+    // The close box ends the program as the exit button does (before the
+    // report ran: nothing printed).
+    platform::TForm::closeEvent(e);
+    if (e->isAccepted() && !m_finished) {
+        if (!Timer1->isActive())
+            m_status = pr56::exitCancelled;
+        Timer1->stop();
+        finish();
+    }
+}
+
+} // namespace r56

@@ -1,0 +1,66 @@
+#pragma once
+// The print program's window `Tfkbvprint`: a message pane that says what is
+// about to print, the print (or preview) button and the exit button, shown
+// only for a long range, and the timer that closes the program one second
+// after the report ran. The job itself is set up by pr56job.
+#include "platform/form.h"
+#include "printing/formprint.h"
+
+#include <QStringList>
+
+class QPushButton;
+class QTimer;
+class QWidget;
+
+namespace r56 {
+
+class TKitGradientCaption;
+class TKitRichEdit;
+
+class Tfkbvprint : public platform::TForm
+{
+    Q_OBJECT
+public:
+    explicit Tfkbvprint(QWidget *parent = nullptr);
+
+    // Reads and checks the job, loads the employer record (pr56::setupjob)
+    // and captions the print button.
+    void setupjob(const QString &programPath, const QStringList &args);
+    // Writes the job's description and runs the report at once, or, for more
+    // than 50 pages, waits for the user's button.
+    void announcejob();
+    // Runs the report of the job (when there is one), then hides the window
+    // and starts the closing timer.
+    void bt2Click();
+    void btexitClick();
+    void Timer1Timer();
+
+    // 0 printed or preview closed; otherwise nothing was printed.
+    int exitStatus() const { return m_status; }
+    // The message for an outcome that printed nothing (empty for success and
+    // for a report that has already said why).
+    static QString outcomeText(print::Outcome r);
+
+    TKitGradientCaption *kittitle = nullptr;
+    QWidget *Panel1 = nullptr;
+    TKitRichEdit *prtmsg = nullptr;
+    QPushButton *bt2 = nullptr;
+    QPushButton *btexit = nullptr;
+    QTimer *Timer1 = nullptr;
+
+signals:
+    // The program is done with `status`; emitted once.
+    void finished(int status);
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void finish();
+    int m_status = 2;
+    bool m_finished = false;
+};
+
+extern Tfkbvprint *fkbvprint;
+
+} // namespace r56

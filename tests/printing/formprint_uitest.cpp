@@ -1,0 +1,225 @@
+// The printing layer onto PDF files: positions in millimetres with margins
+// and offset, the page template over a page range, decorations, copies,
+// pictures embedded once, and the outcomes of jobs that draw nothing or
+// cannot write.
+#include "printing/formprint.h"
+
+#include "pdfcheck.h"
+#include "tempdir.h"
+
+#include <QPainter>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace r56;
+using namespace r56::test;
+
+namespace {
+
+class PdfJob : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        pdf = dir.filePath(QStringLiteral("out.pdf"));
+        qputenv(print::kPdfVar, pdf.toLocal8Bit());
+    }
+    void TearDown() override { qunsetenv(print::kPdfVar); }
+
+    QTemporaryDir dir;
+    QString pdf;
+};
+
+QFont arial() { return print::font(QStringLiteral("Arial"), 10); }
+
+} // namespace
+
+TEST_F(PdfJob, TextStandsAtItsMillimetresPlusMarginsAndOffset)
+{
+    print::PageSetup s;
+    s.offsetMm = {5, -3};
+    const auto r = print::run(s, false, [](print::Sheet &sheet) {
+        print::Page &p = sheet.newPage();
+        p.text({50, 40, 0, 5}, QStringLiteral("LEFT"), arial());
+        p.text({50, 60, 40, 5}, QStringLiteral("RIGHT"), arial(), Qt::AlignRight);
+        p.text({50, 80, 40, 5}, QStringLiteral("MID"), arial(), Qt::AlignHCenter);
+        return true;
+    });
+    ASSERT_EQ(r, print::Outcome::Printed);
+    const auto words = pdfWords(pdf);
+    const PdfWord *l = findWord(words, QStringLiteral("LEFT"));
+    const PdfWord *rt = findWord(words, QStringLiteral("RIGHT"));
+    const PdfWord *m = findWord(words, QStringLiteral("MID"));
+    ASSERT_TRUE(l && rt && m);
+    EXPECT_NEAR(l->xMin, 10 + 5 + 50, 0.5);
+    EXPECT_NEAR(l->yMin, 10 - 3 + 40, 0.8);
+    EXPECT_NEAR(rt->xMax, 10 + 5 + 90, 0.5);
+    EXPECT_NEAR((m->xMin + m->xMax) / 2, 10 + 5 + 70, 0.5);
+}
+
+TEST_F(PdfJob, LandscapeA4)
+{
+    print::PageSetup s;
+    s.orientation = QPageLayout::Landscape;
+    print::run(s, false, [](print::Sheet &sheet) {
+        print::Page &p = sheet.newPage();
+        EXPECT_NEAR(p.sizeMm().width(), 297 - 20, 0.01);
+        EXPECT_NEAR(p.sizeMm().height(), 210 - 20, 0.01);
+        p.text({0, 0, 0, 5}, QStringLiteral("X"), arial());
+        return true;
+    });
+    const QString info = QString::fromUtf8(runTool(QStringLiteral("pdfinfo"), {pdf}));
+    EXPECT_TRUE(info.contains(QLatin1String("841.89 x 595.27")) || info.contains(QLatin1String("842 x 595")))
+        << info.toStdString();
+}
+
+TEST_F(PdfJob, TemplateDrawsTheRangeAndCarriesTotalsThroughSkippedPages)
+{
+    // 25 rows of value 1 to 25, ten a page: pages 2..3 of 3 are drawn; each
+    // footer prints the running total, which counts the skipped first page.
+    print::PageTemplate t;
+    int row = 0;
+    int total = 0;
+    int headers = 0, fillers = 0;
+    bool lastSeen = false;
+    t.rowsPerPage = 10;
+    t.header = [&](print::Page &p) {
+        ++headers;
+        p.text({0, 0, 0, 5}, QStringLiteral("PAGE%1").arg(p.number()), arial());
+    };
+    t.detail = [&](print::Page &p, int slot) {
+        total += row;
+        p.text({0, 10.0 + slot * 6, 0, 5}, QStringLiteral("R%1").arg(row), arial());
+    };
+    t.filler = [&](print::Page &, int) { ++fillers; };
+    t.footer = [&](print::Page &p, bool last) {
+        lastSeen = lastSeen || last;
+        p.text({0, 90, 0, 5}, QStringLiteral("T%1").arg(total), arial());
+    };
+    int drawn = 0;
+    const auto r = print::run({}, false, [&](print::Sheet &sheet) {
+        row = 0;
+        drawn = print::runTemplate(sheet, t, [&] { return ++row <= 25; }, 2, 3);
+        return true;
+    });
+    ASSERT_EQ(r, print::Outcome::Printed);
+    EXPECT_EQ(drawn, 2);
+    EXPECT_EQ(headers, 3);
+    EXPECT_EQ(fillers, 5);
+    EXPECT_TRUE(lastSeen);
+    EXPECT_EQ(pdfPages(pdf), 2);
+    const auto words = pdfWords(pdf);
+    EXPECT_FALSE(findWord(words, QStringLiteral("PAGE1")));
+    EXPECT_FALSE(findWord(words, QStringLiteral("R1")));
+    EXPECT_TRUE(findWord(words, QStringLiteral("PAGE2"), 1));
+    EXPECT_TRUE(findWord(words, QStringLiteral("T210"), 1)); // 1..20
+    EXPECT_TRUE(findWord(words, QStringLiteral("T325"), 2)); // 1..25
+}
+
+TEST(PageTemplate, RangeCases)
+{
+    struct Case { const char *name; int rows, first, last, drawn, read; };
+    const Case cases[] = {
+        {"no rows: one empty page", 0, 1, 9999, 1, 0},
+        {"exactly one page", 10, 1, 9999, 1, 10},
+        {"stops reading after the last page", 100, 1, 2, 2, 21},
+        {"first beyond the pages", 15, 5, 9, 0, 15},
+        {"last before first", 15, 3, 2, 0, 0},
+    };
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    for (const Case &c : cases) {
+        printer.setOutputFileName(dir.filePath(QString::fromUtf8(c.name) + QStringLiteral(".pdf")));
+        int calls = 0, drawn = -1;
+        print::PageTemplate t;
+        print::runOn(printer, {}, [&](print::Sheet &sheet) {
+            drawn = print::runTemplate(sheet, t, [&] { return ++calls <= c.rows; }, c.first, c.last);
+            return true;
+        });
+        EXPECT_EQ(drawn, c.drawn) << c.name;
+        EXPECT_EQ(std::min(calls, c.rows), c.read) << c.name;
+    }
+}
+
+TEST_F(PdfJob, DecorationsOffLeaveOnlyTheData)
+{
+    print::PageSetup s;
+    s.decorations = false;
+    print::run(s, false, [](print::Sheet &sheet) {
+        print::Page &p = sheet.newPage();
+        p.text({0, 0, 0, 5}, QStringLiteral("FORMHEAD"), arial(), Qt::AlignLeft, print::Layer::Form);
+        p.text({0, 20, 0, 5}, QStringLiteral("DATAVALUE"), arial());
+        QImage img(20, 20, QImage::Format_RGB32);
+        img.fill(Qt::gray);
+        p.picture({0, 40, 20, 20}, img);
+        p.line({0, 70}, {100, 70});
+        return true;
+    });
+    const QByteArray bytes = readFile(pdf);
+    const auto words = pdfWords(pdf);
+    EXPECT_FALSE(findWord(words, QStringLiteral("FORMHEAD")));
+    EXPECT_TRUE(findWord(words, QStringLiteral("DATAVALUE")));
+    EXPECT_EQ(pdfImageCount(bytes), 0);
+}
+
+TEST_F(PdfJob, APictureOnEveryPageIsEmbeddedOnce)
+{
+    QImage img(300, 200, QImage::Format_RGB32);
+    img.fill(QColor(200, 220, 255));
+    print::run({}, false, [&](print::Sheet &sheet) {
+        for (int i = 0; i < 5; ++i)
+            sheet.newPage().picture({10, 10, 150, 100}, img);
+        return true;
+    });
+    EXPECT_EQ(pdfPages(pdf), 5);
+    EXPECT_EQ(pdfImageCount(readFile(pdf)), 1);
+}
+
+TEST_F(PdfJob, CopiesRepeatTheWholeRange)
+{
+    print::PageSetup s;
+    s.copies = 3;
+    int calls = 0;
+    print::run(s, false, [&](print::Sheet &sheet) {
+        ++calls;
+        sheet.newPage().text({0, 0, 0, 5}, QStringLiteral("A"), arial());
+        EXPECT_EQ(sheet.newPage().number(), 2);
+        return true;
+    });
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(pdfPages(pdf), 6);
+}
+
+TEST_F(PdfJob, OutcomesOfJobsThatDoNotPrint)
+{
+    EXPECT_EQ(print::run({}, false, [](print::Sheet &) { return true; }), print::Outcome::Empty);
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_EQ(print::run({}, false, [](print::Sheet &sheet) {
+                  sheet.newPage();
+                  return false;
+              }),
+              print::Outcome::Failed);
+    qputenv(print::kPdfVar, dir.filePath(QStringLiteral("no/such/folder/x.pdf")).toLocal8Bit());
+    EXPECT_EQ(print::run({}, false, [](print::Sheet &sheet) {
+                  sheet.newPage().text({0, 0, 0, 5}, QStringLiteral("A"), arial());
+                  return true;
+              }),
+              print::Outcome::Failed);
+    EXPECT_FALSE(print::succeeded(print::Outcome::Failed));
+    EXPECT_FALSE(print::succeeded(print::Outcome::NoPrinter));
+    EXPECT_TRUE(print::succeeded(print::Outcome::PreviewClosed));
+}
+
+TEST(PrintClock, FixedByTheEnvironmentEachCall)
+{
+    qputenv(print::kClockVar, "2004-02-29 13:05:09");
+    EXPECT_EQ(print::now(), QDateTime(QDate(2004, 2, 29), QTime(13, 5, 9)));
+    qputenv(print::kClockVar, "2010-01-02 03:04:05");
+    EXPECT_EQ(print::now(), QDateTime(QDate(2010, 1, 2), QTime(3, 4, 5)));
+    qputenv(print::kClockVar, "not a time");
+    EXPECT_NE(print::now().date().year(), 2010);
+    qunsetenv(print::kClockVar);
+}

@@ -1,0 +1,94 @@
+#pragma once
+// Reading back the PDF files the reports write, through poppler's command
+// line tools: the words with their boxes in millimetres (pdftotext -bbox),
+// the page text as laid out (pdftotext -layout), the page count (pdfinfo).
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+
+namespace r56::test {
+
+struct PdfWord
+{
+    QString text;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0; // mm from the page's top-left corner
+    int page = 0;                                  // 1-based
+};
+
+// Where a test writes its PDF: R56_TEST_PDF_DIR when set (to look at the
+// pages afterwards), else the test's own temporary folder.
+inline QString pdfPath(const QString &tempDir, const QString &name)
+{
+    const QString keep = qEnvironmentVariable("R56_TEST_PDF_DIR");
+    return (keep.isEmpty() ? tempDir : keep) + QLatin1Char('/') + name;
+}
+
+inline QByteArray runTool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    return p.readAllStandardOutput();
+}
+
+inline QList<PdfWord> pdfWords(const QString &pdf)
+{
+    const QString out =
+        QString::fromUtf8(runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}));
+    static const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
+    constexpr double mm = 25.4 / 72.0;
+    QList<PdfWord> words;
+    int page = 0;
+    for (const QString &line : out.split(QLatin1Char('\n'))) {
+        if (line.contains(QLatin1String("<page ")))
+            ++page;
+        const auto m = word.match(line);
+        if (!m.hasMatch())
+            continue;
+        PdfWord w;
+        w.xMin = m.captured(1).toDouble() * mm;
+        w.yMin = m.captured(2).toDouble() * mm;
+        w.xMax = m.captured(3).toDouble() * mm;
+        w.yMax = m.captured(4).toDouble() * mm;
+        w.text = m.captured(5).replace(QLatin1String("&amp;"), QLatin1String("&"));
+        w.page = page;
+        words.append(w);
+    }
+    return words;
+}
+
+// The first word equal to `text` (on `page` when given).
+inline const PdfWord *findWord(const QList<PdfWord> &words, const QString &text, int page = 0)
+{
+    for (const PdfWord &w : words)
+        if (w.text == text && (page == 0 || w.page == page))
+            return &w;
+    return nullptr;
+}
+
+inline QString pdfLayoutText(const QString &pdf)
+{
+    return QString::fromUtf8(
+        runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")}));
+}
+
+inline int pdfPages(const QString &pdf)
+{
+    const QString out = QString::fromUtf8(runTool(QStringLiteral("pdfinfo"), {pdf}));
+    static const QRegularExpression pages(QStringLiteral("Pages:\\s+(\\d+)"));
+    const auto m = pages.match(out);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// Image objects in the file (each embedded picture once).
+inline int pdfImageCount(const QByteArray &bytes)
+{
+    return int(bytes.count("/Subtype /Image"));
+}
+
+} // namespace r56::test

@@ -1,0 +1,81 @@
+#pragma once
+// A small declaration on disk for the print program's tests: an employer
+// file and its worker file in a temporary folder, and a job file beside a
+// program path in the same folder.
+#include "shared/money.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+#include "tempdir.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+namespace r56::test {
+
+struct Worker
+{
+    int art;
+    const char *cntb;
+    const char *nmc;   // UTF-8
+    const char *nmp;
+    Currency rend;
+    const char *rexp;
+    Currency sub1;
+    Currency rimp;
+    const char *leavedate;
+};
+
+// Appends the workers to `t` (the worker table's columns).
+inline void appendWorkers(MemTable &t, const QList<Worker> &rows)
+{
+    for (const Worker &w : rows)
+        t.appendRecord({w.art, " ", w.cntb, b5(w.nmc), w.nmp, MemValue(), MemValue(), w.rend,
+                        w.rexp, w.sub1, MemValue(), w.rimp, std::int64_t(0), w.leavedate, 4,
+                        MemValue()});
+}
+
+class Declaration
+{
+public:
+    Declaration()
+    {
+        base = dir.filePath(QStringLiteral("decl"));
+        cmp = base + QStringLiteral(".cmp");
+    }
+
+    // The employer file (through the program's own writer).
+    bool writeEmployer(int year = 2023)
+    {
+        TCmpFile rec;
+        rec.block.clear();
+        rec.block.setCompid("5012345A");
+        rec.block.setEano(year);
+        rec.block.setPeriodpair("01120000");
+        rec.block.setCompchnm(b5("大豐貿易有限公司"));
+        rec.block.setCompname("TAI FUNG COMERCIO LIMITADA");
+        rec.block.setCompaddr(0, b5("澳門新馬路12號"));
+        rec.block.setCompaddr(1, "RUA DE ALMEIDA RIBEIRO 12");
+        rec.block.setCompaddr(2, "");
+        rec.block.setCompaddr(3, "MACAU");
+        rec.block.setComptele("28123456");
+        const QString saved = cmpname;
+        cmpname = cmp;
+        const bool ok = writecmp(rec);
+        cmpname = saved;
+        return ok;
+    }
+    // A worker file of `ext` beside the employer file.
+    bool writeWorkers(const QList<Worker> &rows, const QString &ext = QStringLiteral("dta"))
+    {
+        Tdm56 dm;
+        appendWorkers(dm.staff, rows);
+        return dm.savestaff(base + QLatin1Char('.') + ext, false);
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    QString base;
+    QString cmp;
+};
+
+} // namespace r56::test

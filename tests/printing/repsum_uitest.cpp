@@ -1,0 +1,151 @@
+// The summary page as a PDF: the values and their order on the page, their
+// positions in millimetres, the picture embedded once, the job's copies, and
+// the page on a job whose worker file is missing.
+#include "printing/repsum.h"
+
+#include "msgrecorder.h"
+#include "pdfcheck.h"
+#include "printfixture.h"
+#include "printing/formpics.h"
+#include "printing/pr56job.h"
+
+#include <gtest/gtest.h>
+
+using namespace r56;
+using namespace r56::test;
+
+namespace {
+
+constexpr double kMargin = 10.00125;
+
+class SummaryPdf : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(decl.writeEmployer(2023));
+        const Currency u1 = Currency::fromUnits(1);
+        ASSERT_TRUE(decl.writeWorkers({
+            {32, "12345678", "陳大文", "CHAN", Currency::fromHundredths(120000050), "X",
+             Currency::fromUnits(500), Currency::fromUnits(30), "31/05/2023"},
+            {32, "23456789", "李小明", "LEI", Currency::fromUnits(1000), " ", Currency(), u1, ""},
+            {36, "45678901", "何四", "HO", Currency::fromUnits(300), " ", Currency(), Currency(), ""},
+            {36, "-", "刪除", "DELETED", Currency::fromUnits(99999), "X", u1, u1, ""},
+        }));
+        cmpname = decl.cmp;
+        dtaname = decl.base + QStringLiteral(".dta");
+        cmpfile = TCmpFile();
+        ASSERT_TRUE(readcmp(cmpfile));
+        pdf = pdfPath(decl.dir.path(), QStringLiteral("summary.pdf"));
+        QFile::remove(pdf);
+        qputenv(print::kPdfVar, pdf.toLocal8Bit());
+        qputenv(print::kClockVar, "2024-03-15 09:41:07");
+        pr56::job = printjob::parseline("0 - -- -- 1 1  1 1 5 -3  V x.cmp");
+    }
+    void TearDown() override
+    {
+        qunsetenv(print::kPdfVar);
+        qunsetenv(print::kClockVar);
+        dm56.staff.emptyTable();
+    }
+
+    Declaration decl;
+    QString pdf;
+    MessageRecorder messages;
+};
+
+} // namespace
+
+TEST_F(SummaryPdf, ValuesInTheirRowsAndColumns)
+{
+    ASSERT_EQ(printsummarysheet(nullptr), print::Outcome::Printed);
+    EXPECT_EQ(pdfPages(pdf), 1);
+    const QString layout = pdfLayoutText(pdf);
+    // Each row of figures in its order: workers, earnings, in kind,
+    // non-taxable, tax withheld, left.
+    const QStringList lines = layout.split(QLatin1Char('\n'));
+    auto rowOf = [&](const QString &first) {
+        for (const QString &l : lines)
+            if (l.contains(first))
+                return l.simplified();
+        return QString();
+    };
+    EXPECT_TRUE(rowOf(QStringLiteral("1,201,000.50")).contains(
+        QStringLiteral("2 1,201,000.50 1 500.00 31.00 1")))
+        << layout.toStdString();
+    EXPECT_TRUE(rowOf(QStringLiteral("300.00")).contains(QStringLiteral("1 300.00 0 0.00 0.00 0")))
+        << layout.toStdString();
+    EXPECT_TRUE(rowOf(QStringLiteral("1,201,300.50")).contains(
+        QStringLiteral("3 1,201,300.50 1 500.00 31.00 1")))
+        << layout.toStdString();
+    EXPECT_TRUE(layout.contains(QStringLiteral("15/03/2024")));
+    EXPECT_TRUE(layout.contains(QStringLiteral("09:41:07")));
+    EXPECT_TRUE(layout.contains(QStringLiteral("5012345A")));
+    EXPECT_TRUE(layout.contains(QStringLiteral("TAI FUNG COMERCIO LIMITADA")));
+    EXPECT_TRUE(layout.contains(QStringLiteral("Ver. 3.2")));
+    EXPECT_FALSE(layout.contains(QStringLiteral("99,999")));
+}
+
+TEST_F(SummaryPdf, PositionsWithinHalfAMillimetre)
+{
+    ASSERT_EQ(printsummarysheet(nullptr), print::Outcome::Printed);
+    const auto words = pdfWords(pdf);
+    struct Right { const char *text; double right; double top; };
+    // Right-aligned values: their right edge is the label's left + width;
+    // the paper and the offsets of the job do not move the summary.
+    const Right rights[] = {
+        {"1,201,000.50", 86.8 + 38.6, 132.8},
+        {"1,201,300.50", 86.8 + 38.6, 158.8},
+        {"500.00", 145.3 + 39.2, 132.8},
+        {"31.00", 188.9 + 36.5, 132.8},
+        {"300.00", 86.8 + 38.6, 144.5},
+    };
+    for (const Right &r : rights) {
+        const PdfWord *w = findWord(words, QString::fromLatin1(r.text));
+        ASSERT_TRUE(w) << r.text;
+        EXPECT_NEAR(w->xMax, kMargin + r.right, 0.5) << r.text;
+        EXPECT_NEAR(w->yMin, kMargin + r.top, 0.8) << r.text;
+    }
+    struct Centre { const char *text; double left, width, top; };
+    const Centre centres[] = {
+        {"15/03/2024", 237.6, 29.6, 12.7},
+        {"09:41:07", 237.6, 29.6, 31.8},
+        {"5012345A", 12.7, 25.7, 59.8},
+        {"2023", 16.9, 17.2, 84.7},
+    };
+    for (const Centre &c : centres) {
+        const PdfWord *w = findWord(words, QString::fromLatin1(c.text));
+        ASSERT_TRUE(w) << c.text;
+        EXPECT_NEAR((w->xMin + w->xMax) / 2, kMargin + c.left + c.width / 2, 0.5) << c.text;
+        EXPECT_NEAR(w->yMin, kMargin + c.top, 0.8) << c.text;
+    }
+    struct Left { const char *text; double left, top; };
+    const Left lefts[] = {
+        {"TAI", 74.1, 47.9}, {"RUA", 74.3, 66.4}, {"MACAU", 74.3, 73.8},
+        {"28123456", 222.2, 85.5}, {"Tel.", 215.9, 85.5},
+    };
+    for (const Left &l : lefts) {
+        const PdfWord *w = findWord(words, QString::fromLatin1(l.text));
+        ASSERT_TRUE(w) << l.text;
+        EXPECT_NEAR(w->xMin, kMargin + l.left, 0.5) << l.text;
+        EXPECT_NEAR(w->yMin, kMargin + l.top, 0.8) << l.text;
+    }
+}
+
+TEST_F(SummaryPdf, ThePictureOnceForAllCopies)
+{
+    EXPECT_EQ(print::formPicture(QStringLiteral("repsum")).size(), QSize(2145, 1314));
+    pr56::job.copies = 3;
+    ASSERT_EQ(printsummarysheet(nullptr), print::Outcome::Printed);
+    EXPECT_EQ(pdfPages(pdf), 3);
+    EXPECT_EQ(pdfImageCount(readFile(pdf)), 1);
+}
+
+TEST_F(SummaryPdf, MissingWorkerFilePrintsNothing)
+{
+    dtaname = decl.path(QStringLiteral("none.dta"));
+    EXPECT_EQ(printsummarysheet(nullptr), print::Outcome::Refused);
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(messages.last().text.contains(QStringLiteral("none.dta")));
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The form pictures the reports print over, drawn anew from what is known
+// of the authority's forms. Each picture is drawn in millimetres of the box
+// the report stretches it into, at its pixel size.
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace formpics {
+
+struct Picture
+{
+    const char *name;    // the report's name for it ("repsum")
+    int width, height;   // pixels
+    double widthMm, heightMm; // the box the report stretches it into
+    std::function<void(class Canvas &)> draw;
+};
+
+// Drawing in millimetres of the picture's box.
+class Canvas
+{
+public:
+    Canvas(QImage &img, double widthMm, double heightMm);
+    void text(double x, double y, const QString &s, double pt, bool bold = false,
+              Qt::Alignment align = Qt::AlignLeft, double width = 0, const QString &family = QStringLiteral("細明體"));
+    void line(double x1, double y1, double x2, double y2, double w = 0.25);
+    void rect(double x, double y, double w, double h, double pen = 0.3);
+    void fill(double x, double y, double w, double h, const QColor &c);
+
+private:
+    class QPainter *m_p;
+    double m_sx, m_sy;
+    QImage &m_img;
+public:
+    ~Canvas();
+};
+
+void drawSummary(Canvas &c);
+
+} // namespace formpics
