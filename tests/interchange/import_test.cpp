@@ -1490,3 +1490,31 @@ TEST_F(ImportTest, ProgressOfSmallFilesEndsAt100)
         EXPECT_EQ(files[1].last(), 100) << "the annex file was read to its end";
     }
 }
+
+// A second-half authority file of a year other than 2003 is saved where the
+// open looks for that year's tables: only 2003 keeps a second set.
+TEST_F(ImportTest, ASecondHalfFileOfAnotherYearSavesTheOneSetOfTables)
+{
+    struct Case { int year; const char *dta; const char *absent; };
+    const Case cases[] = {{2024, "decl.dta", "decl.dt2"}, {2003, "decl.dt2", "decl.dta"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.year);
+        const QString dir = out + QStringLiteral("/y%1").arg(c.year);
+        QDir().mkpath(dir);
+        Worker w{"12345678"};
+        w.year = c.year;
+        w.period = "0712";
+        const QByteArray line2 = QByteArray::number(c.year) + "&200000712";
+        const QString list = authority({listRecord(w)}, {}, company(line2));
+        ASSERT_EQ(flow.read(list), R::Imported) << (msgs.empty() ? std::string() : msgs.last().text.toStdString());
+        ASSERT_EQ(flow.save(dir + "/decl.cmp"), S::Saved);
+        EXPECT_TRUE(QFileInfo::exists(dir + "/" + c.dta));
+        EXPECT_FALSE(QFileInfo::exists(dir + "/" + c.absent));
+        // The names the open derives for this declaration are the ones saved.
+        TCmpFile back;
+        cmpname = dir + "/decl.cmp";
+        ASSERT_TRUE(readcmp(back));
+        const bool firsthalf = c.year != 2003; // the half the open would be asked for
+        EXPECT_TRUE(QFileInfo::exists(tableNames(cmpname, back.block.eano(), firsthalf).dta));
+    }
+}
