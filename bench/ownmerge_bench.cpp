@@ -127,8 +127,9 @@ void BM_AddStaffLineBulk(benchmark::State &state)
     setMessageHandler(previous);
 }
 
-// The authority's file and the own file, imported as the window does.
-void BM_ImportWithOwnFile(benchmark::State &state)
+// One import as the window reads it, with the own file or without (the
+// merge is the difference).
+void importLoop(benchmark::State &state, bool withOwn)
 {
     Files &f = files(int(state.range(0)));
     Silent silent;
@@ -140,7 +141,8 @@ void BM_ImportWithOwnFile(benchmark::State &state)
         importflow::ImportFlow flow(dm, rec);
         flow.setOldLayoutFlag(&old);
         flow.setItemCodes({"101", "102", "103"});
-        if (flow.read(f.list, true, f.own) != importflow::ImportFlow::ReadResult::Imported) {
+        if (flow.read(f.list, withOwn, withOwn ? f.own : QString())
+            != importflow::ImportFlow::ReadResult::Imported) {
             state.SkipWithError("refused");
             break;
         }
@@ -148,25 +150,14 @@ void BM_ImportWithOwnFile(benchmark::State &state)
     setMessageHandler(previous);
 }
 
-// The authority's file alone: the merge is the difference.
+void BM_ImportWithOwnFile(benchmark::State &state)
+{
+    importLoop(state, true);
+}
+
 void BM_ImportWithoutOwnFile(benchmark::State &state)
 {
-    Files &f = files(int(state.range(0)));
-    Silent silent;
-    MessageHandler *previous = setMessageHandler(&silent);
-    for (auto _ : state) {
-        Tdm56 dm;
-        TCmpFile rec;
-        bool old = false;
-        importflow::ImportFlow flow(dm, rec);
-        flow.setOldLayoutFlag(&old);
-        flow.setItemCodes({"101", "102", "103"});
-        if (flow.read(f.list) != importflow::ImportFlow::ReadResult::Imported) {
-            state.SkipWithError("refused");
-            break;
-        }
-    }
-    setMessageHandler(previous);
+    importLoop(state, false);
 }
 
 } // namespace
