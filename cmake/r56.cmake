@@ -38,3 +38,15 @@ function(r56_split_sources)
   set(${A_CORE_VAR} ${core} PARENT_SCOPE)
   set(${A_UI_VAR} ${ui} PARENT_SCOPE)
 endfunction()
+
+# r56_use_giflib(TARGET): giflib as a test oracle or benchmark peer, where it
+# is installed (libgif-dev); R56_HAVE_GIFLIB tells the sources.
+function(r56_use_giflib target)
+  find_library(GIFLIB_LIBRARY gif)
+  find_path(GIFLIB_INCLUDE_DIR gif_lib.h)
+  if(GIFLIB_LIBRARY AND GIFLIB_INCLUDE_DIR AND TARGET ${target})
+    target_include_directories(${target} PRIVATE ${GIFLIB_INCLUDE_DIR})
+    target_link_libraries(${target} PRIVATE ${GIFLIB_LIBRARY})
+    target_compile_definitions(${target} PRIVATE R56_HAVE_GIFLIB=1)
+  endif()
+endfunction()

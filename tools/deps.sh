@@ -5,9 +5,9 @@ set -euo pipefail
 pkgs=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libjpeg62-turbo-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
   clang libclang-rt-14-dev
-  fonts-arphic-uming fonts-liberation
+  fonts-arphic-uming fonts-liberation qt6-translations-l10n
   poppler-utils xvfb xauth ccache
 )
 missing=()

@@ -1,7 +1,9 @@
 // The form printing program: prints or previews one report per run. Exit
 // status 0 when the report printed or its preview was closed; anything else
 // when nothing was printed.
+#include "components/piccodecs.h"
 #include "platform/fonts.h"
+#include "platform/translations.h"
 #include "printing/u_pr56_main.h"
 #include "shared/pubvar.h"
 #include "shared/ur5r6msg.h"
@@ -14,6 +16,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KBV Print"));
     r56::platform::installFontSubstitutions();
+    r56::platform::installQtTranslations();
+    r56::TPictureCodecs pictureCodecs; // GIF and icon formats with the picture loader
     r56::initpubvar();
     // The program ends with the window's status, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);

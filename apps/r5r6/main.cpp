@@ -1,6 +1,8 @@
 // The declaration program: the start-up objects, then the event loop until
 // the main window closes.
+#include "components/piccodecs.h"
 #include "platform/fonts.h"
+#include "platform/translations.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "shared/ur5r6msg.h"
@@ -13,6 +15,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     r56::platform::installFontSubstitutions();
+    r56::platform::installQtTranslations();
+    r56::TPictureCodecs pictureCodecs; // GIF and icon formats with the picture loader
     r56::initpubvar();
     // The message handler goes in before the main window: the main window's
     // creation reads "idcode.sys", and a notice about a missing or broken

@@ -3,6 +3,7 @@
 #include "components/kitstrutils.h"
 
 #include <QDate>
+#include <QLocale>
 
 #include <cmath>
 
@@ -50,6 +51,14 @@ DateFormatSettings &formatSettings()
                             QStringLiteral("July"),    QStringLiteral("August"),
                             QStringLiteral("September"), QStringLiteral("October"),
                             QStringLiteral("November"), QStringLiteral("December")};
+        // Only the shown names come from the locale; the order of day, month and
+        // year and the separators stay the program's own.
+        const QLocale texts(QLocale::Chinese, QLocale::TraditionalHanScript, QLocale::Macao);
+        for (int m = 1; m <= 12; ++m)
+            s.calendarMonthNames << texts.monthName(m, QLocale::LongFormat);
+        s.shortDayNames << texts.standaloneDayName(7, QLocale::NarrowFormat);
+        for (int d = 1; d <= 6; ++d)
+            s.shortDayNames << texts.standaloneDayName(d, QLocale::NarrowFormat);
         return s;
     }();
     return settings;

@@ -26,8 +26,13 @@ struct DateFormatSettings {
     QString shortTimeFormat = QStringLiteral("hh:nn");
     QString timeAMString = QStringLiteral("AM");
     QString timePMString = QStringLiteral("PM");
-    // January .. December.
+    // January .. December, as date texts name them ("MMM" formats).
     QStringList longMonthNames;
+    // What a calendar shows: January .. December in its title and Sunday ..
+    // Saturday as its column heads, in the language of the windows' texts,
+    // Traditional Chinese as written in Macao ("1月" .. "12月", "日" .. "六").
+    QStringList calendarMonthNames;
+    QStringList shortDayNames;
     // The system locale is a Far-East one (code page 950): a day name in the
     // short date format lets text after the date pass.
     bool farEast = true;

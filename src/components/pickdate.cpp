@@ -48,7 +48,7 @@ QPixmap arrowGlyph(bool left, bool twice)
 QString monthYearTitle(TDateTime d)
 {
     const QDate q = toQDate(d);
-    const QStringList &names = formatSettings().longMonthNames;
+    const QStringList &names = formatSettings().calendarMonthNames;
     const QString month = q.month() - 1 < names.size() ? names.at(q.month() - 1)
                                                         : QString::number(q.month());
     return QStringLiteral("%1, %2").arg(month).arg(q.year(), 4, 10, QLatin1Char('0'));
@@ -74,8 +74,9 @@ TKitCalendar::TKitCalendar(QWidget *parent) : QWidget(parent)
 
 QString TKitCalendar::shortDayName(int weekday)
 {
-    static const char *const names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    return QString::fromLatin1(names[((weekday % 7) + 7) % 7]);
+    const QStringList &names = formatSettings().shortDayNames;
+    const int d = ((weekday % 7) + 7) % 7;
+    return d < names.size() ? names.at(d) : QString::number(d);
 }
 
 void TKitCalendar::setCalendarDate(TDateTime v)

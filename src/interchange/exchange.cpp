@@ -1,6 +1,7 @@
 #include "interchange/exchange.h"
 
 #include "platform/casefs.h"
+#include "platform/regularfile.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
 #include "shared/parallel.h"
@@ -401,26 +402,19 @@ bool ExchangeReader::open(const QString &path)
         m_status = ReadStatus::Missing;
         return false;
     }
-    if (fi.size() > kMaxFileSize) {
-        m_status = ReadStatus::TooLarge;
-        return false;
+    // Only a regular file, and never more than an exchange file can be: a
+    // pipe or a device under the name would never end.
+    QByteArray b;
+    switch (platform::readregular(m_path, kMaxFileSize, b)) {
+    case platform::ReadOutcome::Ok:
+        openBytes(b, m_path);
+        return true;
+    case platform::ReadOutcome::Missing: m_status = ReadStatus::Missing; break;
+    case platform::ReadOutcome::TooLarge: m_status = ReadStatus::TooLarge; break;
+    case platform::ReadOutcome::NotRegular:
+    case platform::ReadOutcome::Unreadable: m_status = ReadStatus::Unreadable; break;
     }
-    QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        m_status = ReadStatus::Unreadable;
-        return false;
-    }
-    QByteArray b = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        m_status = ReadStatus::Unreadable;
-        return false;
-    }
-    if (b.size() > kMaxFileSize) {
-        m_status = ReadStatus::TooLarge;
-        return false;
-    }
-    openBytes(b, m_path);
-    return true;
+    return false;
 }
 
 void ExchangeReader::openBytes(const QByteArray &bytes, const QString &name)

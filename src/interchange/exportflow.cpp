@@ -4,6 +4,7 @@
 #include "interchange/uchkr5r6.h"
 #include "platform/casefs.h"
 #include "platform/drives.h"
+#include "platform/fileset.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
 #include "shared/pubvar.h"
@@ -15,6 +16,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 namespace r56 {
 
@@ -190,9 +193,6 @@ QString stampfailed(const QString &path)
 
 namespace {
 
-constexpr char kTempMark[] = ".r56new-";
-constexpr char kOldMark[] = ".r56old-";
-
 QString withSlash(const QString &folder)
 {
     QString f = platform::nativeSeparators(folder);
@@ -207,112 +207,149 @@ bool isFile(const QString &path)
     return fi.exists() && fi.isFile();
 }
 
-// A new file waiting under its temporary name for the name it will take.
-struct Staged
+bool samenode(const QString &a, const QString &b)
 {
-    QString temp;
-    QString name;
-};
+    struct stat sa, sb;
+    return ::lstat(QFile::encodeName(a).constData(), &sa) == 0
+        && ::lstat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev
+        && sa.st_ino == sb.st_ino;
+}
 
-// Puts a set of new files in place in `folder` as one step: every file whose
-// name equals one of `names` without regard to case is moved aside, each
-// staged file takes its name, and the files moved aside are removed. On a
-// failure the new files are taken away and the old ones put back, and the
-// index (into `staged`) of the file that could not take its place is given;
-// -1 when all went well. A name of `names` with nothing staged for it only
-// loses its old file (an earlier export's annex file).
-int commitset(const QString &folder, const QList<Staged> &staged, const QStringList &names)
+// Puts the staged set in place in its folder as one step (platform/fileset):
+// every other file whose name equals one of `names` without regard to case
+// goes with the commit (an earlier export's files under another case, an
+// annex file of an earlier export when this one has none). A name that is
+// the same file as a staged one (a case-blind file system) is the staged
+// file's own and stays. False when the set could not be committed; the old
+// files are then as they were.
+bool commitset(platform::FileSet &set, const QStringList &staged, const QStringList &names)
 {
-    const QDir dir(folder);
-    struct Moved { QString from; QString to; };
-    QList<Moved> aside;
-    QStringList placed;
-    auto rollback = [&] {
-        for (const QString &p : placed)
-            QFile::remove(p);
-        for (const Moved &m : aside)
-            QFile::rename(m.to, m.from);
-        for (const Staged &s : staged)
-            QFile::remove(s.temp);
-    };
-
+    const QDir dir(set.folder());
     const QStringList entries =
         dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &e : entries) {
+        if (staged.contains(e))
+            continue;
         const bool ours = std::any_of(names.begin(), names.end(), [&](const QString &n) {
             return e.compare(n, Qt::CaseInsensitive) == 0;
         });
         if (!ours)
             continue;
-        const Moved m{dir.filePath(e), dir.filePath(QLatin1String(kOldMark) + e)};
-        QFile::remove(m.to);
-        if (!QFile::rename(m.from, m.to)) {
-            rollback();
-            // The file that stays in the way: report it as the staged one of
-            // that name when there is one.
-            for (int i = 0; i < staged.size(); ++i)
-                if (staged[i].name.compare(e, Qt::CaseInsensitive) == 0)
-                    return i;
-            return int(staged.size());
-        }
-        aside << m;
+        const bool sameAsStaged = std::any_of(staged.begin(), staged.end(), [&](const QString &n) {
+            return samenode(dir.filePath(e), dir.filePath(n));
+        });
+        if (!sameAsStaged)
+            set.drop(e);
     }
-    for (int i = 0; i < staged.size(); ++i) {
-        const QString target = dir.filePath(staged[i].name);
-        if (!QFile::rename(staged[i].temp, target)) {
-            rollback();
-            return i;
-        }
-        placed << target;
-    }
-    for (const Moved &m : aside)
-        QFile::remove(m.to);
-    return -1;
+    return set.commit();
 }
 
-QString tempnameof(const QString &folder, const QString &name)
-{
-    return QDir(folder).filePath(QLatin1String(kTempMark) + name);
-}
-
-// Writes `lines` with CR LF under the temporary name of `name` in `folder`.
+// Writes `lines` with CR LF as the new file `name` of the set.
 // 0 done, 3 the file could not be created, 9 writing it failed.
-int writestaged(const QString &folder, const QString &name, const QList<QByteArray> &lines)
+int writestaged(platform::FileSet &set, const QString &name, const QList<QByteArray> &lines)
 {
-    const QString temp = tempnameof(folder, name);
-    QFile::remove(temp);
-    QFile f(temp);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QFile *f = set.stage(name);
+    if (!f)
         return 3;
     QByteArray all;
     for (const QByteArray &l : lines) {
         all += l;
         all += "\r\n";
     }
-    const bool ok = f.write(all) == all.size() && f.flush();
-    f.close();
-    if (!ok || f.error() != QFileDevice::NoError) {
-        QFile::remove(temp);
+    if (f->write(all) != all.size() || !platform::FileSet::finish(f)) {
+        set.discard();
         return 9;
     }
     return 0;
 }
 
-// Copies `source` under the temporary name of `name` in `folder`; the copy
-// counts only when it is complete.
-bool copystaged(const QString &source, const QString &folder, const QString &name)
+// ------------------------------------------------------------------ the earlier set kept safe
+
+// A diskette with room for the new set but not for both: the earlier set is
+// copied into this folder of the start directory, taken off the diskette,
+// and put back when the new set does not arrive whole. Its "state" file
+// names the target folder and how far the exchange went, so that the next
+// export's start can finish it after a kill.
+QString keepfolder() { return QDir(startdir).filePath(QStringLiteral(".r56keep-export")); }
+
+constexpr char kKeepState[] = "state";
+
+bool writekeepstate(const QString &target, const QByteArray &state)
 {
-    const QString temp = tempnameof(folder, name);
-    QFile::remove(temp);
-    if (!QFile::copy(source, temp)) {
-        QFile::remove(temp);
+    platform::FileSet set(keepfolder(), QStringLiteral("keep"));
+    return set.stagebytes(QLatin1String(kKeepState), target.toUtf8() + '\n' + state + '\n') && set.commit();
+}
+
+void dropkept() { QDir(keepfolder()).removeRecursively(); }
+
+bool keepearlierset(const QStringList &files, const QString &target)
+{
+    dropkept();
+    if (!QDir().mkpath(keepfolder()))
         return false;
-    }
-    if (QFileInfo(temp).size() != QFileInfo(source).size()) {
-        QFile::remove(temp);
+    platform::FileSet set(keepfolder(), QStringLiteral("keep"));
+    for (const QString &f : files)
+        if (!set.stagecopy(QFileInfo(f).fileName(), f))
+            return false;
+    set.stagebytes(QLatin1String(kKeepState), target.toUtf8() + "\nkept\n");
+    if (!set.commit())
         return false;
+    // From here the files on the target may go: the copies are complete.
+    if (!writekeepstate(target, "removing"))
+        return false;
+    bool ok = true;
+    for (const QString &f : files)
+        ok = QFile::remove(f) && ok;
+    platform::syncfolder(target);
+    return ok;
+}
+
+// Puts every kept file back onto the target, as one set.
+bool restorekept(const QString &target)
+{
+    const QDir keep(keepfolder());
+    platform::recoverfolder(target);
+    platform::FileSet set(target, QStringLiteral("export"));
+    for (const QString &n : keep.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (n == QLatin1String(kKeepState) || platform::isfilesetname(n))
+            continue;
+        // The name the new set may have given the file under another case
+        // goes with it.
+        const QString other = platform::findInDir(target, n);
+        if (!other.isEmpty() && QFileInfo(other).fileName() != n)
+            set.drop(QFileInfo(other).fileName());
+        if (!set.stagecopy(n, keep.filePath(n)))
+            return false;
     }
-    return true;
+    return set.commit();
+}
+
+// What a killed export left in the keep folder: while the earlier set was
+// being taken off the target (and the new one not yet complete there) it
+// goes back; otherwise the copies are no longer needed.
+void recoverkept()
+{
+    const QString statefile = QDir(keepfolder()).filePath(QLatin1String(kKeepState));
+    if (!QDir(keepfolder()).exists())
+        return;
+    platform::recoverfolder(keepfolder());
+    QFile f(statefile);
+    if (!f.open(QIODevice::ReadOnly)) {
+        dropkept();
+        return;
+    }
+    const QList<QByteArray> lines = f.read(64 * 1024).split('\n');
+    f.close();
+    const QString target = QString::fromUtf8(lines.value(0));
+    if (lines.value(1) != "removing") {
+        dropkept();
+        return;
+    }
+    // The diskette may not be in its drive now: the copies wait for it.
+    if (target.isEmpty() || !QFileInfo(target).isDir())
+        return;
+    if (restorekept(target))
+        dropkept();
 }
 
 QString nameOf(const QString &path)
@@ -484,11 +521,12 @@ bool ExportFlow::writeexportfiles()
     const QString company = exchangename(QLatin1String(kCompanyPrefix), p);
     const QString list = exchangename(QLatin1String(kListPrefix), p);
     const QString annex = exchangename(QLatin1String(kAnnexAPrefix), p);
-    QList<Staged> staged;
-    auto discard = [&] {
-        for (const Staged &s : staged)
-            QFile::remove(s.temp);
-    };
+    // What a killed export left in the start folder is settled first; the
+    // new files then replace the last ones as one set.
+    platform::recoverfolder(dir);
+    recoverkept();
+    platform::FileSet set(dir, QStringLiteral("export"));
+    QStringList staged;
 
     // The company file carries the employer number in its eight characters,
     // blank-padded as the list records carry it: a reader comparing the
@@ -497,42 +535,38 @@ bool ExportFlow::writeexportfiles()
     TCmpFile head = cmpfile;
     head.block.setCompid(padfield(b.compid(), 8));
     m_errorcode = 3;
-    const int c = writestaged(dir, company, companylines(head));
+    const int c = writestaged(set, company, companylines(head));
     if (c != 0) {
         if (c == 3)
             showmsgw(exporttext::caption(), exporttext::systemerror(), mkContinue);
         showexporterror(3, dir + company);
         return false;
     }
-    staged << Staged{tempnameof(dir, company), company};
+    staged << company;
 
-    m_errorcode = writestaged(dir, list, listlines);
+    m_errorcode = writestaged(set, list, listlines);
     if (m_errorcode != 0) {
-        discard();
+        set.discard();
         showexporterror(m_errorcode, dir + list);
         return false;
     }
-    staged << Staged{tempnameof(dir, list), list};
+    staged << list;
 
     if (!annexlines.isEmpty()) {
-        m_errorcode = writestaged(dir, annex, annexlines);
+        m_errorcode = writestaged(set, annex, annexlines);
         if (m_errorcode != 0) {
-            discard();
+            set.discard();
             showexporterror(m_errorcode, dir + annex);
             return false;
         }
-        staged << Staged{tempnameof(dir, annex), annex};
+        staged << annex;
     }
 
-    // The new set replaces the last one whole; an annex file of an earlier
-    // export goes with it when this one has none.
-    const int failed = commitset(dir, staged, {company, list, annex});
-    if (failed >= 0) {
+    // An annex file of an earlier export goes with the new set when this
+    // one has none.
+    if (!commitset(set, staged, {company, list, annex})) {
         m_errorcode = 3;
-        if (failed < staged.size())
-            showexporterror(3, dir + staged[failed].name);
-        else
-            showexporterror(6, dir + annex);
+        showexporterror(3, dir + company);
         return false;
     }
     m_errorcode = 0;
@@ -589,7 +623,7 @@ bool ExportFlow::buildtargets(const QString &local)
     return true;
 }
 
-bool ExportFlow::copyfiles()
+bool ExportFlow::copyfiles(bool keepEarlier)
 {
     struct Item { QString source; const char *label; };
     QList<Item> items{{m_sources.company, "Company File"}, {m_sources.list, "Data File"}};
@@ -597,33 +631,52 @@ bool ExportFlow::copyfiles()
         items << Item{m_sources.annex, "Axa File"};
 
     const QString folder = m_targets.folder;
-    QList<Staged> staged;
+    platform::recoverfolder(folder);
+    if (keepEarlier) {
+        QStringList earlier = m_targets.existing();
+        if (!m_targets.staleannex.isEmpty())
+            earlier << m_targets.staleannex;
+        if (!keepearlierset(earlier, folder)) {
+            if (restorekept(folder))
+                dropkept();
+            showexporterror(5, crlf + QLatin1String(items.first().label));
+            return false;
+        }
+    }
+    auto giveback = [&] {
+        if (keepEarlier && restorekept(folder))
+            dropkept();
+    };
+    platform::FileSet set(folder, QStringLiteral("export"));
+    QStringList staged;
     for (const Item &it : items) {
         const QString name = nameOf(it.source);
-        if (!copystaged(it.source, folder, name)) {
-            for (const Staged &s : staged)
-                QFile::remove(s.temp);
+        if (!set.stagecopy(name, it.source)) {
+            set.discard();
+            giveback();
             showexporterror(5, crlf + QLatin1String(it.label));
             return false;
         }
-        staged << Staged{tempnameof(folder, name), name};
+        staged << name;
     }
-    QStringList names;
-    for (const Staged &s : staged)
-        names << s.name;
+    QStringList names = staged;
     names << QLatin1String(kAnnexAPrefix) + nameOf(m_sources.list).mid(4);
-    const int failed = commitset(folder, staged, names);
-    if (failed >= 0) {
-        const char *label = failed < items.size() ? items[failed].label : "Axa File";
-        showexporterror(5, crlf + QLatin1String(label));
+    if (!commitset(set, staged, names)) {
+        giveback();
+        showexporterror(5, crlf + QLatin1String(items.first().label));
         return false;
     }
+    if (keepEarlier)
+        dropkept();
     return true;
 }
 
 ExportFlow::Outcome ExportFlow::btexportClick(const QString &target)
 {
     const QString caption = exporttext::caption();
+    bool keepEarlier = false;
+    // An earlier set a killed export took off the target goes back first.
+    recoverkept();
 
     // 1. The files are already there.
     if (target == startdir) {
@@ -677,17 +730,29 @@ ExportFlow::Outcome ExportFlow::btexportClick(const QString &target)
         if (!relook())
             return Outcome::StayOpen;
 
-        // 5. Too large for the diskette: nothing is written there.
+        // 5. Too large for the diskette: nothing is written there. The
+        // room the earlier set takes counts: it is kept safe in the start
+        // folder while the new set goes on (as the diskette counts it, at
+        // least 1024 bytes a file).
         if (total > drive.freeBytes && drive.removable) {
-            showmsgw(caption, exporttext::errortext(15), mkContinue);
-            return Outcome::Close;
+            QStringList earlier = m_targets.existing();
+            if (!m_targets.staleannex.isEmpty())
+                earlier << m_targets.staleannex;
+            qint64 room = drive.freeBytes;
+            for (const QString &f : earlier)
+                room += std::max<qint64>(QFileInfo(f).size(), 1024);
+            if (total > room) {
+                showmsgw(caption, exporttext::errortext(15), mkContinue);
+                return Outcome::Close;
+            }
+            keepEarlier = true;
         }
     }
 
     // 6. The copies.
     m_abort = false;
     if (!m_targets.samefile)
-        copyfiles();
+        copyfiles(keepEarlier);
 
     // 7. Done.
     if (!m_abort) {

@@ -144,7 +144,10 @@ private:
     bool checkdeclaration(QList<QByteArray> &listlines, QList<QByteArray> &annexlines);
     void stamp();
     bool buildtargets(const QString &local);
-    bool copyfiles();
+    // With `keepEarlier` the earlier set on the target is first kept safe
+    // in the start folder and taken off the target (a diskette without room
+    // for both sets), and put back if the new set does not arrive whole.
+    bool copyfiles(bool keepEarlier = false);
 
     OverwriteAsk m_ask;
     ExportSources m_sources;

@@ -2,6 +2,7 @@
 
 #include "interchange/exchange.h"
 #include "platform/casefs.h"
+#include "platform/fileset.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
 #include "shared/parallel.h"
@@ -85,22 +86,6 @@ QByteArray halfOf(QByteArrayView pair, int half)
     while (h.size() < 4)
         h += '0';
     return h;
-}
-
-bool renameOver(const QString &from, const QString &to)
-{
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData())
-        == 0;
-}
-
-// A name beside `path` that no file carries yet.
-QString freeNameBeside(const QString &path, const QString &tag)
-{
-    for (int i = 0;; ++i) {
-        const QString n = path + QLatin1Char('.') + tag + QString::number(i);
-        if (!QFileInfo::exists(n))
-            return n;
-    }
 }
 
 // Index keys: a taxpayer number is 8 bytes, an item code 5; their bytes,
@@ -1087,38 +1072,10 @@ namespace {
 struct Target
 {
     MemTable *table;
-    QString path;   // the final name (an existing file of it in any case)
+    QString path; // the final name (an existing file of it in any case)
     bool defaultOrder;
-    QString temp;   // the new file, written completely
-    QString aside;  // the old file while the new ones move in
-    bool moved = false;
+    QFile *file = nullptr; // the new file, staged in the declaration's set
 };
-
-void removeTemps(QList<Target> &targets)
-{
-    for (Target &t : targets) {
-        if (!t.temp.isEmpty() && !t.moved)
-            QFile::remove(t.temp);
-    }
-}
-
-// Puts back every old file moved aside; the new files that took their names
-// go.
-void rollback(QList<Target> &targets)
-{
-    for (qsizetype i = targets.size() - 1; i >= 0; --i) {
-        Target &t = targets[i];
-        if (t.moved) {
-            QFile::remove(t.path);
-            t.moved = false;
-        }
-        if (!t.aside.isEmpty()) {
-            renameOver(t.aside, t.path);
-            t.aside.clear();
-        }
-    }
-    removeTemps(targets);
-}
 
 } // namespace
 
@@ -1161,17 +1118,23 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
 
     QList<Target> targets;
     auto add = [&](const mainflow::TableNames &n) {
-        targets.append({&m_dm.staff, n.dta, true, {}, {}});
-        targets.append({&m_dm.sub, n.axa, true, {}, {}});
-        targets.append({&m_dm.exp, n.axc, false, {}, {}});
+        targets.append({&m_dm.staff, n.dta, true});
+        targets.append({&m_dm.sub, n.axa, true});
+        targets.append({&m_dm.exp, n.axc, false});
     };
     if (writeFirst)
         add(first);
     if (writeSecond)
         add(second);
 
+    // The tables, the employer file and its backup go in as one set: a kill
+    // or a full disk at any moment leaves the old declaration or the new one
+    // (platform/fileset). What an earlier killed save left is settled first.
+    const QString folder = QFileInfo(cmp).absolutePath();
+    platform::recoverfolder(folder);
+    platform::FileSet set(folder, QFileInfo(cmp).completeBaseName());
     auto failTable = [&](const QString &path) {
-        rollback(targets);
+        set.discard();
         m_dm.dataerr(3, path);
         status(saveFailedStatus());
         return false;
@@ -1180,15 +1143,11 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
     // 1. The new files, completely, under temporary names beside the old ones.
     for (Target &t : targets) {
         t.path = platform::resolveCaseBlind(t.path);
-        const QFileInfo ti(t.path);
-        if (platform::samePathCaseBlind(t.path, cmp) || (ti.exists() && !ti.isFile()))
+        if (platform::samePathCaseBlind(t.path, cmp))
             return failTable(t.path);
-        QTemporaryFile reserve(t.path + QStringLiteral(".new-XXXXXX"));
-        reserve.setAutoRemove(false);
-        if (!reserve.open())
+        t.file = set.stage(t.path);
+        if (!t.file)
             return failTable(t.path);
-        t.temp = reserve.fileName();
-        reserve.close();
     }
     // Each file is written and flushed to the disk on a thread of its own:
     // the flushes of the large tables wait for the disk side by side. The
@@ -1199,7 +1158,7 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
             const Target &t = targets[qsizetype(i)];
             tablefile::WriteOptions o;
             o.defaultOrder = t.defaultOrder;
-            written[i] = tablefile::saveFile(*t.table, t.temp, o);
+            written[i] = tablefile::writeTo(*t.table, *t.file, o) && platform::FileSet::finish(t.file);
         },
         written.size());
     for (qsizetype i = 0; i < targets.size(); ++i) {
@@ -1207,52 +1166,36 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
             return failTable(targets[i].path);
     }
 
-    // 2. The new files take the old names; the old ones wait aside.
-    for (Target &t : targets) {
-        if (QFileInfo::exists(t.path)) {
-            const QString aside = freeNameBeside(t.path, QStringLiteral("old"));
-            if (!renameOver(t.path, aside))
-                return failTable(t.path);
-            t.aside = aside;
-        }
-        if (!renameOver(t.temp, t.path))
-            return failTable(t.path);
-        t.moved = true;
-    }
-
-    // 3. The employer file last: it names the declaration.
+    // 2. The employer file: it names the declaration.
     next.dtimport = now();
     next.dtupdate = 0;
     next.dtexport = 0;
     next.dtprint1 = 0;
-    if (!writecmp(next)) {
-        rollback(targets);
+    auto failCmp = [&] {
+        set.discard();
         showimporterror(8);
         status(saveFailedStatus());
         return false;
-    }
+    };
+    if (!stagecmp(set, next))
+        return failCmp();
 
-    // 4. Done: the old files go (side by side too: freeing a large file's
-    // blocks takes a while), and the stale half's files of a both-halves
-    // import.
-    paralleltasks(
-        [&](std::size_t i) {
-            const QString &aside = targets[qsizetype(i)].aside;
-            if (!aside.isEmpty())
-                QFile::remove(aside);
-        },
-        std::size_t(targets.size()));
-    auto drop = [](const mainflow::TableNames &n) {
+    // 3. The stale half's files of a both-halves import go with the commit.
+    auto drop = [&](const mainflow::TableNames &n) {
         for (const QString &p : {n.dta, n.axa, n.axc}) {
             const QString f = platform::resolveCaseBlind(p);
             if (QFileInfo(f).isFile())
-                QFile::remove(f);
+                set.drop(f);
         }
     };
     if (dropFirst)
         drop(first);
     if (dropSecond)
         drop(second);
+
+    // 4. All at once.
+    if (!set.commit())
+        return failCmp();
 
     if (!writeFirst && writeSecond) {
         dtaname = second.dta;

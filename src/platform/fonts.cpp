@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 namespace r56::platform {
 
@@ -20,12 +21,18 @@ QFont mingFont(int pixels, bool bold)
 
 void installFontSubstitutions()
 {
+    // The Ming faces: Latin text in a proportional serif, Chinese in the
+    // Ming serif. The Ming font's own Latin letters are all half an em wide,
+    // which sets the Portuguese halves of the captions and column headers
+    // wider than the windows were laid out for; the serif keeps them within
+    // their place and matches the Ming strokes. A character the first face
+    // lacks comes from the next.
+    static const char *const ming[] = {"細明體", "新細明體", "PMingLiU", "MingLiU"};
+    for (const char *m : ming)
+        QFont::insertSubstitutions(QString::fromUtf8(m),
+                                   QStringList{QStringLiteral("Liberation Serif"), QStringLiteral("AR PL UMing TW")});
     struct Sub { const char *from; const char *to; };
     static const Sub table[] = {
-        {"細明體", "AR PL UMing TW"},
-        {"新細明體", "AR PL UMing TW"},
-        {"PMingLiU", "AR PL UMing TW"},
-        {"MingLiU", "AR PL UMing TW"},
         {"Arial", "Liberation Sans"},
         {"Arial Narrow", "Liberation Sans Narrow"},
         {"MS Sans Serif", "Liberation Sans"},

@@ -1,5 +1,6 @@
 #include "printing/reportkinds.h"
 
+#include "printing/repadtl.h"
 #include "printing/repsum.h"
 
 namespace r56::pr56 {
@@ -14,6 +15,7 @@ struct ReportKind
 
 const ReportKind kReports[] = {
     {'0', &printsummarysheet},
+    {'2', &repadtl::printannexa},
 };
 
 } // namespace

@@ -3,9 +3,11 @@
 #include "shared/pubvar.h"
 
 #include "platform/casefs.h"
+#include "platform/regularfile.h"
 #include "shared/big5.h"
 #include "shared/showmsg.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -387,7 +389,7 @@ namespace {
 
 // One line of at most `keep` bytes, its line break removed. A line longer than
 // `limit` bytes is not a line of this file at all.
-std::optional<QByteArray> readBoundedLine(QFile &f, qsizetype keep, qsizetype limit, bool &eof)
+std::optional<QByteArray> readBoundedLine(QIODevice &f, qsizetype keep, qsizetype limit, bool &eof)
 {
     QByteArray line;
     qsizetype total = 0;
@@ -405,8 +407,6 @@ std::optional<QByteArray> readBoundedLine(QFile &f, qsizetype keep, qsizetype li
         if (line.size() < keep)
             line.append(c);
     }
-    if (f.error() != QFileDevice::NoError)
-        return std::nullopt;
     if (line.endsWith('\r'))
         line.chop(1);
     return line;
@@ -417,9 +417,14 @@ bool readidcode(IdCodes &out)
     const QString path = startpath(QStringLiteral("idcode.sys"));
     if (!platform::fileExistsCaseBlind(path))
         return false;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    // Three lines of at most 4096 bytes matter; a pipe or a device under the
+    // name is not waited on or read without end.
+    QByteArray bytes;
+    if (platform::readregular(path, 3 * 4098, bytes, platform::Larger::ReadFirst)
+        != platform::ReadOutcome::Ok)
         return false;
+    QBuffer f(&bytes);
+    f.open(QIODevice::ReadOnly);
     IdCodes codes;
     int counts[3] = {};
     for (int n = 0; n < 3; ++n) {

@@ -19,6 +19,10 @@
 #include <cstdint>
 #include <optional>
 
+namespace r56::platform {
+class FileSet;
+}
+
 namespace r56 {
 
 // ------------------------------------------------------------------ employer
@@ -88,13 +92,21 @@ extern TCmpFile cmpfile;
 // Reads `cmpname` into `rec`, or creates the file when it does not exist. On
 // failure `rec` is left exactly as it was.
 bool readcmp(TCmpFile &rec);
-// Writes `rec` to `cmpname`; the previous file becomes its backup. The new
-// file is written completely before the old one is moved aside, so a failure
-// leaves the old file as it was.
+// Writes `rec` to `cmpname`; the previous file becomes its backup. The
+// backup is a copy and the new file replaces the old one in one step (one
+// file set, platform/fileset): the employer file exists at every instant and
+// holds the old or the new record; a failure leaves the old file as it was.
 bool writecmp(const TCmpFile &rec);
+// The same two files staged in `set` (whose folder must be the employer
+// file's), for a save that commits the employer file together with its
+// tables. False, the set then failing, when they cannot be staged.
+bool stagecmp(platform::FileSet &set, const TCmpFile &rec);
+// The folder of `cmpname` (empty when there is no name).
+QString cmpfolder();
 // The backup name of `path`: the file's own extension replaced by "BAK", in
 // its own folder ("dir.v1/decl.cmp" -> "dir.v1/decl.BAK").
 QString backupname(const QString &path);
+// Copies the file to its backup name (the file stays).
 bool backupfile(const QString &path);
 bool restorefile(const QString &path);
 

@@ -3,11 +3,14 @@
 #include "shared/pubvar.h"
 
 #include "platform/casefs.h"
+#include "platform/fileset.h"
+#include "platform/regularfile.h"
 #include "shared/big5.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QtEndian>
 
@@ -178,15 +181,16 @@ bool isFile(const QString &path)
 
 bool backupfile(const QString &path)
 {
+    // A copy, never a move: the employer file stays where it is, so that a
+    // kill at any moment leaves the declaration with its employer file.
     const QString file = diskName(path);
     if (file.isEmpty() || !isFile(file))
         return false;
     const QString bak = diskName(backupname(file));
     if (platform::samePathCaseBlind(bak, file))
         return false; // the file already carries the backup's name
-    if (QFileInfo::exists(bak) && !QFile::remove(bak))
-        return false;
-    return QFile::rename(file, bak);
+    platform::FileSet set(QFileInfo(file).absolutePath(), QFileInfo(file).completeBaseName());
+    return set.stagecopy(bak, file) && set.commit();
 }
 
 bool restorefile(const QString &path)
@@ -197,21 +201,57 @@ bool restorefile(const QString &path)
     const QString bak = diskName(backupname(file));
     if (platform::samePathCaseBlind(bak, file))
         return false;
-    if (QFileInfo::exists(file) && !QFile::remove(file))
-        return false;
     if (!isFile(bak))
         return false;
-    return QFile::rename(bak, file);
+    if (QFileInfo::exists(file) && !isFile(file))
+        return false;
+    // One rename: the file holds the old or the restored image at every
+    // instant.
+    return std::rename(QFile::encodeName(bak).constData(), QFile::encodeName(file).constData()) == 0;
 }
 
 // ------------------------------------------------------------------ read
+
+namespace {
+
+// What saves of earlier versions of the system left beside a declaration's
+// tables when they were killed: "<table>.new-XXXXXX" (a new table not yet in
+// place) and "<table>.old<N>" (an old one moved aside). Beside an existing
+// table both are stale and go; a table that is missing gets its moved-aside
+// file back.
+void sweepleftovers(const QString &folder)
+{
+    static const QRegularExpression kLeft(
+        QStringLiteral("^(.+\\.(?:dta|axa|axc|dt2|a2a|a2c))\\.(old\\d+|new-[A-Za-z0-9]{6})$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QDir dir(folder);
+    for (const QString &n : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch m = kLeft.match(n);
+        if (!m.hasMatch())
+            continue;
+        const QString table = platform::findInDir(folder, m.captured(1));
+        if (!table.isEmpty() && QFileInfo(table).isFile())
+            QFile::remove(dir.filePath(n));
+        else if (table.isEmpty() && m.captured(2).startsWith(QLatin1String("old"), Qt::CaseInsensitive))
+            QFile::rename(dir.filePath(n), dir.filePath(m.captured(1)));
+    }
+}
+
+} // namespace
 
 bool readcmp(TCmpFile &rec)
 {
     const QString file = diskName(cmpname);
     if (file.isEmpty())
         return false;
+    // A save killed half-way is finished (or undone) before anything is read.
+    platform::recoverfolder(QFileInfo(file).absolutePath());
+    sweepleftovers(QFileInfo(file).absolutePath());
     const QFileInfo fi(file);
+    // A link that leads nowhere (or to itself) is a missing employer file,
+    // but not one to create: the new file would replace the link.
+    if (fi.isSymLink() && !fi.exists())
+        return false;
     if (!fi.exists()) {
         // A new declaration: an empty block; the margins keep what the record
         // holds (they come from the report selection, not from the file).
@@ -228,14 +268,13 @@ bool readcmp(TCmpFile &rec)
     if (!fi.isFile())
         return false;
 
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
+    // Never more than the image: anything after byte 688 is not ours. A
+    // name that stopped being a regular file since it was looked at is not
+    // waited on.
+    QByteArray data;
+    if (platform::readregular(file, TCmpFile::kFileSize, data, platform::Larger::ReadFirst)
+        != platform::ReadOutcome::Ok)
         return false;
-    // Never more than the image: anything after byte 688 is not ours.
-    const QByteArray data = f.read(TCmpFile::kFileSize);
-    if (f.error() != QFileDevice::NoError)
-        return false;
-    f.close();
     // Without a whole block there is no employer record to speak of.
     if (data.size() < CmpBlock::kSize)
         return false;
@@ -276,77 +315,43 @@ bool readcmp(TCmpFile &rec)
 
 // ------------------------------------------------------------------ write
 
-namespace {
-
-bool writeAll(QFile &f, const QByteArray &bytes)
-{
-    if (f.write(bytes) != bytes.size())
-        return false;
-    if (!f.flush())
-        return false;
-#ifdef Q_OS_UNIX
-    if (::fsync(f.handle()) != 0)
-        return false;
-#endif
-    return f.error() == QFileDevice::NoError;
-}
-
-// Moves `from` over `to`, replacing `to` in one step.
-bool replaceFile(const QString &from, const QString &to)
-{
-    return std::rename(QFile::encodeName(from).constData(),
-                       QFile::encodeName(to).constData()) == 0;
-}
-
-} // namespace
-
-bool writecmp(const TCmpFile &rec)
+bool stagecmp(platform::FileSet &set, const TCmpFile &rec)
 {
     const QString file = diskName(cmpname);
     if (file.isEmpty())
         return false;
     const QFileInfo fi(file);
-    if (fi.exists() && !fi.isFile())
+    // A folder, a link or a device under the employer file's name is not
+    // written through or over.
+    if ((fi.exists() || fi.isSymLink()) && (!fi.isFile() || fi.isSymLink()))
         return false;
-    const QString folder = fi.absolutePath();
-    if (!QFileInfo(folder).isDir())
+    if (!QFileInfo(fi.absolutePath()).isDir())
         return false;
-
-    // The new image goes completely to a temporary file beside the old one
-    // first; only then is the old file touched.
-    QTemporaryFile tmp(QDir(folder).filePath(fi.fileName() + QStringLiteral(".XXXXXX")));
-    tmp.setAutoRemove(true);
-    if (!tmp.open())
+    if (QDir::cleanPath(fi.absolutePath()) != set.folder())
         return false;
-    // The temporary name is private to us; the employer file is not.
-    tmp.setPermissions(fi.exists() ? fi.permissions()
-                                   : QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                         | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    if (!writeAll(tmp, rec.fileBytes())) {
-        tmp.close();
-        return false;
-    }
-    tmp.close();
-    const QString tmpName = tmp.fileName();
-
-    const bool existed = isFile(file);
-    const QString bak = diskName(backupname(file));
-    if (existed && platform::samePathCaseBlind(bak, file)) {
-        // The file carries its backup's own name: no backup, just replace it.
-        if (!replaceFile(tmpName, file))
+    if (fi.exists()) {
+        // The backup is a copy of the file as it stands, in the same set: it
+        // and the new file take their names together.
+        const QString bak = diskName(backupname(file));
+        if (!platform::samePathCaseBlind(bak, file) && !set.stagecopy(bak, file))
             return false;
-        tmp.setAutoRemove(false);
-        return true;
     }
-    if (existed && !backupfile(file))
+    return set.stagebytes(file, rec.fileBytes());
+}
+
+QString cmpfolder()
+{
+    const QString file = diskName(cmpname);
+    return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
+}
+
+bool writecmp(const TCmpFile &rec)
+{
+    const QString folder = cmpfolder();
+    if (folder.isEmpty())
         return false;
-    if (!replaceFile(tmpName, file)) {
-        if (existed)
-            restorefile(file);
-        return false;
-    }
-    tmp.setAutoRemove(false); // it carries the employer file's name now
-    return true;
+    platform::FileSet set(folder, QFileInfo(diskName(cmpname)).completeBaseName());
+    return stagecmp(set, rec) && set.commit();
 }
 
 } // namespace r56

@@ -1,6 +1,7 @@
 #include "shared/r5r6data.h"
 
 #include "platform/casefs.h"
+#include "platform/fileset.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/showmsg.h"
@@ -143,6 +144,20 @@ bool Tdm56::savetable(const MemTable &t, const QString &path, bool showerr, bool
     tablefile::WriteOptions o;
     o.defaultOrder = defaultOrder;
     if (!tablefile::saveFile(t, platform::resolveCaseBlind(path), o)) {
+        if (showerr)
+            dataerr(3, path);
+        return false;
+    }
+    return true;
+}
+
+bool Tdm56::stagetable(platform::FileSet &set, const MemTable &t, const QString &path, bool showerr)
+{
+    tablefile::WriteOptions o;
+    o.defaultOrder = &t != &exp;
+    QFile *f = set.stage(platform::resolveCaseBlind(path));
+    if (!f || !tablefile::writeTo(t, *f, o) || !platform::FileSet::finish(f)) {
+        set.discard();
         if (showerr)
             dataerr(3, path);
         return false;
@@ -408,25 +423,33 @@ void Tdm56::pagecount(int mode, int &pages32, int &pages36)
     }
 
     sub.setIndexFieldNames(QStringLiteral("art;cntb;itemcod"));
-    const auto pagesOf = [this](int article) {
+    // The rows the annex report prints: a row of twelve item columns per
+    // twelve distinct codes of a worker of the list, and the article's total
+    // rows; an item code counts once however it was entered ("101",
+    // "101  "), and rows of a number not in the list are not printed.
+    const auto pagesOf = [this, &artOf](int article) {
         int rows = 0;
-        int inRow = 0;
         QByteArray worker;
         bool any = false;
-        QSet<QByteArray> codes;
+        QSet<QByteArray> codes, workerCodes;
+        const auto endWorker = [&] { rows += (int(workerCodes.size()) + 11) / 12; };
         for (sub.first(); !sub.eof(); sub.next()) {
             if (sub.asInteger(subcol::art) != article)
                 continue;
             const QByteArray number = sub.asString(subcol::cntb);
-            if (!any || number != worker || inRow == 12) {
-                ++rows;
-                inRow = 0;
+            if (!artOf.contains(numberKey(number)))
+                continue;
+            if (!any || number != worker) {
+                endWorker();
+                workerCodes.clear();
                 worker = number;
                 any = true;
             }
-            ++inRow;
-            codes.insert(sub.asString(subcol::itemcod));
+            const QByteArray code = big5::trim(sub.asString(subcol::itemcod));
+            workerCodes.insert(code);
+            codes.insert(code);
         }
+        endWorker();
         rows += (int(codes.size()) + 11) / 12;
         return (rows + 9) / 10;
     };

@@ -25,6 +25,10 @@
 
 #include <array>
 
+namespace r56::platform {
+class FileSet;
+}
+
 namespace r56 {
 
 // Column numbers of `staff`, in stored order (the table files carry all).
@@ -97,6 +101,10 @@ public:
     bool savestaff(const QString &path, bool showerr);
     bool savesub(const QString &path, bool showerr);
     bool saveexp(const QString &path, bool showerr);
+    // One of the three tables written to a new file staged in `set` (which
+    // the caller commits with the other files of the declaration); failure:
+    // message 3 when `showerr`, false, the set failing.
+    bool stagetable(platform::FileSet &set, const MemTable &t, const QString &path, bool showerr);
 
     // Every worker: rend 0, rexp empty, sub1 0, rimp 0. Always true.
     bool zeroamounts();

@@ -1,9 +1,11 @@
 #include "shared/tablefile.h"
 
 #include "platform/diskio.h"
+#include "platform/fileset.h"
+#include "platform/regularfile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 #include <cmath>
 #include <cstring>
@@ -607,12 +609,8 @@ bool readPacket(QByteArrayView bytes, MemTable &table, QString *error)
     return false;
 }
 
-bool saveFile(const MemTable &table, const QString &path, const WriteOptions &options)
+bool writeTo(const MemTable &table, QFileDevice &f, const WriteOptions &options)
 {
-    QSaveFile f(path);
-    f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
     // The packet is made and written a slice of rows at a time, the disk
     // starting on each slice at once: the flush of the commit then finds most
     // of a large table on the disk already.
@@ -620,10 +618,8 @@ bool saveFile(const MemTable &table, const QString &path, const WriteOptions &op
     QByteArray piece = packetHeader(table, options);
     qsizetype unstarted = 0;
     for (int from = 0;; from += kRowsPerSlice) {
-        if (f.write(piece) != piece.size()) {
-            f.cancelWriting();
+        if (f.write(piece) != piece.size())
             return false;
-        }
         if (from >= nrows)
             break;
         // In steps of a megabyte: a request per slice would only queue up.
@@ -634,21 +630,29 @@ bool saveFile(const MemTable &table, const QString &path, const WriteOptions &op
         }
         piece = packetRows(table, from, std::min(nrows, from + kRowsPerSlice));
     }
-    return f.commit();
+    return true;
+}
+
+bool saveFile(const MemTable &table, const QString &path, const WriteOptions &options)
+{
+    const QFileInfo fi(path);
+    platform::FileSet set(fi.absolutePath(), fi.completeBaseName());
+    QFile *f = set.stage(fi.fileName());
+    return f && writeTo(table, *f, options) && set.commit();
 }
 
 bool loadFile(MemTable &table, const QString &path, QString *error)
 {
     table.emptyTable();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(error, "cannot open the file");
-    if (f.size() > kMaxFile)
-        return fail(error, "file too large for a table");
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        return fail(error, "cannot read the file");
-    return readPacket(bytes, table, error);
+    QByteArray bytes;
+    switch (platform::readregular(path, kMaxFile, bytes)) {
+    case platform::ReadOutcome::Ok: return readPacket(bytes, table, error);
+    case platform::ReadOutcome::Missing: return fail(error, "no such file");
+    case platform::ReadOutcome::NotRegular: return fail(error, "not a regular file");
+    case platform::ReadOutcome::TooLarge: return fail(error, "file too large for a table");
+    case platform::ReadOutcome::Unreadable: break;
+    }
+    return fail(error, "cannot read the file");
 }
 
 } // namespace r56::tablefile

@@ -16,6 +16,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QFileDevice>
 #include <QString>
 
 namespace r56::tablefile {
@@ -38,8 +39,12 @@ QByteArray writePacket(const MemTable &table, const WriteOptions &options = {});
 // table then empty; `error` (when given) says why, for the log.
 bool readPacket(QByteArrayView bytes, MemTable &table, QString *error = nullptr);
 
-// Writes the packet to `path` through a temporary file renamed over the old
-// one; false when anything fails, the previous file then untouched.
+// Writes the packet to `f` (a file staged in a platform::FileSet, say);
+// false when a write fails.
+bool writeTo(const MemTable &table, QFileDevice &f, const WriteOptions &options = {});
+// Writes the packet to `path` as a set of one file (platform/fileset): the
+// old file is there until the new one takes its name; false when anything
+// fails, the previous file then untouched.
 bool saveFile(const MemTable &table, const QString &path, const WriteOptions &options = {});
 // Reads the whole file and the packet; false when unreadable or bad.
 bool loadFile(MemTable &table, const QString &path, QString *error = nullptr);

@@ -63,6 +63,8 @@ protected:
 
 using platform::mingFont;
 
+constexpr int kCaptionPixels = 16;
+
 } // namespace
 
 // ---------------------------------------------------------------- window
@@ -78,7 +80,7 @@ Tfr5r6msgw::Tfr5r6msgw(QWidget *parent) : platform::TForm(parent)
 
     kittitle = new TKitGradientCaption(this);
     QFont cf(QStringLiteral("新細明體"));
-    cf.setPixelSize(16);
+    cf.setPixelSize(kCaptionPixels);
     cf.setBold(true);
     kittitle->setCaptionFont(cf);
 
@@ -116,6 +118,22 @@ Tfr5r6msgw::Tfr5r6msgw(QWidget *parent) : platform::TForm(parent)
     }
 
     setsize(false);
+}
+
+bool Tfr5r6msgw::fitCaption()
+{
+    // The callers' captions are their windows' (the main window's runs to
+    // some ninety characters), wider than this window's bar: the caption is
+    // set smaller, a pixel at a time down to 12, before the bar would have to
+    // cut it. False when even that does not fit.
+    QFont f = kittitle->captionFont();
+    f.setPixelSize(kCaptionPixels);
+    kittitle->setCaptionFont(f);
+    while (kittitle->shownCaption() != kittitle->formCaption() && f.pixelSize() > 12) {
+        f.setPixelSize(f.pixelSize() - 1);
+        kittitle->setCaptionFont(f);
+    }
+    return kittitle->shownCaption() == kittitle->formCaption();
 }
 
 void Tfr5r6msgw::setsize(bool compact)
@@ -210,7 +228,13 @@ void Tfr5r6msgw::bt1Click()
 int Tfr5r6msgw::showmsgw(const QString &caption, const QString &text, int kind)
 {
     kittitle->setFormCaption(caption);
-    setsize(big5::encode(text).size() <= kCompactBytes);
+    const bool compact = big5::encode(text).size() <= kCompactBytes;
+    setsize(compact);
+    // A caption too long for the compact window's bar gets the large window.
+    if (!fitCaption() && compact) {
+        setsize(false);
+        fitCaption();
+    }
 
     msg->setPlainText(fromMessageText(text));
     QTextCursor c(msg->document());

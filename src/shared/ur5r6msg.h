@@ -61,6 +61,8 @@ public:
     TKitGradientCaption *kittitle = nullptr;
 
 private:
+    // The caption made to fit the bar; false when it cannot.
+    bool fitCaption();
     int m_result = 0; // kept from message to message
     bool m_modal = false;
 };

@@ -1,6 +1,7 @@
 #include "workbench/anexocat.h"
 
 #include "platform/casefs.h"
+#include "platform/regularfile.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/showmsg.h"
@@ -165,20 +166,16 @@ Catalogue load(const QString &path)
     const QFileInfo fi(real);
     if (!fi.exists() || fi.isDir()) {
         c = fail(Status::Missing);
-    } else if (fi.size() > kMaxFileBytes) {
-        c = fail(Status::TooLarge);
     } else {
-        QFile f(real);
-        if (!f.open(QIODevice::ReadOnly)) {
-            c = fail(Status::Unreadable);
-        } else {
-            // One byte more than the limit: a file that grew since the size
-            // was taken is still refused rather than cut.
-            const QByteArray bytes = f.read(kMaxFileBytes + 1);
-            if (f.error() != QFileDevice::NoError)
-                c = fail(Status::Unreadable);
-            else
-                c = parse(bytes);
+        // A regular file only (a pipe would hang the read, a device never
+        // end), refused rather than cut when larger than a catalogue can be.
+        QByteArray bytes;
+        switch (platform::readregular(real, kMaxFileBytes, bytes)) {
+        case platform::ReadOutcome::Ok: c = parse(bytes); break;
+        case platform::ReadOutcome::Missing: c = fail(Status::Missing); break;
+        case platform::ReadOutcome::TooLarge: c = fail(Status::TooLarge); break;
+        case platform::ReadOutcome::NotRegular:
+        case platform::ReadOutcome::Unreadable: c = fail(Status::Unreadable); break;
         }
     }
     c.path = real;

@@ -1,5 +1,7 @@
 #include "workbench/entryflow.h"
 
+#include "platform/fileset.h"
+
 #include "shared/big5.h"
 #include "shared/datetime.h"
 #include "shared/r5r6data.h"
@@ -7,6 +9,7 @@
 #include "workbench/mainflow.h"
 
 #include <QDate>
+#include <QFileInfo>
 #include <QTime>
 
 namespace r56::entryflow {
@@ -349,18 +352,22 @@ Amounts storeRow(MemTable &staff, const RowInput &in)
 SaveResult savetables(Tdm56 &dm, TCmpFile &rec, TDateTime when)
 {
     SaveResult r;
-    const bool s = dm.savestaff(dtaname, true);
-    const bool a = dm.savesub(axaname, true);
-    const bool c = dm.saveexp(axcname, true);
-    r.tables = s && a && c;
+    // The three tables and the employer record are one set: a kill or a
+    // full disk leaves the last save or this one, never the workers of one
+    // with the annex of the other (platform/fileset).
+    platform::FileSet set(cmpfolder(), QFileInfo(cmpname).completeBaseName());
+    r.tables = dm.stagetable(set, dm.staff, dtaname, true) && dm.stagetable(set, dm.sub, axaname, true)
+        && dm.stagetable(set, dm.exp, axcname, true);
     if (!r.tables)
         return r;
     const TCmpFile before = rec;
     rec.block.setStafforder(big5::left(dm.staff.indexFieldNames().toLatin1(), 30));
     rec.dtupdate = when;
-    r.cmp = writecmp(rec);
+    r.cmp = stagecmp(set, rec) && set.commit();
     if (!r.cmp) {
-        // What is in memory stays what is on disk.
+        // Nothing of this save is on the disk; what is in memory stays what
+        // is on disk.
+        r.tables = false;
         rec = before;
         showmsgw(QStringLiteral("Data Error"), cmpSaveFailedText(cmpname), mkContinue);
     }

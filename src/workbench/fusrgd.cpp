@@ -28,6 +28,10 @@ Tusrgd::Tusrgd(QWidget *parent) : platform::TForm(parent)
     wb->setGeometry(0, 0, 426, 282 - panelHeight);
     wb->setOpenLinks(true);
     wb->setOpenExternalLinks(false);
+    // The bar stays in sight whether or not the page is taller than the
+    // window yet (a page set after showing, a style that hides idle bars):
+    // the user sees at once that the guide scrolls.
+    wb->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     Panel1 = new QFrame(client());
     Panel1->setObjectName(QStringLiteral("Panel1"));

@@ -1,5 +1,7 @@
 #include "workbench/halfyear.h"
 
+#include "platform/fileset.h"
+
 #include "shared/big5.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
@@ -76,28 +78,24 @@ QByteArray joinedperiod(QByteArrayView periodpair, bool firsthalf)
     return two(from1) + two(to1) + two(from2) + two(to2);
 }
 
-namespace {
-
-// Loads the source half's workers, clears their amounts and saves them as
-// the target half's worker file. The table routines show their own messages.
-bool copystaff(const QString &source, const QString &target)
-{
-    return dm56.loadstaff(source) && dm56.zeroamounts() && dm56.savestaff(target, true);
-}
-
-} // namespace
-
 bool copyhalf(bool firsthalf)
 {
     const HalfTableNames self = halftablenames(cmpname, firsthalf);
     const HalfTableNames other = halftablenames(cmpname, !firsthalf);
-    if (!copystaff(other.dta, self.dta))
+    // The source half's workers with their amounts cleared become the target
+    // half's worker file; it and the period in the employer file go in
+    // together (platform/fileset). The table routines show their own
+    // messages.
+    if (!dm56.loadstaff(other.dta) || !dm56.zeroamounts())
+        return false;
+    platform::FileSet set(cmpfolder(), QFileInfo(cmpname).completeBaseName());
+    if (!dm56.stagetable(set, dm56.staff, self.dta, true))
         return false;
     TCmpFile next = cmpfile;
     next.block.setPeriodpair(joinedperiod(cmpfile.block.periodpair(), firsthalf));
-    if (!writecmp(next)) {
-        // The workers are there; the period could not be recorded. The
-        // record keeps matching the file on disk.
+    if (!stagecmp(set, next) || !set.commit()) {
+        // Neither the workers nor the period are on the disk; the record
+        // keeps matching the file.
         showmsgw(QStringLiteral("Data Error"),
                  QStringLiteral("儲存檔案資料失效\r\nNao foi possivel gravar o ficheiro.\r\n") + cmpname,
                  mkContinue);

@@ -10,6 +10,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
+#include "workbench/declock.h"
 #include "workbench/fusrgd.h"
 #include "workbench/perioddlg.h"
 #include "workbench/sysadm.h"
@@ -27,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -521,6 +523,7 @@ void Tfmain::emptyTables()
 
 void Tfmain::closesys()
 {
+    declock::unlockDeclaration();
     emptydsply();
     mainflow::applyClosed(m_buttons);
     applyButtons();
@@ -565,6 +568,19 @@ void Tfmain::btopenClick()
     const std::optional<QString> chosen = chooseFile(req);
     if (!chosen || chosen->isEmpty())
         return;
+
+    // A declaration open in another copy of the program is not opened here
+    // as well: each copy's save would undo the other's.
+    declock::Holder holder;
+    if (declock::lockDeclaration(*chosen, &holder) == declock::Result::HeldElsewhere) {
+        showmsgw(caption(), declock::heldText(holder), mkContinue);
+        return;
+    }
+    bool opened = false;
+    const auto keepLockOnlyIfOpened = qScopeGuard([&opened] {
+        if (!opened)
+            declock::unlockDeclaration();
+    });
 
     // The whole path, never cut: a cut name would open (or create) another file.
     cmpname = *chosen;
@@ -629,6 +645,7 @@ void Tfmain::btopenClick()
     pg_ctrl->setTabEnabled(pg_ctrl->indexOf(pgsteps), true);
     pg_ctrl->setCurrentWidget(pg_cmp);
     setPanel3Visibility();
+    opened = true;
 }
 
 void Tfmain::COV2Click()

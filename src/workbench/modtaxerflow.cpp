@@ -1,5 +1,6 @@
 #include "workbench/modtaxerflow.h"
 
+#include "platform/regularfile.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
@@ -102,15 +103,11 @@ QString idDescPath() { return startpath(QStringLiteral("iddesc.sys")); }
 bool readIdDesc(const QString &path, QStringList &lines)
 {
     lines.clear();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    // A text file of a few lines; anything far larger is not this file.
+    // A text file of a few lines; anything far larger, or anything that is
+    // not a regular file, is not this file.
     constexpr qint64 kLimit = 1 << 20;
-    if (f.size() > kLimit)
-        return false;
-    const QByteArray all = f.readAll();
-    if (f.error() != QFileDevice::NoError)
+    QByteArray all;
+    if (platform::readregular(path, kLimit, all) != platform::ReadOutcome::Ok)
         return false;
     // Lines end in CR LF, LF or a lone CR; a final line break starts no line.
     qsizetype start = 0;

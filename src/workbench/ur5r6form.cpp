@@ -108,7 +108,18 @@ void setAmountOf(AmountEdit *e, Currency v)
     e->setValue(v);
 }
 
-QByteArray dateTextOf(LeaveDateEdit *e) { return e->text().toLatin1(); }
+// Whether the amount edit refused its exit just now: it stays in its
+// editing state until it is left with an amount it takes.
+bool amountExitRefused(QWidget *w)
+{
+    auto *e = qobject_cast<AmountEdit *>(w);
+    return e && e->editing();
+}
+
+// The text as the mask shows it, blanks included: an empty date reads
+// "  /  /    ", the empty mask, as the checks and the store expect (the
+// edit's text() drops the blanks and would read "//", which is no date).
+QByteArray dateTextOf(LeaveDateEdit *e) { return e->displayText().toLatin1(); }
 
 void setDateTextOf(LeaveDateEdit *e, QByteArrayView stored) { e->setDate(str2date(stored)); }
 
@@ -601,11 +612,12 @@ void Tr5r6f::buildRow(int r)
         e->setDisplayFormat(decimals == 0 ? QStringLiteral(",0;(,0)") : QStringLiteral(",0.00;(,0.00)"));
         e->setFormatOnEditing(true);
         e->setCheckOnExit(true);
-        e->setZeroEmpty(false);
         e->setMaxLength(maxLen);
         e->setMaxValue(maxValue);
         e->setAutoSelect(false);
         e->setReadOnly(readOnly);
+        connect(e, &TCustomComboEdit::exitRefused, this,
+                [this](const QString &message) { msgbox(message, caption(), mbOk); });
         return e;
     };
     rw.xttl = amount("xttl_", 2, 17, Currency::fromHundredths(9999999999999LL),
@@ -706,8 +718,38 @@ void Tr5r6f::xpnl0Resize()
     place(ltxtimp, rightEnd(ltxtsub) + 1, ltxtsub->width());
     const int ldtLeft = rightEnd(ltxtimp) + 1;
     place(ltxtldt, ldtLeft, std::min(pw - ldtLeft - 15, 150));
+    fitHeaders();
     if (loaded)
         setwidths();
+}
+
+void Tr5r6f::fitHeaders()
+{
+    // A header whose text does not fit its place at the size of the font
+    // choice (the faces here set some texts wider or taller than the design's)
+    // is set one point smaller at a time, as the totals grid does, but never
+    // below 6 points.
+    for (TKitLabel *l : {ltxtidx, ltxtart, ltxtcntb, ltxtcnm, ltxtrnd, ltxtexp, ltxtsub, ltxtimp, ltxtldt}) {
+        const int want = l->property("r56size").toInt();
+        if (want <= 0 || l->width() <= 0)
+            continue;
+        auto fits = [l] {
+            const QFontMetrics fm(l->font());
+            if (l->wordWrap())
+                return fm.boundingRect(QRect(0, 0, l->width() - 2, 1 << 16), Qt::TextWordWrap, l->text())
+                           .height()
+                    <= l->height();
+            const QStringList lines = l->text().split(QLatin1Char('\n'));
+            int widest = 0;
+            for (const QString &t : lines)
+                widest = std::max(widest, fm.horizontalAdvance(t));
+            return widest <= l->width() && int(lines.size()) * fm.height() <= l->height() + 2;
+        };
+        int size = want;
+        l->setFont(fontPt(QStringLiteral("細明體"), size));
+        while (size > 6 && !fits())
+            l->setFont(fontPt(QStringLiteral("細明體"), --size));
+    }
 }
 
 void Tr5r6f::setwidths()
@@ -760,9 +802,11 @@ void Tr5r6f::setfontsize(int choice)
     for (TKitLabel *l : {ltxtidx, ltxtart, ltxtcntb, ltxtcnm, ltxtrnd, ltxtexp, ltxtsub, ltxtimp, ltxtldt}) {
         const bool small = l == ltxtexp || l == ltxtsub;
         const bool second = l == ltxtrnd || l == ltxtexp || l == ltxtsub || l == ltxtimp || l == ltxtldt;
+        l->setProperty("r56size", small ? s.small : s.F);
         l->setFont(fontPt(QStringLiteral("細明體"), small ? s.small : s.F));
         l->setGeometry(l->x(), second ? line2 : 2, l->width(), labelH);
     }
+    fitHeaders();
     for (int r = 1; r <= kRowsPerPage; ++r) {
         Row &rw = m_rows[std::size_t(r - 1)];
         const int top = r == 1 ? 0 : m_rows[std::size_t(r - 2)].panel->y() + m_rows[std::size_t(r - 2)].panel->height();
@@ -982,7 +1026,13 @@ void Tr5r6f::setRowLabelColour(int r, const QColor &c)
 void Tr5r6f::FormActivate()
 {
     sortkey = entryflow::sortkey();
-    QWidget *active = QApplication::focusWidget();
+    // The window's own active control: the one the focus returns to. While
+    // the activation comes back from a dialog the application may not have
+    // given it the focus yet, and sending the focus to row 1 then would put
+    // the next keystrokes on another worker.
+    QWidget *active = focusWidget();
+    if (!active || !isAncestorOf(active))
+        active = QApplication::focusWidget();
     if (active && isAncestorOf(active)) {
         const FieldName f = parsefieldname(active->objectName());
         row = f.row;
@@ -1098,6 +1148,15 @@ void Tr5r6f::enableUserButtons(int r)
 
 void Tr5r6f::setFieldColours(QWidget *w, bool highlight)
 {
+    // One field is highlighted at a time: the focus can move while the
+    // window is inactive (a dialog's command shows another page) or while a
+    // field's exit is under way, and the field it left hears nothing then.
+    if (highlight && m_highlighted && m_highlighted != w)
+        setFieldColours(m_highlighted, false);
+    if (highlight)
+        m_highlighted = w;
+    else if (m_highlighted == w)
+        m_highlighted = nullptr;
     QPalette p = w->palette();
     const QPalette app = QApplication::palette();
     p.setColor(QPalette::Base, highlight ? app.color(QPalette::Highlight) : QColor(Qt::white));
@@ -1137,10 +1196,12 @@ void Tr5r6f::commonfldexit(QWidget *sender)
         setFieldColours(sender, false);
     fieldprefix = f.prefix;
     row = f.row;
+    m_heldBy = nullptr;
     if (!checkfield(sender)) {
-        // Back into the field once the focus change that led here is over.
+        // Back into the field once the focus change that led here is over,
+        // unless the field holding the row back is taking it.
         QPointer<QWidget> w(sender);
-        if (recordOfRow(row) != 0)
+        if (recordOfRow(row) != 0 && !m_heldBy)
             QTimer::singleShot(0, this, [w] {
                 if (w && w->isEnabled())
                     w->setFocus();
@@ -1157,6 +1218,24 @@ bool Tr5r6f::checkfield(QWidget *sender)
     if (n == 0)
         return false;
     dm56.staff.setRecNo(n);
+    // An amount its edit refuses never reaches the row: value() would bring
+    // it in as the bound. The field being committed without being left (a
+    // save, a page move) is refused here as leaving it would be; another
+    // field of the row holds the row back silently while the refused edit
+    // takes the focus back and says why.
+    const Row &rw = m_rows[std::size_t(f.row - 1)];
+    for (AmountEdit *amount : {rw.xttl, rw.xsub, rw.ximp}) {
+        QString message;
+        if (amount->checkExit(&message))
+            continue;
+        if (amount == sender) {
+            amount->selectAll();
+            msgbox(message, caption(), mbOk);
+        } else {
+            m_heldBy = amount;
+        }
+        return false;
+    }
     const RowInput in = rowInput(f.row);
     const CheckResult res = entryflow::checkfield(fieldOf(f.prefix), in, cmpfile.block.eano());
     if (!res.ok()) {
@@ -1242,11 +1321,12 @@ bool Tr5r6f::commit()
     if (field == Field::None || field == Field::Btn || n.row == 0)
         return true;
     m_inExit = true;
+    m_heldBy = nullptr;
     const bool ok = checkfield(f);
     if (ok)
         storerow();
     m_inExit = false;
-    if (!ok && recordOfRow(n.row) != 0) {
+    if (!ok && recordOfRow(n.row) != 0 && !m_heldBy) {
         QPointer<QWidget> w(f);
         QTimer::singleShot(0, this, [w] {
             if (w && w->isEnabled())
@@ -1473,6 +1553,10 @@ void Tr5r6f::btnewClick()
         showmsgw(caption(), notAvailableText(), mkContinue);
         return;
     }
+    // The buttons take no focus: what was typed into the field being edited
+    // is checked and stored before the rows are refilled, not dropped.
+    if (!commit())
+        return;
     MemTable &staff = dm56.staff;
     staff.setIndexFieldNames(QString());
     staff.appendRecord({MemValue(0), MemValue(" "), MemValue("********"), MemValue(""), MemValue(""),
@@ -1515,6 +1599,8 @@ void Tr5r6f::btmodifyClick()
         showmsgw(caption(), notAvailableText(), mkContinue);
         return;
     }
+    if (!commit())
+        return;
     const int n = recordOfRow(row);
     if (n == 0)
         return;
@@ -1553,6 +1639,8 @@ void Tr5r6f::btremoveClick()
 
 void Tr5r6f::mnudeleteClick()
 {
+    if (!commit())
+        return;
     const int n = recordOfRow(row);
     if (n == 0)
         return;
@@ -1597,6 +1685,8 @@ void Tr5r6f::searchby(int kind)
         showmsgw(caption(), notAvailableText(), mkContinue);
         return;
     }
+    if (!commit())
+        return;
     QAction *item = kind == 1 ? N4 : kind == 2 ? N7 : N8;
     fsearch->kittitle->setFormCaption(item->text());
     fsearch->setUpperCase(kind == 3);
@@ -1684,7 +1774,11 @@ bool Tr5r6f::eventFilter(QObject *o, QEvent *e)
             // text), then the row is checked and stored.
             m_inExit = true;
             QApplication::sendEvent(o, e);
-            commonfldexit(w);
+            // An amount the edit refused (out of its bounds, no number) is
+            // not the row's: the edit keeps the focus and says why, and
+            // nothing is checked or stored.
+            if (!amountExitRefused(w))
+                commonfldexit(w);
             m_inExit = false;
             return true;
         }
@@ -1735,6 +1829,13 @@ bool Tr5r6f::eventFilter(QObject *o, QEvent *e)
             if (k->key() == Qt::Key_Backspace || k->key() == Qt::Key_Delete)
                 return false;
             if (field == Field::Dtl && ch == QLatin1Char('/'))
+                return false;
+            // The date edit's own short cuts: keypad + and - step the date,
+            // "T" puts today.
+            if (field == Field::Dtl
+                && (ch == QLatin1Char('T') || ch == QLatin1Char('t')
+                    || ((k->modifiers() & Qt::KeypadModifier)
+                        && (k->key() == Qt::Key_Plus || k->key() == Qt::Key_Minus))))
                 return false;
             if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
                 focusNextPrevChild(true);

@@ -15,6 +15,7 @@
 #include "workbench/entryflow.h"
 
 #include <QColor>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -74,6 +75,8 @@ public:
     void setfontsize(int choice);
     void setwidths();
     void xpnl0Resize();
+    // Header texts made to fit their places (below).
+    void fitHeaders();
     void N10Click() { setfontsize(0); }
     void N11Click() { setfontsize(1); }
     void N12Click() { setfontsize(2); }
@@ -221,6 +224,11 @@ private:
     entryflow::PageSums m_sums;
     int m_fontchoice = 0;
     bool m_inExit = false;
+    // The row's amount edit that refused its text, when it held back the
+    // check of another field of the row.
+    QWidget *m_heldBy = nullptr;
+    // The field drawn in the highlight colour.
+    QPointer<QWidget> m_highlighted;
     bool m_lastSaveOk = false;
 };
 

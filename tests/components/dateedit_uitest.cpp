@@ -183,7 +183,7 @@ TEST(DateEdit, CalendarKeysAndAcceptance)
 
     key(e, Qt::Key_PageDown);
     EXPECT_EQ(cal->calendarDate(), ymd(2004, 2, 29));
-    EXPECT_EQ(w.popup()->TitleLabel->text(), QStringLiteral("February, 2004"));
+    EXPECT_EQ(w.popup()->TitleLabel->text(), QStringLiteral("2月, 2004"));
     key(e, Qt::Key_PageDown, Qt::ControlModifier);
     EXPECT_EQ(cal->calendarDate(), ymd(2005, 2, 28));
     key(e, Qt::Key_PageUp, Qt::ControlModifier);
@@ -353,7 +353,7 @@ TEST(KitCalendar, LayoutOfTheMonth)
     EXPECT_EQ(c.cellCaption(6, 1), QStringLiteral("1"));
     EXPECT_EQ(c.cellCaption(6, 5), QStringLiteral("29"));
     EXPECT_EQ(c.cellCaption(0, 6), QString());
-    EXPECT_EQ(c.cellCaption(0, 0), QStringLiteral("Mon"));
+    EXPECT_EQ(c.cellCaption(0, 0), QStringLiteral("一"));
     EXPECT_EQ(c.col(), 6);
     EXPECT_EQ(c.row(), 1);
     c.setCalendarDate(ymd(2004, 3, 1));
@@ -364,7 +364,7 @@ TEST(KitCalendar, LayoutOfTheMonth)
     c.setCalendarDate(ymd(2004, 5, 1));
     EXPECT_EQ(c.cellCaption(6, 1), QStringLiteral("1"));
     EXPECT_EQ(c.cellCaption(1, 6), QStringLiteral("31"));
-    EXPECT_EQ(c.cellCaption(0, 0), QStringLiteral("Sun"));
+    EXPECT_EQ(c.cellCaption(0, 0), QStringLiteral("日"));
     EXPECT_TRUE(c.isWeekendColumn(0));
     EXPECT_FALSE(c.isWeekendColumn(6));
 }

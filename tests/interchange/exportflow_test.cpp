@@ -9,6 +9,7 @@
 #include "interchange/exchange.h"
 #include "interchange/importflow.h"
 #include "interchange/uchkr5r6.h"
+#include "platform/fileset.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
@@ -19,11 +20,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <vector>
 
@@ -678,14 +681,19 @@ TEST_F(ExportTarget, ChangeDisketteAnswers)
 
 TEST_F(ExportTarget, NoRoomOnTheDisketteLeavesItAsItWas)
 {
-    earlierexport();
-    free.set(QByteArray("3000")); // less than three files of at least 1024 bytes
+    // Two earlier files (2048 bytes as the diskette counts them) and 1000
+    // free: even with the earlier set off the disk the new one (3072) does
+    // not fit.
+    earlierexport(false);
+    free.set(QByteArray("1000"));
     answers = {answer::No};       // even after "replace"
     EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::Close);
     EXPECT_EQ(msgs.last().text, kTooLarge);
     EXPECT_EQ(msgs.last().caption, kCaption);
-    expectEarlierSet();
+    EXPECT_EQ(readFile(dst("CADA0112.txt")), QByteArray("old company\r\n"));
+    EXPECT_EQ(readFile(dst("R56_0112.txt")), QByteArray("old list\r\n"));
     expectNotStamped();
+    earlierexport();
 
     // Exactly the room needed is enough.
     msgs.messages.clear();
@@ -794,3 +802,183 @@ TEST_F(ExportTarget, ANewExportAfterAFailureWritesEveryWorkerAgain)
 }
 
 } // namespace
+
+namespace {
+
+QMap<QString, QByteArray> folderFiles(const QString &dir)
+{
+    QMap<QString, QByteArray> m;
+    const QDir d(dir);
+    for (const QString &n : d.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+        m.insert(n, readFile(d.filePath(n)));
+    return m;
+}
+
+// Runs `run` once per step of the file sets it commits, killed at that step
+// (the hook), then `settle` (what the next start does); `check` sees each
+// outcome. Gives the number of kill points.
+int killAtEveryStep(const std::function<void()> &setup, const std::function<void()> &run,
+                    const std::function<void()> &settle, const std::function<void(int)> &check)
+{
+    using r56::platform::FileSet;
+    setup();
+    int steps = 0;
+    FileSet::setHook([&](FileSet::Step, int) { ++steps; });
+    run();
+    FileSet::setHook({});
+    for (int k = 0; k < steps; ++k) {
+        SCOPED_TRACE(k);
+        setup();
+        int at = 0;
+        FileSet::setHook([&](FileSet::Step, int) {
+            if (at++ == k)
+                throw FileSet::Killed{};
+        });
+        EXPECT_THROW(run(), FileSet::Killed);
+        FileSet::setHook({});
+        settle();
+        check(k);
+    }
+    return steps;
+}
+
+} // namespace
+
+// The copy onto the target and the stamp of the export time, killed at every
+// step; the next export's start then finds the earlier set or the new one on
+// the disk, whole, and the employer file readable.
+TEST_F(ExportTarget, KillAtEveryStepLeavesTheEarlierOrTheNewSetOnTheTarget)
+{
+    int olds = 0, news = 0;
+    const int steps = killAtEveryStep(
+        [&] {
+            earlierexport();
+            answers = {answer::No};
+        },
+        [&] { flow.btexportClick(QStringLiteral("A:\\")); },
+        [&] { r56::platform::recoverfolder(disk); },
+        [&](int) {
+            const auto f = folderFiles(disk);
+            if (f.value("R56_0112.txt") == "old list\r\n") {
+                ++olds;
+                expectEarlierSet();
+            } else {
+                ++news;
+                expectNewSet();
+            }
+            TCmpFile back;
+            EXPECT_TRUE(readcmp(back));
+        });
+    EXPECT_EQ(steps, 8 + 7); // the copy's set of 3, then the employer file and its backup
+    EXPECT_EQ(olds, 2);
+    EXPECT_EQ(news, steps - 2);
+}
+
+// The files written into the start folder, killed at every step: the last
+// set or the new one there, never a mix, never a file missing.
+TEST_F(ExportTarget, KillAtEveryStepLeavesTheLastOrTheNewSetInTheStartFolder)
+{
+    const auto fresh = folderFiles(start);
+    auto old = fresh;
+    for (auto it = old.begin(); it != old.end(); ++it)
+        if (it.key().endsWith(".txt"))
+            it.value() = "old " + it.key().toLatin1();
+    int olds = 0, news = 0;
+    const int steps = killAtEveryStep(
+        [&] {
+            for (auto it = old.begin(); it != old.end(); ++it)
+                writeFile(start + "/" + it.key(), it.value());
+        },
+        [&] { flow.writeexportfiles(); },
+        [&] { r56::platform::recoverfolder(start); },
+        [&](int) {
+            const auto f = folderFiles(start);
+            if (f == old)
+                ++olds;
+            else if (f == fresh)
+                ++news;
+            else
+                ADD_FAILURE() << "a mix in the start folder";
+        });
+    EXPECT_EQ(steps, 8);
+    EXPECT_EQ(olds, 2);
+    EXPECT_EQ(news, 6);
+}
+
+// A disk that fills during the copy: the earlier set stays whole, the copy
+// failure is reported, nothing of the new set is left, no time is stamped.
+TEST_F(ExportTarget, AFullDiskKeepsTheEarlierSet)
+{
+    earlierexport();
+    answers = {answer::No};
+    const qint64 biggest = QFileInfo(src("R56_0112.txt")).size();
+    ASSERT_GT(biggest, 40);
+    {
+        r56::test::FileSizeLimit full(biggest - 10);
+        EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::Close);
+    }
+    EXPECT_TRUE(flow.aborted());
+    EXPECT_TRUE(msgs.last().text.startsWith(kCopyFailed));
+    expectEarlierSet();
+    expectNotStamped();
+}
+
+// A diskette with room for the new set once the earlier one is off it, not
+// for both: the new set goes on, the earlier one was kept safe meanwhile and
+// nothing of it is left behind.
+TEST_F(ExportTarget, RoomForTheNewSetWithoutTheEarlierOneIsEnough)
+{
+    earlierexport();
+    free.set(QByteArray("3000")); // 3072 needed; the earlier set frees 3072
+    answers = {answer::No};
+    EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::Close);
+    expectNewSet();
+    expectDone();
+    EXPECT_FALSE(QFileInfo::exists(start + QStringLiteral("/.r56keep-export")));
+}
+
+// The same, the copy failing half-way (the disk fills): the earlier set
+// comes back whole, the failure is reported.
+TEST_F(ExportTarget, AFailedCopyAfterTheEarlierSetWasTakenOffPutsItBack)
+{
+    earlierexport();
+    free.set(QByteArray("3000"));
+    answers = {answer::No};
+    const qint64 biggest = QFileInfo(src("R56_0112.txt")).size();
+    {
+        r56::test::FileSizeLimit full(biggest - 10);
+        EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::Close);
+    }
+    EXPECT_TRUE(flow.aborted());
+    expectEarlierSet();
+    expectNotStamped();
+    EXPECT_FALSE(QFileInfo::exists(start + QStringLiteral("/.r56keep-export")));
+}
+
+// Killed at every step of that exchange, then the next export's start: the
+// earlier set or the new one on the diskette, whole.
+TEST_F(ExportTarget, KillWhileTheEarlierSetIsKeptSafeLeavesTheEarlierOrTheNewSet)
+{
+    int olds = 0, news = 0;
+    const int steps = killAtEveryStep(
+        [&] {
+            earlierexport();
+            free.set(QByteArray("3000"));
+            answers = {answer::No};
+        },
+        [&] { flow.btexportClick(QStringLiteral("A:\\")); },
+        [&] { ASSERT_TRUE(flow.writeexportfiles()); },
+        [&](int) {
+            if (readFile(dst("R56_0112.txt")) == "old list\r\n") {
+                ++olds;
+                expectEarlierSet();
+            } else {
+                ++news;
+                expectNewSet();
+            }
+        });
+    EXPECT_GT(steps, 15);
+    EXPECT_GT(olds, 2);
+    EXPECT_GT(news, 2);
+    std::cout << "kill points " << steps << ": earlier set " << olds << ", new set " << news << "\n";
+}

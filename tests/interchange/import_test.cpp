@@ -3,6 +3,7 @@
 // previous one.
 #include "interchange/exchange.h"
 #include "interchange/importflow.h"
+#include "platform/fileset.h"
 #include "msgrecorder.h"
 #include "shared/big5.h"
 #include "shared/tablefile.h"
@@ -17,6 +18,8 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 using namespace r56;
 using namespace r56::importflow;
@@ -719,6 +722,30 @@ TEST_F(ImportTest, AnnexCRowsOfAnEarlierCheckAreNotSaved)
     EXPECT_EQ(rows(out + "/d.axc", expFields()), 0);
 }
 
+// The files of a new declaration get the usual permissions (the umask's),
+// those of a replaced declaration keep theirs: never the owner-only ones of
+// a private temporary file.
+TEST_F(ImportTest, SavedFilesGetTheUsualPermissionsOrKeepTheirs)
+{
+    const mode_t mask = ::umask(022);
+    const QString list = authority({listRecord({"12345678"})});
+    ASSERT_EQ(flow.read(list), R::Imported);
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    auto mode = [](const QString &p) {
+        struct stat st;
+        return ::stat(QFile::encodeName(p).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    for (const char *n : {"d.cmp", "d.dta", "d.axa", "d.axc"})
+        EXPECT_EQ(mode(out + "/" + n), 0644) << n;
+
+    ::chmod(QFile::encodeName(out + "/d.dta").constData(), 0640);
+    ASSERT_EQ(flow.read(list), R::Imported);
+    msgs.answer(1);
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    EXPECT_EQ(mode(out + "/d.dta"), 0640);
+    ::umask(mask);
+}
+
 TEST_F(ImportTest, LongPathsAndLongExtensionsAreKept)
 {
     QString deep = out;
@@ -833,6 +860,90 @@ TEST_F(ExistingDeclarationTest, BothHalvesReplaceTheWholeDeclaration)
     ASSERT_TRUE(readcmp(back));
     EXPECT_EQ(back.block.compid(), "5012345A");
     EXPECT_EQ(back.block.periodpair(), "01060712");
+}
+
+// The files of a declaration folder by name, the import time masked (it is
+// the clock's): what "the old declaration" and "the new one" are on disk.
+QMap<QString, QByteArray> declarationFiles(const QString &dir)
+{
+    QMap<QString, QByteArray> m;
+    const QDir d(dir);
+    for (const QString &n : d.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QByteArray b = readFile(d.filePath(n));
+        if ((n.endsWith(".cmp") || n.endsWith(".BAK")) && b.size() >= 640)
+            b.replace(632, 8, QByteArray(8, '\0'));
+        m.insert(n, b);
+    }
+    return m;
+}
+
+// A kill at every step of the save of a both-halves import over a first
+// half's declaration, then the program's own open: the old declaration or
+// the new one, whole; at the kill itself no file of the old one is missing;
+// after the open no temporaries are left.
+TEST_F(ExistingDeclarationTest, KillAtEveryStepOfTheSaveLeavesTheOldOrTheNewDeclaration)
+{
+    using platform::FileSet;
+    auto importNew = [&] {
+        Worker a{"13572468"}, b{"24681357"};
+        for (Worker *w : {&a, &b}) {
+            w->year = 2003;
+            w->period = "0712";
+        }
+        writeFile(in + "/CADA0712.TXT", company("2003#01060712"));
+        writeFile(in + "/R56_0712.TXT", lines({listRecord(a), listRecord(b)}));
+        ASSERT_EQ(flow.read(in + "/R56_0712.TXT"), R::Imported);
+        msgs.answer(1);
+    };
+    auto fresh = [&] {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        makeExisting("5099999B");
+    };
+
+    fresh();
+    const auto oldFiles = declarationFiles(out);
+    importNew();
+    int steps = 0;
+    FileSet::setHook([&](FileSet::Step, int) { ++steps; });
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    FileSet::setHook({});
+    const auto newFiles = declarationFiles(out);
+    ASSERT_NE(oldFiles, newFiles);
+    EXPECT_EQ(steps, 13); // 8 files: staged, linked, journal, 8 renames, released, done
+
+    int olds = 0, news = 0;
+    for (int k = 0; k < steps; ++k) {
+        SCOPED_TRACE(k);
+        fresh();
+        importNew();
+        int at = 0;
+        FileSet::setHook([&](FileSet::Step, int) {
+            if (at++ == k)
+                throw FileSet::Killed{};
+        });
+        EXPECT_THROW(flow.save(out + "/d.cmp"), FileSet::Killed);
+        FileSet::setHook({});
+        for (const QString &n : oldFiles.keys())
+            EXPECT_TRUE(QFileInfo(out + "/" + n).isFile()) << n.toStdString() << " missing at the kill";
+
+        cmpname = out + "/d.cmp";
+        TCmpFile back;
+        ASSERT_TRUE(readcmp(back));
+        Tdm56 opened;
+        EXPECT_TRUE(opened.loadstaff(out + "/d.dta"));
+        EXPECT_TRUE(opened.loadsub(out + "/d.axa", true));
+        const auto after = declarationFiles(out);
+        if (after == oldFiles)
+            ++olds;
+        else if (after == newFiles)
+            ++news;
+        else
+            ADD_FAILURE() << "old and new files mixed: " << after.keys().join(' ').toStdString();
+    }
+    EXPECT_EQ(olds, 2);
+    EXPECT_EQ(news, steps - 2);
+    EXPECT_TRUE(msgs.messages.isEmpty() || !messageWith(QStringLiteral("數據檔案不存在")));
 }
 
 TEST_F(ExistingDeclarationTest, FailedSaveLeavesThePreviousDeclarationIntact)

@@ -3,6 +3,8 @@
 // must leave both the record and the old file alone.
 #include "shared/pubvar.h"
 
+#include "platform/fileset.h"
+
 #include "msgrecorder.h"
 #include "tempdir.h"
 
@@ -420,7 +422,8 @@ TEST_F(CmpFileTest, BackupAndRestore)
     ASSERT_TRUE(writeFile(cmpname, "first"));
     ASSERT_TRUE(writeFile(path("decl.BAK"), "stale"));
     ASSERT_TRUE(backupfile(cmpname));
-    EXPECT_FALSE(QFileInfo::exists(cmpname));
+    // A copy: the employer file is never away from its name.
+    EXPECT_EQ(readFile(cmpname), "first");
     EXPECT_EQ(readFile(path("decl.BAK")), "first");
 
     ASSERT_TRUE(writeFile(cmpname, "half written"));
@@ -462,4 +465,95 @@ TEST(StaffOrder, OnlyColumnsOfTheWorkerTable)
     };
     for (const auto &c : cases)
         EXPECT_EQ(validstafforder(c.order), c.valid) << c.order;
+}
+
+// ------------------------------------------------------------------ kills
+
+// A kill at every step of a write, then the next read: the employer file is
+// there at every instant, holding the old or the new image, never empty; the
+// read gives that record; nothing but the file and its backup stays behind.
+TEST_F(CmpFileTest, KillAtEveryStepOfAWriteLeavesTheOldOrTheNewFile)
+{
+    using platform::FileSet;
+    const TCmpFile oldRec = distinctive();
+    TCmpFile newRec = distinctive();
+    newRec.block.setCompid("87654321");
+    newRec.dtupdate = 3.0;
+
+    ASSERT_TRUE(writecmp(oldRec));
+    int steps = 0;
+    FileSet::setHook([&](FileSet::Step, int) { ++steps; });
+    ASSERT_TRUE(writecmp(oldRec));
+    FileSet::setHook({});
+    ASSERT_GE(steps, 6);
+
+    int olds = 0, news = 0;
+    for (int k = 0; k < steps; ++k) {
+        SCOPED_TRACE(k);
+        ASSERT_TRUE(writecmp(oldRec));
+        int at = 0;
+        FileSet::setHook([&](FileSet::Step, int) {
+            if (at++ == k)
+                throw FileSet::Killed{};
+        });
+        EXPECT_THROW(writecmp(newRec), FileSet::Killed);
+        FileSet::setHook({});
+
+        const QByteArray onDisk = readFile(cmpname);
+        EXPECT_TRUE(onDisk == oldRec.fileBytes() || onDisk == newRec.fileBytes());
+        TCmpFile r;
+        ASSERT_TRUE(readcmp(r));
+        EXPECT_TRUE(r.block.compid() == "12345678" || r.block.compid() == "87654321");
+        (r.block.compid() == "12345678" ? olds : news)++;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+    EXPECT_GT(olds, 0);
+    EXPECT_GT(news, 0);
+}
+
+// Names that are not employer files: read as missing or unreadable, within a
+// moment, and never replaced by a new file.
+TEST_F(CmpFileTest, NamesThatAreNotRegularFilesAreNeitherReadNorReplaced)
+{
+    struct Case { const char *what; std::function<void(const QString &)> make; };
+    const std::vector<Case> cases{
+        {"dangling link", [&](const QString &p) { QFile::link(path("nowhere.cmp"), p); }},
+        {"link loop", [&](const QString &p) { QFile::link(p, p); }},
+        {"link to /dev/zero", [&](const QString &p) { QFile::link("/dev/zero", p); }},
+        {"fifo", [&](const QString &p) { ::mkfifo(QFile::encodeName(p).constData(), 0644); }},
+        {"folder", [&](const QString &p) { QDir().mkdir(p); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        cmpname = path(QString::fromLatin1(c.what).replace(' ', '_') + ".cmp");
+        c.make(cmpname);
+        const QFileInfo before(cmpname);
+        TCmpFile r = distinctive();
+        EXPECT_FALSE(readcmp(r));
+        EXPECT_TRUE(sameRecord(r, distinctive()));
+        EXPECT_FALSE(writecmp(r));
+        const QFileInfo after(cmpname);
+        EXPECT_EQ(after.isSymLink(), before.isSymLink());
+        EXPECT_EQ(after.isDir(), before.isDir());
+        EXPECT_FALSE(after.isSymLink() ? false : after.isFile());
+    }
+}
+
+// What killed saves of an earlier version left beside the tables: stale
+// beside an existing table (removed at the open), the only copy of a missing
+// one (put back).
+TEST_F(CmpFileTest, OpenClearsLeftoversOfEarlierVersionsAndPutsAMissingTableBack)
+{
+    ASSERT_TRUE(writeFile(cmpname, distinctiveImage()));
+    ASSERT_TRUE(writeFile(path("decl.dta"), "workers"));
+    ASSERT_TRUE(writeFile(path("decl.dta.new-a1B2c3"), "half new workers"));
+    ASSERT_TRUE(writeFile(path("decl.dta.old0"), "older workers"));
+    ASSERT_TRUE(writeFile(path("decl.axa.old0"), "annex"));
+    ASSERT_TRUE(writeFile(path("notes.txt.old0"), "not ours"));
+    TCmpFile r;
+    ASSERT_TRUE(readcmp(r));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList({"decl.axa", "decl.cmp", "decl.dta", "notes.txt.old0"}));
+    EXPECT_EQ(readFile(path("decl.dta")), "workers");
+    EXPECT_EQ(readFile(path("decl.axa")), "annex");
 }

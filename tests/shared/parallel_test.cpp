@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -49,7 +51,17 @@ struct Coverage
     }
 };
 
-std::size_t cores() { return std::max(1u, std::thread::hardware_concurrency()); }
+// The cores this process may run on, counted as the system counts them for
+// it: under `taskset` or a container's limit fewer than the machine has.
+std::size_t cores()
+{
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::max<std::size_t>(1, std::size_t(CPU_COUNT(&set)));
+#endif
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 } // namespace
 

@@ -2,6 +2,8 @@
 // checks, storing a row and saving the tables.
 #include "workbench/entryflow.h"
 
+#include "platform/fileset.h"
+
 #include "msgrecorder.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
@@ -10,6 +12,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -311,11 +315,118 @@ TEST_F(EntrySave, AFailedEmployerRecordIsReportedAndNotKept)
 {
     TCmpFile rec;
     rec.dtupdate = 7;
-    cmpname = dir.filePath(QStringLiteral("missing/d.cmp"));
+    // The tables could be written; the employer file cannot (a folder holds
+    // its name). The save is one set: none of it is written.
+    ASSERT_TRUE(test::writeFile(dtaname, "old workers"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("d.cmp")));
     const SaveResult r = savetables(dm, rec, 300);
-    EXPECT_TRUE(r.tables);
+    EXPECT_FALSE(r.tables);
     EXPECT_FALSE(r.cmp);
     EXPECT_EQ(rec.dtupdate, 7);
+    EXPECT_EQ(test::readFile(dtaname), "old workers");
+    EXPECT_FALSE(QFileInfo::exists(axaname));
     ASSERT_FALSE(msgs.empty());
     EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("儲存檔案資料失效")));
+}
+
+namespace {
+
+QMap<QString, QByteArray> folderFiles(const QString &dir)
+{
+    QMap<QString, QByteArray> m;
+    const QDir d(dir);
+    for (const QString &n : d.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+        m.insert(n, test::readFile(d.filePath(n)));
+    return m;
+}
+
+void addAnnexItem(MemTable &sub, const char *cntb, const char *code, Currency v)
+{
+    sub.append();
+    sub.setString(subcol::cntb, cntb);
+    sub.setString(subcol::itemcod, code);
+    sub.setCurrency(subcol::itemval, v);
+    sub.setInteger(subcol::art, 32);
+    sub.post();
+}
+
+} // namespace
+
+// Two saves of the window, the second killed at every step of its commit and
+// the declaration then opened again: the files of the first save or of the
+// second, never the workers of one with the annex of the other.
+TEST_F(EntrySave, KillAtEveryStepGivesTheFirstOrTheSecondSave)
+{
+    using platform::FileSet;
+    auto firstSave = [&] {
+        QDir d(dir.path());
+        for (const QString &n : d.entryList(QDir::Files | QDir::Hidden))
+            d.remove(n);
+        dm.staff.emptyTable();
+        dm.sub.emptyTable();
+        addWorker(dm.staff, 32, "11111111", "A", money("10"));
+        addAnnexItem(dm.sub, "11111111", "101", money("1"));
+        TCmpFile rec;
+        ASSERT_TRUE(savetables(dm, rec, 100).ok());
+        cmpfile = rec;
+        addWorker(dm.staff, 32, "22222222", "B", money("20"));
+        addAnnexItem(dm.sub, "22222222", "102", money("2"));
+    };
+    firstSave();
+    const auto first = folderFiles(dir.path());
+    int steps = 0;
+    FileSet::setHook([&](FileSet::Step, int) { ++steps; });
+    TCmpFile rec = cmpfile;
+    ASSERT_TRUE(savetables(dm, rec, 200).ok());
+    FileSet::setHook({});
+    const auto second = folderFiles(dir.path());
+    EXPECT_EQ(steps, 10); // 5 files: staged, linked, journal, 5 renames, released, done
+
+    int firsts = 0, seconds = 0;
+    for (int k = 0; k < steps; ++k) {
+        SCOPED_TRACE(k);
+        firstSave();
+        int at = 0;
+        FileSet::setHook([&](FileSet::Step, int) {
+            if (at++ == k)
+                throw FileSet::Killed{};
+        });
+        TCmpFile r = cmpfile;
+        EXPECT_THROW(savetables(dm, r, 200), FileSet::Killed);
+        FileSet::setHook({});
+        TCmpFile back;
+        ASSERT_TRUE(readcmp(back));
+        const auto after = folderFiles(dir.path());
+        if (after == first)
+            ++firsts;
+        else if (after == second)
+            ++seconds;
+        else
+            ADD_FAILURE() << "files of two saves mixed";
+    }
+    EXPECT_EQ(firsts, 2);
+    EXPECT_EQ(seconds, steps - 2);
+}
+
+// A disk that fills during the save (the worker table is the large file):
+// neither table is replaced, a message says so, no temporaries are left.
+TEST_F(EntrySave, AFullDiskReplacesNeitherTable)
+{
+    addAnnexItem(dm.sub, "11111111", "101", money("1"));
+    TCmpFile rec;
+    ASSERT_TRUE(savetables(dm, rec, 100).ok());
+    const auto before = folderFiles(dir.path());
+    for (int i = 0; i < 200; ++i)
+        addWorker(dm.staff, 32, QByteArray::number(30000000 + i).constData(), "C", money("5"));
+    addAnnexItem(dm.sub, "30000000", "102", money("2"));
+    msgs.messages.clear();
+    SaveResult r;
+    {
+        test::FileSizeLimit full(4096);
+        r = savetables(dm, rec, 200);
+    }
+    EXPECT_FALSE(r.ok());
+    EXPECT_EQ(rec.dtupdate, 100);
+    EXPECT_FALSE(msgs.empty());
+    EXPECT_EQ(folderFiles(dir.path()), before);
 }

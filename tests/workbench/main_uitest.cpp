@@ -4,6 +4,7 @@
 // user-guide window.
 #include "workbench/fusrgd.h"
 #include "workbench/main.h"
+#include "workbench/declock.h"
 #include "workbench/ureport.h"
 
 #include <QRadioButton>
@@ -19,12 +20,16 @@
 #include "workbench/sysadm.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <QTimer>
@@ -85,6 +90,7 @@ protected:
     void TearDown() override
     {
         win.reset();
+        declock::unlockDeclaration();
         dm56.staff.emptyTable();
         dm56.sub.emptyTable();
         cmpfile = TCmpFile{};
@@ -269,6 +275,51 @@ TEST_F(MainWindowTest, OpensAndClosesADeclaration)
     EXPECT_EQ(cmpfile.state, QByteArray("LOGINED"));
     win->FormActivate();
     expectNoDeclarationState();
+}
+
+TEST_F(MainWindowTest, ADeclarationOpenInAnotherCopyIsNotOpenedHere)
+{
+    chosen = makeDeclaration(QStringLiteral("decl.cmp"), 2010);
+    // The other copy: the logic tests' program holding the lock (see the
+    // lock's own tests) until its input closes.
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("R56_HOLD_LOCK"), *chosen);
+    other.setProcessEnvironment(env);
+    other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/test_workbench"),
+                {QStringLiteral("--gtest_filter=DeclarationLockHolder.*")});
+    ASSERT_TRUE(other.waitForStarted());
+    QByteArray out;
+    while (!out.contains("held\n") && other.waitForReadyRead(30000))
+        out += other.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("held\n")) << out.toStdString();
+
+    win->btopen->click();
+    ASSERT_FALSE(rec.empty());
+    EXPECT_TRUE(rec.last().text.contains(QStringLiteral("此申報資料已在另一個程式中開啟")));
+    EXPECT_TRUE(rec.last().text.contains(QStringLiteral("Esta declaracao ja esta aberta noutro programa")));
+    EXPECT_TRUE(rec.last().text.contains(QString::number(other.processId())));
+    expectNoDeclarationState();
+    EXPECT_TRUE(cmpname.isEmpty());
+
+    // Once the other copy has closed it, it opens here; closing it here
+    // lets another copy have it.
+    other.closeWriteChannel();
+    ASSERT_TRUE(other.waitForFinished());
+    rec.messages.clear();
+    win->btopen->click();
+    EXPECT_TRUE(rec.empty()) << rec.last().text.toStdString();
+    expectOpenState();
+    EXPECT_TRUE(QFile::exists(declock::lockPath(*chosen)));
+    win->btopen->click();
+    expectNoDeclarationState();
+    EXPECT_FALSE(QFile::exists(declock::lockPath(*chosen)));
+
+    // A declaration that fails to open keeps no lock either.
+    QFile::remove(path(QStringLiteral("decl.dta")));
+    win->btopen->click();
+    EXPECT_FALSE(cmpopened && !cmpfile.block.compid().isEmpty());
+    EXPECT_FALSE(QFile::exists(declock::lockPath(*chosen)));
 }
 
 TEST_F(MainWindowTest, ReopeningRefreshesOnTheNextActivation)
@@ -635,12 +686,18 @@ TEST(UserGuideWindow, MissingGuideShowsANoteNotAnEmptyWindow)
     EXPECT_TRUE(guide.wb->toPlainText().contains(QStringLiteral("找不到使用說明檔案")));
 }
 
-TEST(UserGuideWindow, SuppliedGuideIsReadAsUtf8)
+// The files supplied with the program, in the source tree.
+static QString suppliedDataDir()
 {
     QString source = qEnvironmentVariable("R56_SOURCE_DIR");
     if (source.isEmpty())
         source = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../..");
-    startdir = source + QStringLiteral("/data");
+    return source + QStringLiteral("/data");
+}
+
+TEST(UserGuideWindow, SuppliedGuideIsReadAsUtf8)
+{
+    startdir = suppliedDataDir();
     Tusrgd guide;
     guide.navigate(startpath(QStringLiteral("DOC\\select.htm")));
     ASSERT_FALSE(guide.shownFile().isEmpty());
@@ -648,4 +705,20 @@ TEST(UserGuideWindow, SuppliedGuideIsReadAsUtf8)
     EXPECT_TRUE(text.contains(QStringLiteral("開啟檔案")));
     EXPECT_TRUE(text.contains(QStringLiteral("Abrir Ficheiro")));
     EXPECT_FALSE(text.contains(QChar(0xFFFD)));
+}
+
+TEST(UserGuideWindow, TheScrollBarIsInSightWithinTheWindow)
+{
+    startdir = suppliedDataDir();
+    Tusrgd guide;
+    guide.show();
+    // The page comes after the window is up, as the help button does it.
+    guide.navigate(startpath(QStringLiteral("DOC\\select.htm")));
+    QApplication::processEvents();
+    QScrollBar *bar = guide.wb->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0); // the guide is taller than the window
+    EXPECT_TRUE(bar->isVisible());
+    const QRect inWindow(bar->mapTo(&guide, QPoint(0, 0)), bar->size());
+    EXPECT_TRUE(guide.rect().contains(inWindow));
+    EXPECT_GT(bar->width(), 0);
 }

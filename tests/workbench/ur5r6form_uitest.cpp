@@ -19,21 +19,28 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMap>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
 using namespace r56;
 using r56::test::b5;
+
+static void PrintTo(const QString &s, std::ostream *os) { *os << s.toStdString(); }
 
 namespace {
 
@@ -100,6 +107,71 @@ void whenModal(std::function<QWidget *()> dialog, std::function<void()> fn)
 void whenModal(QWidget *dialog, std::function<void()> fn)
 {
     whenModal([dialog] { return dialog; }, std::move(fn));
+}
+
+// Messages recorded as by the recorder, each also shown as a real modal
+// window that takes the focus and closes once it is up: the window then
+// loses and regains its activation as it does in the program.
+class ModalMessages : public test::MessageRecorder
+{
+public:
+    int showMessage(const QString &caption, const QString &text, int kind) override
+    {
+        const int r = test::MessageRecorder::showMessage(caption, text, kind);
+        if (kind != mkWait)
+            runModal();
+        return r;
+    }
+    int messageBox(const QString &text, const QString &caption, int buttons) override
+    {
+        const int r = test::MessageRecorder::messageBox(text, caption, buttons);
+        runModal();
+        return r;
+    }
+    int shown = 0;
+
+private:
+    void runModal()
+    {
+        // The window that was active gets the activation back once the
+        // message has closed, as the desktop gives it back.
+        QDialog d;
+        auto *b = new QPushButton(QStringLiteral("OK"), &d);
+        b->setDefault(true);
+        b->setFocus();
+        whenModal(&d, [&d] { d.accept(); });
+        QPointer<QWidget> previous = QApplication::activeWindow();
+        d.exec();
+        if (previous)
+            previous->activateWindow();
+        ++shown;
+    }
+};
+
+// Sends a key as the keyboard would: to the widget that has the focus.
+void press(int k, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {})
+{
+    QWidget *w = QApplication::focusWidget();
+    ASSERT_NE(w, nullptr);
+    key(w, k, mods, text);
+    QApplication::processEvents();
+}
+
+void typeFocused(const QString &text)
+{
+    for (QChar c : text) {
+        QWidget *w = QApplication::focusWidget();
+        ASSERT_NE(w, nullptr);
+        type(w, QString(c));
+    }
+    QApplication::processEvents();
+}
+
+// Lets pending focus changes and posted work run.
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
 }
 
 class EntryWindow : public ::testing::Test
@@ -712,6 +784,362 @@ TEST_F(EntryWindow, TheAnnexTotalBecomesTheNonTaxableIncome)
     EXPECT_EQ(dm56.sub.recordCount(), 1);
     EXPECT_EQ(f.totalCell(0, 3), QStringLiteral("200.00"));
     EXPECT_TRUE(f.Timer1->isActive()); // auto-save runs again afterwards
+}
+
+// The same window with every message shown as a modal window of its own.
+class EntryFocus : public EntryWindow
+{
+protected:
+    ModalMessages modal;
+    QString rend(int rec)
+    {
+        dm56.staff.setRecNo(rec);
+        return entryflow::totalText(dm56.staff.asCurrency(staffcol::rend));
+    }
+};
+
+TEST_F(EntryFocus, ARefusedAmountNeverReachesTheWorker)
+{
+    workers(12);
+    Tr5r6f f;
+    open(f);
+    const QString pageTotal = f.totalCell(0, 1);
+    f.xttl(3)->setFocus();
+    settle();
+    f.xttl(3)->selectAll();
+    typeFocused(QStringLiteral("999999999999"));
+    press(Qt::Key_Tab);
+    settle();
+    ASSERT_FALSE(modal.empty());
+    EXPECT_EQ(modal.last().text, QStringLiteral("Value must be between 0.00 and 99999999999.99"));
+    EXPECT_EQ(rend(3), QStringLiteral("300.75"));
+    EXPECT_EQ(f.totalCell(0, 1), pageTotal);
+    EXPECT_FALSE(f.modified);
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(3));
+
+    // Nor through a save, which commits the field being edited first.
+    modal.messages.clear();
+    f.Save1->trigger();
+    settle();
+    ASSERT_FALSE(modal.empty());
+    EXPECT_EQ(modal.messages.first().text, QStringLiteral("Value must be between 0.00 and 99999999999.99"));
+    EXPECT_EQ(rend(3), QStringLiteral("300.75"));
+    EXPECT_EQ(f.totalCell(0, 1), pageTotal);
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(3));
+    Tdm56 back;
+    ASSERT_TRUE(back.loadstaff(dtaname));
+    back.staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
+    back.staff.setRecNo(3);
+    EXPECT_EQ(back.staff.asCurrency(staffcol::rend), Currency::fromHundredths(30075));
+
+    // Mended, it is taken.
+    f.xttl(3)->selectAll();
+    typeFocused(QStringLiteral("400"));
+    press(Qt::Key_Tab);
+    settle();
+    EXPECT_EQ(rend(3), QStringLiteral("400.00"));
+    EXPECT_EQ(QApplication::focusWidget(), f.xexp(3));
+}
+
+// Every worker's total income by taxpayer number.
+QMap<QByteArray, QString> incomes()
+{
+    QMap<QByteArray, QString> out;
+    MemTable &t = dm56.staff;
+    const int keep = t.recNo();
+    for (t.first(); !t.eof(); t.next())
+        out.insert(t.asString(staffcol::cntb), entryflow::totalText(t.asCurrency(staffcol::rend)));
+    if (keep > 0)
+        t.setRecNo(keep);
+    return out;
+}
+
+// The desktop gives the activation back to the window once a dialog closed.
+void backTo(QWidget &w)
+{
+    settle();
+    if (!w.isActiveWindow())
+        w.activateWindow();
+    settle();
+}
+
+// Types over the focused field's text and leaves it with Tab.
+void retype(const QString &text)
+{
+    if (auto *e = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
+        e->selectAll();
+    typeFocused(text);
+    press(Qt::Key_Tab);
+    settle();
+}
+
+TEST_F(EntryFocus, AfterEveryDialogTheKeysGoToTheWorkerOnScreen)
+{
+    workers(23);
+    Tr5r6f f;
+    Tfsearch search(&f);
+    Tfmodtaxer taxer(&f);
+    open(f);
+    QMap<QByteArray, QString> want = incomes();
+    auto focusIs = [](QWidget *w) { return QApplication::focusWidget() == w; };
+
+    // A search: typed into row 2, then W13 found (page 2, row 3). The value
+    // typed first is kept, and the next keys change W13.
+    f.xttl(2)->setFocus();
+    settle();
+    f.xttl(2)->selectAll();
+    typeFocused(QStringLiteral("5"));
+    whenModal(&search, [] {
+        fsearch->obj->setText(QStringLiteral("W13"));
+        fsearch->BitBtn1->click();
+    });
+    f.searchby(3);
+    backTo(f);
+    want["10000002"] = QStringLiteral("5.00");
+    EXPECT_EQ(f.page, 1);
+    EXPECT_TRUE(focusIs(f.xttl(3)));
+    retype(QStringLiteral("7"));
+    want["10000013"] = QStringLiteral("7.00");
+    EXPECT_EQ(incomes(), want);
+
+    // A search that finds nothing: the field stays where it was.
+    f.xttl(8)->setFocus();
+    settle();
+    whenModal(&search, [] {
+        fsearch->obj->setText(QStringLiteral("NOBODY"));
+        fsearch->BitBtn1->click();
+    });
+    f.searchby(3);
+    backTo(f);
+    ASSERT_TRUE(modal.last().text.startsWith(QStringLiteral("找不到符合條件的記錄")));
+    EXPECT_TRUE(focusIs(f.xttl(8)));
+    retype(QStringLiteral("8"));
+    want["10000018"] = QStringLiteral("8.00");
+    EXPECT_EQ(incomes(), want);
+
+    // An added worker: "WA" sorts after W23, record 24, page 3 row 4.
+    whenModal(&taxer, [] {
+        fmodtaxer->cbart->setCurrentIndex(0);
+        emit fmodtaxer->cbart->activated(0);
+        fmodtaxer->edconno->setText(QStringLiteral("12345678"));
+        type(fmodtaxer->edptnm, QStringLiteral("WA"));
+        fmodtaxer->btsave->click();
+    });
+    f.btnew->click();
+    backTo(f);
+    want["12345678"] = QStringLiteral("0.00");
+    EXPECT_EQ(f.page, 2);
+    EXPECT_EQ(f.row, 4);
+    EXPECT_TRUE(focusIs(f.xttl(4)));
+    EXPECT_TRUE(f.btmodify->isEnabled());
+    EXPECT_TRUE(f.btremove->isEnabled());
+    retype(QStringLiteral("5000"));
+    want["12345678"] = QStringLiteral("5,000.00");
+    EXPECT_EQ(incomes(), want);
+
+    // An addition cancelled: the field left stays the field.
+    ASSERT_TRUE(focusIs(f.xexp(4)));
+    whenModal(&taxer, [] { fmodtaxer->btcancel->click(); });
+    f.btnew->click();
+    backTo(f);
+    EXPECT_TRUE(focusIs(f.xexp(4)));
+
+    // The added worker renamed "AA": first of page 1, and the buttons are
+    // his.
+    f.xttl(4)->setFocus();
+    settle();
+    whenModal(&taxer, [] {
+        fmodtaxer->edptnm->selectAll();
+        type(fmodtaxer->edptnm, QStringLiteral("AA"));
+        fmodtaxer->btsave->click();
+    });
+    f.btmodify->click();
+    backTo(f);
+    EXPECT_EQ(f.page, 0);
+    EXPECT_EQ(f.row, 1);
+    EXPECT_EQ(f.xcnm(1)->text(), QStringLiteral("AA"));
+    EXPECT_TRUE(focusIs(f.xttl(1)));
+    EXPECT_TRUE(f.btmodify->isEnabled());
+    EXPECT_TRUE(f.btremove->isEnabled());
+    retype(QStringLiteral("9"));
+    want["12345678"] = QStringLiteral("9.00");
+    EXPECT_EQ(incomes(), want);
+
+    // A save from row 5 and its message: back in row 5 (W04).
+    f.xttl(5)->setFocus();
+    settle();
+    f.btsave->click();
+    backTo(f);
+    ASSERT_EQ(modal.last().caption, QStringLiteral("存檔(Registar)"));
+    EXPECT_TRUE(focusIs(f.xttl(5)));
+    retype(QStringLiteral("6"));
+    want["10000004"] = QStringLiteral("6.00");
+    EXPECT_EQ(incomes(), want);
+
+    // A refused leave date keeps the date field; an amount out of bounds
+    // keeps the amount field.
+    f.xdtl(6)->setFocus();
+    settle();
+    retype(QStringLiteral("31122011"));
+    ASSERT_TRUE(modal.last().text.startsWith(QStringLiteral("離職日期不正確")));
+    EXPECT_TRUE(focusIs(f.xdtl(6)));
+    f.xttl(7)->setFocus();
+    settle();
+    retype(QStringLiteral("999999999999"));
+    EXPECT_TRUE(focusIs(f.xttl(7)));
+    retype(QStringLiteral("3"));
+    want["10000006"] = QStringLiteral("3.00");
+    EXPECT_EQ(incomes(), want);
+
+    // Total below the non-taxable income: refused, the total keeps the focus.
+    dm56.staff.setRecNo(9);
+    dm56.staff.edit();
+    dm56.staff.setCurrency(staffcol::sub1, Currency::fromUnits(500));
+    dm56.staff.post();
+    f.showpage();
+    f.xttl(9)->setFocus();
+    settle();
+    retype(QStringLiteral("100"));
+    ASSERT_TRUE(modal.last().text.contains(QStringLiteral("總金錢收益少於不屬課稅收益")));
+    EXPECT_TRUE(focusIs(f.xttl(9)));
+    retype(QStringLiteral("600"));
+    want["10000008"] = QStringLiteral("600.00");
+    EXPECT_EQ(incomes(), want);
+
+    // The renamed worker removed from row 1: the worker now in row 1 (W01)
+    // has the focus, and the buttons follow him.
+    f.xttl(1)->setFocus();
+    settle();
+    modal.answer(1);
+    f.btremove->click();
+    backTo(f);
+    want.remove("12345678");
+    EXPECT_EQ(f.xcntb(1)->text(), QStringLiteral("10000001"));
+    EXPECT_TRUE(focusIs(f.xttl(1)));
+    EXPECT_FALSE(f.btmodify->isEnabled());
+    EXPECT_FALSE(f.btremove->isEnabled());
+    retype(QStringLiteral("4"));
+    want["10000001"] = QStringLiteral("4.00");
+    EXPECT_EQ(incomes(), want);
+}
+
+// The row fields drawn in the highlight colour.
+QList<QWidget *> highlighted(const Tr5r6f &f)
+{
+    QList<QWidget *> out;
+    const QColor h = QApplication::palette().color(QPalette::Highlight);
+    for (int r = 1; r <= 10; ++r)
+        for (const char *p : {"xttl_", "xexp_", "xsub_", "ximp_", "xdtl_"}) {
+            QWidget *w = f.rowControl(QString::fromLatin1(p), r);
+            if (w->palette().color(QPalette::Base) == h)
+                out << w;
+        }
+    return out;
+}
+
+TEST_F(EntryFocus, OnlyTheFieldWithTheFocusIsHighlighted)
+{
+    workers(23);
+    Tr5r6f f;
+    Tfsearch search(&f);
+    open(f);
+    f.xttl(1)->setFocus();
+    settle();
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{f.xttl(1)});
+    press(Qt::Key_Tab);
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{f.xexp(1)});
+    press(Qt::Key_PageDown, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(f.page, 1);
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{QApplication::focusWidget()});
+    press(Qt::Key_Down);
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{QApplication::focusWidget()});
+    f.btlast->click();
+    settle();
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{QApplication::focusWidget()});
+    whenModal(&search, [] {
+        fsearch->obj->setText(QStringLiteral("W05"));
+        fsearch->BitBtn1->click();
+    });
+    f.searchby(3);
+    backTo(f);
+    EXPECT_EQ(QApplication::focusWidget(), f.xttl(5));
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{f.xttl(5)});
+    // A refused field keeps the focus and so the highlight, alone.
+    retype(QStringLiteral("999999999999"));
+    EXPECT_EQ(highlighted(f), QList<QWidget *>{f.xttl(5)});
+}
+
+TEST_F(EntryFocus, LeaveDateShortCutsWorkInTheRow)
+{
+    addWorker(32, "10000001", "", "A", Currency::fromUnits(1000), 4, 0, "31/12/2009");
+    addWorker(32, "10000002", "", "B", Currency::fromUnits(1000), 4, 0, "00000000");
+    Tr5r6f f;
+    open(f);
+    f.xdtl(1)->setFocus();
+    settle();
+    press(Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
+    EXPECT_EQ(f.xdtl(1)->date(), encodeDate(2010, 1, 1));
+    press(Qt::Key_Minus, Qt::KeypadModifier, QStringLiteral("-"));
+    press(Qt::Key_Minus, Qt::KeypadModifier, QStringLiteral("-"));
+    EXPECT_EQ(f.xdtl(1)->date(), encodeDate(2009, 12, 30));
+    press(Qt::Key_T, Qt::NoModifier, QStringLiteral("t"));
+    EXPECT_EQ(f.xdtl(1)->date(), std::floor(now()));
+    // Other letters stay out.
+    press(Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+    EXPECT_EQ(f.xdtl(1)->date(), std::floor(now()));
+}
+
+TEST_F(EntryFocus, AZeroAmountIsEmptyWhileEdited)
+{
+    addWorker(32, "10000001", "", "A", Currency(), 4);
+    Tr5r6f f;
+    open(f);
+    f.xttl(1)->setFocus();
+    settle();
+    EXPECT_EQ(f.xttl(1)->text(), QString());
+    typeFocused(QStringLiteral("1000"));
+    EXPECT_EQ(f.xttl(1)->text(), QStringLiteral("1,000"));
+    press(Qt::Key_Tab);
+    EXPECT_EQ(rend(1), QStringLiteral("1,000.00"));
+    // Not focused, zero still paints in the display format.
+    EXPECT_EQ(f.xsub(1)->displayedText(), QStringLiteral("0.00"));
+}
+
+TEST_F(EntryFocus, AnEmptyLeaveDateKeepsItsMaskAfterAVisit)
+{
+    addWorker(32, "10000001", "", "A", Currency::fromUnits(1000), 4, 0, "00000000");
+    Tr5r6f f;
+    open(f);
+    const QString mask = QStringLiteral("  /  /    ");
+    EXPECT_EQ(f.xdtl(1)->displayText(), mask);
+    f.ximp(1)->setFocus();
+    settle();
+    press(Qt::Key_Tab); // into the leave date
+    ASSERT_EQ(QApplication::focusWidget(), f.xdtl(1));
+    press(Qt::Key_Backtab, Qt::ShiftModifier); // and out again
+    settle();
+    EXPECT_TRUE(modal.empty()) << modal.last().text.toStdString();
+    EXPECT_EQ(QApplication::focusWidget(), f.ximp(1));
+    EXPECT_EQ(f.xdtl(1)->displayText(), mask);
+    EXPECT_FALSE(f.modified);
+    // Emptied after holding a date, it is stored as no date and shows the mask.
+    f.xdtl(1)->setFocus();
+    settle();
+    f.xdtl(1)->setDate(encodeDate(2010, 3, 5));
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    dm56.staff.setRecNo(1);
+    EXPECT_EQ(dm56.staff.asString(staffcol::leavedate), QByteArray("05/03/2010"));
+    f.xdtl(1)->setFocus();
+    settle();
+    f.xdtl(1)->selectAll();
+    press(Qt::Key_Backspace);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(modal.empty());
+    dm56.staff.setRecNo(1);
+    EXPECT_EQ(dm56.staff.asString(staffcol::leavedate), QByteArray("00/00/0000"));
+    EXPECT_EQ(f.xdtl(1)->displayText(), mask);
+    f.grab().save(QStringLiteral("/tmp/shots-10/emptydate.png"));
 }
 
 TEST_F(EntryWindow, Screenshot)

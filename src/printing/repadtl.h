@@ -1,0 +1,68 @@
+#pragma once
+// The annex A report on paper: A4 landscape, ten rows of `tabaxoa` a page
+// between the page header and footer of the form, the form's texts, lines and
+// pictures only on blank A4 (the pre-printed form takes the data alone).
+// The rows, totals and codes come from repadtlflow; this unit draws them on
+// the printing layer.
+#include "printing/formprint.h"
+#include "printing/repadtlflow.h"
+
+#include <QImage>
+#include <QString>
+
+class QWidget;
+
+namespace r56 {
+
+class Tdm56;
+struct TCmpFile;
+
+namespace repadtl {
+
+// The job as the annex report reads it.
+struct AnnexPrintJob
+{
+    annexa::AnnexJob rows;
+    bool preview = false;
+    bool blank = false; // blank A4: the form is drawn too
+    int copies = 1;
+    int top = 0, left = 0; // offsets in mm
+};
+
+// The pictures of the form, drawn by our own generator at the form's pixel
+// sizes (8-bit indexed bitmaps), made once for the run.
+enum class Picture {
+    Emblem,            // the authority's emblem, 399 x 141
+    PortugueseTitle,   // the Portuguese title under the Chinese one, 2000 x 57
+    // The seven Portuguese captions with accented letters.
+    CaptionEmployerNo,
+    CaptionPageNo,
+    CaptionPages,
+    CaptionTaxNo,
+    CaptionAmount,
+    CaptionSignature,
+    CaptionStamp,
+};
+const QImage &picture(Picture which);
+
+// Page setup of the annex: margins 5 + top, 10 + left, 10 - left and the
+// bottom that leaves exactly ten rows a page.
+print::PageSetup setupannexpage(const AnnexPrintJob &job);
+
+// Draws one article's pages (the rows already cut to the job's range);
+// `pagesBefore` pages of the job precede them (the page numbers of the
+// form count from the article's first page). Returns the pages drawn, -1
+// when the device failed.
+int renderarticle(print::Sheet &sheet, const annexa::AnnexArticle &a, const TCmpFile &employer,
+                   int pagesBefore = 0);
+
+// printannexa: the whole report with its messages. The outcome of the print
+// job, or Refused when the report stopped before printing and said why (no
+// rows, no article with items, an empty range, a 37th item code).
+print::Outcome printannexa(Tdm56 &dm, const AnnexPrintJob &job, const TCmpFile &employer, QWidget *parent = nullptr);
+// The print program's report of kind "2": the job of the program's job
+// globals over its data module and employer record.
+print::Outcome printannexa(QWidget *parent);
+
+} // namespace repadtl
+} // namespace r56

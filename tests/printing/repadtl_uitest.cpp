@@ -1,0 +1,207 @@
+// Annex A on paper: a small annex written to PDF on blank A4 and for the
+// pre-printed form, read back as laid-out text (against a golden text) and
+// as word boxes; pictures embedded once however many pages carry them.
+#include "msgrecorder.h"
+#include "pdfcheck.h"
+#include "printfixture.h"
+#include "printing/pr56job.h"
+#include "printing/repadtl.h"
+#include "printing/reportkinds.h"
+#include "shared/printjob.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+#include "tempdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace r56;
+using r56::test::b5;
+
+namespace {
+
+class AnnexPdf : public ::testing::Test
+{
+public:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        pdf = dir.filePath("annex.pdf");
+        qputenv("R56_PRINT_PDF", pdf.toLocal8Bit());
+        qputenv("R56_CLOCK", "2004-01-15 09:30:12");
+        employer.block.setCompid("1234567");
+        employer.block.setEano(2003);
+        employer.block.setCompchnm(b5("東灣貿易有限公司"));
+        employer.block.setCompname("Companhia de Comercio Leste");
+        Tdm56 dm;
+        worker(dm, 32, "10000001", b5("陳　大文"), "CHAN TAI MAN", "7654321");
+        worker(dm, 32, "20000002", "", "ALVES JOAO");
+        worker(dm, 36, "30000003", b5("李小明"), "LEI SIO MENG");
+        for (int i = 1; i <= 13; ++i) // a continuation row
+            item(dm, "10000001", QByteArray::number(100 + i), Currency::fromHundredths(100000 + i * 1111));
+        item(dm, "20000002", "101  ", Currency::fromHundredths(123456789)); // as imported
+        item(dm, "20000002", "105", Currency::fromHundredths(0));            // an amount of 0
+        item(dm, "30000003", "107", Currency::fromHundredths(99999999999));  // 999,999,999.99
+        job.rows.dtaname = dir.filePath("E.dta");
+        job.rows.axaname = dir.filePath("E.axa");
+        ASSERT_TRUE(dm.savestaff(job.rows.dtaname, true));
+        ASSERT_TRUE(dm.savesub(job.rows.axaname, true));
+        job.rows.modeall = true;
+        job.blank = true;
+    }
+    void TearDown() override
+    {
+        qunsetenv("R56_PRINT_PDF");
+        qunsetenv("R56_CLOCK");
+        if (qEnvironmentVariableIsSet("R56_KEEP_PDF"))
+            QFile::copy(pdf, qEnvironmentVariable("R56_KEEP_PDF") + u'/'
+                                 + QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name())
+                                 + ".pdf");
+    }
+    static void worker(Tdm56 &dm, int art, const char *cntb, const QByteArray &nmc, const char *nmp,
+                       const char *oldcntb = "")
+    {
+        MemTable &t = dm.staff;
+        t.append();
+        t.setInteger(staffcol::art, art);
+        t.setString(staffcol::cntb, cntb);
+        t.setString(staffcol::nmc, nmc);
+        t.setString(staffcol::nmp, nmp);
+        t.setString(staffcol::oldcntb, oldcntb);
+        t.post();
+    }
+    static void item(Tdm56 &dm, const char *cntb, const QByteArray &code, Currency v)
+    {
+        dm.sub.appendRecord({MemValue(cntb), MemValue(code), MemValue(v), MemValue(0)});
+    }
+    print::Outcome run()
+    {
+        Tdm56 dm;
+        return repadtl::printannexa(dm, job, employer);
+    }
+
+    QTemporaryDir dir;
+    QString pdf;
+    TCmpFile employer;
+    repadtl::AnnexPrintJob job;
+};
+
+// Layout text with trailing blanks and form feeds made plain, for a stable
+// comparison.
+QString normalised(QString s)
+{
+    s.replace(QLatin1Char('\f'), QLatin1String("\n<page>\n"));
+    QStringList lines = s.split(QLatin1Char('\n'));
+    for (QString &l : lines)
+        while (l.endsWith(QLatin1Char(' ')))
+            l.chop(1);
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+} // namespace
+
+TEST_F(AnnexPdf, BlankA4MatchesTheGoldenText)
+{
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    EXPECT_TRUE(rec.empty());
+    ASSERT_EQ(r56::test::pdfPages(pdf), 2); // article 32, then article 36
+    const QString text = normalised(r56::test::pdfLayoutText(pdf));
+    const QString golden = QString::fromUtf8(
+        r56::test::readFile(qEnvironmentVariable("R56_SOURCE_DIR") + "/tests/printing/fixtures/annexa_blank.txt"));
+    if (qEnvironmentVariableIsSet("R56_WRITE_GOLDEN"))
+        r56::test::writeFile(qEnvironmentVariable("R56_WRITE_GOLDEN"), text.toUtf8());
+    EXPECT_EQ(text, golden);
+}
+
+TEST_F(AnnexPdf, ValuesWhereTheFormWantsThem)
+{
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    const auto words = r56::test::pdfWords(pdf);
+    // The page area starts 10 mm in and 5 mm down on the landscape sheet.
+    const auto near = [&](const QString &w, int page, double x, double y) {
+        const r56::test::PdfWord *f = r56::test::findWord(words, w, page);
+        ASSERT_NE(f, nullptr) << w.toStdString();
+        EXPECT_NEAR(f->xMin, 10.0 + x, 0.8) << w.toStdString();
+        EXPECT_NEAR(f->yMin, 5.0 + y, 1.6) << w.toStdString();
+    };
+    near("10000001", 1, 2.1, 52.3875 + 11.6417 + 4.0); // second row: Alves sorts first
+    near("(101)", 1, 28.0, 52.3875 + 5.0);
+    near("(113)", 1, 28.0, 52.3875 + 2 * 11.6417 + 5.0); // continuation row, column 1
+    near("Total", 2, 2.1, 52.3875 + 11.6417 + 4.0);
+    near("KBV/RFM/NIP/20040115093012", 1, 2.1, 52.3875 + 116.417 + 27.0);
+    // The amount of 0 prints empty; the old number never prints.
+    EXPECT_EQ(r56::test::findWord(words, "0.00"), nullptr);
+    EXPECT_EQ(r56::test::findWord(words, "(7654321)"), nullptr);
+    EXPECT_NE(r56::test::findWord(words, "999,999,999.99", 2), nullptr);
+    // Nine pictures on two pages: each embedded once.
+    EXPECT_EQ(r56::test::pdfImageCount(r56::test::readFile(pdf)), 9);
+}
+
+TEST_F(AnnexPdf, PrePrintedFormTakesTheDataAlone)
+{
+    r56::test::MessageRecorder rec;
+    job.blank = false;
+    job.top = 3;
+    job.left = -2;
+    ASSERT_TRUE(print::succeeded(run()));
+    const auto words = r56::test::pdfWords(pdf);
+    EXPECT_EQ(r56::test::findWord(words, "稅務編號"), nullptr);
+    EXPECT_EQ(r56::test::findWord(words, "Soma"), nullptr);
+    EXPECT_EQ(r56::test::pdfImageCount(r56::test::readFile(pdf)), 0);
+    const r56::test::PdfWord *w = r56::test::findWord(words, "10000001", 1);
+    ASSERT_NE(w, nullptr);
+    EXPECT_NEAR(w->xMin, 10.0 - 2 + 2.1, 0.8);
+    EXPECT_NEAR(w->yMin, 5.0 + 3 + 52.3875 + 11.6417 + 4.0, 1.6);
+}
+
+TEST_F(AnnexPdf, RangeAndCopies)
+{
+    r56::test::MessageRecorder rec;
+    job.rows.modeall = false;
+    job.rows.art32 = true;
+    job.copies = 2;
+    ASSERT_TRUE(print::succeeded(run()));
+    EXPECT_EQ(r56::test::pdfPages(pdf), 2); // one page, twice
+    job.rows.first = job.rows.last = 2;
+    EXPECT_EQ(run(), print::Outcome::Refused);
+    EXPECT_EQ(rec.last().text, annexa::emptyRangeText());
+}
+
+TEST(AnnexPrintProgram, ReportKindTwoPrintsTheAnnexOfTheJob)
+{
+    r56::test::MessageRecorder rec;
+    r56::test::Declaration d;
+    ASSERT_TRUE(d.writeEmployer(2003));
+    ASSERT_TRUE(d.writeWorkers({{32, "10000001", "陳大文", "CHAN TAI MAN", Currency::fromUnits(9000), " ",
+                                 Currency::fromUnits(150), Currency(), "00000000"},
+                                {36, "20000002", "李小明", "LEI SIO MENG", Currency::fromUnits(9000), " ",
+                                 Currency::fromUnits(70), Currency(), "00000000"}}));
+    Tdm56 dm;
+    dm.sub.appendRecord({"10000001", "101  ", Currency::fromUnits(100), 32});
+    dm.sub.appendRecord({"10000001", "102", Currency::fromUnits(50), 32});
+    dm.sub.appendRecord({"20000002", "103", Currency::fromUnits(70), 36});
+    ASSERT_TRUE(dm.savesub(d.base + ".axa", false));
+    const QString pdf = d.path("out.pdf");
+    qputenv("R56_PRINT_PDF", pdf.toLocal8Bit());
+    ASSERT_TRUE(r56::test::writeFile(
+        d.path("printr5r6.ini"),
+        printjob::buildline('2', true, false, 1, 9999, true, 0, 0, false, false, d.cmp.toLocal8Bit()) + "\r\n"));
+    ASSERT_TRUE(pr56::setupjob(d.path("printr5r6"), {}));
+    const pr56::ReportRoutine run = pr56::reportfor('2');
+    ASSERT_NE(run, nullptr);
+    EXPECT_TRUE(print::succeeded(run(nullptr)));
+    qunsetenv("R56_PRINT_PDF");
+    EXPECT_EQ(r56::test::pdfPages(pdf), 1);
+    const QString text = r56::test::pdfLayoutText(pdf);
+    EXPECT_TRUE(text.contains("條例編號 N.ARTIGO :32"));
+    EXPECT_TRUE(text.contains("(101)"));
+    EXPECT_FALSE(text.contains("20000002")); // article 36 was not asked for
+    EXPECT_TRUE(text.contains("TAI FUNG COMERCIO LIMITADA"));
+}

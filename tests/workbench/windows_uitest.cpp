@@ -1,0 +1,212 @@
+// Every window of the declaration program at the design size, offscreen:
+// no caption, header, label or button text is cut by the font. With
+// R56_SHOTS set to a folder, each window is also saved there as a picture.
+#include "components/kitctrls.h"
+#include "components/kitgrdcpt.h"
+#include "interchange/checkr56.h"
+#include "interchange/export.h"
+#include "interchange/import.h"
+#include "interchange/ovrexp.h"
+#include "msgrecorder.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+#include "shared/ur5r6msg.h"
+#include "workbench/anexo.h"
+#include "workbench/dlgsearch.h"
+#include "workbench/fusrgd.h"
+#include "workbench/main.h"
+#include "workbench/modtaxer.h"
+#include "workbench/perioddlg.h"
+#include "workbench/sysadm.h"
+#include "workbench/ur5r6form.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace r56;
+
+namespace {
+
+// The texts of `root` that do not fit where they stand, one line each.
+QStringList cutTexts(QWidget *root)
+{
+    QStringList out;
+    const auto lines = [](const QString &t) {
+        QString s = t;
+        s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        s.remove(QLatin1Char('&'));
+        return s.split(QLatin1Char('\n'));
+    };
+    for (QWidget *w : root->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(root) || w->width() <= 0)
+            continue;
+        const QFontMetrics fm(w->font());
+        auto check = [&](const QString &text, int room, int heightRoom) {
+            const QStringList ls = lines(text);
+            int widest = 0;
+            for (const QString &l : ls)
+                widest = std::max(widest, fm.horizontalAdvance(l));
+            const int high = int(ls.size()) * fm.height();
+            if (widest > room || high > heightRoom + 2)
+                out << QStringLiteral("%1 \"%2\": %3x%4 in %5x%6")
+                           .arg(w->objectName(), ls.join(QLatin1Char('|')))
+                           .arg(widest).arg(high).arg(room).arg(heightRoom);
+        };
+        if (auto *c = qobject_cast<TKitGradientCaption *>(w)) {
+            if (c->shownCaption() != c->formCaption())
+                out << QStringLiteral("caption \"%1\" shown as \"%2\"").arg(c->formCaption(), c->shownCaption());
+        } else if (auto *l = qobject_cast<QLabel *>(w)) {
+            if (l->text().isEmpty() || l->textFormat() == Qt::RichText || !l->pixmap().isNull())
+                continue;
+            // As the label sets its text (a shadowed label wraps at blanks,
+            // and between characters where a word is too long).
+            const QRect r = l->contentsRect().adjusted(l->margin() + 1, l->margin(), -l->margin() - 1, -l->margin());
+            const int flags = int(l->alignment()) | (l->wordWrap() ? Qt::TextWordWrap : 0);
+            const QRect need = fm.boundingRect(QRect(r.topLeft(), QSize(r.width(), 1 << 16)), flags,
+                                               QString(l->text()).remove(QLatin1Char('&')));
+            // The height of a line includes the face's space under the
+            // descenders: two pixels of it may go.
+            if (need.width() > r.width() + 1 || need.height() > r.height() + 2)
+                out << QStringLiteral("%1 \"%2\": %3x%4 in %5x%6")
+                           .arg(l->objectName(), QString(l->text()).replace(QLatin1Char('\n'), QLatin1Char('|')))
+                           .arg(need.width()).arg(need.height()).arg(r.width()).arg(r.height());
+        } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+            if (b->text().isEmpty())
+                continue;
+            if (qobject_cast<TKitSpeedButton *>(b)) {
+                // The speed buttons wrap their texts at blanks: each word
+                // must fit, and the lines its height.
+                QString words = b->text();
+                words.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+                check(words.split(QLatin1Char(' '), Qt::SkipEmptyParts).join(QLatin1Char('\n')), b->width() - 4,
+                      1 << 20);
+                continue;
+            }
+            int indicator = 0;
+            if (qobject_cast<QCheckBox *>(b) || qobject_cast<QRadioButton *>(b))
+                indicator = b->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 6;
+            else if (qobject_cast<QPushButton *>(b))
+                indicator = 8;
+            check(b->text(), b->width() - indicator, b->height());
+        }
+    }
+    return out;
+}
+
+class Windows : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        cmpfile = TCmpFile{};
+        cmpfile.firsthalf = 1;
+        cmpfile.block.setCompid("12345678");
+        cmpfile.block.setEano(2010);
+        cmpfile.block.setCompname("COMPANHIA DE TESTE");
+    }
+    void TearDown() override { cmpfile = TCmpFile{}; }
+
+    // Shows `w` at `size` (its own when empty), saves its picture and
+    // expects nothing cut.
+    void look(QWidget &w, const QString &name, QSize size = {})
+    {
+        if (size.isValid())
+            w.resize(size);
+        w.show();
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+        const QString shots = qEnvironmentVariable("R56_SHOTS");
+        if (!shots.isEmpty())
+            w.grab().save(QDir(shots).filePath(name + QStringLiteral(".png")));
+        const QStringList cut = cutTexts(&w);
+        EXPECT_TRUE(cut.isEmpty()) << name.toStdString() << ":\n  "
+                                   << cut.join(QStringLiteral("\n  ")).toStdString();
+        w.hide();
+    }
+
+    // A window as it is made, at its own size.
+    template <class W>
+    void lookAt(const QString &name)
+    {
+        W w;
+        look(w, name);
+    }
+
+    test::MessageRecorder msgs;
+};
+
+TEST_F(Windows, MainWindow)
+{
+    Tfmain w;
+    look(w, QStringLiteral("main-default"));
+    look(w, QStringLiteral("main-800x600"), QSize(800, 600));
+}
+
+TEST_F(Windows, DataEntryWindow)
+{
+    Tr5r6f w;
+    w.updatepagecount();
+    w.firstpage();
+    look(w, QStringLiteral("entry-800x600"), QSize(800, 600));
+    look(w, QStringLiteral("entry-1024x768"), QSize(1024, 768));
+    for (int choice : {1, 2}) {
+        w.setfontsize(choice);
+        look(w, QStringLiteral("entry-800x600-font%1").arg(choice), QSize(800, 600));
+    }
+}
+
+TEST_F(Windows, Dialogs)
+{
+    lookAt<Tfmodtaxer>(QStringLiteral("modtaxer"));
+    lookAt<Tfsearch>(QStringLiteral("search"));
+    lookAt<Tfsysadm>(QStringLiteral("sysadm"));
+    lookAt<Tdlgperiod>(QStringLiteral("period"));
+    lookAt<Tfanexo>(QStringLiteral("annex"));
+    Tusrgd guide;
+    guide.navigate(qEnvironmentVariable("R56_SOURCE_DIR") + QStringLiteral("/data/DOC/select.htm"));
+    look(guide, QStringLiteral("guide"));
+    // The message window under the captions of the windows that use it, with
+    // a short text (its compact size) and a long one.
+    Tfmain mainWindow;
+    Tr5r6f entry;
+    const QStringList captions{mainWindow.caption(), entry.caption(),
+                               QStringLiteral("刪除僱員(Cancelamento do Empregado)"),
+                               QStringLiteral("注意 (Atencao)")};
+    int n = 0;
+    for (const QString &caption : captions) {
+        for (const QString &text : {QStringLiteral("存檔完成"),
+                                    QStringLiteral("你剛才進行過的修改還未存檔，\r\n如果繼續此操作將會失去剛才所作的修改，是否繼續？\r\n"
+                                                   "Houve alteracoes de dados mas ainda ano\r\nsalvaguardados, se continuar o "
+                                                   "procedimento as\r\nalteracoes serao canceladas, pretende continuar?")}) {
+            Tfr5r6msgw msg;
+            QTimer::singleShot(0, &msg, [&msg, this, n] {
+                look(msg, QStringLiteral("message%1").arg(n));
+                msg.bt1->click();
+            });
+            msg.showmsgw(caption, text, mkYesNo);
+            ++n;
+        }
+    }
+}
+
+TEST_F(Windows, InterchangeWindows)
+{
+    lookAt<Tfimport>(QStringLiteral("import"));
+    lookAt<Tfexport>(QStringLiteral("export"));
+    lookAt<Tfcheckr56>(QStringLiteral("check"));
+    lookAt<Tfovrexp>(QStringLiteral("overwrite"));
+}
+
+} // namespace
