@@ -5,7 +5,7 @@
 #include "components/tooledit.h"
 #include "platform/casefs.h"
 #include "shared/showmsg.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include <QApplication>
 #include <QCheckBox>

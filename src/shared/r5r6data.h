@@ -67,6 +67,13 @@ QList<FieldDef> staffFields();
 QList<FieldDef> subFields();
 QList<FieldDef> expFields();
 
+// The one stored form of an annex A item code, however it was entered: the
+// code padded with blanks to the column's 5 bytes, as the exchange file
+// carries it ("105" -> "105  "). The annex control code hashes the stored
+// codes, so an item entered in the editor hashes as the same item read from
+// the authority's file. Look-ups compare codes trimmed.
+QByteArray storeditemcode(QByteArrayView code);
+
 class Tdm56
 {
 public:

@@ -585,7 +585,7 @@ void Tfmain::btopenClick()
     // The whole path, never cut: a cut name would open (or create) another file.
     cmpname = *chosen;
     edfilesource->setText(cmpname);
-    const mainflow::TableNames names = mainflow::tableNames(cmpname);
+    const TableNames names = tableNames(cmpname);
     dtaname = names.dta;
     axcname = names.axc;
     axaname = names.axa;

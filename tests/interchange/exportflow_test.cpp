@@ -242,6 +242,14 @@ TEST_F(Export, RefusalsShowTheirMessageAndWriteNothing)
              t.item("30000003", "105", h(20000));
          },
          m105 + QStringLiteral("30000003-MA"), 5, 16},
+        {"severance stored as the exchange file carries it",
+         [](Export &t) {
+             // The import keeps the file's five bytes: "105" and two blanks.
+             t.declaration();
+             t.worker(32, "30000003", "MA", h(100000), h(20000), h(0), "00/00/0000");
+             t.item("30000003", "105  ", h(20000));
+         },
+         m105 + QStringLiteral("30000003-MA"), 5, 16},
         {"annex sum differs",
          [](Export &t) {
              t.declaration();

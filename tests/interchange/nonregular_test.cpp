@@ -9,7 +9,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "shared/tablefile.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 #include "workbench/modtaxerflow.h"
 
 #include "msgrecorder.h"

@@ -141,7 +141,7 @@ TEST_F(PrintedAnnexCode, EqualsTheCheckersCodeOfTheExportedFiles)
     worker(36, "49123453", "WONG SIU MING", h(12345));
     item("20000002", "101", h(100000), 32);
     item("10000001", "101  ", h(30050), 32);
-    item("20000002", "105  ", h(40000), 32);
+    item("20000002", "104  ", h(40000), 32); // not 105: severance needs a leave date
     item("20000002", "102", h(10000), 32);
     item("49123453", "103", h(12345), 36);
 

@@ -89,11 +89,16 @@ TEST_F(SetupJob, ReadsTheJobAndTheEmployerAndNamesTheTables)
 
 TEST_F(SetupJob, SecondHalfReadsItsOwnTables)
 {
+    ASSERT_TRUE(decl.writeEmployer(2003));
     writeJob(printjob::buildline('2', false, true, 1, 3, true, 0, 0, false, true, path()));
     ASSERT_TRUE(pr56::setupjob(program, {}));
     EXPECT_EQ(dtaname, decl.base + QStringLiteral(".dt2"));
     EXPECT_EQ(axaname, decl.base + QStringLiteral(".a2a"));
     EXPECT_EQ(cmpfile.firsthalf, 0);
+    // Only 2003 is declared in halves: another year reads its one set.
+    ASSERT_TRUE(decl.writeEmployer(2023));
+    ASSERT_TRUE(pr56::setupjob(program, {}));
+    EXPECT_EQ(dtaname, decl.base + QStringLiteral(".dta"));
 }
 
 TEST_F(SetupJob, APathWithBlanksIsReadWholeFromTheFile)

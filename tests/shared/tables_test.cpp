@@ -309,6 +309,27 @@ TEST(Tables, FindSubKeepsTheOrder)
     EXPECT_FALSE(empty.findsub("11111111", "A"));
 }
 
+TEST(Tables, FindSubComparesCodesTrimmedWhateverTheirStoredForm)
+{
+    Tdm56 dm;
+    dm.sub.appendRecord({"11111111", "101  ", Currency::fromUnits(1), 32});
+    dm.sub.appendRecord({"11111111", "105  ", Currency::fromUnits(2), 32});
+    dm.sub.appendRecord({"22222222", "105", Currency::fromUnits(3), 32});
+    struct Case { const char *cntb, *code; bool found; std::int64_t units; };
+    const Case cases[] = {
+        {"11111111", "105", true, 2},   // stored padded, asked trimmed
+        {"11111111", "105  ", true, 2}, // both padded
+        {"22222222", "105  ", true, 3}, // stored trimmed, asked padded
+        {"22222222", "101", false, 0},
+        {"11111111", "10", false, 0},   // a prefix is not the code
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(dm.findsub(c.cntb, c.code), c.found) << c.cntb << " " << c.code;
+        if (c.found)
+            EXPECT_EQ(dm.sub.asCurrency(subcol::itemval), Currency::fromUnits(c.units)) << c.code;
+    }
+}
+
 TEST(Tables, CollectItemsAndTheirIndex)
 {
     test::MessageRecorder rec;

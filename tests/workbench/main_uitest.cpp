@@ -118,7 +118,7 @@ protected:
         cmpname = cmp;
         EXPECT_TRUE(writecmp(rec));
         if (withStaff) {
-            const mainflow::TableNames names = mainflow::tableNames(cmp);
+            const TableNames names = tableNames(cmp);
             dm56.staff.emptyTable();
             dm56.staff.appendRecord({36, " ", "59000005", b5("陳大文"), "CHAN TAI MAN"});
             dm56.staff.appendRecord({32, " ", "10000001", b5("李小明"), "LEI SIO MENG"});
