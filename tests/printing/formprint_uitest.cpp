@@ -9,6 +9,7 @@
 
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -222,4 +223,20 @@ TEST(PrintClock, FixedByTheEnvironmentEachCall)
     qputenv(print::kClockVar, "not a time");
     EXPECT_NE(print::now().date().year(), 2010);
     qunsetenv(print::kClockVar);
+}
+
+TEST(PrintOnPaper, NoPrinterInstalledIsNotAPrint)
+{
+    qunsetenv(print::kPdfVar);
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        GTEST_SKIP() << "a printer is installed here";
+    bool drawn = false;
+    const auto r = print::run({}, false, [&](print::Sheet &sheet) {
+        drawn = true;
+        sheet.newPage();
+        return true;
+    });
+    EXPECT_EQ(r, print::Outcome::NoPrinter);
+    EXPECT_FALSE(drawn);
+    EXPECT_FALSE(print::succeeded(r));
 }

@@ -129,6 +129,18 @@ TEST_F(SetupJob, TheCommandLineStandsInForAMissingJobFile)
     EXPECT_EQ(messages.last().text, QStringLiteral("KBV Print Error:9"));
 }
 
+TEST_F(SetupJob, ALongPathIsNeverCut)
+{
+    const QString folder = decl.path(QString(120, QLatin1Char('d')));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString cmp = folder + QStringLiteral("/decl.v1.cmp");
+    ASSERT_TRUE(QFile::copy(decl.cmp, cmp));
+    writeJob(printjob::buildline('0', false, false, 1, 1, true, 0, 0, false, false, big5::encode(cmp)));
+    ASSERT_TRUE(pr56::setupjob(program, {}));
+    EXPECT_EQ(cmpname, cmp);
+    EXPECT_EQ(dtaname, folder + QStringLiteral("/decl.v1.dta"));
+}
+
 TEST_F(SetupJob, ModeAllTakesEveryPage)
 {
     writeJob("2 A 32 36 4 7  1 0 0 0  P " + path());
