@@ -7,7 +7,10 @@
 #include "pdfcheck.h"
 #include "tempdir.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QTimer>
+#include <QWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
@@ -239,4 +242,31 @@ TEST(PrintOnPaper, NoPrinterInstalledIsNotAPrint)
     EXPECT_EQ(r, print::Outcome::NoPrinter);
     EXPECT_FALSE(drawn);
     EXPECT_FALSE(print::succeeded(r));
+}
+
+TEST(PrintPreview, ClosingThePreviewIsTheJobDone)
+{
+    qunsetenv(print::kPdfVar);
+    int renders = 0;
+    QString shot;
+    // Closes the preview window as soon as it is up (and keeps a picture of it
+    // when R56_TEST_SHOTS names a folder).
+    QTimer closer;
+    closer.setInterval(50);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget *w = QApplication::activeModalWidget()) {
+            const QString dir = qEnvironmentVariable("R56_TEST_SHOTS");
+            if (!dir.isEmpty())
+                w->grab().save(dir + QStringLiteral("/preview.png"));
+            w->close();
+        }
+    });
+    closer.start();
+    const auto r = print::run({}, true, [&](print::Sheet &sheet) {
+        ++renders;
+        sheet.newPage().text({20, 20, 0, 5}, QStringLiteral("PREVIEW"), arial());
+        return true;
+    });
+    EXPECT_EQ(r, print::Outcome::PreviewClosed);
+    EXPECT_GE(renders, 1);
 }
