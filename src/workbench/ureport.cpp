@@ -261,6 +261,7 @@ Tfreport::Tfreport(QWidget *parent) : platform::TForm(parent)
         showmsgw(caption(), reportflow::marginFileBadText(file), mkContinue);
         break;
     }
+    centerOnScreen();
 }
 
 void Tfreport::showEvent(QShowEvent *e)

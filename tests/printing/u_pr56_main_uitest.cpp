@@ -137,3 +137,12 @@ TEST_F(PrintWindow, NothingPrintedEndsNonZero)
         EXPECT_FALSE(QFileInfo::exists(pdf)) << c.name;
     }
 }
+
+TEST(PrintWindowTexts, EveryOutcomeThatPrintedNothingSaysSo)
+{
+    for (auto r : {print::Outcome::NoPrinter, print::Outcome::Failed, print::Outcome::Empty})
+        EXPECT_FALSE(Tfkbvprint::outcomeText(r).isEmpty()) << int(r);
+    // A report that refused has said why itself.
+    for (auto r : {print::Outcome::Printed, print::Outcome::PreviewClosed, print::Outcome::Refused})
+        EXPECT_TRUE(Tfkbvprint::outcomeText(r).isEmpty()) << int(r);
+}
