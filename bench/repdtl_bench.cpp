@@ -19,6 +19,7 @@
 
 #include <sys/resource.h>
 
+#include <array>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -79,6 +80,30 @@ Fixture &fixture(int workers)
 
 double g_bare[2] = {0, 0}; // pre-printed, blank A4
 
+// As many form texts as the blank form draws a page, of its kinds.
+struct FormText
+{
+    double x, y;
+    const char *text;
+    bool cjk;
+};
+const FormText kFormTexts[] = {
+    {18, 10, "澳門特別行政區政府", true}, {18, 13, "Governo da R.A.E. de Macau", false},
+    {18, 16, "財政局", true}, {18, 19, "Direccao dos Servicos\nde Financas", false},
+    {60, 0.5, "職業稅 － 第一組", true}, {60, 5, "IMPOSTO PROFISSIONAL - 1.º GRUPO", false},
+    {60, 9.5, "僱員或散工名表", true}, {60, 14, "RELACAO NOMINAL DOS EMPREGADOS / ASSALARIADOS", false},
+    {160, 1, "R5/R6", false}, {178, 1, "格式", true}, {160, 7, "R5/R6", false},
+    {40, 18, "填此表格前，請詳細閱讀載於附頁的指示", true}, {1, 24, "頁數編號", true},
+    {1, 32, "遞交之總頁數", true}, {1, 41, "有關年度", true}, {1, 56, "倘沒有僱員 / 散工", true},
+    {1, 60, "請在方格內填上 \"X\"", true}, {50, 24, "僱主名稱", true}, {112, 24, "Nome da entidade patronal", false},
+    {50, 50, "地址或\n通訊處", true}, {50, 60, "de contacto", false}, {50, 72, "營業稅檔案或僱主編號", true},
+    {98, 73, "電話", true}, {98, 76, "Telefone", false}, {1, 238, "合計/結轉次頁", true},
+    {1, 241, "Total / A Transportar", false}, {1, 246, "8", false}, {7, 246, "備註:", true},
+    {111, 246, "9", false}, {117, 246, "日期", true}, {117, 250, "Data    _____/_____/_____", false},
+    {117, 257, "僱主", true}, {117, 261, "A Entidade Patronal", false},
+    {117, 267, "______________________________", false},
+};
+
 void BM_BareQPainterList(benchmark::State &state)
 {
     app();
@@ -89,6 +114,11 @@ void BM_BareQPainterList(benchmark::State &state)
     const QFont f10b = print::font(QStringLiteral("Arial"), 10, true);
     const QFont name = print::font(QStringLiteral("新細明體"), 10, true);
     const QImage columns = repdtl::picture(repdtl::Picture::Columns);
+    const QFont cjk = print::font(QStringLiteral("新細明體"), 8);
+    const QFont f7 = print::font(QStringLiteral("Arial"), 7);
+    std::array<QImage, 7> captions;
+    for (int k = 0; k < 7; ++k)
+        captions[std::size_t(k)] = repdtl::picture(repdtl::Picture(k + 1));
     QTemporaryDir dir;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -107,8 +137,20 @@ void BM_BareQPainterList(benchmark::State &state)
             p.setFont(f10);
             p.drawText(box(30.2, 24.9, 13, 4.5), Qt::AlignRight | Qt::TextDontClip, QString::number(page + 1));
             p.drawText(box(30.2, 33.1, 13, 4.5), Qt::AlignRight | Qt::TextDontClip, QString::number(pages));
-            if (blank)
+            if (blank) {
+                // The form around the data: its texts, boxes and lines, the
+                // column headings and the caption strips.
                 p.drawImage(box(0, 88.596, 188.4, 22.0), columns);
+                for (int k = 0; k < 7; ++k)
+                    p.drawImage(box(1 + k, 27.5 + 3 * k, 28, 2.5), captions[std::size_t(k)]);
+                p.setPen(QPen(Qt::black, 0.3 * mm));
+                for (const FormText &t : kFormTexts) {
+                    p.setFont(t.cjk ? cjk : f7);
+                    p.drawText(box(t.x, t.y, 60, 4), Qt::TextDontClip, QString::fromUtf8(t.text));
+                }
+                for (int k = 0; k < 16; ++k)
+                    p.drawRect(box(k * 10.0, 23.5 + k * 3, 46.8, 9));
+            }
             for (int slot = 0; slot < 10 && row < workers; ++slot, ++row) {
                 const double y = 110.596 + slot * 12.7;
                 if (blank) {
@@ -183,4 +225,5 @@ BENCHMARK(BM_BareQPainterList)->Args({50000, 0})->Iterations(1)->Unit(benchmark:
 BENCHMARK(BM_BareQPainterList)->Args({50000, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListPdfPrePrinted)->Args({50000, 500})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListPdfPrePrinted)->Args({50000, 9999})->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListPdfBlankA4)->Args({50000, 500})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListPdfBlankA4)->Args({50000, 9999})->Iterations(1)->Unit(benchmark::kMillisecond);
