@@ -1,17 +1,15 @@
 #include "printing/repdtl.h"
 
+#include "printing/formpics.h"
 #include "printing/pr56job.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
 
-#include <QFontMetricsF>
-#include <QPainter>
 
 #include <algorithm>
 #include <array>
-#include <functional>
 
 namespace r56::repdtl {
 
@@ -76,82 +74,6 @@ const QFont &narrow8()
 void formText(print::Page &p, const QRectF &box, const QString &s, const QFont &f, Qt::Alignment a = Qt::AlignLeft)
 {
     p.text(box, s, f, a, print::Layer::Form);
-}
-
-// ---------------------------------------------------------------- pictures
-
-QImage drawPicture(int w, int h, const std::function<void(QPainter &, const QRectF &)> &draw)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    {
-        QPainter p(&img);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::TextAntialiasing);
-        draw(p, QRectF(0, 0, w, h));
-    }
-    // The form's JPEG pictures are greyscale scans.
-    return img.convertToFormat(QImage::Format_Grayscale8);
-}
-
-QImage columnsPicture()
-{
-    // Seven column heads over the grid's columns: 188.4 mm across 2265 pixels.
-    return drawPicture(2265, 264, [](QPainter &p, const QRectF &r) {
-        const double s = r.width() / kGridRight;
-        p.setPen(QPen(Qt::black, 4));
-        p.drawRect(r.adjusted(2, 2, -2, -2));
-        // Columns 2 (name, upper line of a row) and 3 (cash earnings, lower
-        // line) share the grid's second column; their heads stand one over
-        // the other in it.
-        const std::array<double, 7> edges{0, kColumnLines[0], kColumnLines[1], kColumnLines[2], kColumnLines[3],
-                                          kColumnLines[4], kGridRight};
-        const std::array<QString, 6> heads{
-            QStringLiteral("1\n納稅人編號\nN.º de contribuinte"),
-            QStringLiteral("2  姓名  Nome\n3  總金錢收益\nRendimentos em dinheiro"),
-            QStringLiteral("4\n實物\nEm espécie"),
-            QStringLiteral("5\n不屬課稅收益\nMatéria não colectável"),
-            QStringLiteral("6\n已繳稅款\nImposto retido"),
-            QStringLiteral("7\n離職日期\nData de saída"),
-        };
-        QFont f(QStringLiteral("Arial"));
-        f.setPixelSize(46);
-        f.setBold(true);
-        p.setFont(f);
-        for (std::size_t i = 0; i < heads.size(); ++i) {
-            const double x0 = edges[i] * s, x1 = edges[i + 1] * s;
-            if (i > 0)
-                p.drawLine(QPointF(x0, 2), QPointF(x0, r.height() - 2));
-            QString t = heads[i];
-            QFont g = f;
-            while (g.pixelSize() > 14 && QFontMetricsF(g).boundingRect(QRectF(0, 0, x1 - x0 - 8, 1e4),
-                                                                       Qt::AlignCenter, t).height() > r.height() - 8)
-                g.setPixelSize(g.pixelSize() - 2);
-            while (g.pixelSize() > 14) {
-                bool fits = true;
-                for (const QString &l : t.split(u'\n'))
-                    fits = fits && QFontMetricsF(g).horizontalAdvance(l) <= x1 - x0 - 8;
-                if (fits)
-                    break;
-                g.setPixelSize(g.pixelSize() - 2);
-            }
-            p.setFont(g);
-            p.drawText(QRectF(x0 + 4, 4, x1 - x0 - 8, r.height() - 8), Qt::AlignCenter, t);
-        }
-    });
-}
-
-QImage captionPicture(int w, int h, const QString &text)
-{
-    return drawPicture(w, h, [&](QPainter &p, const QRectF &r) {
-        QFont f(QStringLiteral("Arial"));
-        f.setPixelSize(int(h * 0.7));
-        while (f.pixelSize() > 6 && QFontMetricsF(f).horizontalAdvance(text) > r.width() - 2)
-            f.setPixelSize(f.pixelSize() - 1);
-        p.setFont(f);
-        p.setPen(Qt::black);
-        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, text);
-    });
 }
 
 // The two vector pictures, drawn as lines and text at their mm sizes.
@@ -268,15 +190,16 @@ void drawFooterForm(print::Page &p)
 
 const QImage &picture(Picture which)
 {
+    // Drawn by our generator at build time and compiled in (formpics).
     static const std::array<QImage, 8> pictures{
-        columnsPicture(),
-        captionPicture(1440, 36, QStringLiteral("Antes de preencher, leia com atenção as instruções anexas")),
-        captionPicture(408, 30, QStringLiteral("Não havendo empregados, assinale com \"X\"")),
-        captionPicture(336, 30, QStringLiteral("Ano a que respeita")),
-        captionPicture(336, 30, QStringLiteral("N.º de página")),
-        captionPicture(336, 30, QStringLiteral("N.º total de páginas")),
-        captionPicture(192, 30, QStringLiteral("Endereço")),
-        captionPicture(480, 30, QStringLiteral("Nome / Designação")),
+        print::formPicture(QStringLiteral("repdtl_columns")),
+        print::formPicture(QStringLiteral("repdtl_instruction")),
+        print::formPicture(QStringLiteral("repdtl_noworkers")),
+        print::formPicture(QStringLiteral("repdtl_year")),
+        print::formPicture(QStringLiteral("repdtl_pageno")),
+        print::formPicture(QStringLiteral("repdtl_pages")),
+        print::formPicture(QStringLiteral("repdtl_address")),
+        print::formPicture(QStringLiteral("repdtl_name")),
     };
     return pictures[std::size_t(which)];
 }
