@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 using namespace r56;
 using r56::test::b5;
@@ -243,6 +244,35 @@ TEST_F(ListPdf, PrePrintedFormTakesDataOnlyAndPicturesAreEmbeddedOnce)
     const QString text = test::pdfLayoutText(pdf);
     EXPECT_FALSE(text.contains("Total / A Transportar"));
     EXPECT_TRUE(text.contains("W1001"));
+}
+
+TEST_F(ListPdf, BrokenWorkerFilesPrintNothing)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(QFile &)> spoil;
+    };
+    const Case cases[] = {
+        {"truncated", [](QFile &f) { f.resize(f.size() / 2); }},
+        {"another file", [](QFile &f) {
+             f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+             f.write("not a table file at all");
+             f.close();
+         }},
+        {"missing", [](QFile &f) { f.remove(); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        save(25);
+        QFile f(job.dtaname);
+        c.spoil(f);
+        QFile::remove(pdf);
+        msgs.messages.clear();
+        EXPECT_EQ(run(), print::Outcome::Refused);
+        EXPECT_FALSE(QFile::exists(pdf));
+        EXPECT_TRUE(msgs.anyTextContains(QStringLiteral("沒有僱員資料")));
+    }
 }
 
 TEST_F(ListPdf, OffsetsOffTheSheetAreSaidButKept)
