@@ -374,6 +374,11 @@ Currency Tdm56::subtotal(QByteArrayView cntb)
     return total;
 }
 
+bool isworker(QByteArrayView cntb)
+{
+    return big5::trimmed(cntb) != QByteArrayView("-");
+}
+
 void Tdm56::pagecount(int mode, int &pages32, int &pages36)
 {
     pages32 = 0;
@@ -382,6 +387,9 @@ void Tdm56::pagecount(int mode, int &pages32, int &pages36)
         staff.setIndexFieldNames(QStringLiteral("art;cntb"));
         int n32 = 0, n36 = 0;
         for (staff.first(); !staff.eof(); staff.next()) {
+            // The list prints workers only: "-" rows take no line of it.
+            if (!isworker(staff.asString(staffcol::cntb)))
+                continue;
             const int a = staff.asInteger(staffcol::art);
             if (a == 32)
                 ++n32;

@@ -53,6 +53,10 @@ enum : int {
     count
 };
 }
+// Whether a worker row is a worker: a row whose taxpayer number is "-" is
+// a placeholder the authority's file may carry, never a worker. The one rule
+// of the page counts, the lists, the sums and the control codes.
+bool isworker(QByteArrayView cntb);
 // Column numbers of `sub`.
 namespace subcol {
 enum : int { cntb, itemcod, itemval, art, count }; // String 8, String 5, Money, Int32

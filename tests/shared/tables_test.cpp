@@ -366,8 +366,13 @@ TEST(Tables, PageCountsOfTheNominalList)
     for (int i = 0; i < 11; ++i)
         addWorker(dm, 32, QByteArray::number(10000000 + i));
     addWorker(dm, 36, "-");
+    addWorker(dm, 32, " - ");
     dm.pagecount(1, p32, p36);
+    // "-" rows are no workers: they take no line of the list.
     EXPECT_EQ(p32, 2);
+    EXPECT_EQ(p36, 0);
+    addWorker(dm, 36, "20000001");
+    dm.pagecount(1, p32, p36);
     EXPECT_EQ(p36, 1);
     EXPECT_EQ(dm.staff.indexFieldNames(), "art;cntb");
     dm.pagecount(3, p32, p36);
