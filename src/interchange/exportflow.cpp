@@ -7,6 +7,7 @@
 #include "platform/fileset.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
+#include "shared/parallel.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
@@ -17,6 +18,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -245,23 +248,29 @@ bool commitset(platform::FileSet &set, const QStringList &staged, const QStringL
     return set.commit();
 }
 
-// Writes `lines` with CR LF as the new file `name` of the set.
+// Writes `all` (lines ended with CR LF) as the new file `name` of the set.
 // 0 done, 3 the file could not be created, 9 writing it failed.
-int writestaged(platform::FileSet &set, const QString &name, const QList<QByteArray> &lines)
+int writestagedbytes(platform::FileSet &set, const QString &name, const QByteArray &all)
 {
     QFile *f = set.stage(name);
     if (!f)
         return 3;
-    QByteArray all;
-    for (const QByteArray &l : lines) {
-        all += l;
-        all += "\r\n";
-    }
     if (f->write(all) != all.size() || !platform::FileSet::finish(f)) {
         set.discard();
         return 9;
     }
     return 0;
+}
+
+// Writes `lines` with CR LF as the new file `name` of the set.
+int writestaged(platform::FileSet &set, const QString &name, const QList<QByteArray> &lines)
+{
+    QByteArray all;
+    for (const QByteArray &l : lines) {
+        all += l;
+        all += "\r\n";
+    }
+    return writestagedbytes(set, name, all);
 }
 
 // ------------------------------------------------------------------ the earlier set kept safe
@@ -400,27 +409,99 @@ void ExportFlow::showexporterror(int n, const QString &detail)
     m_abort = true;
 }
 
-bool ExportFlow::checkdeclaration(QList<QByteArray> &listlines, QList<QByteArray> &annexlines)
+namespace {
+
+// The record writers' field rules, applied while the line is built in place:
+// a text field has no line end in it (it would split the record), is cut
+// without splitting a character and padded with blanks to its width.
+void putfield(QByteArray &out, QByteArrayView text, int width)
+{
+    const qsizetype at = out.size();
+    out.append(text.data(), text.size());
+    char *p = out.data() + at;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (p[i] == '\r' || p[i] == '\n')
+            p[i] = ' ';
+    }
+    qsizetype keep = text.size();
+    if (keep > width) {
+        const QByteArrayView put(out.constData() + at, text.size());
+        keep = 0;
+        while (keep < width) {
+            const int l = big5::charLength(put, keep);
+            if (keep + l > width)
+                break;
+            keep += l;
+        }
+    }
+    out.resize(at + keep);
+    out.append(width - keep, ' ');
+}
+
+// An amount as 13 digits of hundredths; false (nothing written) when it is
+// negative or needs more digits.
+bool putamount(QByteArray &out, Currency amount)
+{
+    std::int64_t h = amount.roundedHundredths();
+    if (h < 0 || h > 9999999999999LL)
+        return false;
+    char digits[13];
+    for (int i = 12; i >= 0; --i) {
+        digits[i] = char('0' + h % 10);
+        h /= 10;
+    }
+    out.append(digits, 13);
+    return true;
+}
+
+Currency moneyAt(const MemTable &t, int row, int col)
+{
+    return t.rowIsNull(row, col) ? Currency() : Currency::fromRaw(t.rowInt64(row, col));
+}
+
+// Byte strings as the tables order them: unsigned bytes, a shorter string
+// that the other begins with first, a null before any value.
+int comparebytes(QByteArrayView a, QByteArrayView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), std::size_t(n));
+    if (c != 0)
+        return c;
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+struct Cell
+{
+    bool null;
+    QByteArrayView bytes;
+    int compare(const Cell &o) const
+    {
+        if (null || o.null)
+            return null == o.null ? 0 : (null ? -1 : 1);
+        return comparebytes(bytes, o.bytes);
+    }
+};
+
+Cell cellAt(const MemTable &t, int row, int col)
+{
+    const bool null = t.rowIsNull(row, col);
+    return {null, null ? QByteArrayView() : t.rowString(row, col)};
+}
+
+} // namespace
+
+bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
 {
     MemTable &staff = dm56.staff;
     MemTable &sub = dm56.sub;
-    const QString staffOrder = staff.indexFieldNames();
-    const QString subOrder = sub.indexFieldNames();
-    struct Restore
-    {
-        MemTable &staff, &sub;
-        QString so, bo;
-        ~Restore()
-        {
-            staff.setIndexFieldNames(so);
-            sub.setIndexFieldNames(bo);
-        }
-    } restore{staff, sub, staffOrder, subOrder};
+    // A change still being edited belongs to the declaration.
+    if (staff.state() != MemTable::State::Browse)
+        staff.post();
+    if (sub.state() != MemTable::State::Browse)
+        sub.post();
 
     const CmpBlock &b = cmpfile.block;
     const QByteArray period = halfmonths(cmpfile);
-    staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
-    sub.setIndexFieldNames(QStringLiteral("cntb"));
     // The wait note the main window put up stays while the lines are made;
     // a refusal is shown in the message window, so the note goes first.
     auto refuse = [&](const QString &text, const QByteArray &cntb, const QByteArray &nmp) {
@@ -432,82 +513,161 @@ bool ExportFlow::checkdeclaration(QList<QByteArray> &listlines, QList<QByteArray
         return false;
     };
 
-    // Every worker's items, looked up through one index built in one pass
-    // over `sub`: the sum of its amounts (subtotal's) and whether it has a
-    // severance item (codes compared trimmed, however they were stored).
-    struct Items
+    // The whole declaration goes out, in the files' orders (workers by
+    // article, Portuguese name and number; items by number), each row read
+    // where it is stored: the rows are sorted as indices once rather than
+    // through the tables' own orders and cursors, which the window keeps.
+    struct StaffKey
     {
+        bool artnull;
+        std::int64_t art;
+        Cell nmp, cntb;
+        int row;
+    };
+    std::vector<StaffKey> workers;
+    workers.reserve(std::size_t(staff.naturalCount()));
+    for (int r = 0; r < staff.naturalCount(); ++r)
+        workers.push_back({staff.rowIsNull(r, staffcol::art),
+                           staff.rowIsNull(r, staffcol::art) ? 0 : staff.rowInt64(r, staffcol::art),
+                           cellAt(staff, r, staffcol::nmp), cellAt(staff, r, staffcol::cntb), r});
+    parallelstablesort(workers.begin(), workers.end(), [](const StaffKey &x, const StaffKey &y) {
+        if (x.artnull || y.artnull) {
+            if (x.artnull != y.artnull)
+                return x.artnull;
+        } else if (x.art != y.art) {
+            return x.art < y.art;
+        }
+        const int n = x.nmp.compare(y.nmp);
+        if (n != 0)
+            return n < 0;
+        return x.cntb.compare(y.cntb) < 0;
+    });
+
+    struct ItemKey
+    {
+        Cell cntb;
+        int row;
+    };
+    std::vector<ItemKey> items;
+    items.reserve(std::size_t(sub.naturalCount()));
+    for (int r = 0; r < sub.naturalCount(); ++r)
+        items.push_back({cellAt(sub, r, subcol::cntb), r});
+    parallelstablesort(items.begin(), items.end(),
+                       [](const ItemKey &x, const ItemKey &y) { return x.cntb.compare(y.cntb) < 0; });
+
+    // Every worker's items, found through this one index of the sorted
+    // items (a null number and an empty one are the same worker's): the sum
+    // of its amounts (subtotal's) and whether it has a severance item (codes
+    // compared trimmed, however they were stored).
+    struct Group
+    {
+        QByteArrayView cntb;
         Currency total;
         bool severance = false;
     };
-    QHash<QByteArray, Items> items;
-    items.reserve(sub.naturalCount());
-    for (int r = 0; r < sub.naturalCount(); ++r) {
-        Items &it = items[sub.rowString(r, subcol::cntb).toByteArray()];
-        if (!sub.rowIsNull(r, subcol::itemval))
-            it.total += Currency::fromRaw(sub.rowInt64(r, subcol::itemval));
-        if (big5::trimmed(sub.rowString(r, subcol::itemcod)) == "105")
-            it.severance = true;
+    std::vector<Group> groups;
+    for (const ItemKey &k : items) {
+        if (groups.empty() || comparebytes(groups.back().cntb, k.cntb.bytes) != 0)
+            groups.push_back({k.cntb.bytes, Currency(), false});
+        Group &g = groups.back();
+        if (!sub.rowIsNull(k.row, subcol::itemval))
+            g.total += Currency::fromRaw(sub.rowInt64(k.row, subcol::itemval));
+        if (big5::trimmed(sub.rowString(k.row, subcol::itemcod)) == "105")
+            g.severance = true;
     }
+    auto groupOf = [&](QByteArrayView cntb) -> const Group * {
+        const auto it = std::lower_bound(groups.begin(), groups.end(), cntb,
+                                         [](const Group &g, QByteArrayView c) { return comparebytes(g.cntb, c) < 0; });
+        return it != groups.end() && comparebytes(it->cntb, cntb) == 0 ? &*it : nullptr;
+    };
 
-    if (staff.recordCount() > 0) {
-        for (staff.first(); true; staff.next()) {
-            const QByteArray cntb = staff.asString(staffcol::cntb);
-            const QByteArray nmp = staff.asString(staffcol::nmp);
-            const QByteArray leave = staff.asString(staffcol::leavedate);
-            const auto found = items.constFind(cntb);
-            const Items mine = found == items.cend() ? Items{} : *found;
-            if (leavedatefield(leave) == "00000000" && mine.severance)
-                return refuse(exporttext::m105(), cntb, nmp);
-            const Currency s = mine.total;
-            const Currency sub1 = staff.asCurrency(staffcol::sub1);
-            if (s != sub1)
-                return refuse(exporttext::msum(), cntb, nmp);
-            ListRecordData d;
-            d.compid = b.compid();
-            d.year = b.eano();
-            d.art = staff.asInteger(staffcol::art);
-            d.cntb = cntb;
-            d.nmc = staff.asString(staffcol::nmc);
-            d.nmp = nmp;
-            d.rend = staff.asCurrency(staffcol::rend);
-            d.rexp = staff.asString(staffcol::rexp);
-            d.sub1 = sub1;
-            d.rimp = staff.asCurrency(staffcol::rimp);
-            d.leavedate = leave;
-            d.period = period;
-            const auto line = makelistrecord(d);
-            if (!line)
-                return refuse(exporttext::badamount(), cntb, nmp);
-            listlines << *line;
-            if (staff.eof() || staff.recNo() >= staff.recordCount())
-                break;
+    // The parts every line shares, made once.
+    QByteArray listhead;
+    putfield(listhead, b.compid(), linefields[0].length);
+    putfield(listhead, QByteArray::number(b.eano()), linefields[1].length);
+    const QByteArray listperiod = padfield(QByteArray(period).replace('\r', ' ').replace('\n', ' '), 4);
+    // The record rules take an employer number as seven digits and a mark
+    // in the eighth byte, the way the list record carries it; right-
+    // justifying a seven-digit number would put a blank first and the
+    // system's own check would refuse every annex line.
+    QByteArray annexhead;
+    {
+        QByteArray id = padfield(b.compid(), 8);
+        putfield(annexhead, id, 8);
+        const QByteArray year = big5::left(QByteArray::number(b.eano()), 4);
+        annexhead.append(4 - year.size(), ' ');
+        annexhead += year;
+    }
+    const QByteArray tail(20, ' ');
+    static const QByteArray kNoDate("00000000");
+
+    listfile.clear();
+    listfile.reserve(qsizetype(workers.size()) * (kListRecordLength + 2));
+    for (const StaffKey &w : workers) {
+        const int r = w.row;
+        const QByteArray cntb = w.cntb.bytes.toByteArray();
+        const QByteArrayView leave =
+            staff.rowIsNull(r, staffcol::leavedate) ? QByteArrayView() : staff.rowString(r, staffcol::leavedate);
+        // A leave date is one with a "/" in it; none writes eight zeros.
+        const QByteArray field = leave.contains('/') ? leavedatefield(leave) : kNoDate;
+        QByteArray date = kNoDate;
+        bool dateok = true;
+        if (field != kNoDate) {
+            const std::int64_t v = str2int64(field);
+            const QByteArray digits = QByteArray::number(qlonglong(v));
+            dateok = v >= 0 && digits.size() <= 8;
+            if (dateok)
+                date = QByteArray(8 - digits.size(), '0') + digits;
         }
+        const Group *mine = groupOf(w.cntb.bytes);
+        if (field == kNoDate && mine && mine->severance)
+            return refuse(exporttext::m105(), cntb, w.nmp.bytes.toByteArray());
+        const Currency s = mine ? mine->total : Currency();
+        const Currency sub1 = moneyAt(staff, r, staffcol::sub1);
+        if (s != sub1)
+            return refuse(exporttext::msum(), cntb, w.nmp.bytes.toByteArray());
+        if (!dateok)
+            return refuse(exporttext::badamount(), cntb, w.nmp.bytes.toByteArray());
+        const qsizetype at = listfile.size();
+        listfile += listhead;
+        putfield(listfile, QByteArray::number(std::int32_t(w.art)), linefields[2].length);
+        putfield(listfile, w.cntb.bytes, linefields[3].length);
+        putfield(listfile, staff.rowString(r, staffcol::nmc), linefields[4].length);
+        putfield(listfile, w.nmp.bytes, linefields[5].length);
+        bool ok = putamount(listfile, moneyAt(staff, r, staffcol::rend));
+        putfield(listfile, staff.rowString(r, staffcol::rexp), linefields[7].length);
+        ok = ok && putamount(listfile, sub1) && putamount(listfile, moneyAt(staff, r, staffcol::rimp));
+        if (!ok) {
+            listfile.resize(at);
+            return refuse(exporttext::badamount(), cntb, w.nmp.bytes.toByteArray());
+        }
+        listfile += date;
+        listfile += listperiod;
+        listfile += tail;
+        listfile += "\r\n";
     }
 
-    if (sub.recordCount() > 0) {
-        for (sub.first(); true; sub.next()) {
-            AnnexRecordData a;
-            // The record rules take an employer number as seven digits and a
-            // mark in the eighth byte, the way the list record carries it;
-            // right-justifying a seven-digit number would put a blank first
-            // and the system's own check would refuse every annex line.
-            a.compid = padfield(b.compid(), 8);
-            a.year = b.eano();
-            a.cntb = sub.asString(subcol::cntb);
-            a.itemcod = sub.asString(subcol::itemcod);
-            a.amount = sub.asCurrency(subcol::itemval);
-            const auto line = makeannexrecord(a);
-            if (!line) {
-                QByteArray nmp;
-                if (staff.locate(QStringLiteral("cntb"), {MemValue(a.cntb)}))
-                    nmp = staff.asString(staffcol::nmp);
-                return refuse(exporttext::badamount(), a.cntb, nmp);
+    annexfile.clear();
+    annexfile.reserve(qsizetype(items.size()) * (kAnnexRecordLength + 2));
+    for (const ItemKey &k : items) {
+        const int r = k.row;
+        annexfile += annexhead;
+        putfield(annexfile, k.cntb.bytes, 8);
+        putfield(annexfile, sub.rowString(r, subcol::itemcod), 5);
+        if (!putamount(annexfile, moneyAt(sub, r, subcol::itemval))) {
+            // The worker's name, from the first of the list's order with
+            // this number.
+            QByteArray nmp;
+            for (const StaffKey &w : workers) {
+                if (comparebytes(w.cntb.bytes, k.cntb.bytes) == 0) {
+                    nmp = w.nmp.bytes.toByteArray();
+                    break;
+                }
             }
-            annexlines << *line;
-            if (sub.eof() || sub.recNo() >= sub.recordCount())
-                break;
+            return refuse(exporttext::badamount(), k.cntb.bytes.toByteArray(), nmp);
         }
+        annexfile += tail;
+        annexfile += "\r\n";
     }
     closemsgw();
     return true;
@@ -536,8 +696,8 @@ bool ExportFlow::writeexportfiles()
         return false;
     }
 
-    QList<QByteArray> listlines, annexlines;
-    if (!checkdeclaration(listlines, annexlines))
+    QByteArray listfile, annexfile;
+    if (!checkdeclaration(listfile, annexfile))
         return false;
 
     const QString company = exchangename(QLatin1String(kCompanyPrefix), p);
@@ -566,7 +726,7 @@ bool ExportFlow::writeexportfiles()
     }
     staged << company;
 
-    m_errorcode = writestaged(set, list, listlines);
+    m_errorcode = writestagedbytes(set, list, listfile);
     if (m_errorcode != 0) {
         set.discard();
         showexporterror(m_errorcode, dir + list);
@@ -574,8 +734,8 @@ bool ExportFlow::writeexportfiles()
     }
     staged << list;
 
-    if (!annexlines.isEmpty()) {
-        m_errorcode = writestaged(set, annex, annexlines);
+    if (!annexfile.isEmpty()) {
+        m_errorcode = writestagedbytes(set, annex, annexfile);
         if (m_errorcode != 0) {
             set.discard();
             showexporterror(m_errorcode, dir + annex);
@@ -594,7 +754,7 @@ bool ExportFlow::writeexportfiles()
     m_errorcode = 0;
     m_sources.company = dir + company;
     m_sources.list = dir + list;
-    if (!annexlines.isEmpty())
+    if (!annexfile.isEmpty())
         m_sources.annex = dir + annex;
     return true;
 }

@@ -141,7 +141,7 @@ public:
     qint64 totalsize() const;
 
 private:
-    bool checkdeclaration(QList<QByteArray> &listlines, QList<QByteArray> &annexlines);
+    bool checkdeclaration(QByteArray &listfile, QByteArray &annexfile);
     void stamp();
     bool buildtargets(const QString &local);
     // With `keepEarlier` the earlier set on the target is first kept safe
