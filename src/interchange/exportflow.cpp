@@ -470,6 +470,46 @@ int comparebytes(QByteArrayView a, QByteArrayView b)
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+// A worker's number (at most eight bytes) packed for comparing as whole
+// numbers: the bytes big-endian padded with zeros, then the length (a
+// shorter number that the other begins with first); a null first of all.
+struct NumberKey
+{
+    std::uint64_t bytes = 0;
+    std::uint32_t length = 0;
+    bool value = false; // not null
+    QByteArrayView text; // compared whole when longer than eight bytes
+    static NumberKey of(bool null, QByteArrayView b)
+    {
+        NumberKey k;
+        k.value = !null;
+        k.text = b;
+        k.length = std::uint32_t(b.size());
+        for (qsizetype i = 0; i < 8; ++i)
+            k.bytes = (k.bytes << 8) | (i < b.size() ? std::uint8_t(b[i]) : 0u);
+        return k;
+    }
+    // The same number, a null taken as empty.
+    bool sameNumber(const NumberKey &o) const
+    {
+        if (length > 8 || o.length > 8)
+            return comparebytes(text, o.text) == 0;
+        return bytes == o.bytes && length == o.length;
+    }
+    bool numberBefore(const NumberKey &o) const
+    {
+        if (length > 8 || o.length > 8)
+            return comparebytes(text, o.text) < 0;
+        return bytes != o.bytes ? bytes < o.bytes : length < o.length;
+    }
+    bool operator<(const NumberKey &o) const
+    {
+        if (value != o.value)
+            return o.value;
+        return numberBefore(o);
+    }
+};
+
 struct Cell
 {
     bool null;
@@ -522,6 +562,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         bool artnull;
         std::int64_t art;
         Cell nmp, cntb;
+        NumberKey number;
         int row;
     };
     std::vector<StaffKey> workers;
@@ -529,7 +570,9 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     for (int r = 0; r < staff.naturalCount(); ++r)
         workers.push_back({staff.rowIsNull(r, staffcol::art),
                            staff.rowIsNull(r, staffcol::art) ? 0 : staff.rowInt64(r, staffcol::art),
-                           cellAt(staff, r, staffcol::nmp), cellAt(staff, r, staffcol::cntb), r});
+                           cellAt(staff, r, staffcol::nmp), cellAt(staff, r, staffcol::cntb), {}, r});
+    for (StaffKey &w : workers)
+        w.number = NumberKey::of(w.cntb.null, w.cntb.bytes);
     parallelstablesort(workers.begin(), workers.end(), [](const StaffKey &x, const StaffKey &y) {
         if (x.artnull || y.artnull) {
             if (x.artnull != y.artnull)
@@ -540,20 +583,23 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         const int n = x.nmp.compare(y.nmp);
         if (n != 0)
             return n < 0;
-        return x.cntb.compare(y.cntb) < 0;
+        return x.number < y.number;
     });
 
     struct ItemKey
     {
-        Cell cntb;
+        NumberKey number;
         int row;
     };
     std::vector<ItemKey> items;
     items.reserve(std::size_t(sub.naturalCount()));
     for (int r = 0; r < sub.naturalCount(); ++r)
-        items.push_back({cellAt(sub, r, subcol::cntb), r});
+    {
+        const Cell c = cellAt(sub, r, subcol::cntb);
+        items.push_back({NumberKey::of(c.null, c.bytes), r});
+    }
     parallelstablesort(items.begin(), items.end(),
-                       [](const ItemKey &x, const ItemKey &y) { return x.cntb.compare(y.cntb) < 0; });
+                       [](const ItemKey &x, const ItemKey &y) { return x.number < y.number; });
 
     // Every worker's items, found through this one index of the sorted
     // items (a null number and an empty one are the same worker's): the sum
@@ -561,24 +607,24 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     // compared trimmed, however they were stored).
     struct Group
     {
-        QByteArrayView cntb;
+        NumberKey number;
         Currency total;
         bool severance = false;
     };
     std::vector<Group> groups;
     for (const ItemKey &k : items) {
-        if (groups.empty() || comparebytes(groups.back().cntb, k.cntb.bytes) != 0)
-            groups.push_back({k.cntb.bytes, Currency(), false});
+        if (groups.empty() || !groups.back().number.sameNumber(k.number))
+            groups.push_back({k.number, Currency(), false});
         Group &g = groups.back();
         if (!sub.rowIsNull(k.row, subcol::itemval))
             g.total += Currency::fromRaw(sub.rowInt64(k.row, subcol::itemval));
         if (big5::trimmed(sub.rowString(k.row, subcol::itemcod)) == "105")
             g.severance = true;
     }
-    auto groupOf = [&](QByteArrayView cntb) -> const Group * {
-        const auto it = std::lower_bound(groups.begin(), groups.end(), cntb,
-                                         [](const Group &g, QByteArrayView c) { return comparebytes(g.cntb, c) < 0; });
-        return it != groups.end() && comparebytes(it->cntb, cntb) == 0 ? &*it : nullptr;
+    auto groupOf = [&](const NumberKey &number) -> const Group * {
+        const auto it = std::lower_bound(groups.begin(), groups.end(), number,
+                                         [](const Group &g, const NumberKey &n) { return g.number.numberBefore(n); });
+        return it != groups.end() && it->number.sameNumber(number) ? &*it : nullptr;
     };
 
     // The parts every line shares, made once.
@@ -619,7 +665,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
             if (dateok)
                 date = QByteArray(8 - digits.size(), '0') + digits;
         }
-        const Group *mine = groupOf(w.cntb.bytes);
+        const Group *mine = groupOf(w.number);
         if (field == kNoDate && mine && mine->severance)
             return refuse(exporttext::m105(), cntb, w.nmp.bytes.toByteArray());
         const Currency s = mine ? mine->total : Currency();
@@ -652,19 +698,19 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     for (const ItemKey &k : items) {
         const int r = k.row;
         annexfile += annexhead;
-        putfield(annexfile, k.cntb.bytes, 8);
+        putfield(annexfile, k.number.text, 8);
         putfield(annexfile, sub.rowString(r, subcol::itemcod), 5);
         if (!putamount(annexfile, moneyAt(sub, r, subcol::itemval))) {
             // The worker's name, from the first of the list's order with
             // this number.
             QByteArray nmp;
             for (const StaffKey &w : workers) {
-                if (comparebytes(w.cntb.bytes, k.cntb.bytes) == 0) {
+                if (w.number.sameNumber(k.number)) {
                     nmp = w.nmp.bytes.toByteArray();
                     break;
                 }
             }
-            return refuse(exporttext::badamount(), k.cntb.bytes.toByteArray(), nmp);
+            return refuse(exporttext::badamount(), k.number.text.toByteArray(), nmp);
         }
         annexfile += tail;
         annexfile += "\r\n";

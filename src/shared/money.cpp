@@ -50,6 +50,20 @@ std::int64_t Currency::roundedUnits() const
 
 std::int64_t Currency::roundedHundredths() const
 {
+    // Every amount of an exported file comes through here. Below 2^50 in
+    // magnitude the extended-precision quotient is exact at the midpoints
+    // and too far from them elsewhere to be rounded across one, so whole-
+    // number arithmetic gives the same half-to-even result without the
+    // floating-point unit's slow rounding.
+    constexpr std::int64_t kExact = std::int64_t(1) << 50;
+    if (m_raw > -kExact && m_raw < kExact) {
+        const std::int64_t m = m_raw < 0 ? -m_raw : m_raw;
+        std::int64_t q = m / 100;
+        const std::int64_t r = m % 100;
+        if (r > 50 || (r == 50 && (q & 1) != 0))
+            ++q;
+        return m_raw < 0 ? -q : q;
+    }
     return roundHalfEven(static_cast<long double>(m_raw) / 100.0L);
 }
 
