@@ -18,6 +18,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <cstring>
 #include <vector>
 
@@ -413,45 +415,83 @@ namespace {
 
 // The record writers' field rules, applied while the line is built in place:
 // a text field has no line end in it (it would split the record), is cut
-// without splitting a character and padded with blanks to its width.
-void putfield(QByteArray &out, QByteArrayView text, int width)
+// without splitting a character and padded with blanks to its width. A line
+// end is neither half of a double-byte character, so the cut may be found
+// before the line ends become blanks. Writes exactly `width` bytes at `p`
+// and gives the byte after them.
+char *putfield(char *p, QByteArrayView text, int width)
 {
-    const qsizetype at = out.size();
-    out.append(text.data(), text.size());
-    char *p = out.data() + at;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (p[i] == '\r' || p[i] == '\n')
-            p[i] = ' ';
-    }
     qsizetype keep = text.size();
     if (keep > width) {
-        const QByteArrayView put(out.constData() + at, text.size());
         keep = 0;
         while (keep < width) {
-            const int l = big5::charLength(put, keep);
+            const int l = big5::charLength(text, keep);
             if (keep + l > width)
                 break;
             keep += l;
         }
     }
-    out.resize(at + keep);
-    out.append(width - keep, ' ');
+    const char *t = text.data();
+    for (qsizetype i = 0; i < keep; ++i)
+        p[i] = (t[i] == '\r' || t[i] == '\n') ? ' ' : t[i];
+    std::memset(p + keep, ' ', std::size_t(width - keep));
+    return p + width;
 }
 
-// An amount as 13 digits of hundredths; false (nothing written) when it is
-// negative or needs more digits.
-bool putamount(QByteArray &out, Currency amount)
+char *putbytes(char *p, const QByteArray &bytes)
+{
+    std::memcpy(p, bytes.constData(), std::size_t(bytes.size()));
+    return p + bytes.size();
+}
+
+// An amount as 13 digits of hundredths at `p`; nothing (no place to put
+// it) when it is negative or needs more digits.
+char *putamount(char *p, Currency amount)
 {
     std::int64_t h = amount.roundedHundredths();
     if (h < 0 || h > 9999999999999LL)
-        return false;
-    char digits[13];
+        return nullptr;
     for (int i = 12; i >= 0; --i) {
-        digits[i] = char('0' + h % 10);
+        p[i] = char('0' + h % 10);
         h /= 10;
     }
-    out.append(digits, 13);
-    return true;
+    return p + 13;
+}
+
+QByteArrayView stringAt(const MemTable &t, int row, int col)
+{
+    return t.rowIsNull(row, col) ? QByteArrayView() : t.rowString(row, col);
+}
+
+// Lines of one length made on every core: `make(i, p)` writes line i at p
+// and returns false when the row is refused. Gives the first refused row
+// in the files' order, -1 when none.
+qsizetype makelines(QByteArray &file, qsizetype count, qsizetype length,
+                    const std::function<bool(qsizetype, char *)> &make)
+{
+    file = QByteArray(count * length, Qt::Uninitialized);
+    constexpr qsizetype kChunk = 4096;
+    const qsizetype chunks = (count + kChunk - 1) / kChunk;
+    std::vector<qsizetype> refused(std::size_t(chunks), -1);
+    char *base = file.data();
+    paralleltasks(
+        [&](std::size_t c) {
+            const qsizetype end = std::min(count, qsizetype(c + 1) * kChunk);
+            for (qsizetype i = qsizetype(c) * kChunk; i < end; ++i) {
+                if (!make(i, base + i * length)) {
+                    refused[c] = i;
+                    return;
+                }
+            }
+        },
+        std::size_t(chunks));
+    for (const qsizetype r : refused) {
+        if (r >= 0) {
+            file.clear();
+            return r;
+        }
+    }
+    return -1;
 }
 
 Currency moneyAt(const MemTable &t, int row, int col)
@@ -629,8 +669,9 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
 
     // The parts every line shares, made once.
     QByteArray listhead;
-    putfield(listhead, b.compid(), linefields[0].length);
-    putfield(listhead, QByteArray::number(b.eano()), linefields[1].length);
+    listhead.resize(linefields[0].length + linefields[1].length);
+    putfield(putfield(listhead.data(), b.compid(), linefields[0].length), QByteArray::number(b.eano()),
+             linefields[1].length);
     const QByteArray listperiod = padfield(QByteArray(period).replace('\r', ' ').replace('\n', ' '), 4);
     // The record rules take an employer number as seven digits and a mark
     // in the eighth byte, the way the list record carries it; right-
@@ -638,8 +679,8 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     // system's own check would refuse every annex line.
     QByteArray annexhead;
     {
-        QByteArray id = padfield(b.compid(), 8);
-        putfield(annexhead, id, 8);
+        annexhead.resize(8);
+        putfield(annexhead.data(), padfield(b.compid(), 8), 8);
         const QByteArray year = big5::left(QByteArray::number(b.eano()), 4);
         annexhead.append(4 - year.size(), ' ');
         annexhead += year;
@@ -647,73 +688,103 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     const QByteArray tail(20, ' ');
     static const QByteArray kNoDate("00000000");
 
-    listfile.clear();
-    listfile.reserve(qsizetype(workers.size()) * (kListRecordLength + 2));
-    for (const StaffKey &w : workers) {
-        const int r = w.row;
-        const QByteArray cntb = w.cntb.bytes.toByteArray();
-        const QByteArrayView leave =
-            staff.rowIsNull(r, staffcol::leavedate) ? QByteArrayView() : staff.rowString(r, staffcol::leavedate);
-        // A leave date is one with a "/" in it; none writes eight zeros.
-        const QByteArray field = leave.contains('/') ? leavedatefield(leave) : kNoDate;
-        QByteArray date = kNoDate;
-        bool dateok = true;
-        if (field != kNoDate) {
-            const std::int64_t v = str2int64(field);
-            const QByteArray digits = QByteArray::number(qlonglong(v));
-            dateok = v >= 0 && digits.size() <= 8;
-            if (dateok)
-                date = QByteArray(8 - digits.size(), '0') + digits;
+    // Every line is made and checked on its own; the first refused in the
+    // list's order is the one the user is told of, as a walk down the list
+    // would have stopped there.
+    enum Refusal { None, Severance, Sum, Amount };
+    std::vector<std::uint8_t> why(workers.size(), None);
+    const qsizetype listlength = kListRecordLength + 2;
+    const qsizetype badworker =
+        makelines(listfile, qsizetype(workers.size()), listlength, [&](qsizetype i, char *p) {
+            const StaffKey &w = workers[std::size_t(i)];
+            const int r = w.row;
+            const QByteArrayView leave = stringAt(staff, r, staffcol::leavedate);
+            // A leave date is one with a "/" in it; none writes eight zeros.
+            const QByteArray field = leave.contains('/') ? leavedatefield(leave) : kNoDate;
+            QByteArray date = kNoDate;
+            bool dateok = true;
+            if (field != kNoDate) {
+                const std::int64_t v = str2int64(field);
+                const QByteArray digits = QByteArray::number(qlonglong(v));
+                dateok = v >= 0 && digits.size() <= 8;
+                if (dateok)
+                    date = QByteArray(8 - digits.size(), '0') + digits;
+            }
+            const Group *mine = groupOf(w.number);
+            auto no = [&](Refusal reason) {
+                why[std::size_t(i)] = std::uint8_t(reason);
+                return false;
+            };
+            if (field == kNoDate && mine && mine->severance)
+                return no(Severance);
+            const Currency sub1 = moneyAt(staff, r, staffcol::sub1);
+            if ((mine ? mine->total : Currency()) != sub1)
+                return no(Sum);
+            if (!dateok)
+                return no(Amount);
+            p = putbytes(p, listhead);
+            char art[12];
+            const int artlength = std::snprintf(art, sizeof art, "%d", int(std::int32_t(w.art)));
+            p = putfield(p, QByteArrayView(art, artlength), linefields[2].length);
+            p = putfield(p, w.cntb.bytes, linefields[3].length);
+            p = putfield(p, stringAt(staff, r, staffcol::nmc), linefields[4].length);
+            p = putfield(p, w.nmp.bytes, linefields[5].length);
+            p = putamount(p, moneyAt(staff, r, staffcol::rend));
+            if (p)
+                p = putfield(p, stringAt(staff, r, staffcol::rexp), linefields[7].length);
+            if (p)
+                p = putamount(p, sub1);
+            if (p)
+                p = putamount(p, moneyAt(staff, r, staffcol::rimp));
+            if (!p)
+                return no(Amount);
+            p = putbytes(p, date);
+            p = putbytes(p, listperiod);
+            p = putbytes(p, tail);
+            p[0] = '\r';
+            p[1] = '\n';
+            return true;
+        });
+    if (badworker >= 0) {
+        const StaffKey &w = workers[std::size_t(badworker)];
+        const QByteArray cntb = w.cntb.bytes.toByteArray(), nmp = w.nmp.bytes.toByteArray();
+        switch (why[std::size_t(badworker)]) {
+        case Severance:
+            return refuse(exporttext::m105(), cntb, nmp);
+        case Sum:
+            return refuse(exporttext::msum(), cntb, nmp);
+        default:
+            return refuse(exporttext::badamount(), cntb, nmp);
         }
-        const Group *mine = groupOf(w.number);
-        if (field == kNoDate && mine && mine->severance)
-            return refuse(exporttext::m105(), cntb, w.nmp.bytes.toByteArray());
-        const Currency s = mine ? mine->total : Currency();
-        const Currency sub1 = moneyAt(staff, r, staffcol::sub1);
-        if (s != sub1)
-            return refuse(exporttext::msum(), cntb, w.nmp.bytes.toByteArray());
-        if (!dateok)
-            return refuse(exporttext::badamount(), cntb, w.nmp.bytes.toByteArray());
-        const qsizetype at = listfile.size();
-        listfile += listhead;
-        putfield(listfile, QByteArray::number(std::int32_t(w.art)), linefields[2].length);
-        putfield(listfile, w.cntb.bytes, linefields[3].length);
-        putfield(listfile, staff.rowString(r, staffcol::nmc), linefields[4].length);
-        putfield(listfile, w.nmp.bytes, linefields[5].length);
-        bool ok = putamount(listfile, moneyAt(staff, r, staffcol::rend));
-        putfield(listfile, staff.rowString(r, staffcol::rexp), linefields[7].length);
-        ok = ok && putamount(listfile, sub1) && putamount(listfile, moneyAt(staff, r, staffcol::rimp));
-        if (!ok) {
-            listfile.resize(at);
-            return refuse(exporttext::badamount(), cntb, w.nmp.bytes.toByteArray());
-        }
-        listfile += date;
-        listfile += listperiod;
-        listfile += tail;
-        listfile += "\r\n";
     }
 
-    annexfile.clear();
-    annexfile.reserve(qsizetype(items.size()) * (kAnnexRecordLength + 2));
-    for (const ItemKey &k : items) {
-        const int r = k.row;
-        annexfile += annexhead;
-        putfield(annexfile, k.number.text, 8);
-        putfield(annexfile, sub.rowString(r, subcol::itemcod), 5);
-        if (!putamount(annexfile, moneyAt(sub, r, subcol::itemval))) {
-            // The worker's name, from the first of the list's order with
-            // this number.
-            QByteArray nmp;
-            for (const StaffKey &w : workers) {
-                if (w.number.sameNumber(k.number)) {
-                    nmp = w.nmp.bytes.toByteArray();
-                    break;
-                }
+    const qsizetype annexlength = kAnnexRecordLength + 2;
+    const qsizetype baditem =
+        makelines(annexfile, qsizetype(items.size()), annexlength, [&](qsizetype i, char *p) {
+            const ItemKey &k = items[std::size_t(i)];
+            p = putbytes(p, annexhead);
+            p = putfield(p, k.number.text, 8);
+            p = putfield(p, stringAt(sub, k.row, subcol::itemcod), 5);
+            p = putamount(p, moneyAt(sub, k.row, subcol::itemval));
+            if (!p)
+                return false;
+            p = putbytes(p, tail);
+            p[0] = '\r';
+            p[1] = '\n';
+            return true;
+        });
+    if (baditem >= 0) {
+        const ItemKey &k = items[std::size_t(baditem)];
+        // The worker's name, from the first of the list's order with this
+        // number.
+        QByteArray nmp;
+        for (const StaffKey &w : workers) {
+            if (w.number.sameNumber(k.number)) {
+                nmp = w.nmp.bytes.toByteArray();
+                break;
             }
-            return refuse(exporttext::badamount(), k.number.text.toByteArray(), nmp);
         }
-        annexfile += tail;
-        annexfile += "\r\n";
+        return refuse(exporttext::badamount(), k.number.text.toByteArray(), nmp);
     }
     closemsgw();
     return true;
