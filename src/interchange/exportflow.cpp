@@ -605,14 +605,21 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         NumberKey number;
         int row;
     };
-    std::vector<StaffKey> workers;
-    workers.reserve(std::size_t(staff.naturalCount()));
-    for (int r = 0; r < staff.naturalCount(); ++r)
-        workers.push_back({staff.rowIsNull(r, staffcol::art),
-                           staff.rowIsNull(r, staffcol::art) ? 0 : staff.rowInt64(r, staffcol::art),
-                           cellAt(staff, r, staffcol::nmp), cellAt(staff, r, staffcol::cntb), {}, r});
-    for (StaffKey &w : workers)
-        w.number = NumberKey::of(w.cntb.null, w.cntb.bytes);
+    // The keys are read on every core; the rows are only read.
+    constexpr std::size_t kGrain = 8192;
+    std::vector<StaffKey> workers(std::size_t(staff.naturalCount()));
+    parallelranges(workers.size(), kGrain, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const int r = int(i);
+            StaffKey &w = workers[i];
+            w.artnull = staff.rowIsNull(r, staffcol::art);
+            w.art = w.artnull ? 0 : staff.rowInt64(r, staffcol::art);
+            w.nmp = cellAt(staff, r, staffcol::nmp);
+            w.cntb = cellAt(staff, r, staffcol::cntb);
+            w.number = NumberKey::of(w.cntb.null, w.cntb.bytes);
+            w.row = r;
+        }
+    });
     parallelstablesort(workers.begin(), workers.end(), [](const StaffKey &x, const StaffKey &y) {
         if (x.artnull || y.artnull) {
             if (x.artnull != y.artnull)
@@ -626,18 +633,26 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         return x.number < y.number;
     });
 
+    // With each item its amount and whether it is a severance item.
     struct ItemKey
     {
         NumberKey number;
         int row;
+        bool severance;
+        std::int64_t amount;
     };
-    std::vector<ItemKey> items;
-    items.reserve(std::size_t(sub.naturalCount()));
-    for (int r = 0; r < sub.naturalCount(); ++r)
-    {
-        const Cell c = cellAt(sub, r, subcol::cntb);
-        items.push_back({NumberKey::of(c.null, c.bytes), r});
-    }
+    std::vector<ItemKey> items(std::size_t(sub.naturalCount()));
+    parallelranges(items.size(), kGrain, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const int r = int(i);
+            const Cell c = cellAt(sub, r, subcol::cntb);
+            ItemKey &k = items[i];
+            k.number = NumberKey::of(c.null, c.bytes);
+            k.row = r;
+            k.severance = big5::trimmed(stringAt(sub, r, subcol::itemcod)) == "105";
+            k.amount = sub.rowIsNull(r, subcol::itemval) ? 0 : sub.rowInt64(r, subcol::itemval);
+        }
+    });
     parallelstablesort(items.begin(), items.end(),
                        [](const ItemKey &x, const ItemKey &y) { return x.number < y.number; });
 
@@ -656,10 +671,8 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         if (groups.empty() || !groups.back().number.sameNumber(k.number))
             groups.push_back({k.number, Currency(), false});
         Group &g = groups.back();
-        if (!sub.rowIsNull(k.row, subcol::itemval))
-            g.total += Currency::fromRaw(sub.rowInt64(k.row, subcol::itemval));
-        if (big5::trimmed(sub.rowString(k.row, subcol::itemcod)) == "105")
-            g.severance = true;
+        g.total += Currency::fromRaw(k.amount);
+        g.severance = g.severance || k.severance;
     }
     auto groupOf = [&](const NumberKey &number) -> const Group * {
         const auto it = std::lower_bound(groups.begin(), groups.end(), number,
@@ -765,7 +778,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
             p = putbytes(p, annexhead);
             p = putfield(p, k.number.text, 8);
             p = putfield(p, stringAt(sub, k.row, subcol::itemcod), 5);
-            p = putamount(p, moneyAt(sub, k.row, subcol::itemval));
+            p = putamount(p, Currency::fromRaw(k.amount));
             if (!p)
                 return false;
             p = putbytes(p, tail);
