@@ -250,29 +250,15 @@ bool commitset(platform::FileSet &set, const QStringList &staged, const QStringL
     return set.commit();
 }
 
-// Writes `all` (lines ended with CR LF) as the new file `name` of the set.
-// 0 done, 3 the file could not be created, 9 writing it failed.
-int writestagedbytes(platform::FileSet &set, const QString &name, const QByteArray &all)
-{
-    QFile *f = set.stage(name);
-    if (!f)
-        return 3;
-    if (f->write(all) != all.size() || !platform::FileSet::finish(f)) {
-        set.discard();
-        return 9;
-    }
-    return 0;
-}
-
-// Writes `lines` with CR LF as the new file `name` of the set.
-int writestaged(platform::FileSet &set, const QString &name, const QList<QByteArray> &lines)
+// The lines with CR LF after each, as the files carry them.
+QByteArray crlfjoined(const QList<QByteArray> &lines)
 {
     QByteArray all;
     for (const QByteArray &l : lines) {
         all += l;
         all += "\r\n";
     }
-    return writestagedbytes(set, name, all);
+    return all;
 }
 
 // ------------------------------------------------------------------ the earlier set kept safe
@@ -846,32 +832,47 @@ bool ExportFlow::writeexportfiles()
     // the same employer also when the stored number has seven characters.
     TCmpFile head = cmpfile;
     head.block.setCompid(padfield(b.compid(), 8));
-    m_errorcode = 3;
-    const int c = writestaged(set, company, companylines(head));
-    if (c != 0) {
-        if (c == 3)
-            showmsgw(exporttext::caption(), exporttext::systemerror(), mkContinue);
-        showexporterror(3, dir + company);
-        return false;
-    }
-    staged << company;
-
-    m_errorcode = writestagedbytes(set, list, listfile);
-    if (m_errorcode != 0) {
-        set.discard();
-        showexporterror(m_errorcode, dir + list);
-        return false;
-    }
-    staged << list;
-
-    if (!annexfile.isEmpty()) {
-        m_errorcode = writestagedbytes(set, annex, annexfile);
-        if (m_errorcode != 0) {
+    // The files are staged in turn and then written at once, each on a
+    // thread of its own: handing the bytes to the disk is most of the time
+    // they take. A failure is told for the first file it hit, in the order
+    // the files are listed here.
+    const QByteArray companyfile = crlfjoined(companylines(head));
+    struct Out
+    {
+        QString name;
+        const QByteArray *bytes;
+        QFile *file = nullptr;
+        bool ok = false;
+    };
+    std::vector<Out> outs{{company, &companyfile}, {list, &listfile}};
+    if (!annexfile.isEmpty())
+        outs.push_back({annex, &annexfile});
+    for (std::size_t i = 0; i < outs.size(); ++i) {
+        outs[i].file = set.stage(outs[i].name);
+        if (!outs[i].file) {
             set.discard();
-            showexporterror(m_errorcode, dir + annex);
+            m_errorcode = 3;
+            if (i == 0)
+                showmsgw(exporttext::caption(), exporttext::systemerror(), mkContinue);
+            showexporterror(3, dir + outs[i].name);
             return false;
         }
-        staged << annex;
+    }
+    paralleltasks(
+        [&](std::size_t i) {
+            Out &o = outs[i];
+            o.ok = o.file->write(*o.bytes) == o.bytes->size() && platform::FileSet::finish(o.file);
+        },
+        outs.size());
+    for (std::size_t i = 0; i < outs.size(); ++i) {
+        if (!outs[i].ok) {
+            set.discard();
+            // The company file's failures are all told as its creation's.
+            m_errorcode = i == 0 ? 3 : 9;
+            showexporterror(m_errorcode, dir + outs[i].name);
+            return false;
+        }
+        staged << outs[i].name;
     }
 
     // An annex file of an earlier export goes with the new set when this
