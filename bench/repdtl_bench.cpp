@@ -4,6 +4,7 @@
 // row grid). Counters: pages, the ratio to the bare loop of the same paper
 // (run first, in the same process), the process's peak memory after each
 // run, the PDF's size and its number of images (each picture embedded once).
+#include "pdfcounters.h"
 #include "printing/repdtl.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
@@ -16,8 +17,6 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <array>
 #include <chrono>
@@ -38,13 +37,6 @@ QGuiApplication &app()
         return new QGuiApplication(argc, argv);
     }();
     return *a;
-}
-
-double peakMb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_maxrss) / 1024.0;
 }
 
 struct Fixture
@@ -182,7 +174,7 @@ void BM_BareQPainterList(benchmark::State &state)
         g_bare[blank] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         state.counters["pages"] = pages;
     }
-    state.counters["peak_MB"] = peakMb();
+    state.counters["peak_MB"] = bench::peakMb();
 }
 
 void listToPdf(benchmark::State &state, bool blank)
@@ -204,12 +196,7 @@ void listToPdf(benchmark::State &state, bool blank)
         if (g_bare[blank] > 0)
             state.counters["x_bare"] = s / g_bare[blank];
     }
-    QFile file(pdf);
-    file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = file.readAll();
-    state.counters["images"] = double(bytes.count("/Subtype /Image"));
-    state.counters["pdf_MB"] = double(bytes.size()) / (1024.0 * 1024.0);
-    state.counters["peak_MB"] = peakMb();
+    bench::pdfCounters(state, pdf);
     qunsetenv("R56_PRINT_PDF");
 }
 
