@@ -80,9 +80,9 @@ struct FormText
     bool cjk;
 };
 const FormText kFormTexts[] = {
-    {18, 10, "澳門特別行政區政府", true}, {18, 13, "Governo da R.A.E. de Macau", false},
-    {18, 16, "財政局", true}, {18, 19, "Direccao dos Servicos\nde Financas", false},
-    {60, 0.5, "職業稅 － 第一組", true}, {60, 5, "IMPOSTO PROFISSIONAL - 1.º GRUPO", false},
+    {18, 10, "東灣特別行政區政府", true}, {18, 13, "Governo da R.A.E. de Tung Wan", false},
+    {18, 16, "稅務當局", true}, {18, 19, "Direccao dos Servicos\nde Tributos", false},
+    {60, 0.5, "薪資稅 － 第一組", true}, {60, 5, "IMPOSTO SOBRE OS SALARIOS - 1.º GRUPO", false},
     {60, 9.5, "僱員或散工名表", true}, {60, 14, "RELACAO NOMINAL DOS EMPREGADOS / ASSALARIADOS", false},
     {160, 1, "R5/R6", false}, {178, 1, "格式", true}, {160, 7, "R5/R6", false},
     {40, 18, "填此表格前，請詳細閱讀載於附頁的指示", true}, {1, 24, "頁數編號", true},
