@@ -1,6 +1,7 @@
 // The form printing program: prints or previews one report per run. Exit
 // status 0 when the report printed or its preview was closed; anything else
 // when nothing was printed.
+#include "components/kitconst.h"
 #include "components/piccodecs.h"
 #include "platform/fonts.h"
 #include "platform/translations.h"
@@ -17,6 +18,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("KBV Print"));
     r56::platform::installFontSubstitutions();
     r56::platform::installQtTranslations();
+    r56::RegisterHandCursors();
     r56::TPictureCodecs pictureCodecs; // GIF and icon formats with the picture loader
     r56::initpubvar();
     // The program ends with the window's status, not when a window closes.

@@ -1,5 +1,6 @@
 // The declaration program: the start-up objects, then the event loop until
 // the main window closes.
+#include "components/kitconst.h"
 #include "components/piccodecs.h"
 #include "platform/fonts.h"
 #include "platform/translations.h"
@@ -16,6 +17,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     r56::platform::installFontSubstitutions();
     r56::platform::installQtTranslations();
+    r56::RegisterHandCursors();
     r56::TPictureCodecs pictureCodecs; // GIF and icon formats with the picture loader
     r56::initpubvar();
     // The message handler goes in before the main window: the main window's

@@ -1,8 +1,8 @@
 #pragma once
 // The errors of the picture codecs, as the picture classes of the original
 // framework raised them: a graphic-operation error carrying the codec's
-// resource text, the invalid-graphic error of a bitmap without pixels, and
-// the silent abort that ends an operation after the user was told why.
+// resource text and the invalid-graphic error of a bitmap without pixels.
+// (The silent abort is the drawing helpers' SilentAbort.)
 #include <QString>
 
 #include <stdexcept>
@@ -44,13 +44,6 @@ class EInvalidGraphic : public std::runtime_error
 public:
     explicit EInvalidGraphic(const QString &text);
     QString text() const { return QString::fromUtf8(what()); }
-};
-
-// The silent abort: the operation ends without a further message.
-class EAbort : public std::exception
-{
-public:
-    const char *what() const noexcept override { return "Operation aborted"; }
 };
 
 [[noreturn]] void raiseGIFError(int id);

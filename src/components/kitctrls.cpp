@@ -1,7 +1,9 @@
 #include "components/kitctrls.h"
 
+#include "components/uiutils.h"
 #include "platform/form.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QImage>
@@ -9,6 +11,7 @@
 #include <QPainter>
 #include <QStringList>
 #include <QStyle>
+#include <QTimer>
 #include <QTextDocument>
 
 namespace r56 {
@@ -22,45 +25,6 @@ const QColor kShadow(128, 128, 128);
 const QColor kFrame(0, 0, 0);
 const QColor kGrayText(128, 128, 128);
 
-// Big5 byte length of one character: one for ASCII, two for the rest.
-int big5Width(char32_t c)
-{
-    return c < 0x80 ? 1 : 2;
-}
-
-QString toDrawnLines(const QString &caption)
-{
-    QString s = caption;
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return s;
-}
-
-// The longest prefix of at most `bytes` Big5 bytes, never splitting a character.
-QString leftBytes(const QString &text, qsizetype bytes)
-{
-    qsizetype used = 0;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size()
-                          && text[i + 1].isLowSurrogate();
-        const char32_t c = pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
-        const int w = big5Width(c);
-        if (used + w > bytes)
-            break;
-        used += w;
-        i += pair ? 2 : 1;
-    }
-    return text.left(i);
-}
-
-qsizetype byteLength(const QString &text)
-{
-    qsizetype n = 0;
-    for (char32_t c : text.toUcs4())
-        n += big5Width(c);
-    return n;
-}
 
 // One step of a 3-D frame: top and left edge in `first`, bottom and right edge
 // in `second`, on the rectangle's outermost pixels; the rectangle moves in.
@@ -106,34 +70,107 @@ QRect drawButtonFrame(QPainter &p, QRect r, bool pressed, bool newLook, bool fla
 
 } // namespace
 
-QString kit::shortenToWidth(const QString &text, const QFontMetrics &fm, int maxWidth)
-{
-    if (fm.horizontalAdvance(text) <= maxWidth)
-        return text;
-    const QString dots = QStringLiteral("...");
-    QString previous;
-    for (qsizetype n = byteLength(text) - 2; n > 0; --n) {
-        const QString cut = leftBytes(text, n);
-        if (cut == previous)
-            continue; // the same candidate: a double-byte character was not split
-        previous = cut;
-        const QString candidate = cut + dots;
-        if (fm.horizontalAdvance(candidate) <= maxWidth)
-            return candidate;
-    }
-    return dots;
-}
-
 // ---------------------------------------------------------------- speed button
 
 TKitSpeedButton::TKitSpeedButton(QWidget *parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
-    setAutoRepeatDelay(500);
-    setAutoRepeatInterval(100);
     resize(25, 25);
     connect(this, &QAbstractButton::clicked, this, &TKitSpeedButton::onClicked);
+    m_glyph.onChange = [this] { update(); };
+}
+
+void TKitSpeedButton::setAllowTimer(bool on)
+{
+    m_allowTimer = on;
+    if (!on && m_repeatTimer) {
+        delete m_repeatTimer;
+        m_repeatTimer = nullptr;
+    }
+}
+
+void TKitSpeedButton::setDropDownMenu(QMenu *menu)
+{
+    m_dropDownMenu = menu;
+    if (m_markDropDown)
+        update();
+}
+
+void TKitSpeedButton::setMarkDropDown(bool on)
+{
+    if (on == m_markDropDown)
+        return;
+    m_markDropDown = on;
+    update();
+}
+
+QPoint TKitSpeedButton::dropDownMenuPos() const
+{
+    if (!m_dropDownMenu)
+        return {0, 0};
+    // A right-to-left menu opens aligned to the right.
+    const bool right = m_dropDownMenu->layoutDirection() == Qt::RightToLeft;
+    if (m_menuPosition == MenuPosition::Bottom)
+        return right ? QPoint(width() + 1, height()) : QPoint(-1, height());
+    return right ? QPoint(-1, -1) : QPoint(width(), -1);
+}
+
+void TKitSpeedButton::mousePressEvent(QMouseEvent *e)
+{
+    QAbstractButton::mousePressEvent(e);
+    if (e->button() != Qt::LeftButton || !isEnabled())
+        return;
+    if (m_dropDownMenu) {
+        // The click ends when the menu closes, as a release on the same point.
+        m_menuTracking = true;
+        QPointer<TKitSpeedButton> self(this);
+        const QPointF at = e->position();
+        connect(m_dropDownMenu, &QMenu::aboutToHide, this, [self, at] {
+            if (!self)
+                return;
+            disconnect(self->m_dropDownMenu, &QMenu::aboutToHide, self, nullptr);
+            self->m_menuTracking = false;
+            QMouseEvent up(QEvent::MouseButtonRelease, at, self->mapToGlobal(at), Qt::LeftButton,
+                           Qt::NoButton, Qt::NoModifier);
+            self->mouseReleaseEvent(&up);
+        });
+        m_dropDownMenu->popup(mapToGlobal(dropDownMenuPos()));
+    }
+    if (m_allowTimer) {
+        if (!m_repeatTimer) {
+            m_repeatTimer = new QTimer(this);
+            connect(m_repeatTimer, &QTimer::timeout, this, [this] {
+                m_repeatTimer->setInterval(m_repeatInterval);
+                // Only while the pointer is on the button: outside it the
+                // clicks pause and the timer goes on.
+                if (isDown())
+                    emit clicked(isChecked());
+            });
+        }
+        m_repeatTimer->setInterval(m_initPause);
+        m_repeatTimer->start();
+    }
+}
+
+void TKitSpeedButton::mouseReleaseEvent(QMouseEvent *e)
+{
+    if (m_menuTracking) {
+        // The release of the pressing click; the menu's closing ends it.
+        return;
+    }
+    QAbstractButton::mouseReleaseEvent(e);
+    if (e->button() == Qt::LeftButton && m_repeatTimer)
+        m_repeatTimer->stop();
+}
+
+void TKitSpeedButton::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    if (m_menuTracking)
+        return;
+    QAbstractButton::mouseDoubleClickEvent(e);
+    if (isDown() || isChecked())
+        emit doubleClicked();
 }
 
 void TKitSpeedButton::setWordWrap(bool on)
@@ -245,33 +282,15 @@ void TKitSpeedButton::notifyGroup()
 
 void TKitSpeedButton::setGlyph(const QPixmap &strip)
 {
-    QPixmap g = strip;
-    if (!g.isNull() && !g.hasAlphaChannel()) {
-        // A strip without alpha: its bottom-left pixel's colour is see-through,
-        // as the desktop's bitmaps have it.
-        QImage img = g.toImage().convertToFormat(QImage::Format_ARGB32);
-        const QRgb key = img.pixel(0, img.height() - 1);
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                if (img.pixel(x, y) == key)
-                    img.setPixel(x, y, 0);
-        g = QPixmap::fromImage(img);
-    }
-    m_glyph = g;
-    if (!g.isNull() && g.height() > 0 && g.width() % g.height() == 0) {
-        const int n = g.width() / g.height();
-        m_numGlyphs = n > 5 ? 1 : n;
-    }
+    m_glyph.setGlyph(strip.toImage());
     updateGeometry();
-    update();
 }
 
 void TKitSpeedButton::setNumGlyphs(int n)
 {
-    n = qMin(n, 5);
-    if (n <= 0 || n == m_numGlyphs)
+    if (n <= 0 || n == m_glyph.numGlyphs())
         return;
-    m_numGlyphs = n;
+    m_glyph.setNumGlyphs(n);
     update();
 }
 
@@ -307,57 +326,14 @@ void TKitSpeedButton::setGrayedInactive(bool on)
     update();
 }
 
-QPixmap TKitSpeedButton::stateImage(int state) const
-{
-    if (m_glyph.isNull())
-        return {};
-    const int w = m_glyph.width() / m_numGlyphs;
-    const int h = m_glyph.height();
-    if (w <= 0 || h <= 0)
-        return {};
-    if (state == Down && m_numGlyphs < 3)
-        state = Up;
-    const auto image = [&](int i) { return m_glyph.copy(i * w, 0, w, h).toImage()
-                                               .convertToFormat(QImage::Format_ARGB32); };
-    QImage src = image(state < m_numGlyphs ? state : 0);
-    if (state == Disabled && m_numGlyphs == 1) {
-        // Embossed: the black outline in shadow with a highlight edge below
-        // and to the right; everything else see-through.
-        QImage out(w, h, QImage::Format_ARGB32);
-        out.fill(0);
-        for (const auto &[dx, colour] : {std::pair{1, kHighlight}, std::pair{0, kShadow}})
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) {
-                    const QRgb px = src.pixel(x, y);
-                    if (qAlpha(px) != 0 && (px & 0xFFFFFF) == 0 && x + dx < w && y + dx < h)
-                        out.setPixel(x + dx, y + dx, colour.rgb());
-                }
-        return QPixmap::fromImage(out);
-    }
-    if (state == Inactive && m_numGlyphs < 5) {
-        QImage g = image(0);
-        const QRgb face = palette().color(QPalette::Button).rgb() & 0xFFFFFF;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const QRgb px = g.pixel(x, y);
-                if (qAlpha(px) == 0 || (px & 0xFFFFFF) == face)
-                    continue;
-                const int grey = (qRed(px) * 77 + qGreen(px) * 150 + qBlue(px) * 29) >> 8;
-                g.setPixel(x, y, qRgba(grey, grey, grey, qAlpha(px)));
-            }
-        return QPixmap::fromImage(g);
-    }
-    return QPixmap::fromImage(src);
-}
-
 QSize TKitSpeedButton::sizeHint() const
 {
     const QFontMetrics fm(font());
     const QRect r = fm.boundingRect(QRect(0, 0, 400, 400), Qt::TextShowMnemonic,
-                                    toDrawnLines(text()));
+                                    ToDrawnLines(text()));
     QSize s = r.size() + QSize(12, 8);
-    if (!m_glyph.isNull())
-        s += QSize(0, m_glyph.height() + qMax(0, m_spacing));
+    if (!m_glyph.glyph().isNull())
+        s += QSize(0, m_glyph.glyph().height() + qMax(0, m_spacing));
     return s;
 }
 
@@ -401,6 +377,9 @@ void TKitSpeedButton::leaveEvent(QEvent *)
 void TKitSpeedButton::changeEvent(QEvent *e)
 {
     QAbstractButton::changeEvent(e);
+    // The grey and embossed images follow the button colours.
+    if (e->type() == QEvent::PaletteChange)
+        m_glyph.invalidate();
     if (e->type() == QEvent::EnabledChange || e->type() == QEvent::FontChange
         || e->type() == QEvent::PaletteChange)
         update();
@@ -437,109 +416,17 @@ void TKitSpeedButton::paintEvent(QPaintEvent *)
         content.translate(1, 1);
 
     const int glyphState = state != Disabled && m_grayedInactive ? paintState : state;
-    const QPixmap image = stateImage(glyphState);
-    const QSize gs = image.isNull() ? QSize(0, 0) : image.size();
-    const bool vertical = m_layout == Layout::GlyphTop || m_layout == Layout::GlyphBottom;
-    const int cw = content.width();
-    const int ch = content.height();
-    const int fixedMargin = m_margin != -1 ? m_margin : 0;
-    const int fixedSpacing = m_spacing != -1 ? m_spacing : 0;
-    const int roomW = qMax(0, vertical ? cw : cw - gs.width() - fixedMargin - fixedSpacing);
-    const int roomH = qMax(0, vertical ? ch - gs.height() - fixedMargin - fixedSpacing : ch);
-
-    // The caption: at most 255 bytes; without word wrap each line that is too
-    // wide ends in "...".
-    const QFontMetrics fm(font());
-    QString caption = toDrawnLines(leftBytes(text(), 255));
-    if (!m_wordWrap) {
-        QStringList lines = caption.split(QLatin1Char('\n'));
-        for (QString &line : lines) {
-            // Measure what is drawn: an accelerator's "&" takes no room.
-            QString shown = line;
-            shown.replace(QLatin1String("&&"), QStringLiteral("\x01"));
-            shown.remove(QLatin1Char('&'));
-            shown.replace(QStringLiteral("\x01"), QLatin1String("&"));
-            if (fm.horizontalAdvance(shown) > roomW)
-                line = kit::shortenToWidth(line, fm, roomW);
-        }
-        caption = lines.join(QLatin1Char('\n'));
-        while (caption.endsWith(QLatin1Char(' ')) || caption.endsWith(QLatin1Char('\n')))
-            caption.chop(1);
-    }
-    int flags = int(m_alignment) | Qt::AlignVCenter | Qt::TextShowMnemonic;
-    if (m_wordWrap)
-        flags |= Qt::TextWordWrap;
-    QSize ts(0, 0);
-    if (!caption.isEmpty()) {
-        ts = fm.boundingRect(QRect(0, 0, roomW, roomH),
-                             (flags & ~Qt::AlignHorizontal_Mask) | Qt::AlignHCenter, caption)
-                 .size();
-        ts = ts.boundedTo(QSize(roomW, roomH));
-    }
-
-    QPoint gp, tp;
-    if (vertical) {
-        gp.setX(cw / 2 - gs.width() / 2);
-        tp.setX(cw / 2 - ts.width() / 2);
-    } else {
-        gp.setY(ch / 2 - gs.height() / 2);
-        tp.setY(ch / 2 - ts.height() / 2);
-    }
-    const int client = vertical ? ch : cw;
-    const int g = vertical ? gs.height() : gs.width();
-    const int t = vertical ? ts.height() : ts.width();
-    int margin = m_margin;
-    int spacing = m_spacing;
-    if (ts.width() == 0 || gs.width() == 0)
-        spacing = 0;
-    if (margin == -1) {
-        if (spacing == -1) {
-            margin = spacing = (client - (g + t)) / 3;
-        } else {
-            margin = client / 2 - (g + spacing + t) / 2;
-        }
-    } else if (spacing == -1) {
-        const int rest = client - (margin + g);
-        spacing = rest / 2 - t / 2;
-    }
-    int gAxis = 0, tAxis = 0;
+    m_glyph.setWordWrap(m_wordWrap);
+    m_glyph.setAlignment(m_alignment);
+    GlyphLayout lay = GlyphLayout::GlyphTop;
     switch (m_layout) {
-    case Layout::GlyphLeft:
-    case Layout::GlyphTop:
-        gAxis = margin;
-        tAxis = gAxis + g + spacing;
-        break;
-    case Layout::GlyphRight:
-    case Layout::GlyphBottom:
-        gAxis = client - margin - g;
-        tAxis = gAxis - spacing - t;
-        break;
+    case Layout::GlyphLeft: lay = GlyphLayout::GlyphLeft; break;
+    case Layout::GlyphRight: lay = GlyphLayout::GlyphRight; break;
+    case Layout::GlyphTop: lay = GlyphLayout::GlyphTop; break;
+    case Layout::GlyphBottom: lay = GlyphLayout::GlyphBottom; break;
     }
-    if (vertical) {
-        gp.setY(gAxis);
-        tp.setY(tAxis);
-    } else {
-        gp.setX(gAxis);
-        tp.setX(tAxis);
-    }
-    gp += content.topLeft();
-    tp += content.topLeft();
-
-    if (!image.isNull())
-        p.drawPixmap(gp, image);
-    if (!caption.isEmpty()) {
-        const QRect tr(tp, ts);
-        p.setFont(font());
-        if (state == Disabled) {
-            p.setPen(kHighlight);
-            p.drawText(tr.translated(1, 1), flags, caption);
-            p.setPen(kShadow);
-            p.drawText(tr, flags, caption);
-        } else {
-            p.setPen(palette().color(QPalette::ButtonText));
-            p.drawText(tr, flags, caption);
-        }
-    }
+    m_glyph.draw(p, content, font(), palette(), text(), glyphState,
+                 m_markDropDown && m_dropDownMenu, m_spacing, m_margin, lay);
 }
 
 // ---------------------------------------------------------------- label
@@ -603,6 +490,54 @@ void TKitLabel::setText(const QString &text)
 {
     QLabel::setText(text);
     fitSize();
+}
+
+void TKitLabel::setFocusControl(QWidget *w)
+{
+    if (w == m_focusControl)
+        return;
+    m_focusControl = w;
+    setBuddy(w); // Alt+accelerator focuses it
+    connect(qApp, &QApplication::focusChanged, this, &TKitLabel::focusChanged,
+            Qt::UniqueConnection);
+    focusChanged(nullptr, QApplication::focusWidget());
+}
+
+void TKitLabel::focusChanged(QWidget *, QWidget *now)
+{
+    const bool f = m_focusControl && now == m_focusControl;
+    if (f == m_focused)
+        return;
+    m_focused = f;
+    if (m_showFocus)
+        update();
+}
+
+void TKitLabel::setShowFocus(bool on)
+{
+    if (on == m_showFocus)
+        return;
+    m_showFocus = on;
+    update();
+}
+
+void TKitLabel::setTransparent(bool on)
+{
+    if (on == m_transparent)
+        return;
+    m_transparent = on;
+    update();
+}
+
+void TKitLabel::setTextLayout(TextLayout l)
+{
+    if (l == m_textLayout)
+        return;
+    m_textLayout = l;
+    Qt::Alignment a = alignment() & ~Qt::AlignVertical_Mask;
+    a |= l == TextLayout::Top ? Qt::AlignTop : l == TextLayout::Center ? Qt::AlignVCenter : Qt::AlignBottom;
+    setAlignment(a);
+    update();
 }
 
 int TKitLabel::textFlags() const
@@ -673,6 +608,8 @@ void TKitLabel::paintEvent(QPaintEvent *e)
         return;
     }
     QPainter p(this);
+    if (!m_transparent)
+        p.fillRect(rect(), palette().color(backgroundRole()));
     p.setFont(font());
     const int flags = textFlags();
     const QRect r = contentsRect().adjusted(1, 0, -1, 0);
@@ -683,7 +620,13 @@ void TKitLabel::paintEvent(QPaintEvent *e)
     p.setPen(shadowColour);
     p.drawText(r.translated(shadowOffset()), flags, t);
     p.setPen(textColour);
-    p.drawText(r, flags, t);
+    QRect drawn;
+    p.drawText(r, flags, t, &drawn);
+    if (m_showFocus && m_focused) {
+        p.setPen(QPen(textColour, 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(drawn.adjusted(-1, 0, 0, -1));
+    }
 }
 
 void TKitLabel::changeEvent(QEvent *e)

@@ -13,20 +13,16 @@
 #include <QAbstractButton>
 #include <QColor>
 #include <QLabel>
+#include <QMenu>
 #include <QPixmap>
+#include <QPointer>
+
+#include "components/kitglyph.h"
 
 class QFontMetrics;
 class QTimer;
 
 namespace r56 {
-
-namespace kit {
-// The text unchanged when it fits in `maxWidth` pixels, else the longest of
-// "text less its last 2 bytes + ...", "less 3 bytes + ...", ... down to "..."
-// that fits ("..." when nothing fits). Bytes are those of the Big5 text; a cut
-// never splits a double-byte character.
-QString shortenToWidth(const QString &text, const QFontMetrics &fm, int maxWidth);
-} // namespace kit
 
 class TKitSpeedButton : public QAbstractButton
 {
@@ -69,19 +65,35 @@ public:
 
     // Auto-repeat while held: first click after InitPause ms, then every
     // RepeatInterval ms while the pointer stays on the button.
-    bool allowTimer() const { return autoRepeat(); }
-    void setAllowTimer(bool on) { setAutoRepeat(on); }
-    int initPause() const { return autoRepeatDelay(); }
-    void setInitPause(int ms) { setAutoRepeatDelay(ms); }
-    int repeatInterval() const { return autoRepeatInterval(); }
-    void setRepeatInterval(int ms) { setAutoRepeatInterval(ms); }
+    // Leaving the button pauses the clicks without stopping the timer;
+    // coming back in resumes them at RepeatInterval.
+    bool allowTimer() const { return m_allowTimer; }
+    void setAllowTimer(bool on);
+    int initPause() const { return m_initPause; }
+    void setInitPause(int ms) { m_initPause = ms; }
+    int repeatInterval() const { return m_repeatInterval; }
+    void setRepeatInterval(int ms) { m_repeatInterval = ms; }
+    // The repeat timer (null until the first press with AllowTimer).
+    QTimer *repeatTimer() const { return m_repeatTimer; }
+
+    // A menu opened by pressing the button (not owned), below it or to its
+    // right; a small mark shows that the button has one.
+    enum class MenuPosition { Bottom, Right };
+    QMenu *dropDownMenu() const { return m_dropDownMenu; }
+    void setDropDownMenu(QMenu *menu);
+    MenuPosition menuPosition() const { return m_menuPosition; }
+    void setMenuPosition(MenuPosition p) { m_menuPosition = p; }
+    bool markDropDown() const { return m_markDropDown; }
+    void setMarkDropDown(bool on);
+    // Where the menu opens, in button coordinates ((0, 0) without a menu).
+    QPoint dropDownMenuPos() const;
 
     // A strip of up to five state images side by side (up, disabled, down,
     // exclusive, inactive); `numGlyphs` follows a strip whose width is a whole
     // multiple (up to 5) of its height.
-    QPixmap glyph() const { return m_glyph; }
+    QPixmap glyph() const { return QPixmap::fromImage(m_glyph.glyph()); }
     void setGlyph(const QPixmap &strip);
-    int numGlyphs() const { return m_numGlyphs; }
+    int numGlyphs() const { return m_glyph.numGlyphs(); }
     void setNumGlyphs(int n);
     Layout layout() const { return m_layout; }
     void setLayout(Layout l);
@@ -95,13 +107,20 @@ public:
     void setGrayedInactive(bool on);
 
     QSize sizeHint() const override;
+    // The face: glyph state images (shared with other buttons) and caption.
+    TKitButtonGlyph &buttonGlyph() { return m_glyph; }
 
 signals:
     void mouseEnter();
     void mouseLeave();
+    // A double click while the button is down.
+    void doubleClicked();
 
 protected:
     void paintEvent(QPaintEvent *) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
     void enterEvent(QEnterEvent *) override;
     void leaveEvent(QEvent *) override;
     void changeEvent(QEvent *e) override;
@@ -112,10 +131,9 @@ private:
     enum State { Up = 0, Disabled = 1, Down = 2, Exclusive = 3, Inactive = 4 };
     void onClicked();
     void notifyGroup();
-    QPixmap stateImage(int state) const;
 
     int m_modalResult = 0;
-    bool m_wordWrap = true;
+    bool m_wordWrap = false;
     bool m_flat = false;
     bool m_hover = false;
     bool m_transparent = false;
@@ -127,8 +145,15 @@ private:
     Qt::Alignment m_alignment = Qt::AlignHCenter;
     int m_margin = -1;
     int m_spacing = 1;
-    int m_numGlyphs = 1;
-    QPixmap m_glyph;
+    TKitButtonGlyph m_glyph;
+    bool m_allowTimer = false;
+    int m_initPause = 500;
+    int m_repeatInterval = 100;
+    QTimer *m_repeatTimer = nullptr;
+    QPointer<QMenu> m_dropDownMenu;
+    MenuPosition m_menuPosition = MenuPosition::Bottom;
+    bool m_markDropDown = true;
+    bool m_menuTracking = false;
 };
 
 enum class ShadowPosition { LeftTop, LeftBottom, RightBottom, RightTop };
@@ -155,6 +180,23 @@ public:
     bool autoSize() const { return m_autoSize; }
     void setAutoSize(bool on);
 
+    // The control an accelerator ("&x", Alt+x) focuses; with ShowFocus a
+    // focus rectangle shows round the text while it has the focus.
+    QWidget *focusControl() const { return m_focusControl; }
+    void setFocusControl(QWidget *w);
+    bool showFocus() const { return m_showFocus; }
+    void setShowFocus(bool on);
+    // Off: the label fills its background in its colour first. On by
+    // default here: the windows set their labels on panels that their
+    // parents paint, which an opaque label in its own palette would cover.
+    bool transparent() const { return m_transparent; }
+    void setTransparent(bool on);
+    // Vertical placement of the text.
+    enum class TextLayout { Top, Center, Bottom };
+    TextLayout textLayout() const { return m_textLayout; }
+    void setTextLayout(TextLayout l);
+    bool focused() const { return m_focused; }
+
     void setText(const QString &text);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -175,12 +217,18 @@ private:
     int textFlags() const;
     QPoint shadowOffset(int *size = nullptr) const;
     void fitSize();
+    void focusChanged(QWidget *old, QWidget *now);
 
     QColor m_shadowColor = Qt::white;
     int m_shadowSize = 1;
     ShadowPosition m_shadowPos = ShadowPosition::LeftTop;
     bool m_showAccel = true;
     bool m_autoSize = false;
+    QPointer<QWidget> m_focusControl;
+    bool m_showFocus = false;
+    bool m_transparent = true;
+    bool m_focused = false;
+    TextLayout m_textLayout = TextLayout::Top;
     bool m_mouseInside = false;
 };
 

@@ -1,6 +1,7 @@
 #include "components/kitgif.h"
 
 #include "components/kitgraph.h"
+#include "components/uiutils.h"
 #include "platform/picturereg.h"
 
 #include <QBuffer>
@@ -345,8 +346,8 @@ void TGIFImage::updateScreenSize()
         const bool decoded = f->m_bitmap && !f->m_bitmap->isNull();
         const int fw = decoded ? f->m_bitmap->width() : (f->item->encoded ? f->item->width : 0);
         const int fh = decoded ? f->m_bitmap->height() : (f->item->encoded ? f->item->height : 0);
-        w = std::max(w, fw + f->left);
-        h = std::max(h, fh + f->top);
+        w = LargerInt(w, fw + f->left);
+        h = LargerInt(h, fh + f->top);
     }
     screenWidth = std::uint16_t(w);
     screenHeight = std::uint16_t(h);
@@ -428,30 +429,11 @@ void TGIFImage::Draw(QPainter &painter, const QRect &rect)
     const QImage &bmp = f.bitmap();
     if (bmp.isNull())
         return;
-    if (GetTransparent() && f.transparentColor.isValid()) {
-        // The transparent colour left out: every entry of that colour (or,
-        // for a true-colour bitmap, every pixel of it) drawn as nothing.
-        const QRgb key = f.transparentColor.rgb() & 0xFFFFFF;
-        QImage masked = bmp;
-        if (masked.format() == QImage::Format_Indexed8) {
-            QList<QRgb> table = masked.colorTable();
-            for (QRgb &c : table)
-                if ((c & 0xFFFFFF) == key)
-                    c = 0;
-            masked.setColorTable(table);
-        } else {
-            masked = masked.convertToFormat(QImage::Format_ARGB32);
-            for (int y = 0; y < masked.height(); ++y) {
-                QRgb *row = reinterpret_cast<QRgb *>(masked.scanLine(y));
-                for (int x = 0; x < masked.width(); ++x)
-                    if ((row[x] & 0xFFFFFF) == key)
-                        row[x] = 0;
-            }
-        }
-        painter.drawImage(rect, masked);
-    } else {
+    if (GetTransparent() && f.transparentColor.isValid())
+        PaintTransparentBitmapRect(painter, rect.x(), rect.y(), rect.width(), rect.height(), bmp.rect(), bmp,
+                                   TransparentColor::of(f.transparentColor));
+    else
         painter.drawImage(rect, bmp);
-    }
 }
 
 void TGIFImage::assignNil()
@@ -672,7 +654,7 @@ void TGIFImage::readBuffer(const QByteArray &buffer, bool decodeFirst)
                     if (loopId && !lines.isEmpty() && lines[0].size() >= 3 && lines[0][0] == 1) {
                         looping = true;
                         repeatCount = std::uint16_t(
-                            std::min(get16(reinterpret_cast<const std::uint8_t *>(lines[0].constData()) + 1), 30000));
+                            SmallerInt(get16(reinterpret_cast<const std::uint8_t *>(lines[0].constData()) + 1), 30000));
                     }
                 } else {
                     if (ext.type == TExtension::etComment)
@@ -849,7 +831,7 @@ void TGIFImage::encodeFrame(TGIFFrame &f)
         const TColorReduction method = f.grayscale ? rmGrayscale : DefaultReduction;
         try {
             idx = ReduceColors(bmp, method);
-        } catch (const EAbort &) {
+        } catch (const SilentAbort &) {
             f.item = std::make_shared<TGIFItem>();
             throw;
         }
@@ -883,8 +865,8 @@ void TGIFImage::encodeFrame(TGIFFrame &f)
     }
     item.width = idx.width();
     item.height = idx.height();
-    screenWidth = std::uint16_t(std::max<int>(screenWidth, item.width + f.left));
-    screenHeight = std::uint16_t(std::max<int>(screenHeight, item.height + f.top));
+    screenWidth = std::uint16_t(LargerInt(screenWidth, item.width + f.left));
+    screenHeight = std::uint16_t(LargerInt(screenHeight, item.height + f.top));
 }
 
 void TGIFImage::graphicControlUpkeep(TGIFFrame &f)

@@ -1,7 +1,7 @@
 #include "components/kitgraph.h"
 
 #include "components/graphicerror.h"
-#include "shared/showmsg.h"
+#include "components/uiutils.h"
 
 #include <QBuffer>
 #include <QtEndian>
@@ -44,12 +44,6 @@ constexpr auto kNearest4 = nearestTable(kLevels4);
 constexpr auto kNearest6 = nearestTable(kLevels6);
 constexpr auto kNearest7 = nearestTable(kLevels7);
 constexpr auto kNearest8 = nearestTable(kLevels8);
-
-[[noreturn]] void ShowNotImplementedMessage()
-{
-    msgbox(QStringLiteral("Function not yet implemented"), QString(), mbOk);
-    throw EAbort();
-}
 
 // The source pixels as 0xffRRGGBB words, and the result as 8-bit indices.
 struct Work {

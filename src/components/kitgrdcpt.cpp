@@ -1,9 +1,13 @@
 #include "components/kitgrdcpt.h"
 
-#include "components/kitctrls.h"
+#include "components/kithook.h"
+#include "components/uiutils.h"
 #include "platform/form.h"
 
+#include <QContextMenuEvent>
 #include <QEvent>
+#include <QMenu>
+#include <QStyle>
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -15,11 +19,15 @@ TKitGradientCaption::TKitGradientCaption(platform::TForm *form)
     : QWidget(form), m_form(form)
 {
     setObjectName(QStringLiteral("kittitle"));
-    m_font = QFont(QStringLiteral("新細明體"));
-    m_font.setPixelSize(13);
-    m_font.setBold(true);
+    m_font = systemCaptionFont();
     form->setTitleBar(this, kHeight);
-    form->installEventFilter(this);
+    m_hook = new TKitWindowHook(this);
+    m_hook->afterMessage = [this](TKitWindowHook *, QEvent *e, bool &) {
+        if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate
+            || e->type() == QEvent::WindowStateChange)
+            update();
+    };
+    m_hook->setWinControl(form);
     connect(form, &platform::TForm::captionChanged, this, [this] { update(); });
     connect(form, &platform::TForm::systemMenuChanged, this, [this] { update(); });
     raise();
@@ -55,10 +63,187 @@ void TKitGradientCaption::setFormCaption(const QString &text)
     update();
 }
 
+// The desktop's caption font stands in for the system's: the system
+// reports none that carries the Chinese texts of the captions.
+QFont TKitGradientCaption::systemCaptionFont()
+{
+    QFont f(QStringLiteral("新細明體"));
+    f.setPixelSize(13);
+    f.setBold(true);
+    return f;
+}
+
 void TKitGradientCaption::setCaptionFont(const QFont &f)
 {
     m_font = f;
+    m_defaultFont = false;
     update();
+}
+
+void TKitGradientCaption::setDefaultFont(bool on)
+{
+    if (on == m_defaultFont)
+        return;
+    if (on) {
+        m_font = systemCaptionFont();
+        m_textColor = Qt::white;
+    }
+    m_defaultFont = on;
+    update();
+}
+
+void TKitGradientCaption::setCaptions(const QList<TKitCaption> &parts)
+{
+    m_captions = parts;
+    update();
+}
+
+void TKitGradientCaption::setHideDirection(THideDirection d)
+{
+    if (d == m_hideDirection)
+        return;
+    m_hideDirection = d;
+    update();
+}
+
+void TKitGradientCaption::setPopupMenu(QMenu *menu)
+{
+    m_popupMenu = menu;
+}
+
+void TKitGradientCaption::contextMenuEvent(QContextMenuEvent *e)
+{
+    if (!m_popupMenu)
+        return;
+    e->accept();
+    m_popupMenu->popup(e->globalPos());
+}
+
+void TKitGradientCaption::setBorderStyle(BorderStyle b)
+{
+    if (b == m_borderStyle)
+        return;
+    m_borderStyle = b;
+    update();
+}
+
+QIcon TKitGradientCaption::captionIcon() const
+{
+    if (!m_form->systemMenu()
+        || (m_borderStyle != BorderStyle::Single && m_borderStyle != BorderStyle::Sizeable))
+        return {};
+    // The window's own icon (Qt gives the program's when it has none), else
+    // the desktop's standard one.
+    QIcon icon = m_form->windowIcon();
+    if (icon.isNull())
+        icon = style()->standardIcon(QStyle::SP_TitleBarMenuButton);
+    return icon;
+}
+
+QList<TKitGradientCaption::Piece> TKitGradientCaption::layoutPieces() const
+{
+    QList<Piece> out;
+    const QString caption = formCaption();
+    const int n = int(m_captions.size());
+    if (caption.isEmpty() && n == 0)
+        return out;
+    const QRect area = textArea();
+    int left = area.left();
+    const int right = area.right() + 1;
+    const bool active = windowActive() || !m_active;
+    const auto fontOf = [&](int i) {
+        return i < 0 || m_captions[i].parentFont ? m_font : m_captions[i].font;
+    };
+    const auto colorOf = [&](int i) {
+        if (i < 0)
+            return active ? m_textColor : m_inactiveTextColor;
+        const TKitCaption &c = m_captions[i];
+        return active ? (c.parentFont ? m_textColor : c.fontColor) : c.inactiveColor;
+    };
+    const auto widthOf = [&](int i) {
+        const QString &t = i < 0 ? caption : m_captions[i].caption;
+        return QFontMetrics(fontOf(i)).horizontalAdvance(t);
+    };
+    // One piece; whether it was drawn whole.
+    const auto draw = [&](int i, bool mayCollapse, bool glued, int previous) {
+        const QString t = i < 0 ? caption : m_captions[i].caption;
+        if (t.isEmpty())
+            return true;
+        QFont f = fontOf(i);
+        QColor col = colorOf(i);
+        const int room = right - left;
+        QString shown = ShortenTextToWidth(t, QFontMetrics(f), room);
+        const QString dots = QStringLiteral("...");
+        if (glued && shown == t && QFontMetrics(f).horizontalAdvance(shown + QLatin1Char('.')) >= room)
+            shown = mayCollapse ? dots : shown + dots;
+        if (shown != dots || mayCollapse) {
+            if (shown == dots && mayCollapse) {
+                f = m_font;
+                col = active ? m_textColor : m_inactiveTextColor;
+                if (previous >= 1)
+                    col = colorOf(previous);
+            }
+            out.append({i, shown, f, col, left});
+            left += QFontMetrics(f).horizontalAdvance(shown);
+        }
+        return shown == t;
+    };
+    const auto groupEnd = [&](int i) { // one past the group that starts at i
+        while (i < n && m_captions[i].glueNext)
+            ++i;
+        return qMin(i + 1, n);
+    };
+    const auto visibleWidth = [&](int i) { return m_captions[i].visible ? widthOf(i) : 0; };
+    const int room = right - left;
+    if (m_hideDirection == THideDirection::LeftToRight) {
+        int total = 2 + widthOf(-1);
+        for (int i = 0; i < n; ++i)
+            total += visibleWidth(i);
+        int first = 0;
+        while (total > room && first < n) {
+            const int end = groupEnd(first);
+            for (int j = first; j < end; ++j)
+                total -= visibleWidth(j);
+            first = end;
+        }
+        for (int i = first; i <= n; ++i) {
+            if (i == n)
+                draw(-1, true, false, n - 1);
+            else if (m_captions[i].visible)
+                draw(i, false, false, i - 1);
+        }
+    } else {
+        int total = 2;
+        int taken = 0;
+        while (total < room && taken < n) {
+            const int end = groupEnd(taken);
+            for (int j = taken; j < end; ++j)
+                total += visibleWidth(j);
+            taken = end;
+        }
+        bool go = true;
+        for (int i = 0; i < taken && go; ++i) {
+            const TKitCaption &c = m_captions[i];
+            if (!c.visible || c.caption.isEmpty())
+                continue;
+            const bool whole = draw(i, i == 0 || m_captions[i - 1].glueNext, c.glueNext, i - 1);
+            go = whole && (c.glueNext || left < right);
+        }
+        if (left < right && go && !caption.isEmpty())
+            draw(-1, false, false, taken - 1);
+    }
+    return out;
+}
+
+void TKitGradientCaption::setWindowCaptionStyle(const QColor &start, const QString &fontName,
+                                                const QColor &text, bool bold)
+{
+    QFont f(fontName);
+    f.setPixelSize(16);
+    f.setBold(bold);
+    setStartColor(start);
+    setCaptionFont(f);
+    setTextColor(text);
 }
 
 void TKitGradientCaption::setTextColor(const QColor &c)
@@ -141,7 +326,7 @@ QRect TKitGradientCaption::textArea() const
     const QRect box = closeBoxRect();
     if (!box.isEmpty())
         area.setRight(box.left() - 3);
-    if (m_form->systemMenu() && !m_form->windowIcon().isNull())
+    if (!captionIcon().isNull())
         area.setLeft(area.left() + height());
     area.setLeft(area.left() + 2);
     return area;
@@ -149,53 +334,16 @@ QRect TKitGradientCaption::textArea() const
 
 QString TKitGradientCaption::shownCaption() const
 {
-    const QString text = formCaption();
-    if (text.isEmpty())
-        return text;
-    return kit::shortenToWidth(text, QFontMetrics(m_font), textArea().width());
-}
-
-void TKitGradientCaption::fillGradientRect(QPainter &p, const QRect &r, const QColor &start,
-                                           const QColor &end, int direction, int colors)
-{
-    if (r.isEmpty())
-        return;
-    if (colors < 2) {
-        p.fillRect(r, start);
-        return;
-    }
-    const bool reverse = direction == 1 || direction == 3;
-    const QColor base = reverse ? end : start;
-    const QColor target = reverse ? start : end;
-    const int dr = target.red() - base.red();
-    const int dg = target.green() - base.green();
-    const int db = target.blue() - base.blue();
-    const bool vertical = direction == 0 || direction == 1;
-    const int extent = vertical ? r.height() : r.width();
-    const int n = qMax(2, qMin(colors, extent));
-    const int band = extent / n;
-    // Rounded as the desktop's MulDiv rounds: halves away from zero.
-    const auto mulDiv = [](int a, int b, int c) { return qRound(double(a) * b / c); };
-    if (band > 0) {
-        for (int i = 0; i < n; ++i) {
-            const QColor c(base.red() + mulDiv(i, dr, n - 1), base.green() + mulDiv(i, dg, n - 1),
-                           base.blue() + mulDiv(i, db, n - 1));
-            const QRect b = vertical ? QRect(r.left(), r.top() + i * band, r.width(), band)
-                                     : QRect(r.left() + i * band, r.top(), band, r.height());
-            p.fillRect(b, c);
-        }
-    }
-    const int rest = extent % n;
-    if (rest > 0) {
-        const QColor c = reverse ? start : end;
-        const QRect b = vertical ? QRect(r.left(), r.bottom() - rest + 1, r.width(), rest)
-                                 : QRect(r.right() - rest + 1, r.top(), rest, r.height());
-        p.fillRect(b, c);
-    }
+    for (const Piece &piece : layoutPieces())
+        if (piece.index < 0)
+            return piece.text;
+    return {};
 }
 
 void TKitGradientCaption::paintEvent(QPaintEvent *)
 {
+    if (m_borderStyle == BorderStyle::None)
+        return;
     QPainter p(this);
     const bool active = windowActive();
     const QColor end = active ? m_endColor : m_inactiveEndColor;
@@ -208,15 +356,15 @@ void TKitGradientCaption::paintEvent(QPaintEvent *)
         // The gradient starts a quarter of the bar's width before its left
         // edge, so the visible bar begins some way into it.
         const int w = bar.width();
-        fillGradientRect(p, QRect(bar.left() - w / 4, bar.top(), w + w / 4, bar.height()),
+        FillGradientRect(p, QRect(bar.left() - w / 4, bar.top(), w + w / 4, bar.height()),
                          m_startColor, end, 2, m_gradientSteps & 0xFF);
     }
 
-    if (m_form->systemMenu() && !m_form->windowIcon().isNull()) {
+    const QIcon icon = captionIcon();
+    if (!icon.isNull()) {
         const int s = 16;
         const int h = height();
-        const QPixmap icon = m_form->windowIcon().pixmap(s, s);
-        p.drawPixmap(1 + (h - s) / 2, (h - s) / 2, icon);
+        p.drawPixmap(1 + (h - s) / 2, (h - s) / 2, icon.pixmap(s, s));
     }
 
     if (!box.isEmpty()) {
@@ -234,12 +382,13 @@ void TKitGradientCaption::paintEvent(QPaintEvent *)
         p.drawLine(x.topRight(), x.bottomLeft());
     }
 
-    const QString text = shownCaption();
-    if (text.isEmpty())
-        return;
-    p.setFont(m_font);
-    p.setPen(active || !m_active ? m_textColor : m_inactiveTextColor);
-    p.drawText(textArea(), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text);
+    const QRect area = textArea();
+    for (const Piece &piece : layoutPieces()) {
+        p.setFont(piece.font);
+        p.setPen(piece.color);
+        p.drawText(QRect(piece.x, area.top(), area.right() + 1 - piece.x, area.height()),
+                   Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, piece.text);
+    }
 }
 
 void TKitGradientCaption::mousePressEvent(QMouseEvent *e)
@@ -272,12 +421,17 @@ void TKitGradientCaption::mouseReleaseEvent(QMouseEvent *e)
     m_dragging = false;
 }
 
-bool TKitGradientCaption::eventFilter(QObject *o, QEvent *e)
+// A double click on the bar maximises the window, and restores it again, as
+// on the desktop's own title bar; a window of fixed size stays as it is.
+void TKitGradientCaption::mouseDoubleClickEvent(QMouseEvent *e)
 {
-    if (o == m_form && (e->type() == QEvent::WindowActivate
-                        || e->type() == QEvent::WindowDeactivate))
-        update();
-    return QWidget::eventFilter(o, e);
+    if (e->button() != Qt::LeftButton || closeBoxRect().contains(e->position().toPoint()))
+        return;
+    m_dragging = false;
+    if (m_form->isMaximized())
+        m_form->showNormal();
+    else if (m_form->minimumSize() != m_form->maximumSize())
+        m_form->showMaximized();
 }
 
 } // namespace r56

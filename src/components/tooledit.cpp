@@ -7,6 +7,7 @@
 
 #include "components/fileutil.h"
 #include "components/kitstrutils.h"
+#include "components/uiutils.h"
 #include "platform/casefs.h"
 
 #include <QApplication>
@@ -71,38 +72,6 @@ QPixmap comboArrowGlyph()
 bool isQtMaskSpecial(QChar c)
 {
     return QStringLiteral("AaNnXx90Dd#HhBb><!\\[]{}").contains(c);
-}
-
-// The first token of a command line: blanks, control characters and "" pairs
-// before it are passed over; a double-quoted run keeps its blanks and loses
-// its quotes. Unlike the fixed token buffer of old, a token may be of any
-// length.
-QString firstCommandToken(const QString &s)
-{
-    const qsizetype n = s.size();
-    qsizetype i = 0;
-    for (;;) {
-        while (i < n && s.at(i).unicode() <= 32 && s.at(i).unicode() != 0)
-            ++i;
-        if (i + 1 < n && s.at(i) == QLatin1Char('"') && s.at(i + 1) == QLatin1Char('"')) {
-            i += 2;
-            continue;
-        }
-        break;
-    }
-    QString token;
-    while (i < n && s.at(i).unicode() > 32) {
-        if (s.at(i) == QLatin1Char('"')) {
-            ++i;
-            while (i < n && s.at(i) != QLatin1Char('"'))
-                token += s.at(i++);
-            if (i < n)
-                ++i;
-        } else {
-            token += s.at(i++);
-        }
-    }
-    return token;
 }
 
 bool canTakeFocus(const QWidget *w)
@@ -792,7 +761,7 @@ QString ClipName(const QString &s)
 {
     if (!s.isEmpty() && platform::fileExistsCaseBlind(s))
         return s;
-    return firstCommandToken(s);
+    return CommandTokenAt(s, 0);
 }
 
 QString QuoteBlanks(const QString &s)

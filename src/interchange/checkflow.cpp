@@ -7,7 +7,7 @@
 #include "shared/ctrlcode.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include <QFileInfo>
 
@@ -894,28 +894,37 @@ void Checker::printsummary()
             rimp[c] += t;
         }
     }
-    auto row = [&](const QString &label, const QByteArray (&v)[3]) {
-        QByteArray l = enc(label);
-        for (const QByteArray &x : v)
-            l += padRight(x, 15);
-        m_report.add(l);
-    };
     const QByteArray heads[3] = {enc(QStringLiteral("合計")), enc(QStringLiteral("屬32條例")),
                                  enc(QStringLiteral("屬36條例"))};
-    row(QString(17, QLatin1Char(' ')), heads);
-    QByteArray v[3];
-    for (int i = 0; i < 3; ++i)
-        v[i] = Currency::fromUnits(count[i]).format(0, true).toLatin1();
-    row(QStringLiteral("僱員記錄數量    :"), v);
-    for (int i = 0; i < 3; ++i)
-        v[i] = rend[i].format(2, true).toLatin1();
-    row(QStringLiteral("申報收益總額    :"), v);
-    for (int i = 0; i < 3; ++i)
-        v[i] = sub1[i].format(2, true).toLatin1();
-    row(QStringLiteral("不屬課稅收益總額:"), v);
-    for (int i = 0; i < 3; ++i)
-        v[i] = rimp[i].format(2, true).toLatin1();
-    row(QStringLiteral("已繳稅款總額    :"), v);
+    struct Row
+    {
+        QString label;
+        QByteArray v[3];
+    };
+    Row rows[5] = {{QString(17, QLatin1Char(' ')), {heads[0], heads[1], heads[2]}},
+                   {QStringLiteral("僱員記錄數量    :"), {}},
+                   {QStringLiteral("申報收益總額    :"), {}},
+                   {QStringLiteral("不屬課稅收益總額:"), {}},
+                   {QStringLiteral("已繳稅款總額    :"), {}}};
+    for (int i = 0; i < 3; ++i) {
+        rows[1].v[i] = Currency::fromUnits(count[i]).format(0, true).toLatin1();
+        rows[2].v[i] = rend[i].format(2, true).toLatin1();
+        rows[3].v[i] = sub1[i].format(2, true).toLatin1();
+        rows[4].v[i] = rimp[i].format(2, true).toLatin1();
+    }
+    // Columns of 15 as a rule; a column holding a longer figure (an amount
+    // of a thousand million or more) widens so that at least one blank
+    // stays between it and the next.
+    int width[3] = {15, 15, 15};
+    for (const Row &r : rows)
+        for (int i = 0; i < 3; ++i)
+            width[i] = std::max(width[i], int(r.v[i].size()) + 1);
+    for (const Row &r : rows) {
+        QByteArray l = enc(r.label);
+        for (int i = 0; i < 3; ++i)
+            l += padRight(r.v[i], width[i]);
+        m_report.add(l);
+    }
 }
 
 } // namespace r56::checkflow

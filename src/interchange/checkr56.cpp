@@ -117,11 +117,19 @@ void fillreport(QTextDocument &doc, const checkflow::Report &report, const QFont
     cur.endEditBlock();
 }
 
+QString reportdocname()
+{
+    // The print dialog offers the document name as the file name of a
+    // printout to a file: the title's "/" would name a folder that is not
+    // there, so the name leaves it out.
+    return QStringLiteral("R5R6磁碟檢查結果");
+}
+
 bool printreport(QPrinter &printer, const checkflow::Report &report)
 {
     if (!printer.isValid())
         return false;
-    printer.setDocName(QStringLiteral("R5/R6磁碟檢查結果"));
+    printer.setDocName(reportdocname());
     QTextDocument doc;
     doc.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("R5/R6磁碟檢查結果"));
     // The record lines keep their columns only unbroken: the font is made
@@ -164,8 +172,8 @@ Tfcheckr56::Tfcheckr56(QWidget *parent) : platform::TForm(parent)
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
     kittitle->setObjectName(QStringLiteral("kittitle"));
-    kittitle->setStartColor(Qt::white);
-    kittitle->setTextColor(kNavy);
+    // The text in the active caption colour: it reads on the white start.
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), kittitle->endColor());
     setClientSize(760, 540);
     setEscapeCloses(true);
 
@@ -347,7 +355,7 @@ void Tfcheckr56::showReport()
 void Tfcheckr56::btprintClick()
 {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("R5/R6磁碟檢查結果"));
+    printer.setDocName(reportdocname());
     if (!m_printerSetup || !m_printerSetup(printer, this))
         return;
     if (!printreport(printer, m_checker.report())) {

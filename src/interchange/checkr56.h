@@ -87,6 +87,10 @@ extern Tfcheckr56 *fcheckr56;
 // document is filled in one edit block, so it is laid out once.
 void fillreport(QTextDocument &doc, const checkflow::Report &report, const QFont &font);
 
+// The printout's document name, which the print dialog offers as the name
+// of a file to print to: "R5R6磁碟檢查結果", a name that can be written.
+QString reportdocname();
+
 // Prints the report on `printer` (a real printer or a PDF file) with the
 // document title "R5/R6磁碟檢查結果". False when the printer cannot be used.
 bool printreport(QPrinter &printer, const checkflow::Report &report);

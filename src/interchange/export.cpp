@@ -30,8 +30,7 @@ Tfexport::Tfexport(QWidget *parent) : platform::TForm(parent)
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
     kittitle->setObjectName(QStringLiteral("kittitle"));
-    kittitle->setStartColor(Qt::white);
-    kittitle->setTextColor(QColor(0, 0, 128));
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), QColor(0, 0, 128));
     setClientSize(520, 276);
     // BTEXIT is the cancel button: Escape leaves.
     setEscapeCloses(true);

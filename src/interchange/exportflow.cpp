@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 
@@ -394,6 +395,7 @@ ExportFlow::ExportFlow() = default;
 
 void ExportFlow::showexporterror(int n, const QString &detail)
 {
+    closemsgw();
     showmsgw(exporttext::caption(), exporttext::errortext(n) + crlf + detail, mkContinue);
     m_abort = true;
 }
@@ -419,26 +421,45 @@ bool ExportFlow::checkdeclaration(QList<QByteArray> &listlines, QList<QByteArray
     const QByteArray period = halfmonths(cmpfile);
     staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
     sub.setIndexFieldNames(QStringLiteral("cntb"));
-    // The refusals below are shown in the message window, so the wait note
-    // the main window put up goes first.
-    closemsgw();
-
+    // The wait note the main window put up stays while the lines are made;
+    // a refusal is shown in the message window, so the note goes first.
     auto refuse = [&](const QString &text, const QByteArray &cntb, const QByteArray &nmp) {
         m_errorcode = 16;
+        closemsgw();
         showmsgw(exporttext::caption(),
                  text + big5::decode(cntb) + QStringLiteral("-") + big5::decode(trimfw(nmp)),
                  mkEndExport);
         return false;
     };
 
+    // Every worker's items, looked up through one index built in one pass
+    // over `sub`: the sum of its amounts (subtotal's) and whether it has a
+    // severance item (codes compared trimmed, however they were stored).
+    struct Items
+    {
+        Currency total;
+        bool severance = false;
+    };
+    QHash<QByteArray, Items> items;
+    items.reserve(sub.naturalCount());
+    for (int r = 0; r < sub.naturalCount(); ++r) {
+        Items &it = items[sub.rowString(r, subcol::cntb).toByteArray()];
+        if (!sub.rowIsNull(r, subcol::itemval))
+            it.total += Currency::fromRaw(sub.rowInt64(r, subcol::itemval));
+        if (big5::trimmed(sub.rowString(r, subcol::itemcod)) == "105")
+            it.severance = true;
+    }
+
     if (staff.recordCount() > 0) {
         for (staff.first(); true; staff.next()) {
             const QByteArray cntb = staff.asString(staffcol::cntb);
             const QByteArray nmp = staff.asString(staffcol::nmp);
             const QByteArray leave = staff.asString(staffcol::leavedate);
-            if (leavedatefield(leave) == "00000000" && dm56.findsub(cntb, "105"))
+            const auto found = items.constFind(cntb);
+            const Items mine = found == items.cend() ? Items{} : *found;
+            if (leavedatefield(leave) == "00000000" && mine.severance)
                 return refuse(exporttext::m105(), cntb, nmp);
-            const Currency s = dm56.subtotal(cntb);
+            const Currency s = mine.total;
             const Currency sub1 = staff.asCurrency(staffcol::sub1);
             if (s != sub1)
                 return refuse(exporttext::msum(), cntb, nmp);
@@ -488,6 +509,7 @@ bool ExportFlow::checkdeclaration(QList<QByteArray> &listlines, QList<QByteArray
                 break;
         }
     }
+    closemsgw();
     return true;
 }
 

@@ -5,7 +5,7 @@
 #include "components/tooledit.h"
 #include "platform/casefs.h"
 #include "shared/showmsg.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -71,10 +71,8 @@ Tfimport::Tfimport(QWidget *parent) : platform::TForm(parent)
     setSystemMenu(false);
     setUserCanClose(false);
     kittitle = new TKitGradientCaption(this);
-    kittitle->setStartColor(Qt::white);
-    kittitle->setCaptionFont(mingFont(QStringLiteral("新細明體"), 16));
     // The text in the active caption colour: it reads on the white start.
-    kittitle->setTextColor(kittitle->endColor());
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), kittitle->endColor());
     setClientSize(540, 470);
 
     QWidget *c = client();

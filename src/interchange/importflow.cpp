@@ -2,13 +2,13 @@
 
 #include "interchange/exchange.h"
 #include "platform/casefs.h"
+#include "platform/drives.h"
 #include "platform/fileset.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
 #include "shared/parallel.h"
 #include "shared/showmsg.h"
 #include "shared/tablefile.h"
-#include "workbench/mainflow.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,9 +58,21 @@ bool onAdrive(const QString &path)
     return path.toUpper().contains(QLatin1String("A:"));
 }
 
+// The path on this machine a path of the system stands for: "A:\..." on
+// the removable disk (or R56_DRIVE_A), found case-blind; empty while its
+// drive is not ready. Drive paths are resolved here, once, at the edge.
+QString localPath(const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    const QString local = platform::resolveDrivePath(path);
+    return local.isEmpty() ? QString() : platform::resolveCaseBlind(local);
+}
+
 bool fileExists(const QString &path)
 {
-    return !path.isEmpty() && platform::fileExistsCaseBlind(path);
+    const QString local = localPath(path);
+    return !local.isEmpty() && platform::fileExistsCaseBlind(local);
 }
 
 // After an empty line: whether any record follows it (blank lines at the end
@@ -505,7 +517,8 @@ ImportFlow::ReadResult ImportFlow::read(const QString &listfile, bool withOwn, c
 
     m_ctx.bothhalves = false;
     m_halfmark = ' ';
-    dtaname = platform::resolveCaseBlind(listfile);
+    dtaname = localPath(listfile);
+    m_listpath = dtaname;
     const Companions comp = importcompanions(dtaname);
     m_companypath = comp.company;
     m_annexpath = comp.annexa;
@@ -669,13 +682,14 @@ bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &
             return false;
         }
         noteoldlayout(line, m_ctx);
-        if (lines.badbyte[i] >= 0) {
-            showmsgw(errorCaption(), lineText(rd.path(), lines.line(i), RecordKind::List), mkContinue);
-            return false;
-        }
+        // A byte that is not Big5 text (most often a name cut inside a
+        // double-byte character) is no rule's refusal, and the checker
+        // passes it: the line is taken with its bytes as they are.
         // The rule checked the length: the fields are slices of the line.
+        // The employer number compares as the checker compares it, trailing
+        // blanks ignored: a seven-digit number is the same employer.
         const bool first = compid.isEmpty();
-        if (!first && line.first(8) != compid) {
+        if (!first && !sameemployer(line.first(8), compid)) {
             showimporterror(13, compid, line);
             return false;
         }
@@ -822,6 +836,7 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
             pairs->insert(PairKey{key8(cntbOf(lines.bytes[i])), key8(codeOf(lines.bytes[i]))});
     };
 
+    std::int64_t lastArt = 0;
     for (std::size_t i = 0; i < lines.bytes.size(); ++i) {
         const QByteArrayView line = lines.bytes[i];
         if (line.isEmpty()) {
@@ -833,15 +848,28 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
         }
         if (sets[i] != 0)
             return refuse(i, own ? failureLines(sets[i]) : QString());
-        if (lines.badbyte[i] >= 0)
-            return refuse(i, lineproblem(lines.line(i), RecordKind::Annex));
         // The rule checked the length: the fields are slices of the line.
+        // Bytes that are not Big5 text are kept as they are (see the list).
         const QByteArrayView code = codeOf(line);
-        const int row = owner[i];
-        if (row < 0)
-            return refuse(i, QStringLiteral("納稅人編號%1不在名單中\r\nO contribuinte %1 nao consta da lista")
-                                 .arg(big5::decode(cntbOf(line))));
-        if (row != runRow) {
+        int row = owner[i];
+        if (row < 0) {
+            // An item whose taxpayer is not in the list is taken, as the
+            // checker takes it; it carries the article of the worker of the
+            // line before (the worker row the lookup left current), 0 when
+            // none. The reports count it under that article.
+            const int r = firstRow + int(i);
+            sub.rowSetString(r, subcol::cntb, cntbOf(line));
+            sub.rowSetString(r, subcol::itemcod, code);
+            const QByteArrayView amount = line.sliced(annexfields[4].start - 1, annexfields[4].length);
+            sub.rowSetInt64(r, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
+            sub.rowSetInt64(r, subcol::art, lastArt);
+            // Its repeats are found through the set of all pairs.
+            if (!pairs)
+                makePairs(i);
+        } else {
+            lastArt = staffArt[std::size_t(row)];
+        }
+        if (row >= 0 && row != runRow) {
             if (runRow >= 0)
                 hadRun[std::size_t(runRow)] = 1;
             if (!pairs && hadRun[std::size_t(row)])
@@ -888,7 +916,7 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path)
         }
     }
     ExchangeReader rd(RecordKind::List);
-    if (!rd.open(path)) {
+    if (!rd.open(localPath(path))) {
         showimporterror(15);
         return OwnResult::Failed;
     }
@@ -916,12 +944,7 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path)
             showimporterror(12);
             return OwnResult::Refused;
         }
-        if (l.badbyte >= 0) {
-            showmsgw(errorCaption(), lineText(rd.path(), l, RecordKind::List), mkContinue);
-            showimporterror(12);
-            return OwnResult::Refused;
-        }
-        if (big5::copy(l.bytes, 1, 8) != m_impblock.compid()) {
+        if (!sameemployer(big5::copy(l.bytes, 1, 8), m_impblock.compid())) {
             showimporterror(16, m_impblock.compid(), l.bytes);
             return OwnResult::Failed;
         }
@@ -1090,10 +1113,8 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
     m_dm.exp.emptyTable();
 
     const QString cmp = platform::resolveCaseBlind(cmpname);
-    const mainflow::TableNames first = mainflow::tableNames(cmp);
-    const mainflow::TableNames second{mainflow::withExtension(cmp, QStringLiteral("dt2")),
-                                      mainflow::withExtension(cmp, QStringLiteral("a2a")),
-                                      mainflow::withExtension(cmp, QStringLiteral("a2c"))};
+    const TableNames first = tableNames(cmp);
+    const TableNames second = tableNames(cmp, 2003, false);
     dtaname = first.dta;
     axaname = first.axa;
     axcname = first.axc;
@@ -1105,19 +1126,22 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
     if (m_ctx.bothhalves) {
         const bool firstNone = big5::trim(big5::copy(pair, 1, 4)).toInt() == 0;
         const bool secondSome = big5::trim(big5::copy(pair, 5, 4)).toInt() != 0;
-        writeFirst = !(firstNone && year == 2003);
-        writeSecond = secondSome && year == 2003;
+        writeFirst = !(firstNone && splitsHalves(year));
+        writeSecond = secondSome && splitsHalves(year);
         // Both halves come from this import: over an existing declaration,
         // the files of a half it does not carry are stale.
         dropFirst = replacing && !writeFirst;
         dropSecond = replacing && !writeSecond;
-    } else if (m_halfmark == '2') {
+    } else if (m_halfmark == '2' && splitsHalves(year)) {
+        // Only a year declared in halves keeps the second half apart; any
+        // other year's declaration is its one set of files, which the open
+        // looks for.
         writeFirst = false;
         writeSecond = true;
     }
 
     QList<Target> targets;
-    auto add = [&](const mainflow::TableNames &n) {
+    auto add = [&](const TableNames &n) {
         targets.append({&m_dm.staff, n.dta, true});
         targets.append({&m_dm.sub, n.axa, true});
         targets.append({&m_dm.exp, n.axc, false});
@@ -1181,7 +1205,7 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
         return failCmp();
 
     // 3. The stale half's files of a both-halves import go with the commit.
-    auto drop = [&](const mainflow::TableNames &n) {
+    auto drop = [&](const TableNames &n) {
         for (const QString &p : {n.dta, n.axa, n.axc}) {
             const QString f = platform::resolveCaseBlind(p);
             if (QFileInfo(f).isFile())

@@ -55,8 +55,8 @@ Tfovrexp::Tfovrexp(QWidget *parent) : platform::TForm(parent)
     setCaption(exporttext::ovrexpcaption());
     kittitle = new TKitGradientCaption(this);
     kittitle->setObjectName(QStringLiteral("kittitle"));
-    kittitle->setStartColor(QApplication::palette().color(QPalette::ToolTipBase));
-    kittitle->setTextColor(QColor(0, 0, 128));
+    kittitle->setWindowCaptionStyle(QApplication::palette().color(QPalette::ToolTipBase),
+                                    QStringLiteral("細明體"), QColor(0, 0, 128), true);
     setClientSize(504, 270);
     setEscapeCloses(true);
 

@@ -168,14 +168,12 @@ int firstnondigit(QByteArrayView text)
     return 0;
 }
 
-namespace {
 bool sameemployer(QByteArrayView field, QByteArrayView id)
 {
     if (id.isEmpty())
         return true;
     return rightTrimmed(id) == rightTrimmed(field);
 }
-} // namespace
 
 bool samecadastro(QByteArrayView field, const CmpBlock &block)
 {

@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <thread>
+#include <vector>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -517,8 +519,16 @@ bool FileSet::commit()
     }
     syncfolder(m_folder);
 
-    // 5. Done.
-    dropOlds();
+    // 5. Done. The old files go side by side: freeing a large file's blocks
+    // takes a while.
+    {
+        std::vector<std::thread> removers;
+        for (const Line &l : lines)
+            if (hasOld(l))
+                removers.emplace_back([p = dir.filePath(l.old)] { removeName(p); });
+        for (std::thread &t : removers)
+            t.join();
+    }
     step(Step::Released);
     removeName(journal);
     syncfolder(m_folder);

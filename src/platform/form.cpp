@@ -78,8 +78,12 @@ void TForm::centerOnScreen()
     const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s)
         return;
+    // Centred on the window's own screen; a window taller or wider than the
+    // screen keeps its top-left corner on it, so the caption bar (the only
+    // handle of a frameless window) stays within reach.
     const QRect r = s->availableGeometry();
-    move(r.center() - QPoint(width() / 2, height() / 2));
+    const QPoint at = r.center() - QPoint(width() / 2, height() / 2);
+    move(qMax(at.x(), r.left()), qMax(at.y(), r.top()));
 }
 
 void TForm::resizeEvent(QResizeEvent *e)

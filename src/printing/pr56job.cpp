@@ -4,7 +4,6 @@
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/showmsg.h"
-#include "shared/tablenames.h"
 
 #include <QFile>
 #include <QDir>
@@ -113,14 +112,15 @@ bool setupjob(const QString &programPath, const QStringList &args)
     if (!platform::fileExistsCaseBlind(path))
         return refuse(noEmployerText());
     cmpname = platform::resolveCaseBlind(path);
-    const TableNames t = j.secondhalf ? secondHalfTableNames(cmpname) : tableNames(cmpname);
-    dtaname = t.dta;
-    axaname = t.axa;
-    axcname = t.axc;
     TCmpFile rec;
     if (!readcmp(rec))
         return refuse(noEmployerText());
     rec.firsthalf = j.secondhalf ? 0 : 1;
+    // The same naming rule as the declaration program's open.
+    const TableNames t = tableNames(cmpname, rec.block.eano(), !j.secondhalf);
+    dtaname = t.dta;
+    axaname = t.axa;
+    axcname = t.axc;
     cmpfile = rec;
     joblist = j.kind == '1';
     jobannex = j.kind == '2';

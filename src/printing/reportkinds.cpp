@@ -1,6 +1,7 @@
 #include "printing/reportkinds.h"
 
 #include "printing/repadtl.h"
+#include "printing/repdtl.h"
 #include "printing/repsum.h"
 
 namespace r56::pr56 {
@@ -15,6 +16,7 @@ struct ReportKind
 
 const ReportKind kReports[] = {
     {'0', &printsummarysheet},
+    {'1', &repdtl::printemployeelist},
     {'2', &repadtl::printannexa},
 };
 

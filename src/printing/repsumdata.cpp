@@ -28,7 +28,7 @@ SummarySums sumsummary(MemTable &staff)
     SummarySums s;
     staff.setFiltered(false);
     for (staff.first(); !staff.eof(); staff.next()) {
-        if (big5::trimmed(staff.asString(staffcol::cntb)) == QByteArrayView("-"))
+        if (!isworker(staff.asString(staffcol::cntb)))
             continue;
         add(s.total, staff);
         const int art = staff.asInteger(staffcol::art);

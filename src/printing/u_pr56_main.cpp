@@ -33,9 +33,9 @@ Tfkbvprint::Tfkbvprint(QWidget *parent) : platform::TForm(parent)
     setCaption(QStringLiteral("列印報表 (Impressao do Mapa)"));
     kittitle = new TKitGradientCaption(this);
     kittitle->setObjectName(QStringLiteral("kittitle"));
-    kittitle->setStartColor(Qt::white);
-    kittitle->setTextColor(QColor(0, 0, 128));
-    kittitle->setCaptionFont(platform::pixelFont(QStringLiteral("新細明體"), 16, true));
+    // The start in the window text colour, the text in the caption text colour.
+    kittitle->setWindowCaptionStyle(Qt::black, QStringLiteral("新細明體"), Qt::white, true);
+    kittitle->setBorderStyle(TKitGradientCaption::BorderStyle::Single);
     setClientSize(425, 297);
 
     QWidget *c = client();

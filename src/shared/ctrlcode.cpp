@@ -122,7 +122,7 @@ StaffCoder::StaffCoder(std::int32_t art) : m_art(art)
 void StaffCoder::add(const StaffRow &row)
 {
     const std::int32_t pos = m_pos++;
-    if (row.art != m_art || big5::trimmed(row.cntb) == QByteArrayView("-"))
+    if (row.art != m_art || !isworker(row.cntb))
         return;
     if (m_rowcount == 0)
         m_firstindex = pos;

@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstring>
 
@@ -685,10 +686,13 @@ bool MemTable::findKey(const QList<MemValue> &values)
         return 0;
     };
     // Rows appended since the order was built are not merged for every
-    // search: they are kept in a small sorted index of their own, so that a
-    // run of "look up, then append" (the import) does not re-sort each time.
+    // search: they are kept in a small index of their own, so that a run of
+    // "look up, then append" (the import, the merge of the employer's own
+    // list) does not re-sort each time. The order is rebuilt once the tail
+    // outgrows the sorted rows: rebuilds at doubling sizes keep a long run
+    // of appends at O(n log n) in all.
     const std::size_t tail = m_store.size() - std::min(m_builtUpTo, m_store.size());
-    const std::size_t limit = std::max<std::size_t>(256, 4 * std::size_t(std::sqrt(double(m_view.size()))));
+    const std::size_t limit = std::max<std::size_t>(256, m_view.size());
     if (m_fullDirty || tail > limit || m_builtUpTo > m_store.size())
         ensureView();
     const auto keyLess = [&](const char *r) { return keyCmp(r) < 0; };
@@ -709,17 +713,35 @@ bool MemTable::findKey(const QList<MemValue> &values)
         Row r = m_store[m_tailSortedUpTo];
         if (!accepts(r))
             continue;
-        // As above: a row that sorts last is appended without a search.
-        if (m_tailSorted.empty() || !less(r, m_tailSorted.back()))
-            m_tailSorted.push_back(r);
+        // A row that sorts after the newest run's last joins it without a
+        // search; otherwise it starts a run of its own. Runs no longer at
+        // least twice the size of the next are merged, the older one first
+        // among equal keys (insertion order, as a sorted insert keeps it).
+        auto &runs = m_tailSorted;
+        if (!runs.empty() && !less(r, runs.back().back()))
+            runs.back().push_back(r);
         else
-            m_tailSorted.insert(std::upper_bound(m_tailSorted.begin(), m_tailSorted.end(), r, less), r);
+            runs.push_back({r});
+        while (runs.size() >= 2 && runs[runs.size() - 2].size() < 2 * runs.back().size()) {
+            std::vector<Row> &older = runs[runs.size() - 2];
+            std::vector<Row> merged;
+            merged.reserve(older.size() + runs.back().size());
+            std::merge(older.begin(), older.end(), runs.back().begin(), runs.back().end(),
+                       std::back_inserter(merged), less);
+            older.swap(merged);
+            runs.pop_back();
+        }
     }
-    auto jt = !m_tailSorted.empty() && keyLess(m_tailSorted.back())
-        ? m_tailSorted.end()
-        : std::partition_point(m_tailSorted.begin(), m_tailSorted.end(), keyLess);
-    if (jt != m_tailSorted.end() && keyCmp(*jt) == 0) {
-        m_cur = *jt;
+    // The first match in the tail: the least row among the runs' first
+    // matches, the oldest run's among equals.
+    Row best = nullptr;
+    for (const std::vector<Row> &run : m_tailSorted) {
+        auto jt = keyLess(run.back()) ? run.end() : std::partition_point(run.begin(), run.end(), keyLess);
+        if (jt != run.end() && keyCmp(*jt) == 0 && (!best || less(*jt, best)))
+            best = *jt;
+    }
+    if (best) {
+        m_cur = best;
         m_bof = m_eof = false;
         return true;
     }

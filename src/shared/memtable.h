@@ -295,9 +295,12 @@ private:
     // again then sorts anew (see setIndexFieldNames).
     mutable bool m_placedRowsChanged = false;
     mutable std::size_t m_builtUpTo = 0;
-    // The unsorted tail, sorted for key searches between builds (rows
-    // m_store[m_builtUpTo .. m_tailSortedUpTo) that the filter accepts).
-    mutable std::vector<Row> m_tailSorted;
+    // The unsorted tail, indexed for key searches between builds (rows
+    // m_store[m_builtUpTo .. m_tailSortedUpTo) that the filter accepts): a
+    // few sorted runs, oldest first, each at least twice the size of the
+    // next, so that adding a row costs O(log n) amortised and a search
+    // looks into O(log n) runs.
+    mutable std::vector<std::vector<Row>> m_tailSorted;
     mutable std::size_t m_tailSortedUpTo = 0;
     int rowPos(const char *r) const;
 

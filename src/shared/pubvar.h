@@ -6,6 +6,7 @@
 // and the field checks.
 //
 // Texts of records and files are Big5 bytes (QByteArray); paths are QString.
+#include "shared/tablenames.h"
 #include "shared/datetime.h"
 
 #include <QByteArray>
@@ -131,6 +132,8 @@ void initpubvar();
 // A path below the start directory; "\" in `relative` is a separator and the
 // name is found case-blind ("DOC\select.htm").
 QString startpath(const QString &relative);
+
+// The table file names: shared/tablenames.h (r56::tableNames).
 
 // The identity-document codes of "idcode.sys" (nothing uses them once read).
 struct IdCodes

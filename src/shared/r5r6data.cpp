@@ -290,19 +290,31 @@ bool Tdm56::setstaffrow(int row, QByteArrayView line)
     return true;
 }
 
+QByteArray storeditemcode(QByteArrayView code)
+{
+    return big5::pad(big5::trim(code), 5);
+}
+
 bool Tdm56::findsub(QByteArrayView cntb, QByteArrayView code)
 {
     const QString previous = sub.indexFieldNames();
     const bool switched = previous != QLatin1String("cntb;itemcod");
     if (switched)
         sub.setIndexFieldNames(QStringLiteral("cntb;itemcod"));
-    if (sub.findKey({MemValue(cntb), MemValue(code)})) {
-        while (!sub.eof() && sub.asString(subcol::cntb) == cntb
-               && big5::trim(sub.asString(subcol::itemcod)) != code)
+    // Codes are compared trimmed: the import stores them as the exchange
+    // file carries them ("105" padded to 5), and a caller may pass either
+    // form. The worker's rows are contiguous under this order.
+    const QByteArray want = big5::trim(code);
+    bool found = false;
+    if (sub.findKey({MemValue(cntb)})) {
+        while (!sub.eof() && sub.asString(subcol::cntb) == cntb) {
+            if (big5::trim(sub.asString(subcol::itemcod)) == want) {
+                found = true;
+                break;
+            }
             sub.next();
+        }
     }
-    const bool found = !sub.isEmpty() && sub.asString(subcol::cntb) == cntb
-        && big5::trim(sub.asString(subcol::itemcod)) == code;
     if (switched)
         sub.setIndexFieldNames(previous);
     return found;
@@ -362,6 +374,11 @@ Currency Tdm56::subtotal(QByteArrayView cntb)
     return total;
 }
 
+bool isworker(QByteArrayView cntb)
+{
+    return big5::trimmed(cntb) != QByteArrayView("-");
+}
+
 void Tdm56::pagecount(int mode, int &pages32, int &pages36)
 {
     pages32 = 0;
@@ -370,6 +387,9 @@ void Tdm56::pagecount(int mode, int &pages32, int &pages36)
         staff.setIndexFieldNames(QStringLiteral("art;cntb"));
         int n32 = 0, n36 = 0;
         for (staff.first(); !staff.eof(); staff.next()) {
+            // The list prints workers only: "-" rows take no line of it.
+            if (!isworker(staff.asString(staffcol::cntb)))
+                continue;
             const int a = staff.asInteger(staffcol::art);
             if (a == 32)
                 ++n32;

@@ -53,6 +53,10 @@ enum : int {
     count
 };
 }
+// Whether a worker row is a worker: a row whose taxpayer number is "-" is
+// a placeholder the authority's file may carry, never a worker. The one rule
+// of the page counts, the lists, the sums and the control codes.
+bool isworker(QByteArrayView cntb);
 // Column numbers of `sub`.
 namespace subcol {
 enum : int { cntb, itemcod, itemval, art, count }; // String 8, String 5, Money, Int32
@@ -66,6 +70,13 @@ enum : int { cntb, itemcod, checked, count }; // String 8, String 5, Bool
 QList<FieldDef> staffFields();
 QList<FieldDef> subFields();
 QList<FieldDef> expFields();
+
+// The one stored form of an annex A item code, however it was entered: the
+// code padded with blanks to the column's 5 bytes, as the exchange file
+// carries it ("105" -> "105  "). The annex control code hashes the stored
+// codes, so an item entered in the editor hashes as the same item read from
+// the authority's file. Look-ups compare codes trimmed.
+QByteArray storeditemcode(QByteArrayView code);
 
 class Tdm56
 {

@@ -2,29 +2,35 @@
 
 namespace r56 {
 
-namespace {
-
-QString withExt(const QString &path, const QString &ext)
+QString withExtension(const QString &path, const QString &ext)
 {
-    const qsizetype sep = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype sep = qMax(path.lastIndexOf(QLatin1Char('/')),
+                               path.lastIndexOf(QLatin1Char('\\')));
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     if (dot > sep)
         return path.left(dot + 1) + ext;
     return path + QLatin1Char('.') + ext;
 }
 
-} // namespace
-
-TableNames tableNames(const QString &cmpname)
+bool splitsHalves(int eano)
 {
-    return {withExt(cmpname, QStringLiteral("dta")), withExt(cmpname, QStringLiteral("axa")),
-            withExt(cmpname, QStringLiteral("axc"))};
+    return eano == 2003;
+}
+
+TableNames tableNames(const QString &cmpname, int eano, bool firsthalf)
+{
+    if (splitsHalves(eano) && !firsthalf)
+        return {withExtension(cmpname, QStringLiteral("dt2")),
+                withExtension(cmpname, QStringLiteral("a2a")),
+                withExtension(cmpname, QStringLiteral("a2c"))};
+    return {withExtension(cmpname, QStringLiteral("dta")),
+            withExtension(cmpname, QStringLiteral("axa")),
+            withExtension(cmpname, QStringLiteral("axc"))};
 }
 
 TableNames secondHalfTableNames(const QString &cmpname)
 {
-    return {withExt(cmpname, QStringLiteral("dt2")), withExt(cmpname, QStringLiteral("a2a")),
-            withExt(cmpname, QStringLiteral("a2c"))};
+    return tableNames(cmpname, 2003, false);
 }
 
 } // namespace r56

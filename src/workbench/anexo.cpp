@@ -182,12 +182,7 @@ void Tfanexo::build()
     kittitle = new TKitGradientCaption(this);
     kittitle->setFormCaption(
         QStringLiteral("附件A- 不屬課稅收益 ( ANEXO A-  RENDIMENTO NAO COLECTAVEL )"));
-    QFont cf(QStringLiteral("新細明體"));
-    cf.setPixelSize(13);
-    cf.setBold(true);
-    kittitle->setCaptionFont(cf);
-    kittitle->setStartColor(Qt::white);
-    kittitle->setTextColor(QColor(0, 0, 128));
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), QColor(0, 0, 128));
     setEscapeCloses(true);
 
     QWidget *c = client();

@@ -30,7 +30,8 @@ Currency replaceWorkerRows(MemTable &sub, QByteArrayView cntb, std::int32_t art,
     for (const ItemAmount &it : items) {
         if (it.amount <= Currency())
             continue;
-        sub.appendRecord({MemValue(key), MemValue(it.code), MemValue(it.amount), MemValue(art)});
+        sub.appendRecord({MemValue(key), MemValue(storeditemcode(it.code)), MemValue(it.amount),
+                         MemValue(art)});
         written += it.amount;
     }
     return written;

@@ -5,7 +5,7 @@
 // rows of `sub` with one row per item that has an amount.
 #include "shared/memtable.h"
 #include "shared/money.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -20,11 +20,7 @@ Tfsearch::Tfsearch(QWidget *parent) : platform::TForm(parent)
     setSystemMenu(false);
     setEscapeCloses(true);
     kittitle = new TKitGradientCaption(this);
-    kittitle->setStartColor(Qt::white);
-    kittitle->setTextColor(Qt::black);
-    QFont tf(QStringLiteral("新細明體"));
-    tf.setPixelSize(16);
-    kittitle->setCaptionFont(tf);
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), Qt::black);
     setClientSize(469, 73);
 
     QWidget *c = client();

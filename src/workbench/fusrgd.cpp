@@ -20,6 +20,10 @@ Tusrgd::Tusrgd(QWidget *parent) : platform::TForm(parent)
     setCaption(QStringLiteral("使用說明/輔助工具 Instrucoes de Utilizacao/ Ferramenta de Apoio(Tool)"));
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
+    // The bar's own font: the caption runs wider than this small window at
+    // the 16 pixels the other windows use, and would lose its end.
+    kittitle->setStartColor(Qt::white);
+    kittitle->setTextColor(Qt::black);
     setClientSize(426, 282);
 
     constexpr int panelHeight = 40;

@@ -12,21 +12,13 @@ namespace r56 {
 
 QString replaceext(const QString &path, const QString &ext)
 {
-    // Only the file name's own dot counts: "dir.v1/decl" has no extension.
-    const qsizetype slash = qMax(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
-    const qsizetype dot = path.lastIndexOf(u'.');
-    if (dot > slash && dot >= 0)
-        return path.left(dot + 1) + ext;
-    return path + u'.' + ext;
+    return withExtension(path, ext);
 }
 
 HalfTableNames halftablenames(const QString &cmppath, bool firsthalf)
 {
-    if (firsthalf)
-        return {replaceext(cmppath, QStringLiteral("dta")), replaceext(cmppath, QStringLiteral("axa")),
-                replaceext(cmppath, QStringLiteral("axc"))};
-    return {replaceext(cmppath, QStringLiteral("dt2")), replaceext(cmppath, QStringLiteral("a2a")),
-            replaceext(cmppath, QStringLiteral("a2c"))};
+    const TableNames n = tableNames(cmppath, 2003, firsthalf);
+    return {n.dta, n.axa, n.axc};
 }
 
 QString halfname(bool firsthalf)

@@ -194,7 +194,7 @@ Tfmain::Tfmain(QWidget *parent) : platform::TForm(parent)
     // its check.
     setUserCanClose(false);
     kittitle = new TKitGradientCaption(this);
-    kittitle->setStartColor(Qt::white);
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), Qt::black);
     setClientSize(817, 581);
     setFont(mingFont(16));
     setColour(this, QPalette::WindowText, kNavy);
@@ -585,7 +585,7 @@ void Tfmain::btopenClick()
     // The whole path, never cut: a cut name would open (or create) another file.
     cmpname = *chosen;
     edfilesource->setText(cmpname);
-    const mainflow::TableNames names = mainflow::tableNames(cmpname);
+    const TableNames names = tableNames(cmpname);
     dtaname = names.dta;
     axcname = names.axc;
     axaname = names.axa;

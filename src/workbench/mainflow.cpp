@@ -95,24 +95,6 @@ bool stepButtonEnabled(const Buttons &b, int step)
     }
 }
 
-// ------------------------------------------------------------------ files
-
-QString withExtension(const QString &path, const QString &ext)
-{
-    const qsizetype sep = qMax(path.lastIndexOf(QLatin1Char('/')),
-                               path.lastIndexOf(QLatin1Char('\\')));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot > sep)
-        return path.left(dot + 1) + ext;
-    return path + QLatin1Char('.') + ext;
-}
-
-TableNames tableNames(const QString &cmpname)
-{
-    return {withExtension(cmpname, QStringLiteral("dta")),
-            withExtension(cmpname, QStringLiteral("axa")),
-            withExtension(cmpname, QStringLiteral("axc"))};
-}
 
 // ------------------------------------------------------------------ orders
 

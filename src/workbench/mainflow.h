@@ -81,20 +81,7 @@ bool stepButtonEnabled(const Buttons &b, int step);
 
 // ------------------------------------------------------------------ files
 
-// `path` with the file's own extension (whatever its length) replaced by
-// `ext`; a name without extension gets "." + `ext`. A dot in a folder name is
-// not an extension.
-QString withExtension(const QString &path, const QString &ext);
-
-struct TableNames
-{
-    QString dta; // workers
-    QString axa; // annex A items
-    QString axc; // annex C items
-};
-// The table files of the employer file `cmpname` (the first half's, or the
-// whole year's).
-TableNames tableNames(const QString &cmpname);
+// The table file names are r56::tableNames (shared/pubvar.h).
 
 // ------------------------------------------------------------------ orders
 

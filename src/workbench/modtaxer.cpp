@@ -65,12 +65,8 @@ Tfmodtaxer::Tfmodtaxer(QWidget *parent, MemTable *staff)
     setCaption(modtaxer::dialogCaption());
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
-    kittitle->setStartColor(Qt::white);
     // The caption colour: readable on the white end where the text starts.
-    kittitle->setTextColor(kittitle->endColor());
-    QFont tf(QStringLiteral("新細明體"));
-    tf.setPixelSize(16);
-    kittitle->setCaptionFont(tf);
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), kittitle->endColor());
     setClientSize(538, 237);
 
     QWidget *c = client();

@@ -28,8 +28,7 @@ Tdlgperiod::Tdlgperiod(QWidget *parent) : platform::TForm(parent)
     setFont(f);
     setCaption(copycaption());
     kittitle = new TKitGradientCaption(this);
-    kittitle->setStartColor(Qt::white);
-    kittitle->setTextColor(QColor(0, 0, 128));
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), Qt::black);
     setClientSize(311, 280);
     setEscapeCloses(true);
 

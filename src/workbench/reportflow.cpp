@@ -1,5 +1,6 @@
 #include "workbench/reportflow.h"
 
+#include "platform/regularfile.h"
 #include "shared/big5.h"
 #include "shared/printjob.h"
 
@@ -21,14 +22,14 @@ QString marginfile()
 
 MarginRead readmargins(const QString &path, Margins &out)
 {
-    QFile f(path);
-    if (!f.exists())
-        return MarginRead::Missing;
-    if (!f.open(QIODevice::ReadOnly))
-        return MarginRead::Bad;
-    // One byte more than the file should hold: a longer file is not ours.
-    const QByteArray b = f.read(kMarginFileSize + 1);
-    f.close();
+    // A regular file of exactly the margins' size: a pipe or a device under
+    // the name is not waited on, a longer file is not ours.
+    QByteArray b;
+    switch (platform::readregular(path, kMarginFileSize, b)) {
+    case platform::ReadOutcome::Ok: break;
+    case platform::ReadOutcome::Missing: return MarginRead::Missing;
+    default: return MarginRead::Bad;
+    }
     if (b.size() != kMarginFileSize)
         return MarginRead::Bad;
     for (int i = 0; i < 4; ++i)

@@ -89,8 +89,7 @@ Tfsysadm::Tfsysadm(QWidget *parent)
     setCaption(sysadm::caption());
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
-    kittitle->setStartColor(Qt::white);
-    kittitle->setTextColor(QColor(0, 0, 128));
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), QColor(0, 0, 128));
     setClientSize(646, 297);
     // The cancel-kind button: Escape leaves without saving.
     setEscapeCloses(true);

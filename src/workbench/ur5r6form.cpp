@@ -1296,6 +1296,9 @@ void Tr5r6f::focusRowEdit(int r, bool scroll)
         scrollTo(e);
     if (e->isEnabled())
         e->setFocus();
+    // The modify and remove buttons follow the row at once, not only when
+    // the field hears of its focus (later, while a dialog has just closed).
+    enableUserButtons(r);
 }
 
 void Tr5r6f::scrollTo(QWidget *w)

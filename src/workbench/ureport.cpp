@@ -96,8 +96,7 @@ Tfreport::Tfreport(QWidget *parent) : platform::TForm(parent)
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
     kittitle->setObjectName(QStringLiteral("kittitle"));
-    kittitle->setStartColor(Qt::white);
-    kittitle->setTextColor(QColor(0, 0, 128));
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), QColor(0, 0, 128));
     setClientSize(594, 337);
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     QWidget *c = client();
@@ -262,6 +261,7 @@ Tfreport::Tfreport(QWidget *parent) : platform::TForm(parent)
         showmsgw(caption(), reportflow::marginFileBadText(file), mkContinue);
         break;
     }
+    centerOnScreen();
 }
 
 void Tfreport::showEvent(QShowEvent *e)

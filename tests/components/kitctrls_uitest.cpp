@@ -1,6 +1,7 @@
 // The speed button, the shadowed label and the gradient caption bar.
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
+#include "components/uiutils.h"
 #include "platform/form.h"
 
 #include <QApplication>
@@ -179,18 +180,18 @@ TEST(ShortenToWidth, KeepsWhatFitsAndEndsTheRestInDots)
     font.setPixelSize(13);
     const QFontMetrics fm(font);
     const QString text = QStringLiteral("Declaration");
-    EXPECT_EQ(kit::shortenToWidth(text, fm, fm.horizontalAdvance(text)), text);
-    EXPECT_EQ(kit::shortenToWidth(QStringLiteral("W"), fm, 1), QStringLiteral("..."));
-    EXPECT_EQ(kit::shortenToWidth(text, fm, 0), QStringLiteral("..."));
+    EXPECT_EQ(ShortenTextToWidth(text, fm, fm.horizontalAdvance(text)), text);
+    EXPECT_EQ(ShortenTextToWidth(QStringLiteral("W"), fm, 1), QStringLiteral("..."));
+    EXPECT_EQ(ShortenTextToWidth(text, fm, 0), QStringLiteral("..."));
 
-    const QString cut = kit::shortenToWidth(text, fm, fm.horizontalAdvance(text) - 1);
+    const QString cut = ShortenTextToWidth(text, fm, fm.horizontalAdvance(text) - 1);
     // The first candidate drops two characters.
     EXPECT_EQ(cut, QStringLiteral("Declarati..."));
 
     // Double-byte characters go whole.
     const QString chinese = QStringLiteral("納稅人編號錯誤");
     for (int w = 0; w < fm.horizontalAdvance(chinese); w += 7) {
-        const QString s = kit::shortenToWidth(chinese, fm, w);
+        const QString s = ShortenTextToWidth(chinese, fm, w);
         ASSERT_TRUE(s.endsWith(QStringLiteral("...")));
         EXPECT_TRUE(chinese.startsWith(s.chopped(3))) << s.toStdString();
         EXPECT_TRUE(fm.horizontalAdvance(s) <= w || s == QStringLiteral("..."));
@@ -242,7 +243,7 @@ TEST(GradientCaption, GradientBandsAndRemainder)
     img.fill(Qt::magenta);
     {
         QPainter p(&img);
-        TKitGradientCaption::fillGradientRect(p, img.rect(), start, end, 2, 64);
+        FillGradientRect(p, img.rect(), start, end, 2, 64);
     }
     // 64 bands of one pixel; band 63 has the end colour; the 36 pixels left over
     // take the end colour too.
@@ -257,7 +258,7 @@ TEST(GradientCaption, GradientBandsAndRemainder)
     thin.fill(Qt::magenta);
     {
         QPainter p(&thin);
-        TKitGradientCaption::fillGradientRect(p, thin.rect(), start, end, 0, 64);
+        FillGradientRect(p, thin.rect(), start, end, 0, 64);
     }
     EXPECT_EQ(QColor(thin.pixel(5, 0)), end);
 
@@ -265,13 +266,13 @@ TEST(GradientCaption, GradientBandsAndRemainder)
     QImage plain(10, 10, QImage::Format_RGB32);
     {
         QPainter p(&plain);
-        TKitGradientCaption::fillGradientRect(p, plain.rect(), start, end, 2, 1);
+        FillGradientRect(p, plain.rect(), start, end, 2, 1);
     }
     EXPECT_EQ(QColor(plain.pixel(9, 9)), start);
     QImage back(10, 2, QImage::Format_RGB32);
     {
         QPainter p(&back);
-        TKitGradientCaption::fillGradientRect(p, back.rect(), start, end, 3, 10);
+        FillGradientRect(p, back.rect(), start, end, 3, 10);
     }
     EXPECT_EQ(QColor(back.pixel(0, 0)), end);
     EXPECT_EQ(QColor(back.pixel(9, 0)), start);

@@ -1,6 +1,7 @@
 // Colour reduction: the six methods and the BMP files they go into.
 #include "components/graphicerror.h"
 #include "components/kitgraph.h"
+#include "components/uiutils.h"
 
 #include "msgrecorder.h"
 
@@ -162,7 +163,7 @@ TEST(KitGraph, BitmapToDIBStream)
         EXPECT_EQ(e.text(), "Bitmap image is not valid");
     }
     test::MessageRecorder messages;
-    EXPECT_THROW(BitmapToDIBStream(rgb, pf16bit, rmPopular), EAbort);
+    EXPECT_THROW(BitmapToDIBStream(rgb, pf16bit, rmPopular), SilentAbort);
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_EQ(messages.last().text, "Function not yet implemented");
     EXPECT_EQ(PixelFormatColors(pf4bit), 16);

@@ -1,6 +1,6 @@
 // The annex A item catalogue parser over arbitrary bytes: it never crashes,
 // and whatever it accepts keeps the catalogue's limits.
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include <QByteArrayView>
 

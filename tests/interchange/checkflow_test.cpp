@@ -8,7 +8,7 @@
 #include "shared/big5.h"
 #include "shared/ctrlcode.h"
 #include "shared/r5r6data.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include "msgrecorder.h"
 #include "tempdir.h"

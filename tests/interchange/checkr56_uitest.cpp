@@ -7,7 +7,7 @@
 #include "components/tooledit.h"
 #include "shared/big5.h"
 #include "shared/r5r6data.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include "msgrecorder.h"
 #include "tempdir.h"
@@ -172,6 +172,33 @@ TEST(CheckWindow, EntryPointChecksThePresetFileBeforeShowing)
     // The check leaves the employer record filled; the caller clears it.
     EXPECT_EQ(cmpfile.block.compid(), QByteArray("5012345A"));
     cmpfile.block.clear();
+}
+
+TEST(CheckWindow, TheOfferedFileNameCanBeWritten)
+{
+    MessageRecorder rec;
+    QTemporaryDir tmp;
+    copyFixture(tmp.path());
+    Tfcheckr56 f;
+    f.checkOptions().itemcodes = codes();
+    f.edchk->setText(tmp.path() + QStringLiteral("/R56_0112.TXT"));
+    f.btcheckClick();
+
+    // The print dialog's file name is the document name in the folder it
+    // starts in: it has to be a name, not a path into a missing folder.
+    QString pdf;
+    f.setPrinterSetup([&](QPrinter &p, QWidget *) {
+        EXPECT_FALSE(p.docName().contains(QLatin1Char('/')));
+        EXPECT_FALSE(p.docName().contains(QLatin1Char('\\')));
+        pdf = QDir(tmp.path()).filePath(p.docName() + QStringLiteral(".pdf"));
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdf);
+        return true;
+    });
+    f.btprint->click();
+    EXPECT_TRUE(test::readFile(pdf).startsWith("%PDF"));
+    EXPECT_EQ(rec.last().text,
+              QStringLiteral("檢查結果已輸出到印表機\r\nO resultado da verificacao e imprimido."));
 }
 
 TEST(CheckWindow, ReportPrintsToPdf)

@@ -7,7 +7,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "tempdir.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include <QCheckBox>
 #include <QDir>

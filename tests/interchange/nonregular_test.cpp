@@ -9,8 +9,9 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "shared/tablefile.h"
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 #include "workbench/modtaxerflow.h"
+#include "workbench/reportflow.h"
 
 #include "msgrecorder.h"
 #include "tempdir.h"
@@ -135,6 +136,11 @@ const std::vector<Reader> &readers()
              const bool read = loadidcode();
              startdir = saved;
              return !read;
+         }},
+        {"margin.sys", "margin.sys",
+         [](const QString &, const QString &p, test::MessageRecorder &) {
+             reportflow::Margins m{};
+             return reportflow::readmargins(p, m) != reportflow::MarginRead::Read;
          }},
         {"open: worker table", "d.dta",
          [](const QString &, const QString &p, test::MessageRecorder &msgs) {

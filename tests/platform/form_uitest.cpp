@@ -2,6 +2,7 @@
 #include "platform/form.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -73,4 +74,20 @@ TEST(Form, TitleBarTakesItsRoomAboveTheClientArea)
     EXPECT_EQ(f.size(), QSize(400, 200));
     EXPECT_EQ(f.client()->geometry(), QRect(0, 22, 400, 178));
     EXPECT_EQ(bar->geometry(), QRect(0, 0, 400, 22));
+}
+
+TEST(TFormCentre, ATallWindowKeepsItsTopOnTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case { int w, h; };
+    const Case cases[] = {{200, 100}, {200, screen.height() + 300}, {screen.width() + 100, 100}};
+    for (const Case &c : cases) {
+        r56::platform::TForm f;
+        f.setClientSize(c.w, c.h);
+        f.centerOnScreen();
+        EXPECT_GE(f.y(), screen.top()) << c.w << "x" << c.h;
+        EXPECT_GE(f.x(), screen.left()) << c.w << "x" << c.h;
+        if (c.h < screen.height() && c.w < screen.width())
+            EXPECT_NEAR(f.geometry().center().y(), screen.center().y(), 1);
+    }
 }

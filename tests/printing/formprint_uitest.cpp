@@ -7,8 +7,12 @@
 #include "pdfcheck.h"
 #include "tempdir.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QTimer>
+#include <QWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -222,4 +226,47 @@ TEST(PrintClock, FixedByTheEnvironmentEachCall)
     qputenv(print::kClockVar, "not a time");
     EXPECT_NE(print::now().date().year(), 2010);
     qunsetenv(print::kClockVar);
+}
+
+TEST(PrintOnPaper, NoPrinterInstalledIsNotAPrint)
+{
+    qunsetenv(print::kPdfVar);
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        GTEST_SKIP() << "a printer is installed here";
+    bool drawn = false;
+    const auto r = print::run({}, false, [&](print::Sheet &sheet) {
+        drawn = true;
+        sheet.newPage();
+        return true;
+    });
+    EXPECT_EQ(r, print::Outcome::NoPrinter);
+    EXPECT_FALSE(drawn);
+    EXPECT_FALSE(print::succeeded(r));
+}
+
+TEST(PrintPreview, ClosingThePreviewIsTheJobDone)
+{
+    qunsetenv(print::kPdfVar);
+    int renders = 0;
+    QString shot;
+    // Closes the preview window as soon as it is up (and keeps a picture of it
+    // when R56_TEST_SHOTS names a folder).
+    QTimer closer;
+    closer.setInterval(50);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget *w = QApplication::activeModalWidget()) {
+            const QString dir = qEnvironmentVariable("R56_TEST_SHOTS");
+            if (!dir.isEmpty())
+                w->grab().save(dir + QStringLiteral("/preview.png"));
+            w->close();
+        }
+    });
+    closer.start();
+    const auto r = print::run({}, true, [&](print::Sheet &sheet) {
+        ++renders;
+        sheet.newPage().text({20, 20, 0, 5}, QStringLiteral("PREVIEW"), arial());
+        return true;
+    });
+    EXPECT_EQ(r, print::Outcome::PreviewClosed);
+    EXPECT_GE(renders, 1);
 }

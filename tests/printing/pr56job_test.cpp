@@ -89,11 +89,16 @@ TEST_F(SetupJob, ReadsTheJobAndTheEmployerAndNamesTheTables)
 
 TEST_F(SetupJob, SecondHalfReadsItsOwnTables)
 {
+    ASSERT_TRUE(decl.writeEmployer(2003));
     writeJob(printjob::buildline('2', false, true, 1, 3, true, 0, 0, false, true, path()));
     ASSERT_TRUE(pr56::setupjob(program, {}));
     EXPECT_EQ(dtaname, decl.base + QStringLiteral(".dt2"));
     EXPECT_EQ(axaname, decl.base + QStringLiteral(".a2a"));
     EXPECT_EQ(cmpfile.firsthalf, 0);
+    // Only 2003 is declared in halves: another year reads its one set.
+    ASSERT_TRUE(decl.writeEmployer(2023));
+    ASSERT_TRUE(pr56::setupjob(program, {}));
+    EXPECT_EQ(dtaname, decl.base + QStringLiteral(".dta"));
 }
 
 TEST_F(SetupJob, APathWithBlanksIsReadWholeFromTheFile)
@@ -122,6 +127,18 @@ TEST_F(SetupJob, TheCommandLineStandsInForAMissingJobFile)
 
     ASSERT_FALSE(pr56::setupjob(program, words.mid(0, 9)));
     EXPECT_EQ(messages.last().text, QStringLiteral("KBV Print Error:9"));
+}
+
+TEST_F(SetupJob, ALongPathIsNeverCut)
+{
+    const QString folder = decl.path(QString(120, QLatin1Char('d')));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString cmp = folder + QStringLiteral("/decl.v1.cmp");
+    ASSERT_TRUE(QFile::copy(decl.cmp, cmp));
+    writeJob(printjob::buildline('0', false, false, 1, 1, true, 0, 0, false, false, big5::encode(cmp)));
+    ASSERT_TRUE(pr56::setupjob(program, {}));
+    EXPECT_EQ(cmpname, cmp);
+    EXPECT_EQ(dtaname, folder + QStringLiteral("/decl.v1.dta"));
 }
 
 TEST_F(SetupJob, ModeAllTakesEveryPage)

@@ -137,3 +137,38 @@ TEST_F(PrintWindow, NothingPrintedEndsNonZero)
         EXPECT_FALSE(QFileInfo::exists(pdf)) << c.name;
     }
 }
+
+TEST(PrintWindowTexts, EveryOutcomeThatPrintedNothingSaysSo)
+{
+    for (auto r : {print::Outcome::NoPrinter, print::Outcome::Failed, print::Outcome::Empty})
+        EXPECT_FALSE(Tfkbvprint::outcomeText(r).isEmpty()) << int(r);
+    // A report that refused has said why itself.
+    for (auto r : {print::Outcome::Printed, print::Outcome::PreviewClosed, print::Outcome::Refused})
+        EXPECT_TRUE(Tfkbvprint::outcomeText(r).isEmpty()) << int(r);
+}
+
+TEST_F(PrintWindow, NominalListPrintsAsKindOneAndAnEmptyRangeEndsNonZero)
+{
+    struct Case
+    {
+        const char *name;
+        int first, last;
+        bool printed;
+    };
+    for (const Case c : {Case{"page 1", 1, 3, true}, Case{"first page beyond the list", 2, 3, false}}) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(pdf);
+        messages.messages.clear();
+        job(printjob::buildline('1', true, false, c.first, c.last, true, 0, 0, false, false, path()));
+        Tfkbvprint w;
+        w.show();
+        w.setupjob(program, {});
+        w.announcejob();
+        EXPECT_EQ(w.exitStatus() == 0, c.printed);
+        EXPECT_EQ(QFileInfo::exists(pdf), c.printed);
+        if (c.printed)
+            EXPECT_EQ(pdfPages(pdf), 1);
+        else
+            EXPECT_TRUE(messages.anyTextContains(QStringLiteral("列印範圍沒有資料")));
+    }
+}

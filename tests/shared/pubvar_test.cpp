@@ -554,3 +554,56 @@ TEST_F(StartDirTest, MissingIdcodeShowsTheMessage)
     EXPECT_FALSE(loadidcode());
     EXPECT_EQ(rec.messages.size(), 2);
 }
+
+TEST(TableNames, ReplaceTheFilesOwnExtension)
+{
+    struct Case { const char *cmp, *dta, *axa, *axc; };
+    const Case cases[] = {
+        {"/d/decl.cmp", "/d/decl.dta", "/d/decl.axa", "/d/decl.axc"},
+        {"/d/DECL.CMP", "/d/DECL.dta", "/d/DECL.axa", "/d/DECL.axc"},
+        // An extension of another length is replaced whole, not by 3 characters.
+        {"/d/decl.cm", "/d/decl.dta", "/d/decl.axa", "/d/decl.axc"},
+        {"/d/decl.backup", "/d/decl.dta", "/d/decl.axa", "/d/decl.axc"},
+        // No extension: one is added; a dot in a folder is not an extension.
+        {"/d/decl", "/d/decl.dta", "/d/decl.axa", "/d/decl.axc"},
+        {"/d.v1/decl", "/d.v1/decl.dta", "/d.v1/decl.axa", "/d.v1/decl.axc"},
+        {"C:\\d.v1\\decl", "C:\\d.v1\\decl.dta", "C:\\d.v1\\decl.axa", "C:\\d.v1\\decl.axc"},
+        {"/d/a.b.cmp", "/d/a.b.dta", "/d/a.b.axa", "/d/a.b.axc"},
+    };
+    for (const Case &c : cases) {
+        const TableNames n = tableNames(QString::fromUtf8(c.cmp));
+        EXPECT_EQ(n.dta, QString::fromUtf8(c.dta)) << c.cmp;
+        EXPECT_EQ(n.axa, QString::fromUtf8(c.axa)) << c.cmp;
+        EXPECT_EQ(n.axc, QString::fromUtf8(c.axc)) << c.cmp;
+    }
+}
+
+TEST(TableNames, OnlyTheSecondHalfOf2003HasItsOwnFiles)
+{
+    struct Case { int year; bool first; const char *dta, *axa, *axc; };
+    const Case cases[] = {
+        {2003, true, "/d/e.dta", "/d/e.axa", "/d/e.axc"},
+        {2003, false, "/d/e.dt2", "/d/e.a2a", "/d/e.a2c"},
+        // Another year's declaration is one set of files, whatever half its
+        // authority file named: what the import saves is what the open finds.
+        {2004, false, "/d/e.dta", "/d/e.axa", "/d/e.axc"},
+        {2024, true, "/d/e.dta", "/d/e.axa", "/d/e.axc"},
+        {0, false, "/d/e.dta", "/d/e.axa", "/d/e.axc"},
+    };
+    for (const Case &c : cases) {
+        const TableNames n = tableNames(QStringLiteral("/d/e.cmp"), c.year, c.first);
+        EXPECT_EQ(n.dta, QString::fromUtf8(c.dta)) << c.year << c.first;
+        EXPECT_EQ(n.axa, QString::fromUtf8(c.axa)) << c.year << c.first;
+        EXPECT_EQ(n.axc, QString::fromUtf8(c.axc)) << c.year << c.first;
+    }
+    EXPECT_TRUE(splitsHalves(2003));
+    EXPECT_FALSE(splitsHalves(2004));
+}
+
+TEST(TableNames, LongPathsAreNeverCut)
+{
+    const QString dir = QStringLiteral("/tmp/") + QString(150, QLatin1Char('x'));
+    const TableNames n = tableNames(dir + QStringLiteral("/decl.cmp"));
+    EXPECT_EQ(n.dta, dir + QStringLiteral("/decl.dta"));
+}
+

@@ -309,6 +309,27 @@ TEST(Tables, FindSubKeepsTheOrder)
     EXPECT_FALSE(empty.findsub("11111111", "A"));
 }
 
+TEST(Tables, FindSubComparesCodesTrimmedWhateverTheirStoredForm)
+{
+    Tdm56 dm;
+    dm.sub.appendRecord({"11111111", "101  ", Currency::fromUnits(1), 32});
+    dm.sub.appendRecord({"11111111", "105  ", Currency::fromUnits(2), 32});
+    dm.sub.appendRecord({"22222222", "105", Currency::fromUnits(3), 32});
+    struct Case { const char *cntb, *code; bool found; std::int64_t units; };
+    const Case cases[] = {
+        {"11111111", "105", true, 2},   // stored padded, asked trimmed
+        {"11111111", "105  ", true, 2}, // both padded
+        {"22222222", "105  ", true, 3}, // stored trimmed, asked padded
+        {"22222222", "101", false, 0},
+        {"11111111", "10", false, 0},   // a prefix is not the code
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(dm.findsub(c.cntb, c.code), c.found) << c.cntb << " " << c.code;
+        if (c.found)
+            EXPECT_EQ(dm.sub.asCurrency(subcol::itemval), Currency::fromUnits(c.units)) << c.code;
+    }
+}
+
 TEST(Tables, CollectItemsAndTheirIndex)
 {
     test::MessageRecorder rec;
@@ -345,8 +366,13 @@ TEST(Tables, PageCountsOfTheNominalList)
     for (int i = 0; i < 11; ++i)
         addWorker(dm, 32, QByteArray::number(10000000 + i));
     addWorker(dm, 36, "-");
+    addWorker(dm, 32, " - ");
     dm.pagecount(1, p32, p36);
+    // "-" rows are no workers: they take no line of the list.
     EXPECT_EQ(p32, 2);
+    EXPECT_EQ(p36, 0);
+    addWorker(dm, 36, "20000001");
+    dm.pagecount(1, p32, p36);
     EXPECT_EQ(p36, 1);
     EXPECT_EQ(dm.staff.indexFieldNames(), "art;cntb");
     dm.pagecount(3, p32, p36);

@@ -3,6 +3,7 @@
 #include "workbench/anexoflow.h"
 
 #include "msgrecorder.h"
+#include "shared/big5.h"
 #include "shared/r5r6data.h"
 
 #include <gtest/gtest.h>
@@ -46,19 +47,36 @@ struct SubFixture : ::testing::Test
         sub.appendRecord({MemValue(cntb), MemValue(code), MemValue(money(hundredths)),
                           MemValue(art)});
     }
-    // Every row, natural order not relied on: (cntb, code) -> (amount, art).
+    // Every row, natural order not relied on: (cntb, trimmed code) -> (amount, art).
     std::map<std::pair<QByteArray, QByteArray>, std::pair<std::int64_t, int>> rows()
     {
         std::map<std::pair<QByteArray, QByteArray>, std::pair<std::int64_t, int>> r;
         for (int i = 0; i < sub.naturalCount(); ++i)
             r[{sub.rowString(i, subcol::cntb).toByteArray(),
-               sub.rowString(i, subcol::itemcod).toByteArray()}] =
+               big5::trim(sub.rowString(i, subcol::itemcod))}] =
                 {sub.rowInt64(i, subcol::itemval), int(sub.rowInt64(i, subcol::art))};
         return r;
     }
 };
 
 } // namespace
+
+TEST_F(SubFixture, ItemsAreStoredInTheExchangeFilesForm)
+{
+    // The editor's catalogue codes are trimmed; stored, they take the form
+    // the import stores from the authority's file, so one item has one code.
+    replaceWorkerRows(sub, "20000002", 32, {{"101", money(500)}});
+    bool seen = false;
+    for (int i = 0; i < sub.naturalCount(); ++i)
+        if (sub.rowString(i, subcol::cntb) == "20000002") {
+            EXPECT_EQ(sub.rowString(i, subcol::itemcod), QByteArrayView("101  "));
+            seen = true;
+        }
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(storeditemcode("105"), QByteArray("105  "));
+    EXPECT_EQ(storeditemcode("105  "), QByteArray("105  "));
+    EXPECT_EQ(storeditemcode(" 105"), QByteArray("105  "));
+}
 
 TEST_F(SubFixture, ReplaceWorkerRowsLeavesOthersUntouched)
 {

@@ -4,12 +4,13 @@
 // input closes.
 #include "workbench/declock.h"
 
+#include "lockholder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -59,16 +60,9 @@ protected:
     void otherCopyHolds(const QString &path)
     {
         other = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("R56_HOLD_LOCK"), path);
-        other->setProcessEnvironment(env);
-        other->start(QCoreApplication::applicationFilePath(),
-                     {QStringLiteral("--gtest_filter=DeclarationLockHolder.*")});
-        ASSERT_TRUE(other->waitForStarted());
         QByteArray out;
-        while (!out.contains("held\n") && other->waitForReadyRead(30000))
-            out += other->readAllStandardOutput();
-        ASSERT_TRUE(out.contains("held\n")) << out.toStdString();
+        ASSERT_TRUE(test::startLockHolder(*other, QCoreApplication::applicationFilePath(), path, &out))
+            << out.toStdString();
     }
 
     QTemporaryDir dir;

@@ -11,6 +11,7 @@
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
+#include "lockholder.h"
 #include "msgrecorder.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
@@ -118,7 +119,7 @@ protected:
         cmpname = cmp;
         EXPECT_TRUE(writecmp(rec));
         if (withStaff) {
-            const mainflow::TableNames names = mainflow::tableNames(cmp);
+            const TableNames names = tableNames(cmp);
             dm56.staff.emptyTable();
             dm56.staff.appendRecord({36, " ", "59000005", b5("陳大文"), "CHAN TAI MAN"});
             dm56.staff.appendRecord({32, " ", "10000001", b5("李小明"), "LEI SIO MENG"});
@@ -283,16 +284,10 @@ TEST_F(MainWindowTest, ADeclarationOpenInAnotherCopyIsNotOpenedHere)
     // The other copy: the logic tests' program holding the lock (see the
     // lock's own tests) until its input closes.
     QProcess other;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("R56_HOLD_LOCK"), *chosen);
-    other.setProcessEnvironment(env);
-    other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/test_workbench"),
-                {QStringLiteral("--gtest_filter=DeclarationLockHolder.*")});
-    ASSERT_TRUE(other.waitForStarted());
     QByteArray out;
-    while (!out.contains("held\n") && other.waitForReadyRead(30000))
-        out += other.readAllStandardOutput();
-    ASSERT_TRUE(out.contains("held\n")) << out.toStdString();
+    ASSERT_TRUE(test::startLockHolder(other, QCoreApplication::applicationDirPath() + QStringLiteral("/test_workbench"),
+                                      *chosen, &out))
+        << out.toStdString();
 
     win->btopen->click();
     ASSERT_FALSE(rec.empty());

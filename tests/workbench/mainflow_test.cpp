@@ -102,36 +102,6 @@ TEST(StepGuide, LooksAtStartOpenVisitAndClose)
     EXPECT_EQ(g, StepGuide());
 }
 
-TEST(TableNames, ReplaceTheFilesOwnExtension)
-{
-    struct Case { const char *cmp, *dta, *axa, *axc; };
-    const Case cases[] = {
-        {"/d/decl.cmp", "/d/decl.dta", "/d/decl.axa", "/d/decl.axc"},
-        {"/d/DECL.CMP", "/d/DECL.dta", "/d/DECL.axa", "/d/DECL.axc"},
-        // An extension of another length is replaced whole, not by 3 characters.
-        {"/d/decl.cm", "/d/decl.dta", "/d/decl.axa", "/d/decl.axc"},
-        {"/d/decl.backup", "/d/decl.dta", "/d/decl.axa", "/d/decl.axc"},
-        // No extension: one is added; a dot in a folder is not an extension.
-        {"/d/decl", "/d/decl.dta", "/d/decl.axa", "/d/decl.axc"},
-        {"/d.v1/decl", "/d.v1/decl.dta", "/d.v1/decl.axa", "/d.v1/decl.axc"},
-        {"C:\\d.v1\\decl", "C:\\d.v1\\decl.dta", "C:\\d.v1\\decl.axa", "C:\\d.v1\\decl.axc"},
-        {"/d/a.b.cmp", "/d/a.b.dta", "/d/a.b.axa", "/d/a.b.axc"},
-    };
-    for (const Case &c : cases) {
-        const TableNames n = tableNames(QString::fromUtf8(c.cmp));
-        EXPECT_EQ(n.dta, QString::fromUtf8(c.dta)) << c.cmp;
-        EXPECT_EQ(n.axa, QString::fromUtf8(c.axa)) << c.cmp;
-        EXPECT_EQ(n.axc, QString::fromUtf8(c.axc)) << c.cmp;
-    }
-}
-
-TEST(TableNames, LongPathsAreNeverCut)
-{
-    const QString dir = QStringLiteral("/tmp/") + QString(150, QLatin1Char('x'));
-    const TableNames n = tableNames(dir + QStringLiteral("/decl.cmp"));
-    EXPECT_EQ(n.dta, dir + QStringLiteral("/decl.dta"));
-}
-
 TEST(Orders, OpenTakesAUsableSavedOrderElseArtNmp)
 {
     EXPECT_EQ(openOrder("art;cntb"), QByteArray("art;cntb"));

@@ -145,6 +145,15 @@ TEST_F(ReportWindow, MarginFileReadSavedAndRefused)
     }
 }
 
+TEST_F(ReportWindow, AFailedSaveOfTheMarginsIsReported)
+{
+    auto f = open(1, 1);
+    startdir = dir.filePath(QStringLiteral("no/such/folder"));
+    f->btsaveClick();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(messages.last().text.startsWith(QStringLiteral("儲存邊界設定失敗")));
+}
+
 TEST_F(ReportWindow, MarginOutsideItsRangeIsRefused)
 {
     auto f = open(1, 1);

@@ -19,6 +19,7 @@
 #include "workbench/perioddlg.h"
 #include "workbench/sysadm.h"
 #include "workbench/ur5r6form.h"
+#include "workbench/ureport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -72,7 +73,9 @@ QStringList cutTexts(QWidget *root)
                 continue;
             // As the label sets its text (a shadowed label wraps at blanks,
             // and between characters where a word is too long).
-            const QRect r = l->contentsRect().adjusted(l->margin() + 1, l->margin(), -l->margin() - 1, -l->margin());
+            const int inset = qobject_cast<TKitLabel *>(l) ? 1 : 0; // room for the shadow
+            const QRect r = l->contentsRect().adjusted(l->margin() + inset, l->margin(), -l->margin() - inset,
+                                                       -l->margin());
             const int flags = int(l->alignment()) | (l->wordWrap() ? Qt::TextWordWrap : 0);
             const QRect need = fm.boundingRect(QRect(r.topLeft(), QSize(r.width(), 1 << 16)), flags,
                                                QString(l->text()).remove(QLatin1Char('&')));
@@ -188,6 +191,7 @@ TEST_F(Windows, Dialogs)
     lookAt<Tfsysadm>(QStringLiteral("sysadm"));
     lookAt<Tdlgperiod>(QStringLiteral("period"));
     lookAt<Tfanexo>(QStringLiteral("annex"));
+    lookAt<Tfreport>(QStringLiteral("report"));
     Tusrgd guide;
     guide.navigate(qEnvironmentVariable("R56_SOURCE_DIR") + QStringLiteral("/data/DOC/select.htm"));
     look(guide, QStringLiteral("guide"));

@@ -38,5 +38,13 @@ public:
 };
 
 void drawSummary(Canvas &c);
+void drawListColumns(Canvas &c);
+void drawCapInstruction(Canvas &c);
+void drawCapNoWorkers(Canvas &c);
+void drawCapYear(Canvas &c);
+void drawCapPageNo(Canvas &c);
+void drawCapPages(Canvas &c);
+void drawCapAddress(Canvas &c);
+void drawCapName(Canvas &c);
 
 } // namespace formpics

@@ -1,6 +1,6 @@
 // The annex A item catalogue: what a good file gives, and that every kind of
 // bad file is refused with a message (never a crash, never a half catalogue).
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include "msgrecorder.h"
 #include "shared/big5.h"

@@ -1,4 +1,4 @@
-#include "workbench/anexocat.h"
+#include "shared/anexocat.h"
 
 #include "platform/casefs.h"
 #include "platform/regularfile.h"

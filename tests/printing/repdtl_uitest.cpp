@@ -1,0 +1,320 @@
+// The nominal list on paper: a small list written to PDF on blank A4 and for
+// the pre-printed form, read back as word boxes (the fields where the form
+// has them, moved by exactly the offsets) and as laid-out text; page windows,
+// "-" rows, empty ranges.
+#include "msgrecorder.h"
+#include "pdfcheck.h"
+#include "printfixture.h"
+#include "printing/repdtl.h"
+#include "printing/reportkinds.h"
+#include "shared/pubvar.h"
+#include "shared/r5r6data.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+using namespace r56;
+using r56::test::b5;
+
+namespace {
+
+class ListPdf : public ::testing::Test
+{
+public:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        pdf = dir.filePath("list.pdf");
+        qputenv("R56_PRINT_PDF", pdf.toLocal8Bit());
+        qputenv("R56_CLOCK", "2004-01-15 09:30:12");
+        employer.block.setCompid("1234567");
+        employer.block.setEano(2003);
+        employer.block.setCompchnm(b5("東灣貿易有限公司"));
+        employer.block.setCompname("Companhia de Comercio Leste");
+        employer.block.setComptele("28123456");
+        job.dtaname = dir.filePath("E.dta");
+        job.art32 = true;
+        job.blank = true;
+    }
+    void TearDown() override
+    {
+        qunsetenv("R56_PRINT_PDF");
+        qunsetenv("R56_CLOCK");
+        if (qEnvironmentVariableIsSet("R56_KEEP_PDF"))
+            QFile::copy(pdf, qEnvironmentVariable("R56_KEEP_PDF") + u'/'
+                                 + QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name())
+                                 + ".pdf");
+    }
+    // n workers of article 32 named W001.., each earning i hundred, and the
+    // given extra rows.
+    void save(int n, const QList<test::Worker> &extra = {})
+    {
+        QList<test::Worker> rows;
+        static QList<QByteArray> keep;
+        keep.clear();
+        for (int i = 1; i <= n; ++i) {
+            keep << QByteArray::number(10000000 + i) << QByteArray("W") + QByteArray::number(1000 + i);
+        }
+        for (int i = 0; i < n; ++i)
+            rows << test::Worker{32, keep[2 * i].constData(), "", keep[2 * i + 1].constData(),
+                                 Currency::fromHundredths(100 * (i + 1)), " ", Currency::fromHundredths(0),
+                                 Currency::fromHundredths(10 * (i + 1)), "00/00/0000"};
+        rows += extra;
+        Tdm56 dm;
+        test::appendWorkers(dm.staff, rows);
+        ASSERT_TRUE(dm.savestaff(job.dtaname, true));
+    }
+    print::Outcome run()
+    {
+        Tdm56 dm;
+        return repdtl::printemployeelist(dm, job, employer, nullptr);
+    }
+
+    QTemporaryDir dir;
+    QString pdf;
+    TCmpFile employer;
+    repdtl::ListPrintJob job;
+    test::MessageRecorder msgs;
+};
+
+constexpr double kTol = 0.5;
+constexpr double kPt = 25.4 / 72.0;
+
+// Where a right-aligned field of the form ends on the paper.
+double rightEdge(double left, double width, double offset) { return 12.0 + offset + left + width; }
+
+TEST_F(ListPdf, FieldsStandWhereTheFormHasThemMovedByTheOffsets)
+{
+    struct Case
+    {
+        int top, left;
+    };
+    for (const Case c : {Case{0, 0}, Case{20, 0}, Case{0, 5}, Case{-3, -2}}) {
+        SCOPED_TRACE(testing::Message() << "offsets " << c.top << "/" << c.left);
+        save(3);
+        job.top = c.top;
+        job.left = c.left;
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        const auto words = test::pdfWords(pdf);
+        // The year: right-aligned on 31.0 + 14.6; its top near 43.7.
+        const test::PdfWord *year = test::findWord(words, "2003");
+        ASSERT_TRUE(year);
+        EXPECT_NEAR(year->xMax, rightEdge(31.0, 14.6, c.left), kTol);
+        // The employer number, left at 63.5.
+        const test::PdfWord *cd = test::findWord(words, "1234567");
+        ASSERT_TRUE(cd);
+        EXPECT_NEAR(cd->xMin, 12.0 + c.left + 63.5, kTol);
+        // First row: the cash earnings right-aligned on 27.5 + 38.4 in the
+        // first detail row (header 110.596 high), the leave date "-".
+        const test::PdfWord *rend = test::findWord(words, "1.00");
+        ASSERT_TRUE(rend);
+        EXPECT_NEAR(rend->xMax, rightEdge(27.5, 38.4, c.left), kTol);
+        EXPECT_NEAR(rend->yMin, 12.0 + c.top + 110.596 + 7.9, 1.0);
+        // The carried total of the three rows in the foot (1+2+3 hundred).
+        const test::PdfWord *sum = test::findWord(words, "6.00");
+        ASSERT_TRUE(sum);
+        EXPECT_NEAR(sum->xMax, rightEdge(27.5, 38.4, c.left), kTol);
+        EXPECT_NEAR(sum->yMin, 12.0 + c.top + 110.596 + 127.0 + 1.6, 1.0);
+        // The control code line, left at 148.2.
+        bool version = false;
+        for (const test::PdfWord &w : words)
+            if (w.text.startsWith("3.2(")) {
+                version = true;
+                EXPECT_GT(w.xMin, 12.0 + c.left + 148.2);
+            }
+        EXPECT_TRUE(version);
+        // The stamp's first character (the last second's digit) at the stamp's place.
+        const test::PdfWord *stamp = test::findWord(words, QString(QChar(0xFF12)));
+        ASSERT_TRUE(stamp);
+        EXPECT_NEAR(stamp->xMin, 12.0 + c.left + 30 * 25.4 / 96, 1.0);
+        EXPECT_NEAR(stamp->yMin, 12.0 + c.top + 940 * 25.4 / 96, 1.0);
+        (void)kPt;
+    }
+    // Only the 20 mm top offset moves the foot off the sheet.
+    EXPECT_EQ(msgs.messages.size(), 1);
+}
+
+TEST_F(ListPdf, PageWindowsNumbersAndCarriedTotals)
+{
+    struct Case
+    {
+        const char *name;
+        int workers, first, last;
+        int pages;
+        QStringList numbers; // page numbers printed, in order
+        QString firstFoot;   // carried cash earnings at the foot of the first printed page
+    };
+    const Case cases[] = {
+        {"23 workers, pages 1-3", 23, 1, 3, 3, {"1", "2", "3"}, "55.00"},
+        {"23 workers, page 2 only", 23, 2, 2, 1, {"2"}, "210.00"},
+        {"23 workers, 1-9999", 23, 1, 9999, 3, {"1", "2", "3"}, "55.00"},
+        {"exactly ten", 10, 1, 9999, 1, {"1"}, "55.00"},
+        {"eleven", 11, 1, 9999, 2, {"1", "2"}, "55.00"},
+        {"last page in the middle", 35, 2, 3, 2, {"2", "3"}, "210.00"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        save(c.workers);
+        job.first = c.first;
+        job.last = c.last;
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        EXPECT_EQ(test::pdfPages(pdf), c.pages);
+        const auto words = test::pdfWords(pdf);
+        QStringList numbers;
+        for (int page = 1; page <= c.pages; ++page)
+            for (const test::PdfWord &w : words)
+                if (w.page == page && std::abs(w.yMin - (12.0 + 24.9)) < 1.5 && w.xMax < 60
+                    && w.text.toInt() > 0)
+                    numbers << w.text;
+        EXPECT_EQ(numbers, c.numbers);
+        const test::PdfWord *foot = test::findWord(words, c.firstFoot, 1);
+        ASSERT_TRUE(foot);
+        EXPECT_NEAR(foot->yMin, 12.0 + 110.596 + 127.0 + 1.6, 1.0);
+    }
+}
+
+TEST_F(ListPdf, DashRowsAreNoWorkers)
+{
+    // Eleven workers and two "-" rows that sort among them: two pages, the
+    // last real worker on page 2, no "-" printed as a taxpayer number.
+    save(11, {{32, "-", "", "W1005A", Currency::fromHundredths(999900), " ", {}, {}, ""},
+              {32, "-", "", "AAA", Currency::fromHundredths(999900), " ", {}, {}, ""}});
+    job.last = 9999;
+    ASSERT_EQ(run(), print::Outcome::Printed);
+    EXPECT_EQ(test::pdfPages(pdf), 2);
+    const auto words = test::pdfWords(pdf);
+    EXPECT_TRUE(test::findWord(words, "W1011", 2));
+    EXPECT_FALSE(test::findWord(words, "AAA"));
+    EXPECT_FALSE(test::findWord(words, "9,999.00"));
+    EXPECT_TRUE(test::findWord(words, "66.00", 2)); // 1+..+11 hundred carried
+}
+
+TEST_F(ListPdf, RefusalsPrintNothing)
+{
+    struct Case
+    {
+        const char *name;
+        int workers;
+        int art; // 32 or 36
+        int first;
+        QString message;
+    };
+    const Case cases[] = {
+        {"no worker of the article", 5, 36, 1, "沒有36條例的僱員"},
+        {"first page beyond the end", 15, 32, 3, "列印範圍沒有資料"},
+        {"9999 of two pages", 15, 32, 9999, "列印範圍沒有資料"},
+        {"no rows at all", 0, 32, 1, "沒有僱員資料"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(pdf);
+        save(c.workers);
+        job.art32 = c.art == 32;
+        job.art36 = c.art == 36;
+        job.first = c.first;
+        msgs.messages.clear();
+        EXPECT_EQ(run(), print::Outcome::Refused);
+        EXPECT_FALSE(QFile::exists(pdf));
+        ASSERT_GE(msgs.messages.size(), 1);
+        EXPECT_TRUE(msgs.last().text.contains(c.message)) << qPrintable(msgs.last().text);
+    }
+}
+
+TEST_F(ListPdf, PrePrintedFormTakesDataOnlyAndPicturesAreEmbeddedOnce)
+{
+    save(25);
+    job.blank = true;
+    ASSERT_EQ(run(), print::Outcome::Printed);
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray blank = f.readAll();
+    f.close();
+    EXPECT_EQ(test::pdfImageCount(blank), 8); // columns + seven caption strips, once for three pages
+    EXPECT_TRUE(test::pdfLayoutText(pdf).contains("Total / A Transportar"));
+
+    job.blank = false;
+    ASSERT_EQ(run(), print::Outcome::Printed);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(test::pdfImageCount(f.readAll()), 0);
+    const QString text = test::pdfLayoutText(pdf);
+    EXPECT_FALSE(text.contains("Total / A Transportar"));
+    EXPECT_TRUE(text.contains("W1001"));
+}
+
+TEST_F(ListPdf, BrokenWorkerFilesPrintNothing)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(QFile &)> spoil;
+    };
+    const Case cases[] = {
+        {"truncated", [](QFile &f) { f.resize(f.size() / 2); }},
+        {"another file", [](QFile &f) {
+             f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+             f.write("not a table file at all");
+             f.close();
+         }},
+        {"missing", [](QFile &f) { f.remove(); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        save(25);
+        QFile f(job.dtaname);
+        c.spoil(f);
+        QFile::remove(pdf);
+        msgs.messages.clear();
+        EXPECT_EQ(run(), print::Outcome::Refused);
+        EXPECT_FALSE(QFile::exists(pdf));
+        EXPECT_TRUE(msgs.anyTextContains(QStringLiteral("沒有僱員資料")));
+    }
+}
+
+TEST_F(ListPdf, OffsetsOffTheSheetAreSaidButKept)
+{
+    save(3);
+    job.top = 20;
+    ASSERT_EQ(run(), print::Outcome::Printed);
+    ASSERT_EQ(msgs.messages.size(), 1);
+    EXPECT_TRUE(msgs.last().text.contains("Atencao"));
+}
+
+TEST_F(ListPdf, GoldenText)
+{
+    save(0, {{32, "10000001", "陳　大文", "CHAN TAI MAN", Currency::fromHundredths(120000050), "X",
+              Currency::fromHundredths(50000), Currency::fromHundredths(1234), "15/06/2003"},
+             {32, "10000002", "　　", "ALVES JOAO", Currency::fromHundredths(99999999999), " ",
+              Currency::fromHundredths(0), Currency::fromHundredths(0), ""}});
+    for (const bool blank : {true, false}) {
+        SCOPED_TRACE(blank ? "blank A4" : "pre-printed");
+        job.blank = blank;
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        const QString got = test::pdfLayoutText(pdf);
+        const QString name = QString("repdtl_%1.txt").arg(blank ? "blank" : "form");
+        const QString golden = qEnvironmentVariable("R56_SOURCE_DIR") + "/tests/printing/fixtures/" + name;
+        if (qEnvironmentVariableIsSet("R56_WRITE_GOLDEN")) {
+            QFile out(golden);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(got.toUtf8());
+            continue;
+        }
+        QFile in(golden);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly)) << qPrintable(golden);
+        EXPECT_EQ(got, QString::fromUtf8(in.readAll()));
+        EXPECT_TRUE(got.contains("CHAN TAI MAN"));
+        EXPECT_TRUE(got.contains("1,200,000.50"));
+        EXPECT_TRUE(got.contains("15/06/2003"));
+    }
+}
+
+TEST_F(ListPdf, PrintProgramRunsTheListAsKindOne)
+{
+    EXPECT_NE(pr56::reportfor('1'), nullptr);
+}
+
+} // namespace

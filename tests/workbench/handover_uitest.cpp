@@ -1,0 +1,79 @@
+// The whole road of a print job: the report selection window writes the job
+// and starts the real print program (a copy beside a declaration in a
+// temporary folder), which prints the summary to a PDF file and ends with
+// status 0. (Its refusals show their message in its own window and wait for
+// the user; the report window's side of them runs against a fake program.)
+#include "workbench/ureport.h"
+
+#include "../printing/pdfcheck.h"
+#include "../printing/printfixture.h"
+#include "msgrecorder.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+using namespace r56;
+using namespace r56::test;
+
+namespace {
+
+class Handover : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/printr5r6");
+        if (!QFile::exists(built))
+            GTEST_SKIP() << "printr5r6 not built";
+        ASSERT_TRUE(decl.writeEmployer());
+        ASSERT_TRUE(decl.writeWorkers({{32, "12345678", "陳大文", "CHAN", Currency::fromUnits(1234),
+                                        "X", Currency(), Currency::fromUnits(12), ""}}));
+        progdir = decl.path(QStringLiteral("bin"));
+        QDir().mkpath(progdir);
+        ASSERT_TRUE(QFile::copy(built, progdir + QStringLiteral("/printr5r6")));
+        savedStart = startdir;
+        startdir = decl.dir.path();
+        cmpname = decl.cmp;
+        cmpfile = TCmpFile{};
+        ASSERT_TRUE(readcmp(cmpfile));
+        pdf = pdfPath(decl.dir.path(), QStringLiteral("handover.pdf"));
+        QFile::remove(pdf);
+        qputenv("R56_PRINT_PDF", pdf.toLocal8Bit());
+        qputenv("R56_CLOCK", "2024-01-31 08:00:00");
+    }
+    void TearDown() override
+    {
+        qunsetenv("R56_PRINT_PDF");
+        qunsetenv("R56_CLOCK");
+        startdir = savedStart;
+        cmpfile = TCmpFile{};
+    }
+
+    Declaration decl;
+    QString progdir;
+    QString savedStart;
+    QString pdf;
+    MessageRecorder messages;
+};
+
+} // namespace
+
+TEST_F(Handover, SummaryPrintedByThePrintProgram)
+{
+    Tfreport f;
+    f.setProgramDir(progdir);
+    f.listpages32 = 1;
+    f.setpageranges();
+    f.ck_summ->setChecked(true);
+    f.ck_summClick();
+    f.dbtviewClick(false);
+    EXPECT_TRUE(f.lastRun().started);
+    EXPECT_EQ(f.lastRun().status, 0);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(pdfPages(pdf), 1);
+    const QString text = pdfLayoutText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("1,234.00")));
+    EXPECT_TRUE(text.contains(QStringLiteral("31/01/2024")));
+}
