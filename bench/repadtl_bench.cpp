@@ -3,6 +3,7 @@
 // places on as many pages. Counters: pages, the ratio to the bare loop (run
 // first, in the same process), the process's peak memory after each run,
 // and the number of images in the PDF (each picture embedded once).
+#include "pdfcounters.h"
 #include "printing/repadtl.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
@@ -15,8 +16,6 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <chrono>
 #include <map>
@@ -38,13 +37,6 @@ QGuiApplication &app()
         return new QGuiApplication(argc, argv);
     }();
     return *a;
-}
-
-double peakMb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_maxrss) / 1024.0;
 }
 
 struct Fixture
@@ -135,7 +127,7 @@ void BM_BareQPainterCells(benchmark::State &state)
         g_bareSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         state.counters["pages"] = pages;
     }
-    state.counters["peak_MB"] = peakMb();
+    state.counters["peak_MB"] = bench::peakMb();
 }
 
 void annexToPdf(benchmark::State &state, bool blank)
@@ -157,12 +149,7 @@ void annexToPdf(benchmark::State &state, bool blank)
         if (g_bareSeconds > 0)
             state.counters["x_bare"] = s / g_bareSeconds;
     }
-    QFile file(pdf);
-    file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = file.readAll();
-    state.counters["images"] = double(bytes.count("/Subtype /Image"));
-    state.counters["pdf_MB"] = double(bytes.size()) / (1024.0 * 1024.0);
-    state.counters["peak_MB"] = peakMb();
+    bench::pdfCounters(state, pdf);
     qunsetenv("R56_PRINT_PDF");
 }
 

@@ -4,6 +4,7 @@
 // row grid). Counters: pages, the ratio to the bare loop of the same paper
 // (run first, in the same process), the process's peak memory after each
 // run, the PDF's size and its number of images (each picture embedded once).
+#include "pdfcounters.h"
 #include "printing/repdtl.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
@@ -16,8 +17,6 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <array>
 #include <chrono>
@@ -38,13 +37,6 @@ QGuiApplication &app()
         return new QGuiApplication(argc, argv);
     }();
     return *a;
-}
-
-double peakMb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_maxrss) / 1024.0;
 }
 
 struct Fixture
@@ -88,9 +80,9 @@ struct FormText
     bool cjk;
 };
 const FormText kFormTexts[] = {
-    {18, 10, "澳門特別行政區政府", true}, {18, 13, "Governo da R.A.E. de Macau", false},
-    {18, 16, "財政局", true}, {18, 19, "Direccao dos Servicos\nde Financas", false},
-    {60, 0.5, "職業稅 － 第一組", true}, {60, 5, "IMPOSTO PROFISSIONAL - 1.º GRUPO", false},
+    {18, 10, "東灣特別行政區政府", true}, {18, 13, "Governo da R.A.E. de Tung Wan", false},
+    {18, 16, "稅務當局", true}, {18, 19, "Direccao dos Servicos\nde Tributos", false},
+    {60, 0.5, "薪資稅 － 第一組", true}, {60, 5, "IMPOSTO SOBRE OS SALARIOS - 1.º GRUPO", false},
     {60, 9.5, "僱員或散工名表", true}, {60, 14, "RELACAO NOMINAL DOS EMPREGADOS / ASSALARIADOS", false},
     {160, 1, "R5/R6", false}, {178, 1, "格式", true}, {160, 7, "R5/R6", false},
     {40, 18, "填此表格前，請詳細閱讀載於附頁的指示", true}, {1, 24, "頁數編號", true},
@@ -182,7 +174,7 @@ void BM_BareQPainterList(benchmark::State &state)
         g_bare[blank] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         state.counters["pages"] = pages;
     }
-    state.counters["peak_MB"] = peakMb();
+    state.counters["peak_MB"] = bench::peakMb();
 }
 
 void listToPdf(benchmark::State &state, bool blank)
@@ -204,12 +196,7 @@ void listToPdf(benchmark::State &state, bool blank)
         if (g_bare[blank] > 0)
             state.counters["x_bare"] = s / g_bare[blank];
     }
-    QFile file(pdf);
-    file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = file.readAll();
-    state.counters["images"] = double(bytes.count("/Subtype /Image"));
-    state.counters["pdf_MB"] = double(bytes.size()) / (1024.0 * 1024.0);
-    state.counters["peak_MB"] = peakMb();
+    bench::pdfCounters(state, pdf);
     qunsetenv("R56_PRINT_PDF");
 }
 

@@ -208,7 +208,10 @@ Tfcheckr56::Tfcheckr56(QWidget *parent) : platform::TForm(parent)
         b->setText(text);
         b->setWordWrap(true);
         b->setFont(mingFont(14));
-        b->setGeometry(x, 36, w, 48);
+        // Three lines of this face ("列印結果 Imprimir Resultado") need a
+        // little more than the design's 48 pixels; the room between the
+        // notice above and the result pane below gives it.
+        b->setGeometry(x, 32, w, 56);
         b->installEventFilter(this);
         return b;
     };

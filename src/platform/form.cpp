@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTimer>
 
 namespace r56::platform {
 
@@ -62,6 +63,14 @@ void TForm::setSystemMenu(bool on)
 int TForm::showModal()
 {
     m_modalResult = mrNone;
+    // Without a window manager (a virtual X server, a kiosk) a window that is
+    // mapped again keeps its old place in the stacking order: a reused
+    // message would come up behind the window that asked. Once the dialog's
+    // own loop runs, it is put on top and takes the keys.
+    QTimer::singleShot(0, this, [this] {
+        raise();
+        activateWindow();
+    });
     exec();
     return m_modalResult;
 }

@@ -124,7 +124,7 @@ QImage emblemPicture()
         p.drawText(QRectF(0, 0, c.x() - R - 6, r.height()), Qt::AlignRight | Qt::AlignVCenter,
                    QStringLiteral("DIRECÇÃO\nDOS SERVIÇOS"));
         p.drawText(QRectF(c.x() + R + 6, 0, r.width(), r.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("DE FINANÇAS"));
+                   QStringLiteral("DE TRIBUTOS"));
     });
 }
 
@@ -137,7 +137,7 @@ QImage titlePicture()
         p.setFont(f);
         p.setPen(Qt::black);
         p.drawText(r, Qt::AlignCenter,
-                   QStringLiteral("IMPOSTO PROFISSIONAL — 1.º GRUPO — DISCRIMINAÇÃO DA MATÉRIA NÃO COLECTÁVEL"));
+                   QStringLiteral("IMPOSTO SOBRE OS SALÁRIOS — 1.º GRUPO — DISCRIMINAÇÃO DA MATÉRIA NÃO COLECTÁVEL"));
     });
 }
 

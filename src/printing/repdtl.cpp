@@ -84,20 +84,20 @@ void drawHeading(print::Page &p, const QRectF &b)
     const QPointF c(b.x() + b.width() / 2, b.y() + 4.6);
     p.box({c.x() - 4.5, c.y() - 4.5, 9, 9}, 0.5);
     p.box({c.x() - 3.4, c.y() - 3.4, 6.8, 6.8}, 0.25);
-    formText(p, {b.x(), b.y() + 9.8, b.width(), 4}, QStringLiteral("澳門特別行政區政府"), mingLiu(8, true),
+    formText(p, {b.x(), b.y() + 9.8, b.width(), 4}, QStringLiteral("東灣特別行政區政府"), mingLiu(8, true),
              Qt::AlignHCenter);
-    formText(p, {b.x(), b.y() + 13.0, b.width(), 3}, QStringLiteral("Governo da R.A.E. de Macau"), arial(7),
+    formText(p, {b.x(), b.y() + 13.0, b.width(), 3}, QStringLiteral("Governo da R.A.E. de Tung Wan"), arial(7),
              Qt::AlignHCenter);
-    formText(p, {b.x(), b.y() + 16.0, b.width(), 4}, QStringLiteral("財政局"), mingLiu(8, true), Qt::AlignHCenter);
-    formText(p, {b.x(), b.y() + 19.2, b.width(), 6}, QStringLiteral("Direccao dos Servicos\nde Financas"), arial(7),
+    formText(p, {b.x(), b.y() + 16.0, b.width(), 4}, QStringLiteral("稅務當局"), mingLiu(8, true), Qt::AlignHCenter);
+    formText(p, {b.x(), b.y() + 19.2, b.width(), 6}, QStringLiteral("Direccao dos Servicos\nde Tributos"), arial(7),
              Qt::AlignHCenter);
 }
 
 void drawTitle(print::Page &p, const QRectF &b)
 {
-    formText(p, {b.x(), b.y() + 0.5, b.width(), 5}, QStringLiteral("職業稅 － 第一組"), mingLiu(12, true),
+    formText(p, {b.x(), b.y() + 0.5, b.width(), 5}, QStringLiteral("薪資稅 － 第一組"), mingLiu(12, true),
              Qt::AlignHCenter);
-    formText(p, {b.x(), b.y() + 5.2, b.width(), 4}, QStringLiteral("IMPOSTO PROFISSIONAL - 1.º GRUPO"),
+    formText(p, {b.x(), b.y() + 5.2, b.width(), 4}, QStringLiteral("IMPOSTO SOBRE OS SALARIOS - 1.º GRUPO"),
              arial(10, true), Qt::AlignHCenter);
     formText(p, {b.x(), b.y() + 9.5, b.width(), 5}, QStringLiteral("僱員或散工名表"), mingLiu(12, true),
              Qt::AlignHCenter);

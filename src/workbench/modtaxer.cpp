@@ -90,7 +90,7 @@ Tfmodtaxer::Tfmodtaxer(QWidget *parent, MemTable *staff)
         l->setGeometry(x, y, w, h);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     };
-    label(Label1, "Label1", QStringLiteral("職業稅條款\nN. &Artigo"), 10, 60, 120, 34);
+    label(Label1, "Label1", QStringLiteral("薪資稅條款\nN. &Artigo"), 10, 60, 120, 34);
     label(Label2, "Label2", QStringLiteral("稅務編號\nN. &Contribuinte"), 250, 60, 110, 34);
     label(Label3, "Label3", QStringLiteral("姓名(中文)"), 10, 106, 120, 24);
     label(Label4, "Label4", QStringLiteral("Nome(Port.)"), 10, 142, 120, 24);

@@ -638,7 +638,7 @@ void Tr5r6f::buildRow(int r)
     connect(rw.xbtn, &QPushButton::clicked, this, [this, b = rw.xbtn] { openannex(b); });
     rw.ximp = amount("ximp_", 0, 15, Currency::fromUnits(99999999999LL),
                      cmpfile.block.eano() == 2003
-                         ? QStringLiteral("二零零三年上半年度的已繳稅款為職業稅及收據印花稅的總和")
+                         ? QStringLiteral("二零零三年上半年度的已繳稅款為薪資稅及收據印花稅的總和")
                          : QStringLiteral("輸入已繳稅款金額"),
                      false);
     rw.xdtl = new LeaveDateEdit(rw.panel);

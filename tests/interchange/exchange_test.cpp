@@ -162,7 +162,7 @@ TEST(CompanyWriter, GoldenFileBothHalves)
     rec.block.setPeriodpair("01060712");
     rec.block.setCompchnm(b5("大豐貿易有限公司"));
     rec.block.setCompname("TAI FONG COMERCIO LDA");
-    rec.block.setCompaddr(0, b5("澳門新馬路1號"));
+    rec.block.setCompaddr(0, b5("東灣新馬路1號"));
     rec.block.setCompaddr(1, "");
     rec.block.setCompaddr(2, "");
     rec.block.setCompaddr(3, "");
@@ -172,7 +172,7 @@ TEST(CompanyWriter, GoldenFileBothHalves)
     const QString p1 = dir.filePath("CADA0106.txt");
     ASSERT_TRUE(writecompanyfile(p1, rec));
     EXPECT_EQ(readFile(p1), "1234567A\r\n2003&101060000\r\n" + b5("大豐貿易有限公司")
-                                + "\r\nTAI FONG COMERCIO LDA\r\n" + b5("澳門新馬路1號")
+                                + "\r\nTAI FONG COMERCIO LDA\r\n" + b5("東灣新馬路1號")
                                 + "\r\n\r\n\r\n\r\n28000000\r\n");
 
     rec.firsthalf = 0;
@@ -290,7 +290,7 @@ TEST(Reader, LengthsAndBytesReportedPerLine)
 
 TEST(Reader, GoodBig5AndUserDefinedCharactersPass)
 {
-    EXPECT_EQ(firstbadbig5(b5("陳大文 CHAN (A/B), 澳門")), -1);
+    EXPECT_EQ(firstbadbig5(b5("陳大文 CHAN (A/B), 東灣")), -1);
     EXPECT_EQ(firstbadbig5(QByteArray("\xFA\x40", 2)), -1); // user-defined area
     EXPECT_EQ(firstbadbig5(QByteArray("ab\tc")), 2);
     EXPECT_EQ(firstbadbig5(QByteArray("ab\x7F")), 2);
@@ -754,7 +754,7 @@ void buildSample(TCmpFile &emp, QList<QByteArray> &list, QList<QByteArray> &anne
     emp.block.setPeriodpair("01120000");
     emp.block.setCompchnm(b5("大豐貿易有限公司"));
     emp.block.setCompname("TAI FONG COMERCIO LIMITADA");
-    emp.block.setCompaddr(0, b5("澳門新馬路123號"));
+    emp.block.setCompaddr(0, b5("東灣新馬路123號"));
     emp.block.setCompaddr(1, b5("大豐商業大廈10樓A座"));
     emp.block.setCompaddr(2, "AVENIDA DE ALMEIDA RIBEIRO 123");
     emp.block.setCompaddr(3, "EDF. COMERCIAL TAI FONG 10 A");

@@ -75,9 +75,9 @@ protected:
         b.setCompid("1234567 ");
         b.setEano(2010);
         b.setPeriodpair("01120000");
-        b.setCompchnm(b5("澳門公司"));
-        b.setCompname("Companhia de Macau");
-        b.setCompaddr(0, b5("澳門大馬路1號"));
+        b.setCompchnm(b5("東灣公司"));
+        b.setCompname("Companhia de Leste");
+        b.setCompaddr(0, b5("東灣大馬路1號"));
         ASSERT_TRUE(writecmp(cmpfile));
 
         dm56.staff.emptyTable();
@@ -128,7 +128,7 @@ TEST_F(ExportWindow, PreparedWindowShowsTheEmployerAndTheDiskette)
     const QStringList memo = f->Memo1->toPlainText().split(QLatin1Char('\n'));
     ASSERT_GE(memo.size(), 3);
     EXPECT_TRUE(memo[0].contains(QStringLiteral("1234567")));
-    EXPECT_TRUE(memo.contains(QStringLiteral("澳門公司")));
+    EXPECT_TRUE(memo.contains(QStringLiteral("東灣公司")));
     EXPECT_TRUE(f->Memo1->isReadOnly());
     f->grab().save(QStringLiteral("/tmp/export.png"));
 }

@@ -101,9 +101,9 @@ public:
         b.setCompid("1234567");
         b.setEano(2010);
         b.setPeriodpair("01120000");
-        b.setCompchnm(b5("澳門公司"));
-        b.setCompname("Companhia de Macau");
-        b.setCompaddr(0, b5("澳門大馬路1號"));
+        b.setCompchnm(b5("東灣公司"));
+        b.setCompname("Companhia de Leste");
+        b.setCompaddr(0, b5("東灣大馬路1號"));
         b.setCompaddr(1, "Avenida 1");
         b.setComptele("28000000");
         ASSERT_TRUE(writecmp(cmpfile));
@@ -310,8 +310,8 @@ TEST_F(Export, WritesTheThreeFilesThatPassTheRecordRules)
                                          QStringLiteral("R56_0112.txt"), QStringLiteral("emp.cmp")}));
 
     EXPECT_EQ(readFile(src("CADA0112.txt")),
-              "1234567 \r\n2010&101120000\r\n" + b5("澳門公司") + "\r\nCompanhia de Macau\r\n"
-                  + b5("澳門大馬路1號") + "\r\nAvenida 1\r\n\r\n\r\n28000000\r\n");
+              "1234567 \r\n2010&101120000\r\n" + b5("東灣公司") + "\r\nCompanhia de Leste\r\n"
+                  + b5("東灣大馬路1號") + "\r\nAvenida 1\r\n\r\n\r\n28000000\r\n");
 
     const ExchangeFile list = readexchangefile(src("R56_0112.txt"), RecordKind::List);
     ASSERT_EQ(list.records.size(), 3);

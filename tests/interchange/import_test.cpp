@@ -88,7 +88,7 @@ QByteArray lines(const QList<QByteArray> &l)
 
 QByteArray company(const QByteArray &line2 = "2024&101120000", const QByteArray &id = "5012345A")
 {
-    return lines({id, line2, b5("大豐貿易有限公司"), "TAI FONG COMERCIO LIMITADA", b5("澳門新馬路123號"),
+    return lines({id, line2, b5("大豐貿易有限公司"), "TAI FONG COMERCIO LIMITADA", b5("東灣新馬路123號"),
                   "", "", "", "28123456"});
 }
 

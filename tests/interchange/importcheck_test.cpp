@@ -34,7 +34,7 @@ QByteArray lines(const QList<QByteArray> &l)
 QByteArray company(const QByteArray &id = "5012345A")
 {
     return lines({id, "2024&101120000", b5("大豐貿易有限公司"), "TAI FONG COMERCIO LIMITADA",
-                  b5("澳門新馬路123號"), "", "", "", "28123456"});
+                  b5("東灣新馬路123號"), "", "", "", "28123456"});
 }
 
 QByteArray listRecord(const QByteArray &cntb, qint64 sub1 = 0, const QByteArray &compid = "5012345A",

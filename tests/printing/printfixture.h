@@ -53,7 +53,7 @@ public:
         rec.block.setPeriodpair("01120000");
         rec.block.setCompchnm(b5("大豐貿易有限公司"));
         rec.block.setCompname("TAI FUNG COMERCIO LIMITADA");
-        rec.block.setCompaddr(0, b5("澳門新馬路12號"));
+        rec.block.setCompaddr(0, b5("東灣新馬路12號"));
         rec.block.setCompaddr(1, "RUA DE ALMEIDA RIBEIRO 12");
         rec.block.setCompaddr(2, "");
         rec.block.setCompaddr(3, "MACAU");

@@ -64,7 +64,7 @@ TCmpFile distinctive()
     r.block.setEano(2003);
     r.block.setPeriodpair("01060712");
     r.block.setStafforder("art;nmp;cntb");
-    r.block.setCompchnm(b5("澳門建築有限公司"));
+    r.block.setCompchnm(b5("東灣建築有限公司"));
     r.block.setCompname("CONSTRUCOES MACAU LDA");
     r.block.setCompaddr(0, b5("新馬路1號"));
     r.block.setCompaddr(1, "AVENIDA ALMEIDA RIBEIRO 1");
@@ -87,7 +87,7 @@ QByteArray distinctiveImage()
     put(img, 12, hex("d3070000"));
     put(img, 16, lp("01060712"));
     put(img, 26, lp("art;nmp;cntb"));
-    put(img, 64, lp(b5("澳門建築有限公司")));
+    put(img, 64, lp(b5("東灣建築有限公司")));
     put(img, 145, lp("CONSTRUCOES MACAU LDA"));
     put(img, 226, lp(b5("新馬路1號")));
     put(img, 307, lp("AVENIDA ALMEIDA RIBEIRO 1"));

@@ -353,7 +353,7 @@ TEST(Description, CmpinfoLines)
     r.block.setCompid("12345678");
     r.block.setEano(2003);
     r.block.setPeriodpair("01060712");
-    r.block.setCompchnm(b5("澳門建築有限公司  "));
+    r.block.setCompchnm(b5("東灣建築有限公司  "));
     r.block.setCompname("  CONSTRUCOES MACAU LDA");
     r.block.setCompaddr(0, b5("新馬路1號"));
     r.block.setCompaddr(1, "   "); // blank lines are left out
@@ -371,7 +371,7 @@ TEST(Description, CmpinfoLines)
         QStringLiteral("- 上半年度(01月至06月)"),
         QStringLiteral("- 下半年度(07月至12月)"),
         QString(),
-        QStringLiteral("澳門建築有限公司"),
+        QStringLiteral("東灣建築有限公司"),
         QStringLiteral("CONSTRUCOES MACAU LDA"),
         QStringLiteral("新馬路1號"),
         QStringLiteral("MACAU"),

@@ -113,7 +113,7 @@ protected:
         rec.block.setStafforder(order);
         rec.block.setCompchnm(b5("測試貿易有限公司"));
         rec.block.setCompname("Companhia de Teste Lda");
-        rec.block.setCompaddr(0, b5("澳門新馬路1號"));
+        rec.block.setCompaddr(0, b5("東灣新馬路1號"));
         rec.block.setComptele(phone);
         rec.dtimport = encodeDate(year + 1, 1, 15);
         cmpname = cmp;

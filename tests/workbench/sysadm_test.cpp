@@ -115,8 +115,8 @@ TCmpFile recordWith(const char *id, const char *chnm, const char *name)
 
 TEST(SysadmShow, AuthorityDataIsLockedAndTheNoticeSaysSo)
 {
-    TCmpFile r = recordWith("12345678", "澳門公司", "Companhia de Macau");
-    r.block.setCompaddr(0, b5("  澳門大馬路1號 "));
+    TCmpFile r = recordWith("12345678", "東灣公司", "Companhia de Leste");
+    r.block.setCompaddr(0, b5("  東灣大馬路1號 "));
     r.block.setCompaddr(1, b5(""));
     r.block.setCompaddr(2, b5("  "));
     r.block.setCompaddr(3, b5("3/F"));
@@ -125,8 +125,8 @@ TEST(SysadmShow, AuthorityDataIsLockedAndTheNoticeSaysSo)
     const EmployerInput in = inputFromRecord(r);
     EXPECT_EQ(in.year, QStringLiteral("2010"));
     EXPECT_EQ(in.compid, QStringLiteral("12345678"));
-    EXPECT_EQ(in.chnm, QStringLiteral("澳門公司"));
-    EXPECT_EQ(in.address, QStringLiteral("澳門大馬路1號\n3/F")); // trimmed, empty lines left out
+    EXPECT_EQ(in.chnm, QStringLiteral("東灣公司"));
+    EXPECT_EQ(in.address, QStringLiteral("東灣大馬路1號\n3/F")); // trimmed, empty lines left out
     EXPECT_EQ(in.tele, QStringLiteral("28331234"));
 
     const FieldLocks l = locksFor(r);
@@ -202,7 +202,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         saved = cmpname;
         cmpname = dir.filePath(QStringLiteral("decl.cmp"));
-        rec = recordWith("12345678", "澳門公司", "Cia");
+        rec = recordWith("12345678", "東灣公司", "Cia");
         ASSERT_TRUE(writecmp(rec));
         oldBytes = test::readFile(cmpname);
     }

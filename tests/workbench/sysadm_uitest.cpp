@@ -56,9 +56,9 @@ protected:
     {
         cmpfile.block.setCompid("12345678");
         cmpfile.block.setEano(2010);
-        cmpfile.block.setCompchnm(b5("澳門公司"));
+        cmpfile.block.setCompchnm(b5("東灣公司"));
         cmpfile.block.setCompname("Companhia");
-        cmpfile.block.setCompaddr(0, b5("澳門大馬路1號"));
+        cmpfile.block.setCompaddr(0, b5("東灣大馬路1號"));
         ASSERT_TRUE(writecmp(cmpfile));
     }
     void open(Tfsysadm &f)
@@ -81,7 +81,7 @@ TEST_F(SysadmWindow, ShowsTheRecordAndLocksTheAuthorityData)
     open(f);
     EXPECT_EQ(f.eano->text(), QStringLiteral("2010"));
     EXPECT_EQ(f.compid->text(), QStringLiteral("12345678"));
-    EXPECT_EQ(f.COMPADDR->toPlainText(), QStringLiteral("澳門大馬路1號"));
+    EXPECT_EQ(f.COMPADDR->toPlainText(), QStringLiteral("東灣大馬路1號"));
     EXPECT_TRUE(f.compid->isReadOnly());
     EXPECT_TRUE(f.compchnm->isReadOnly());
     EXPECT_TRUE(f.COMPNAME->isReadOnly());
@@ -106,8 +106,8 @@ TEST_F(SysadmWindow, SaveWritesTheEmployerFileAndCloses)
     ASSERT_TRUE(readcmp(back));
     EXPECT_EQ(back.block.eano(), 2020);
     EXPECT_EQ(back.block.comptele(), QByteArray("(853)2833-1234"));
-    EXPECT_EQ(back.block.compchnm(), b5("澳門公司"));
-    EXPECT_EQ(back.block.compaddr(0), b5("澳門大馬路1號"));
+    EXPECT_EQ(back.block.compchnm(), b5("東灣公司"));
+    EXPECT_EQ(back.block.compaddr(0), b5("東灣大馬路1號"));
 }
 
 TEST_F(SysadmWindow, InvalidYearKeepsTheTypedFields)

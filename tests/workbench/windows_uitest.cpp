@@ -90,11 +90,25 @@ QStringList cutTexts(QWidget *root)
                 continue;
             if (qobject_cast<TKitSpeedButton *>(b)) {
                 // The speed buttons wrap their texts at blanks: each word
-                // must fit, and the lines its height.
+                // must fit, and the lines, wrapped as the button draws
+                // them, its height.
                 QString words = b->text();
                 words.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
                 check(words.split(QLatin1Char(' '), Qt::SkipEmptyParts).join(QLatin1Char('\n')), b->width() - 4,
                       1 << 20);
+                if (auto *s = qobject_cast<TKitSpeedButton *>(b); s && s->wordWrap()) {
+                    QString shown = s->text();
+                    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+                    shown.remove(QLatin1Char('&'));
+                    const int room = b->height() - 4;
+                    const QRect need = fm.boundingRect(QRect(0, 0, b->width() - 4, 1 << 16),
+                                                       Qt::AlignHCenter | Qt::TextWordWrap, shown);
+                    if (need.height() > room + 2)
+                        out << QStringLiteral("%1 \"%2\": %3 lines high %4 in %5")
+                                   .arg(b->objectName(), shown.replace(QLatin1Char('\n'), QLatin1Char('|')))
+                                   .arg(need.height() / std::max(1, fm.lineSpacing()))
+                                   .arg(need.height()).arg(room);
+                }
                 continue;
             }
             int indicator = 0;
