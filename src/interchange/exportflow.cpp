@@ -692,14 +692,21 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     // would have stopped there.
     enum Refusal { None, Severance, Sum, Amount };
     std::vector<std::uint8_t> why(workers.size(), None);
+    // A leave date is one with a "/" in it; none writes eight zeros. The
+    // dates are read here, on this thread alone: reading one goes through
+    // the date and text machinery shared by the whole program.
+    std::vector<QByteArray> leavefields(workers.size(), kNoDate);
+    for (std::size_t i = 0; i < workers.size(); ++i) {
+        const QByteArrayView leave = stringAt(staff, workers[i].row, staffcol::leavedate);
+        if (leave.contains('/'))
+            leavefields[i] = leavedatefield(leave);
+    }
     const qsizetype listlength = kListRecordLength + 2;
     const qsizetype badworker =
         makelines(listfile, qsizetype(workers.size()), listlength, [&](qsizetype i, char *p) {
             const StaffKey &w = workers[std::size_t(i)];
             const int r = w.row;
-            const QByteArrayView leave = stringAt(staff, r, staffcol::leavedate);
-            // A leave date is one with a "/" in it; none writes eight zeros.
-            const QByteArray field = leave.contains('/') ? leavedatefield(leave) : kNoDate;
+            const QByteArray &field = leavefields[std::size_t(i)];
             QByteArray date = kNoDate;
             bool dateok = true;
             if (field != kNoDate) {
