@@ -3,7 +3,7 @@
 // places on as many pages. Counters: pages, the ratio to the bare loop (run
 // first, in the same process), the process's peak memory after each run,
 // and the number of images in the PDF (each picture embedded once).
-#include "pdfcounters.h"
+#include "printbench.h"
 #include "printing/repadtl.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
@@ -26,18 +26,6 @@ using namespace r56;
 namespace {
 
 constexpr int kItemsPerWorker = 3;
-
-QGuiApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "repadtl_bench";
-    static char *argv[] = {name, nullptr};
-    static QGuiApplication *a = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QGuiApplication(argc, argv);
-    }();
-    return *a;
-}
 
 struct Fixture
 {
@@ -82,7 +70,7 @@ double g_bareSeconds = 0;
 // The same data cells, from values made beforehand, with the same fonts.
 void BM_BareQPainterCells(benchmark::State &state)
 {
-    app();
+    bench::app();
     const int workers = int(state.range(0));
     const int rows = workers + 3; // the workers and the Total rows
     const int pages = (rows + 9) / 10;
@@ -132,7 +120,7 @@ void BM_BareQPainterCells(benchmark::State &state)
 
 void annexToPdf(benchmark::State &state, bool blank)
 {
-    app();
+    bench::app();
     Fixture &f = fixture(int(state.range(0)));
     f.job.blank = blank;
     f.job.rows.first = state.range(2) ? int(state.range(2)) : 1;

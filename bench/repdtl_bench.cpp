@@ -4,7 +4,7 @@
 // row grid). Counters: pages, the ratio to the bare loop of the same paper
 // (run first, in the same process), the process's peak memory after each
 // run, the PDF's size and its number of images (each picture embedded once).
-#include "pdfcounters.h"
+#include "printbench.h"
 #include "printing/repdtl.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
@@ -26,18 +26,6 @@
 using namespace r56;
 
 namespace {
-
-QGuiApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "repdtl_bench";
-    static char *argv[] = {name, nullptr};
-    static QGuiApplication *a = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QGuiApplication(argc, argv);
-    }();
-    return *a;
-}
 
 struct Fixture
 {
@@ -98,7 +86,7 @@ const FormText kFormTexts[] = {
 
 void BM_BareQPainterList(benchmark::State &state)
 {
-    app();
+    bench::app();
     const int workers = int(state.range(0));
     const bool blank = state.range(1) != 0;
     const int pages = (workers + 9) / 10;
@@ -179,7 +167,7 @@ void BM_BareQPainterList(benchmark::State &state)
 
 void listToPdf(benchmark::State &state, bool blank)
 {
-    app();
+    bench::app();
     Fixture &f = fixture(int(state.range(0)));
     f.job.blank = blank;
     f.job.first = 1;

@@ -1,8 +1,9 @@
-// Counters the printing benchmarks share: the process's peak memory and what
-// the written PDF holds.
+// What the printing benchmarks share: an offscreen application, the
+// process's peak memory and what the written PDF holds.
 #pragma once
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QString>
 
 #include <benchmark/benchmark.h>
@@ -10,6 +11,20 @@
 #include <sys/resource.h>
 
 namespace r56::bench {
+
+// One application for the whole run, offscreen: the reports lay out text
+// with the fonts of a real screen, but need no display.
+inline QGuiApplication &app()
+{
+    static int argc = 1;
+    static char name[] = "printbench";
+    static char *argv[] = {name, nullptr};
+    static QGuiApplication *a = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QGuiApplication(argc, argv);
+    }();
+    return *a;
+}
 
 inline double peakMb()
 {
