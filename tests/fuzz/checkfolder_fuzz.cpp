@@ -9,21 +9,9 @@
 
 using namespace r56;
 
-namespace {
-
-class Silent : public MessageHandler
-{
-public:
-    int showMessage(const QString &, const QString &, int kind) override { return defaultAnswer(kind); }
-    void closeMessage() override {}
-    int messageBox(const QString &, const QString &, int) override { return idOk; }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static Silent silent;
+    static fuzz::SilentMessages silent(false);
     static QTemporaryDir dir;
     static const bool ready = [] {
         setMessageHandler(&silent);

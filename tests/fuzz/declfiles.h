@@ -3,6 +3,8 @@
 // company file, the list file and the annex A file, separated by three zero
 // bytes (a sequence none of the three text files holds), written into one
 // temporary folder under the names of period 0112.
+#include "fuzzsupport.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
@@ -13,13 +15,6 @@
 #include <cstdlib>
 
 namespace r56::fuzz {
-
-inline void put(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        std::abort();
-}
 
 // Writes the parts of the input; a part that is not there leaves its file
 // out. Gives the list file's path.

@@ -1,6 +1,8 @@
 // The import flow over arbitrary list file bytes, in a temporary folder: it
 // either refuses the file as a whole (nothing kept) or imports one worker per
 // record, each taxpayer number once, and a save writes exactly those workers.
+#include "fuzzsupport.h"
+
 #include "interchange/importflow.h"
 #include "shared/showmsg.h"
 #include "shared/tablefile.h"
@@ -15,38 +17,15 @@
 
 using namespace r56;
 
-namespace {
-
-// Answers every message with its default button ("yes" to the overwrite).
-class Silent : public MessageHandler
-{
-public:
-    int showMessage(const QString &, const QString &, int kind) override
-    {
-        return kind == mkYesNo ? 1 : defaultAnswer(kind);
-    }
-    void closeMessage() override {}
-    int messageBox(const QString &, const QString &, int) override { return idOk; }
-};
-
-void put(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        std::abort();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static Silent silent;
+    static fuzz::SilentMessages silent(true);
     static QTemporaryDir dir;
     static bool ready = [] {
         setMessageHandler(&silent);
-        put(dir.filePath("CADA0112.TXT"), "5012345A\r\n2024&101120000\r\nTAI FONG\r\n");
+        fuzz::put(dir.filePath("CADA0112.TXT"), "5012345A\r\n2024&101120000\r\nTAI FONG\r\n");
         // Items of two workers, in case the fuzzer finds them.
-        put(dir.filePath("R56A0112.TXT"),
+        fuzz::put(dir.filePath("R56A0112.TXT"),
             "5012345A202412345678101  0000000050000                    \r\n"
             "5012345A202413572468102  0000000001000                    \r\n");
         return dir.isValid();
@@ -55,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
 
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    put(dir.filePath("R56_0112.TXT"), bytes);
+    fuzz::put(dir.filePath("R56_0112.TXT"), bytes);
 
     static Tdm56 dm;
     TCmpFile rec;

@@ -11,26 +11,9 @@
 
 using namespace r56;
 
-namespace {
-
-// Answers every message with its default button ("yes" to the overwrite and
-// to saving with unequal annex totals).
-class Silent : public MessageHandler
-{
-public:
-    int showMessage(const QString &, const QString &, int kind) override
-    {
-        return kind == mkYesNo ? 1 : defaultAnswer(kind);
-    }
-    void closeMessage() override {}
-    int messageBox(const QString &, const QString &, int) override { return idOk; }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static Silent silent;
+    static fuzz::SilentMessages silent(true);
     static QTemporaryDir dir;
     static const bool ready = [] {
         setMessageHandler(&silent);
