@@ -10,11 +10,6 @@
 
 namespace r56 {
 
-QString replaceext(const QString &path, const QString &ext)
-{
-    return withExtension(path, ext);
-}
-
 HalfTableNames halftablenames(const QString &cmppath, bool firsthalf)
 {
     const TableNames n = tableNames(cmppath, 2003, firsthalf);

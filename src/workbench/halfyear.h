@@ -33,10 +33,6 @@ struct HalfTableNames
 };
 HalfTableNames halftablenames(const QString &cmppath, bool firsthalf);
 
-// `path` with the extension of its file name (not of a folder) replaced by
-// `ext`; ".ext" appended when the file name has no extension.
-QString replaceext(const QString &path, const QString &ext);
-
 // "上" or "下".
 QString halfname(bool firsthalf);
 

@@ -27,7 +27,7 @@ TEST(HalfYearNames, ReplaceTheFilesOwnExtension)
         {"C:\\r56\\emp.cmp", "dt2", "C:\\r56\\emp.dt2"},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(replaceext(QString::fromUtf8(c.path), QString::fromUtf8(c.ext)),
+        EXPECT_EQ(withExtension(QString::fromUtf8(c.path), QString::fromUtf8(c.ext)),
                   QString::fromUtf8(c.want)) << c.path;
 
     // A long path is never cut.
