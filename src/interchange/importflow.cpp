@@ -77,16 +77,6 @@ bool fileExists(const QString &path)
 
 // After an empty line: whether any record follows it (blank lines at the end
 // of a file are harmless; records after one would be lost unseen).
-bool dataFollows(ExchangeReader &rd)
-{
-    ExchangeLine l;
-    while (rd.next(l)) {
-        if (!l.bytes.isEmpty())
-            return true;
-    }
-    return false;
-}
-
 std::int64_t digitsvalue(QByteArrayView field)
 {
     return isdigits(field) ? str2int64(field) : 0;
@@ -524,12 +514,13 @@ ImportFlow::ReadResult ImportFlow::read(const QString &listfile, bool withOwn, c
     m_annexpath = comp.annexa;
 
     ReadResult result = ReadResult::Imported;
-    if (!runimport(dtaname)) {
+    std::unique_ptr<RowIndex> listed;
+    if (!runimport(dtaname, listed)) {
         // The authority's file was refused: the employer's own file is not
         // read, so that `listpath` still names the refused file for the check.
         result = ReadResult::Refused;
     } else if (withOwn) {
-        const OwnResult own = importownfile(ownfile);
+        const OwnResult own = importownfile(ownfile, listed.get());
         if (own != OwnResult::Ok) {
             clear();
             return own == OwnResult::Refused ? ReadResult::OwnRefused : ReadResult::OwnFailed;
@@ -551,7 +542,7 @@ ImportFlow::ReadResult ImportFlow::read(const QString &listfile, bool withOwn, c
     return result;
 }
 
-bool ImportFlow::runimport(const QString &listfile)
+bool ImportFlow::runimport(const QString &listfile, std::unique_ptr<RowIndex> &index)
 {
     m_annexdue = false;
     m_impblock.clear();
@@ -569,9 +560,8 @@ bool ImportFlow::runimport(const QString &listfile)
         cmpinfo(shown, m_info, true);
     }
 
-    // The list's index of the taxpayer numbers serves the annex too: line i
-    // of the list is row i of the table.
-    std::unique_ptr<RowIndex> index;
+    // The list's index of the taxpayer numbers serves the annex (and the
+    // employer's own file) too: line i of the list is row i of the table.
     const bool ok = companyUsable && importlistfile(listfile, index)
         && importannexfile(m_annexpath, false, index.get());
     if (ok) {
@@ -643,10 +633,6 @@ bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &
     // walk below takes the lines in order and stops at the first one
     // refused, exactly where checking them one by one would stop; a refused
     // file keeps none of the rows (the caller empties the table).
-    const auto cntbOf = [](QByteArrayView line) {
-        const FieldPos &f = linefields[3];
-        return line.size() >= f.start - 1 + f.length ? line.sliced(f.start - 1, f.length) : QByteArrayView();
-    };
     const int firstRow = staff.appendRaws(int(n));
     std::vector<std::uint64_t> keys(n);
     // The rules pass every article, so no row can fail; should one, the
@@ -654,7 +640,7 @@ bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &
     std::atomic<bool> filled{true};
     const std::vector<std::uint32_t> sets =
         checklistrecords(lines.bytes, m_ctx, [&](std::size_t i, std::uint32_t set) {
-            keys[i] = key8(cntbOf(lines.bytes[i]));
+            keys[i] = key8(fieldview(lines.bytes[i], 3));
             if (set == 0 && !m_dm.setstaffrow(firstRow + int(i), lines.bytes[i]))
                 filled = false;
         });
@@ -697,7 +683,7 @@ bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &
             return false;
         progress(rd.positionafter(line), rd.size());
         if (!m_annexdue)
-            m_annexdue = digitsvalue(line.sliced(linefields[8].start - 1, linefields[8].length)) >= 1;
+            m_annexdue = digitsvalue(fieldview(line, 8)) >= 1;
         if (first) {
             // No employer number from the company file: the first record
             // gives the employer, the year and the half.
@@ -897,7 +883,7 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
     return finish(true);
 }
 
-ImportFlow::OwnResult ImportFlow::importownfile(const QString &path)
+ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIndex *listed)
 {
     m_listpath = path;
     m_saveEnabled = false;
@@ -922,73 +908,132 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path)
     }
     m_listpath = rd.path();
     MemTable &staff = m_dm.staff;
-    staff.setIndexFieldNames(QStringLiteral("cntb"));
     m_annexdue = false;
     startprogress();
 
-    ExchangeLine l;
-    while (rd.next(l)) {
-        if (l.bytes.isEmpty()) {
-            // Blank lines at the end are harmless; records after an empty
-            // line would be dropped unseen, so the file is refused instead.
-            if (dataFollows(rd)) {
-                showmsgw(errorCaption(), lineText(rd.path(), l, RecordKind::List), mkContinue);
-                showimporterror(12);
-                return OwnResult::Refused;
-            }
-            break;
-        }
-        std::uint32_t set = 0;
-        checklistrecord(l.bytes, set, m_ctx);
-        if (set != 0 && set != errmask(errbit::E151)) {
+    const ExchangeLines lines = rd.remaininglines();
+    // Blank lines at the end are harmless; records after an empty line would
+    // be dropped unseen, so the file is refused instead (once the lines
+    // before it are taken, as a walk line by line would find it).
+    const auto blank = std::find_if(lines.bytes.begin(), lines.bytes.end(),
+                                    [](QByteArrayView l) { return l.isEmpty(); });
+    const std::size_t n = std::size_t(blank - lines.bytes.begin());
+    const bool dataAfterBlank = std::any_of(blank, lines.bytes.end(),
+                                            [](QByteArrayView l) { return !l.isEmpty(); });
+    const std::vector<QByteArrayView> taken(lines.bytes.begin(), blank);
+
+    // One pass on all cores: each line's rules, its taxpayer number, the
+    // authority's worker of that number and what the walk below asks of the
+    // line. The walk then takes the lines in order and stops at the first
+    // one refused, exactly where merging them one by one would stop; the
+    // table is changed only once every line is taken (a refused file leaves
+    // it to the caller, who empties it).
+    std::unique_ptr<RowIndex> built;
+    if (!listed) {
+        built = std::make_unique<RowIndex>(staffkeys(staff));
+        listed = built.get();
+    }
+    const QByteArray compid = m_impblock.compid();
+    struct Facts
+    {
+        std::uint64_t key;
+        int row;          // the authority's worker, -1 for none
+        bool article;     // the article is a number (a worker can be made of it)
+        bool employer;    // the employer's number is the declaration's
+        bool due;         // the line's annex A total is above zero
+    };
+    std::vector<Facts> facts(n);
+    const std::vector<std::uint32_t> sets =
+        checklistrecords(taken, m_ctx, [&](std::size_t i, std::uint32_t) {
+            const QByteArrayView line = taken[i];
+            Facts &f = facts[i];
+            f.key = key8(fieldview(line, 3));
+            f.row = listed->find(f.key);
+            bool ok = false;
+            (void)big5::trimmed(fieldview(line, 2)).toInt(&ok);
+            f.article = ok;
+            f.employer = sameemployer(line.first(qMin<qsizetype>(8, line.size())), compid);
+            f.due = digitsvalue(fieldview(line, 8)) > 0;
+        });
+
+    // Each line's row: an authority's worker (0 ..), or the k-th new one
+    // (nstaff + k), which line newLine[k] adds. A number the employer lists
+    // twice: the first line adds the worker, the later ones merge into it.
+    const int nstaff = staff.naturalCount();
+    std::vector<int> target(n);
+    std::vector<std::size_t> newLine;
+    FlatMap<int> added(n);
+    // Rows that more than one line changes take their lines one after the
+    // other, in the order of the file; the others are changed on all cores.
+    std::vector<std::uint8_t> hits;
+    const auto hit = [&](int row) {
+        if (std::size_t(row) >= hits.size())
+            hits.resize(std::max(std::size_t(row) + 1, 2 * hits.size()));
+        if (hits[std::size_t(row)] < 2)
+            ++hits[std::size_t(row)];
+    };
+    hits.resize(std::size_t(nstaff) + n / 4 + 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Facts &f = facts[i];
+        if (sets[i] != 0 && sets[i] != errmask(errbit::E151)) {
             showimporterror(12);
             return OwnResult::Refused;
         }
-        if (!sameemployer(big5::copy(l.bytes, 1, 8), m_impblock.compid())) {
-            showimporterror(16, m_impblock.compid(), l.bytes);
+        noteoldlayout(taken[i], m_ctx);
+        if (!f.employer) {
+            showimporterror(16, compid, taken[i]);
             return OwnResult::Failed;
         }
-        const QByteArray cntb = getfield(l.bytes, 3);
-        const std::int64_t sub1 = digitsvalue(getfield(l.bytes, 8));
-        if (!staff.findKey({MemValue(cntb)})) {
-            if (!m_dm.addstaffline(l.bytes)) {
-                showimporterror(12);
-                return OwnResult::Refused;
-            }
-            staff.edit();
-            staff.setInteger(staffcol::level, 5);
-            staff.post();
+        if (f.row >= 0) {
+            target[i] = f.row;
         } else {
-            // A worker the authority listed: the employer's figures win; its
-            // origin stays.
-            staff.edit();
-            staff.setInteger(staffcol::art, big5::trim(getfield(l.bytes, 2)).toInt());
-            const QByteArray nmc = getfield(l.bytes, 4);
-            if (!big5::trim(nmc).isEmpty())
-                staff.setString(staffcol::nmc, nmc);
-            const QByteArray nmp = getfield(l.bytes, 5);
-            if (!big5::trim(nmp).isEmpty())
-                staff.setString(staffcol::nmp, nmp);
-            for (auto [field, col] : {std::pair{6, int(staffcol::rend)}, std::pair{8, int(staffcol::sub1)},
-                                      std::pair{9, int(staffcol::rimp)}}) {
-                const QByteArray f = getfield(l.bytes, field);
-                if (isdigits(f))
-                    staff.setCurrency(col, Currency::fromHundredths(str2int64(f)));
+            const int next = nstaff + int(newLine.size());
+            const int row = added.emplace(f.key, next);
+            if (row == next) {
+                if (!f.article) {
+                    showimporterror(12);
+                    return OwnResult::Refused;
+                }
+                newLine.push_back(i);
             }
-            staff.setString(staffcol::rexp, getfield(l.bytes, 7));
-            const QByteArray leave = getfield(l.bytes, 10);
-            if (isdigits(leave) && str2int64(leave) > 0) {
-                QByteArray d = leave;
-                d.insert(4, '/');
-                d.insert(2, '/');
-                staff.setString(staffcol::leavedate, d);
-                staff.setInteger(staffcol::selo, staff.asInt64(staffcol::selo) & ~std::int64_t(1));
-            }
-            staff.post();
+            target[i] = row;
         }
-        if (sub1 > 0)
-            m_annexdue = true;
-        progress(rd.position(), rd.size());
+        hit(target[i]);
+        m_annexdue = m_annexdue || f.due;
+        if ((i & 4095) == 4095 || i + 1 == n)
+            progress(rd.positionafter(taken[i]), rd.size());
+    }
+    if (dataAfterBlank) {
+        showmsgw(errorCaption(), lineText(rd.path(), lines.line(n), RecordKind::List), mkContinue);
+        showimporterror(12);
+        return OwnResult::Refused;
+    }
+
+    // Every line taken: the new workers go in at the end (at level 5, the
+    // employer's own), then the employer's figures over the listed ones and
+    // over the repeats.
+    const int firstNew = staff.appendRaws(int(newLine.size()));
+    parallelranges(newLine.size(), 2048, [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) {
+            const int row = firstNew + int(k);
+            m_dm.setstaffrow(row, taken[newLine[k]]);
+            staff.rowSetInt64(row, staffcol::level, 5);
+        }
+    });
+    const auto merges = [&](std::size_t i) {
+        const int row = target[i];
+        return row < nstaff || newLine[std::size_t(row - nstaff)] != i;
+    };
+    staff.changingPlacedRows();
+    parallelranges(n, 2048, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            if (hits[std::size_t(target[i])] == 1 && merges(i))
+                m_dm.mergestaffrow(target[i], taken[i]);
+        }
+    });
+    for (std::size_t i = 0; i < n; ++i) {
+        if (hits[std::size_t(target[i])] > 1 && merges(i))
+            m_dm.mergestaffrow(target[i], taken[i]);
     }
 
     const QString annex = ownannexpath(m_listpath);

@@ -131,14 +131,17 @@ public:
     QString annexpath() const { return m_annexpath; }
 
 private:
-    bool runimport(const QString &listfile);
+    // `index` receives the list's taxpayer numbers by row, as below.
+    bool runimport(const QString &listfile, std::unique_ptr<RowIndex> &index);
     bool readcompany();
     // `index` receives the list's taxpayer numbers by line (row).
     bool importlistfile(const QString &path, std::unique_ptr<RowIndex> &index);
     // `index`: the workers' rows by number, when the caller has it.
     bool importannexfile(const QString &path, bool own, const RowIndex *index = nullptr);
     enum class OwnResult { Ok, Refused, Failed };
-    OwnResult importownfile(const QString &path);
+    // `listed`: the authority's workers by number (their rows), when the
+    // caller has it.
+    OwnResult importownfile(const QString &path, const RowIndex *listed = nullptr);
     bool savedeclaration(TCmpFile next, bool replacing);
     void startprogress(); // a new file: 0 shown
     void progress(qint64 pos, qint64 size);

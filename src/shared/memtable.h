@@ -222,6 +222,11 @@ public:
     void rowSetInt64(int row, int col, std::int64_t v);
     void rowSetDouble(int row, int col, double v);
     void rowSetString(int row, int col, QByteArrayView v); // cut to the width
+    // Before rows already in the order are changed by rowSet* calls on
+    // several threads at once (one row a thread, while nothing else uses the
+    // table): the next setting of the order sorts anew, and the calls write
+    // nothing the table shares.
+    void changingPlacedRows();
     // Reserves room for n rows.
     void reserve(int n);
 
@@ -383,7 +388,13 @@ inline void MemTable::putString(char *r, int col, QByteArrayView v) const
 
 inline void MemTable::rowChanged(int row)
 {
-    if (std::size_t(row) < std::max(m_builtUpTo, m_tailSortedUpTo))
+    if (!m_placedRowsChanged && std::size_t(row) < std::max(m_builtUpTo, m_tailSortedUpTo))
+        m_placedRowsChanged = true;
+}
+
+inline void MemTable::changingPlacedRows()
+{
+    if (m_builtUpTo > 0 || m_tailSortedUpTo > 0)
         m_placedRowsChanged = true;
 }
 

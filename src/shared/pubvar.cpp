@@ -247,6 +247,14 @@ QByteArray getfield(QByteArrayView line, int index)
     return big5::copy(line, linefields[i].start, linefields[i].length);
 }
 
+QByteArrayView fieldview(QByteArrayView line, int index)
+{
+    const qsizetype from = linefields[index].start - 1;
+    if (from >= line.size())
+        return {};
+    return line.sliced(from, qMin<qsizetype>(linefields[index].length, line.size() - from));
+}
+
 QByteArray padfield(QByteArrayView text, int n)
 {
     if (n <= 0)

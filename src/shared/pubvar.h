@@ -168,6 +168,9 @@ inline constexpr std::array<FieldPos, 6> annexfields{{
 
 // Field `index` (taken "and 127") of a list record.
 QByteArray getfield(QByteArrayView line, int index);
+// The same bytes as a slice of the line, for the loaders that take a field
+// from every line of a large file (cut short, or empty, on a short line).
+QByteArrayView fieldview(QByteArrayView line, int index);
 // Builds a list record from its fields (see the field table). An amount or a
 // date that does not fit its field gives no record at all.
 std::optional<QByteArray> makeline(const QList<QByteArray> &fields);

@@ -187,16 +187,6 @@ bool Tdm56::zeroamounts()
 }
 
 namespace {
-// The bytes getfield gives, as a slice of the line (a worker is appended for
-// every line of a list file; only the leave date needs a copy of its own).
-QByteArrayView fieldView(QByteArrayView line, int index)
-{
-    const qsizetype from = linefields[index].start - 1;
-    if (from >= line.size())
-        return {};
-    return line.sliced(from, qMin<qsizetype>(linefields[index].length, line.size() - from));
-}
-
 // A list record's worker as the columns of `staff` hold it; the texts are
 // slices of the line, the leave date "dd/mm/yyyy" is put together in `buf`.
 struct StaffLine
@@ -211,32 +201,37 @@ struct StaffLine
     StaffLine() = default;
 };
 
+// The leave date field of a list record as `staff` holds it: "ddmmyyyy"
+// becomes "dd/mm/yyyy", put together in `buf` (16 bytes); a field of zeros
+// (no date) stays as it is. `dated` tells which.
+QByteArrayView leavedate(QByteArrayView field, char *buf, bool &dated)
+{
+    dated = str2int64(field) != 0;
+    if (!dated || field.size() < 4)
+        return field;
+    const qsizetype n = field.size(); // at most the field's 8 bytes
+    std::memcpy(buf, field.data(), 2);
+    buf[2] = '/';
+    std::memcpy(buf + 3, field.data() + 2, 2);
+    buf[5] = '/';
+    std::memcpy(buf + 6, field.data() + 4, std::size_t(n - 4));
+    return QByteArrayView(buf, n + 2);
+}
+
 bool parsestaffline(QByteArrayView line, StaffLine &w)
 {
     bool ok = false;
-    w.art = big5::trimmed(fieldView(line, 2)).toInt(&ok);
+    w.art = big5::trimmed(fieldview(line, 2)).toInt(&ok);
     if (!ok)
         return false;
-    w.cntb = fieldView(line, 3);
-    w.nmc = fieldView(line, 4);
-    w.nmp = fieldView(line, 5);
-    w.rend = Currency::fromHundredths(str2int64(fieldView(line, 6)));
-    w.rexp = fieldView(line, 7);
-    w.sub1 = Currency::fromHundredths(str2int64(fieldView(line, 8)));
-    w.rimp = Currency::fromHundredths(str2int64(fieldView(line, 9)));
-    const QByteArrayView leaveField = fieldView(line, 10);
-    w.dated = str2int64(leaveField) != 0;
-    w.leave = leaveField;
-    if (w.dated && leaveField.size() >= 4) {
-        // "ddmmyyyy" becomes "dd/mm/yyyy".
-        const qsizetype n = leaveField.size(); // at most the field's 8 bytes
-        std::memcpy(w.buf, leaveField.data(), 2);
-        w.buf[2] = '/';
-        std::memcpy(w.buf + 3, leaveField.data() + 2, 2);
-        w.buf[5] = '/';
-        std::memcpy(w.buf + 6, leaveField.data() + 4, std::size_t(n - 4));
-        w.leave = QByteArrayView(w.buf, n + 2);
-    }
+    w.cntb = fieldview(line, 3);
+    w.nmc = fieldview(line, 4);
+    w.nmp = fieldview(line, 5);
+    w.rend = Currency::fromHundredths(str2int64(fieldview(line, 6)));
+    w.rexp = fieldview(line, 7);
+    w.sub1 = Currency::fromHundredths(str2int64(fieldview(line, 8)));
+    w.rimp = Currency::fromHundredths(str2int64(fieldview(line, 9)));
+    w.leave = leavedate(fieldview(line, 10), w.buf, w.dated);
     return true;
 }
 
@@ -246,7 +241,7 @@ bool Tdm56::addstaffline(QByteArrayView line)
 {
     if (staff.indexFieldNames() != QLatin1String("cntb"))
         staff.setIndexFieldNames(QStringLiteral("cntb"));
-    const QByteArrayView cntb = fieldView(line, 3);
+    const QByteArrayView cntb = fieldview(line, 3);
     // The key search only reads the number: it is handed over without a copy.
     if (staff.findKey({MemValue(QByteArray::fromRawData(cntb.data(), cntb.size()))}))
         return false;
@@ -288,6 +283,31 @@ bool Tdm56::setstaffrow(int row, QByteArrayView line)
     staff.rowSetString(row, staffcol::leavedate, w.leave);
     staff.rowSetInt64(row, staffcol::level, 4);
     return true;
+}
+
+void Tdm56::mergestaffrow(int row, QByteArrayView line)
+{
+    staff.rowSetInt64(row, staffcol::art, big5::trimmed(fieldview(line, 2)).toInt());
+    for (auto [field, col] : {std::pair{4, int(staffcol::nmc)}, std::pair{5, int(staffcol::nmp)}}) {
+        const QByteArrayView name = fieldview(line, field);
+        if (!big5::trimmed(name).isEmpty())
+            staff.rowSetString(row, col, name);
+    }
+    for (auto [field, col] : {std::pair{6, int(staffcol::rend)}, std::pair{8, int(staffcol::sub1)},
+                              std::pair{9, int(staffcol::rimp)}}) {
+        const QByteArrayView amount = fieldview(line, field);
+        if (isdigits(amount))
+            staff.rowSetInt64(row, col, Currency::fromHundredths(str2int64(amount)).raw());
+    }
+    staff.rowSetString(row, staffcol::rexp, fieldview(line, 7));
+    const QByteArrayView field = fieldview(line, 10);
+    char buf[16];
+    bool dated = false;
+    const QByteArrayView leave = leavedate(field, buf, dated);
+    if (isdigits(field) && dated) {
+        staff.rowSetString(row, staffcol::leavedate, leave);
+        staff.rowSetInt64(row, staffcol::selo, staff.rowInt64(row, staffcol::selo) & ~std::int64_t(1));
+    }
 }
 
 QByteArray storeditemcode(QByteArrayView code)

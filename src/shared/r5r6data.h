@@ -130,6 +130,12 @@ public:
     // numbers; may run on several threads at once for different rows. False,
     // the row left as it was, when the article field is not a number.
     bool setstaffrow(int row, QByteArrayView line);
+    // The employer's own figures of a list record over the worker in row
+    // `row` (natural order, no cursor move): the article, the names that are
+    // not blank, the amounts that are digits, the exemption, and a leave
+    // date when one is given (which also clears the first bit of "selo").
+    // The taxpayer number and the worker's origin ("level") stay.
+    void mergestaffrow(int row, QByteArrayView line);
 
     // Positions `sub` on item `code` of worker `cntb` (its order is kept).
     bool findsub(QByteArrayView cntb, QByteArrayView code);

@@ -586,6 +586,106 @@ TEST_F(ImportTest, OwnFileOverwritesListedWorkersAndAddsNewOnesAtLevel5)
     EXPECT_TRUE(flow.annexmatcheslist());
 }
 
+TEST_F(ImportTest, OwnFileListingANumberTwiceMergesItsLinesInOrder)
+{
+    const QString list = authority({listRecord({"12345678"}), listRecord({"13572468"})});
+    Worker newFirst{"20481357"};
+    newFirst.nmp = "FIRST LINE";
+    Worker newAgain{"20481357"};
+    newAgain.nmp = "SECOND LINE";
+    newAgain.leave = "30/06/2024";
+    Worker listedFirst{"12345678"};
+    listedFirst.rend = 100;
+    Worker listedAgain{"12345678"};
+    listedAgain.rend = 200;
+    const QString mine = own({listRecord(newFirst), listRecord(listedFirst), listRecord(newAgain),
+                              listRecord(listedAgain)});
+    ASSERT_EQ(flow.read(list, true, mine), R::Imported) << msgs.last().text.toStdString();
+    EXPECT_EQ(dm.staff.recordCount(), 3);
+
+    ASSERT_TRUE(dm.staff.locate(QStringLiteral("cntb"), {MemValue("20481357")}));
+    EXPECT_EQ(dm.staff.asInteger(staffcol::level), 5);
+    EXPECT_EQ(big5::trim(dm.staff.asString(staffcol::nmp)), "SECOND LINE");
+    EXPECT_EQ(dm.staff.asString(staffcol::leavedate), "30/06/2024");
+    EXPECT_EQ(dm.staff.asInt64(staffcol::selo) & 1, 0);
+
+    ASSERT_TRUE(dm.staff.locate(QStringLiteral("cntb"), {MemValue("12345678")}));
+    EXPECT_EQ(dm.staff.asInteger(staffcol::level), 4);
+    EXPECT_EQ(dm.staff.asCurrency(staffcol::rend), Currency::fromHundredths(200));
+
+    // The worker the own file does not name keeps the authority's figures.
+    ASSERT_TRUE(dm.staff.locate(QStringLiteral("cntb"), {MemValue("13572468")}));
+    EXPECT_EQ(dm.staff.asCurrency(staffcol::rend), Currency::fromHundredths(2400000));
+}
+
+TEST_F(ImportTest, LargeOwnFileEndsWithTheLastLineOfEachNumber)
+{
+    // Enough lines for the merge to share them among the cores: 15,000
+    // numbers, the first 10,000 the authority's, a third of them listed
+    // twice in the own file, far apart.
+    const int listedCount = 10000, numbers = 15000, lines = 20000;
+    const auto number = [](int k) { return QByteArray::number(10000000 + k); };
+    QList<QByteArray> list;
+    for (int k = 0; k < listedCount; ++k)
+        list << listRecord({number(k).constData()});
+    QList<QByteArray> mine;
+    std::vector<int> last(numbers, -1);
+    for (int i = 0; i < lines; ++i) {
+        const int k = int((std::int64_t(i) * 7919) % numbers);
+        Worker w{number(k).constData()};
+        w.rend = 100 + i;
+        mine << listRecord(w);
+        last[std::size_t(k)] = i;
+    }
+    ASSERT_EQ(flow.read(authority(list), true, own(mine)), R::Imported) << msgs.last().text.toStdString();
+    ASSERT_EQ(dm.staff.recordCount(), numbers);
+    int wrong = 0;
+    for (dm.staff.first(); !dm.staff.eof(); dm.staff.next()) {
+        const int k = dm.staff.asString(staffcol::cntb).toInt() - 10000000;
+        const bool listed = k < listedCount;
+        if (dm.staff.asCurrency(staffcol::rend) != Currency::fromHundredths(100 + last[std::size_t(k)])
+            || dm.staff.asInteger(staffcol::level) != (listed ? 4 : 5))
+            ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(ImportTest, OwnFileIsRefusedAtItsFirstFaultyLine)
+{
+    // No number in the company file: another employer's line is code 16,
+    // found only where the walk reaches it.
+    const QString list = authority({listRecord({"12345678"})}, {}, company("2024&101120000", ""));
+    Worker bad{"13572468"};
+    bad.art = 33;
+    Worker other{"20481357"};
+    other.compid = "5099999B";
+    struct Case
+    {
+        const char *name;
+        QList<QByteArray> lines;
+        R result;
+        QString last;
+        bool blankLineShown;
+    } cases[] = {
+        {"another employer first", {listRecord({"20481358"}), listRecord(other), listRecord(bad)}, R::OwnFailed,
+         QStringLiteral("(Error Code:I16)"), false},
+        {"faulty record first", {listRecord(bad), listRecord(other)}, R::OwnRefused, kRefused, false},
+        {"faulty record before an empty line", {listRecord(bad), "", listRecord({"20481358"})}, R::OwnRefused,
+         kRefused, false},
+        {"an empty line after good ones", {listRecord({"20481358"}), "", listRecord({"20481359"})},
+         R::OwnRefused, kRefused, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        msgs.messages.clear();
+        QDir(tmp.path() + "/own").removeRecursively();
+        EXPECT_EQ(flow.read(list, true, own(c.lines)), c.result);
+        EXPECT_TRUE(msgs.last().text.contains(c.last)) << msgs.last().text.toStdString();
+        EXPECT_EQ(messageWith(QStringLiteral("A linha 2 esta vazia")), c.blankLineShown);
+        EXPECT_EQ(dm.staff.recordCount(), 0);
+    }
+}
+
 TEST_F(ImportTest, OwnFileWithAFaultyLeaveDateOnlyIsAccepted)
 {
     const QString list = authority({listRecord({"12345678"})});
