@@ -408,7 +408,8 @@ TEST(KitMemoryData, DeletingARunAtOnceLeavesWhatOneByOneLeaves)
         EXPECT_EQ(once.LastId(), each.LastId());
         EXPECT_EQ(numbers(once), numbers(each)) << c.from << " " << c.count;
         once.First();
-        if (!once.IsEmpty())
+        if (!once.IsEmpty()) {
             EXPECT_EQ(once.FieldByName("s").AsString(), QByteArray::number(numbers(each).front()));
+        }
     }
 }

@@ -325,8 +325,9 @@ TEST(Tables, FindSubComparesCodesTrimmedWhateverTheirStoredForm)
     };
     for (const Case &c : cases) {
         EXPECT_EQ(dm.findsub(c.cntb, c.code), c.found) << c.cntb << " " << c.code;
-        if (c.found)
+        if (c.found) {
             EXPECT_EQ(dm.sub.asCurrency(subcol::itemval), Currency::fromUnits(c.units)) << c.code;
+        }
     }
 }
 
