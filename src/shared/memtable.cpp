@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <limits>
 #include <iterator>
 #include <cmath>
 #include <cstring>
@@ -156,6 +157,7 @@ void MemTable::setFields(QList<FieldDef> fields)
     m_builtUpTo = 0;
     m_tailSorted.clear();
     m_tailSortedUpTo = 0;
+    m_viewKeysValid = false;
     m_placedRowsChanged = false;
 
     m_fields = std::move(fields);
@@ -385,6 +387,64 @@ bool MemTable::sortKeyComplete() const
     return n <= 16;
 }
 
+bool MemTable::keyBefore(const SortKey &a, const SortKey &b, bool complete) const
+{
+    if (a.hi != b.hi)
+        return a.hi < b.hi;
+    if (a.lo != b.lo)
+        return a.lo < b.lo;
+    return !complete && compareRows(a.row, b.row) < 0;
+}
+
+bool MemTable::searchKey(const QList<MemValue> &values, SortKey &key) const
+{
+    m_searchRow.resize(std::size_t(m_rowSize));
+    char *r = m_searchRow.data();
+    clearRow(r);
+    for (qsizetype k = 0; k < values.size(); ++k) {
+        const int col = m_order[std::size_t(k)];
+        const MemValue &v = values[k];
+        if (v.isNull())
+            continue;
+        const Column &c = m_cols[std::size_t(col)];
+        switch (c.type) {
+        case FieldType::String: {
+            const QByteArray copy = v.kind() == MemValue::Bytes ? QByteArray() : v.toBytes();
+            const QByteArrayView b = v.kind() == MemValue::Bytes ? v.bytesView() : QByteArrayView(copy);
+            if (b.size() > c.width)
+                return false;
+            putString(r, col, b);
+            break;
+        }
+        case FieldType::Int32: {
+            const std::int64_t x = v.toInt64();
+            if (x < std::numeric_limits<std::int32_t>::min() || x > std::numeric_limits<std::int32_t>::max())
+                return false;
+            putInt(r, col, x);
+            break;
+        }
+        case FieldType::Bool: {
+            const std::int64_t x = v.toInt64();
+            if (x != 0 && x != 1)
+                return false;
+            putInt(r, col, x);
+            break;
+        }
+        case FieldType::Int64:
+            putInt(r, col, v.toInt64());
+            break;
+        case FieldType::Money:
+            putInt(r, col, v.toCurrency().raw());
+            break;
+        case FieldType::Double:
+        case FieldType::DateTime:
+            return false;
+        }
+    }
+    key = sortKey(r);
+    return true;
+}
+
 // std::stable_sort of `rows` by compareRows, through the keys above.
 void MemTable::sortRows(std::vector<Row> &rows) const
 {
@@ -399,13 +459,7 @@ void MemTable::sortRows(std::vector<Row> &rows) const
             keys[i] = sortKey(rows[i]);
     });
     const bool complete = sortKeyComplete();
-    const auto less = [this, complete](const SortKey &a, const SortKey &b) {
-        if (a.hi != b.hi)
-            return a.hi < b.hi;
-        if (a.lo != b.lo)
-            return a.lo < b.lo;
-        return !complete && compareRows(a.row, b.row) < 0;
-    };
+    const auto less = [this, complete](const SortKey &a, const SortKey &b) { return keyBefore(a, b, complete); };
     // Files often come in the order asked for already: one look settles it.
     if (std::is_sorted(keys.begin(), keys.end(), less))
         return;
@@ -530,6 +584,7 @@ void MemTable::rebuildView() const
     m_fullDirty = false;
     m_tailSorted.clear();
     m_tailSortedUpTo = m_builtUpTo;
+    m_viewKeysValid = false;
 }
 
 // ------------------------------------------------------------------ rows
@@ -557,6 +612,7 @@ void MemTable::emptyTable()
     m_builtUpTo = 0;
     m_tailSorted.clear();
     m_tailSortedUpTo = 0;
+    m_viewKeysValid = false;
     m_placedRowsChanged = false;
 }
 
@@ -696,19 +752,47 @@ bool MemTable::findKey(const QList<MemValue> &values)
     if (m_fullDirty || tail > limit || m_builtUpTo > m_store.size())
         ensureView();
     const auto keyLess = [&](const char *r) { return keyCmp(r) < 0; };
+    const bool complete = sortKeyComplete();
+    SortKey want{};
+    // Rows changed in place by the bulk calls may no longer match the keys
+    // packed before: such a table is searched through its rows.
+    const bool packed = complete && !m_placedRowsChanged && searchKey(values, want);
+    const auto packedBefore = [this](const SortKey &a, const SortKey &b) { return keyBefore(a, b, true); };
+    if (packed && !m_viewKeysValid) {
+        m_viewKeys.resize(m_view.size());
+        parallelranges(m_view.size(), 16384, [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i)
+                m_viewKeys[i] = sortKey(m_view[i]);
+        });
+        m_viewKeysValid = true;
+    }
     // Files are often in key order: a key beyond the last row is settled by
     // one comparison instead of a search through rows all over memory.
-    auto it = !m_view.empty() && keyLess(m_view.back())
-        ? m_view.end()
-        : std::partition_point(m_view.begin(), m_view.end(), keyLess);
-    if (it != m_view.end() && keyCmp(*it) == 0) {
-        m_cur = *it;
+    Row hit = nullptr;
+    if (!m_view.empty() && !keyLess(m_view.back())) {
+        if (packed) {
+            const auto it = std::lower_bound(m_viewKeys.begin(), m_viewKeys.end(), want, packedBefore);
+            if (it != m_viewKeys.end() && keyCmp(it->row) == 0)
+                hit = const_cast<Row>(it->row);
+        } else {
+            const auto it = std::partition_point(m_view.begin(), m_view.end(), keyLess);
+            if (it != m_view.end() && keyCmp(*it) == 0)
+                hit = *it;
+        }
+    }
+    // A whole key found among the ordered rows is the first of its kind: an
+    // equal row in the tail came later. A partial key's first row may be in
+    // the tail (a worker's item added since the order was built sorts before
+    // the items found), so the tail is searched too.
+    if (hit && values.size() == qsizetype(m_order.size())) {
+        m_cur = hit;
         m_bof = m_eof = false;
         return true;
     }
     if (m_tailSortedUpTo < m_builtUpTo)
         m_tailSortedUpTo = m_builtUpTo;
     const auto less = [this](const char *a, const char *b) { return compareRows(a, b) < 0; };
+    const auto runBefore = [this, complete](const SortKey &a, const SortKey &b) { return keyBefore(a, b, complete); };
     for (; m_tailSortedUpTo < m_store.size(); ++m_tailSortedUpTo) {
         Row r = m_store[m_tailSortedUpTo];
         if (!accepts(r))
@@ -718,16 +802,17 @@ bool MemTable::findKey(const QList<MemValue> &values)
         // least twice the size of the next are merged, the older one first
         // among equal keys (insertion order, as a sorted insert keeps it).
         auto &runs = m_tailSorted;
-        if (!runs.empty() && !less(r, runs.back().back()))
-            runs.back().push_back(r);
+        const SortKey k = sortKey(r);
+        if (!runs.empty() && !runBefore(k, runs.back().back()))
+            runs.back().push_back(k);
         else
-            runs.push_back({r});
+            runs.push_back({k});
         while (runs.size() >= 2 && runs[runs.size() - 2].size() < 2 * runs.back().size()) {
-            std::vector<Row> &older = runs[runs.size() - 2];
-            std::vector<Row> merged;
+            std::vector<SortKey> &older = runs[runs.size() - 2];
+            std::vector<SortKey> merged;
             merged.reserve(older.size() + runs.back().size());
             std::merge(older.begin(), older.end(), runs.back().begin(), runs.back().end(),
-                       std::back_inserter(merged), less);
+                       std::back_inserter(merged), runBefore);
             older.swap(merged);
             runs.pop_back();
         }
@@ -735,11 +820,19 @@ bool MemTable::findKey(const QList<MemValue> &values)
     // The first match in the tail: the least row among the runs' first
     // matches, the oldest run's among equals.
     Row best = nullptr;
-    for (const std::vector<Row> &run : m_tailSorted) {
-        auto jt = keyLess(run.back()) ? run.end() : std::partition_point(run.begin(), run.end(), keyLess);
-        if (jt != run.end() && keyCmp(*jt) == 0 && (!best || less(*jt, best)))
-            best = *jt;
+    for (const std::vector<SortKey> &run : m_tailSorted) {
+        std::vector<SortKey>::const_iterator jt;
+        if (packed)
+            jt = std::lower_bound(run.begin(), run.end(), want, packedBefore);
+        else
+            jt = keyLess(run.back().row) ? run.end()
+                                         : std::partition_point(run.begin(), run.end(),
+                                                                [&](const SortKey &k) { return keyLess(k.row); });
+        if (jt != run.end() && keyCmp(jt->row) == 0 && (!best || less(jt->row, best)))
+            best = const_cast<Row>(jt->row);
     }
+    if (hit && (!best || !less(best, hit)))
+        best = hit;
     if (best) {
         m_cur = best;
         m_bof = m_eof = false;
@@ -829,6 +922,7 @@ bool MemTable::deleteRecord()
         m_store.erase(it);
     if (p >= 0) {
         m_view.erase(m_view.begin() + p);
+        m_viewKeysValid = false;
         for (std::size_t i = std::size_t(p); i < m_view.size(); ++i) {
             const std::int32_t q = std::int32_t(i);
             std::memcpy(m_view[i], &q, 4);

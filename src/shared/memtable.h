@@ -258,6 +258,15 @@ private:
     };
     SortKey sortKey(const char *r) const;
     bool sortKeyComplete() const;
+    // The order of two packed keys: the packed bytes, then (when they do
+    // not decide the order alone) the rows.
+    bool keyBefore(const SortKey &a, const SortKey &b, bool complete) const;
+    // The key a search for `values` (the first columns of the order) looks
+    // for, packed as a row holding them would be, the columns after them
+    // null; false when a value is not one a row could hold (a text longer
+    // than its column, a number out of its column's range), whose compare
+    // the packed bytes would not give.
+    bool searchKey(const QList<MemValue> &values, SortKey &key) const;
     void sortRows(std::vector<Row> &rows) const;
     bool accepts(const char *r) const;
     const char *readRow() const;
@@ -305,8 +314,16 @@ private:
     // few sorted runs, oldest first, each at least twice the size of the
     // next, so that adding a row costs O(log n) amortised and a search
     // looks into O(log n) runs.
-    mutable std::vector<std::vector<Row>> m_tailSorted;
+    mutable std::vector<std::vector<SortKey>> m_tailSorted;
     mutable std::size_t m_tailSortedUpTo = 0;
+    // The packed keys of the rows in m_view, for key searches that compare
+    // keys lying side by side instead of rows all over memory (a table of
+    // tens of thousands of workers is far larger than the cache). Made by
+    // the first search after the order was built, when the packed keys
+    // decide the order alone; dropped with every change to the order.
+    mutable std::vector<SortKey> m_viewKeys;
+    mutable bool m_viewKeysValid = false;
+    mutable std::vector<char> m_searchRow; // the row searchKey packs
     int rowPos(const char *r) const;
 
     mutable Row m_cur = nullptr; // current row, or null when empty
@@ -388,14 +405,18 @@ inline void MemTable::putString(char *r, int col, QByteArrayView v) const
 
 inline void MemTable::rowChanged(int row)
 {
-    if (!m_placedRowsChanged && std::size_t(row) < std::max(m_builtUpTo, m_tailSortedUpTo))
+    if (!m_placedRowsChanged && std::size_t(row) < std::max(m_builtUpTo, m_tailSortedUpTo)) {
         m_placedRowsChanged = true;
+        m_viewKeysValid = false;
+    }
 }
 
 inline void MemTable::changingPlacedRows()
 {
-    if (m_builtUpTo > 0 || m_tailSortedUpTo > 0)
+    if (m_builtUpTo > 0 || m_tailSortedUpTo > 0) {
         m_placedRowsChanged = true;
+        m_viewKeysValid = false;
+    }
 }
 
 inline void MemTable::rowSetInt64(int row, int col, std::int64_t v)

@@ -404,6 +404,142 @@ TEST(MemTable, FindKeyOverRowsInAndAgainstKeyOrder)
     }
 }
 
+// Key searches against a walk over every row, while rows come, go and change
+// between them: orders whose packed key decides alone and one whose does not,
+// whole and partial keys, nulls, and values no row could hold.
+TEST(MemTable, FindKeyAgreesWithAWalkOverTheRows)
+{
+    struct Order
+    {
+        const char *names;
+        int keyColumns;
+    } orders[] = {{"cntb", 1}, {"art;cntb", 2}, {"cntb;code", 2}, {"flag;amt", 2}};
+    for (const Order &o : orders) {
+        SCOPED_TRACE(o.names);
+        MemTable t({{"art", FieldType::Int32, 0},
+                    {"cntb", FieldType::String, 8},
+                    {"code", FieldType::String, 5},
+                    {"flag", FieldType::Bool, 0},
+                    {"amt", FieldType::Money, 0},
+                    {"seq", FieldType::Int32, 0}});
+        t.setIndexFieldNames(o.names);
+        const QList<int> cols = [&] {
+            QList<int> c;
+            for (const QString &n : QString::fromLatin1(o.names).split(u';'))
+                c << t.fieldIndex(n);
+            return c;
+        }();
+        std::mt19937 rng(7);
+        const auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+        // Few distinct values, so that searches hit and equal keys abound.
+        const auto value = [&](int col) -> MemValue {
+            if (pick(12) == 0)
+                return MemValue();
+            switch (col) {
+            case 0: return pick(2) ? 32 : 36;
+            case 1: return QByteArray::number(10000000 + pick(60));
+            case 2: return QByteArray::number(100 + pick(4));
+            case 3: return bool(pick(2));
+            default: return Currency::fromUnits(pick(30));
+            }
+        };
+        // A value no row of the column holds: too long, out of range.
+        const auto odd = [&](int col) -> MemValue {
+            switch (col) {
+            case 0: return std::int64_t(1) << 40;
+            case 1: return QByteArray("100000001");
+            case 2: return QByteArray("1000000");
+            case 3: return 2;
+            default: return Currency::fromUnits(pick(30));
+            }
+        };
+        const auto cellMatches = [&](int row, int col, const MemValue &v) {
+            if (v.isNull() || t.rowIsNull(row, col))
+                return v.isNull() && t.rowIsNull(row, col);
+            if (col == 1 || col == 2)
+                return t.rowString(row, col) == v.toBytes();
+            if (col == 4)
+                return t.rowInt64(row, col) == v.toCurrency().raw();
+            return t.rowInt64(row, col) == v.toInt64();
+        };
+        const auto cursorMatches = [&](int col, const MemValue &v) {
+            if (v.isNull() || t.isNull(col))
+                return v.isNull() && t.isNull(col);
+            if (col == 1 || col == 2)
+                return t.asString(col) == v.toBytes();
+            if (col == 4)
+                return t.asCurrency(col).raw() == v.toCurrency().raw();
+            return t.asInt64(col) == v.toInt64();
+        };
+        int seq = 0, searches = 0, found = 0;
+        for (int step = 0; step < 6000; ++step) {
+            const int op = pick(20);
+            if (op < 9) {
+                t.append();
+                for (int c = 0; c < 5; ++c)
+                    t.setValue(c, value(c));
+                t.setInteger(5, seq++);
+                t.post();
+            } else if (op == 9 && !t.isEmpty()) {
+                t.first();
+                for (int k = pick(t.recordCount()); k > 0; --k)
+                    t.next();
+                t.deleteRecord();
+            } else if (op == 10 && !t.isEmpty()) {
+                // A key column changed through the cursor.
+                t.first();
+                for (int k = pick(t.recordCount()); k > 0; --k)
+                    t.next();
+                t.edit();
+                const int c = cols[pick(int(cols.size()))];
+                t.setValue(c, value(c));
+                t.post();
+            } else if (op == 11 && t.naturalCount() > 0) {
+                // A row changed in place by the bulk calls, then the order
+                // set again, as the loaders do.
+                const int r = pick(t.naturalCount());
+                t.rowSetString(r, 1, QByteArray::number(10000000 + pick(60)));
+                t.setIndexFieldNames(o.names);
+            } else {
+                const int n = 1 + pick(o.keyColumns);
+                QList<MemValue> key;
+                for (int k = 0; k < n; ++k)
+                    key << (pick(25) == 0 ? odd(cols[k]) : value(cols[k]));
+                // The expected row: the first in the order whose key columns
+                // hold the values (the order is stable: by seq among equals).
+                std::optional<int> want;
+                for (int r = 0; r < t.naturalCount(); ++r) {
+                    bool all = true;
+                    for (int k = 0; k < n && all; ++k)
+                        all = cellMatches(r, cols[k], key[k]);
+                    if (all) {
+                        want = int(t.rowInt64(r, 5));
+                        break;
+                    }
+                }
+                ++searches;
+                const bool hit = t.findKey(key);
+                ASSERT_EQ(hit, want.has_value()) << "step " << step;
+                if (hit) {
+                    ++found;
+                    for (int k = 0; k < n; ++k)
+                        ASSERT_TRUE(cursorMatches(cols[k], key[k])) << "step " << step;
+                    // The first of its key in the order: the row before it
+                    // has another key.
+                    if (t.recNo() > 1) {
+                        t.prior();
+                        bool same = true;
+                        for (int k = 0; k < n && same; ++k)
+                            same = cursorMatches(cols[k], key[k]);
+                        ASSERT_FALSE(same) << "step " << step << ": not the first row of its key";
+                    }
+                }
+            }
+        }
+        EXPECT_GT(found, searches / 4) << "the searches should hit often";
+    }
+}
+
 // ------------------------------------------------------------ bulk rows
 
 TEST(MemTable, AppendRawsGivesNullRowsForTheBulkCalls)

@@ -309,6 +309,22 @@ TEST(Tables, FindSubKeepsTheOrder)
     EXPECT_FALSE(empty.findsub("11111111", "A"));
 }
 
+TEST(Tables, FindSubSeesAnItemAddedBeforeTheWorkersOthers)
+{
+    // The worker's items in order, then one more whose code sorts first,
+    // added as the annex editor adds it (no new sort in between).
+    Tdm56 dm;
+    dm.sub.appendRecord({"11111111", "102  ", Currency::fromUnits(2), 32});
+    dm.sub.appendRecord({"11111111", "103  ", Currency::fromUnits(3), 32});
+    dm.sub.setIndexFieldNames("cntb;itemcod");
+    dm.sub.first();
+    dm.sub.appendRecord({"11111111", "101  ", Currency::fromUnits(1), 32});
+    for (const auto &[code, units] : {std::pair{"101", 1}, std::pair{"102", 2}, std::pair{"103", 3}}) {
+        ASSERT_TRUE(dm.findsub("11111111", code)) << code;
+        EXPECT_EQ(dm.sub.asCurrency(subcol::itemval), Currency::fromUnits(units)) << code;
+    }
+}
+
 TEST(Tables, FindSubComparesCodesTrimmedWhateverTheirStoredForm)
 {
     Tdm56 dm;
