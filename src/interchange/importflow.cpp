@@ -960,19 +960,14 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIn
     // (nstaff + k), which line newLine[k] adds. A number the employer lists
     // twice: the first line adds the worker, the later ones merge into it.
     const int nstaff = staff.naturalCount();
+    const std::size_t unlisted = std::size_t(
+        std::count_if(facts.begin(), facts.end(), [](const Facts &f) { return f.row < 0; }));
     std::vector<int> target(n);
     std::vector<std::size_t> newLine;
-    FlatMap<int> added(n);
+    FlatMap<int> added(unlisted);
     // Rows that more than one line changes take their lines one after the
     // other, in the order of the file; the others are changed on all cores.
-    std::vector<std::uint8_t> hits;
-    const auto hit = [&](int row) {
-        if (std::size_t(row) >= hits.size())
-            hits.resize(std::max(std::size_t(row) + 1, 2 * hits.size()));
-        if (hits[std::size_t(row)] < 2)
-            ++hits[std::size_t(row)];
-    };
-    hits.resize(std::size_t(nstaff) + n / 4 + 1);
+    std::vector<std::uint8_t> hits(std::size_t(nstaff) + unlisted);
     for (std::size_t i = 0; i < n; ++i) {
         const Facts &f = facts[i];
         if (sets[i] != 0 && sets[i] != errmask(errbit::E151)) {
@@ -998,7 +993,8 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIn
             }
             target[i] = row;
         }
-        hit(target[i]);
+        std::uint8_t &h = hits[std::size_t(target[i])];
+        h = h < 2 ? h + 1 : 2;
         m_annexdue = m_annexdue || f.due;
         if ((i & 4095) == 4095 || i + 1 == n)
             progress(rd.positionafter(taken[i]), rd.size());
