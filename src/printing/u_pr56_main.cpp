@@ -146,7 +146,19 @@ void Tfkbvprint::bt2Click()
                      mkContinue);
             m_status = pr56::exitNotPrinted;
         } else {
+            // A long range printed straight away takes a while with nothing
+            // else on the screen changing: the wait note says so. (A
+            // preview shows its own pages as they come.)
+            const bool note = !pr56::job.preview && pr56::waitsforuser(pr56::job);
+            if (note) {
+                showmsgw(pr56::caption(),
+                         QStringLiteral("資料處理中請稍候\r\nEsta a processar os dados,\r\n por favor de espera."),
+                         mkWait);
+                QCoreApplication::processEvents();
+            }
             const print::Outcome r = run(this);
+            if (note)
+                closemsgw();
             const QString why = outcomeText(r);
             if (!why.isEmpty())
                 showmsgw(pr56::caption(), why, mkContinue);

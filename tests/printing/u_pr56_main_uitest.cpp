@@ -113,6 +113,37 @@ TEST_F(PrintWindow, LongRangeWaitsForTheButton)
     EXPECT_FALSE(QFileInfo::exists(pdf));
 }
 
+TEST_F(PrintWindow, ALongRangePrintedShowsTheWaitNoteWhileItPrints)
+{
+    struct Case
+    {
+        const char *name;
+        bool preview;
+        int last;
+        bool note;
+    } cases[] = {
+        {"printed, long", false, 51, true},
+        {"printed, short (at once)", false, 50, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.messages.clear();
+        QFile::remove(pdf);
+        job(printjob::buildline('1', true, false, 1, c.last, true, 0, 0, c.preview, false, path()));
+        Tfkbvprint w;
+        w.show();
+        w.setupjob(program, {});
+        w.announcejob();
+        if (w.bt2->isVisible())
+            w.bt2->click();
+        EXPECT_EQ(w.exitStatus(), 0);
+        EXPECT_GE(pdfPages(pdf), 1);
+        const bool shown = !messages.empty() && messages.messages.first().kind == mkWait;
+        EXPECT_EQ(shown, c.note);
+        EXPECT_FALSE(messages.waitShowing) << "the note is closed when the printing ends";
+    }
+}
+
 TEST_F(PrintWindow, NothingPrintedEndsNonZero)
 {
     struct Case { const char *name; QByteArray line; };
