@@ -3,6 +3,7 @@
 // when nothing was printed.
 #include "components/kitconst.h"
 #include "components/piccodecs.h"
+#include "platform/appicon.h"
 #include "platform/fonts.h"
 #include "platform/translations.h"
 #include "printing/u_pr56_main.h"
@@ -17,6 +18,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KBV Print"));
     r56::platform::installFontSubstitutions();
+    QApplication::setWindowIcon(r56::platform::programIcon());
     r56::platform::installQtTranslations();
     r56::RegisterHandCursors();
     r56::TPictureCodecs pictureCodecs; // GIF and icon formats with the picture loader

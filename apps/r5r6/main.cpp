@@ -2,6 +2,7 @@
 // the main window closes.
 #include "components/kitconst.h"
 #include "components/piccodecs.h"
+#include "platform/appicon.h"
 #include "platform/fonts.h"
 #include "platform/translations.h"
 #include "shared/pubvar.h"
@@ -16,6 +17,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     r56::platform::installFontSubstitutions();
+    QApplication::setWindowIcon(r56::platform::programIcon());
     r56::platform::installQtTranslations();
     r56::RegisterHandCursors();
     r56::TPictureCodecs pictureCodecs; // GIF and icon formats with the picture loader

@@ -1,4 +1,5 @@
 #include "workbench/main.h"
+#include "platform/appicon.h"
 #include "platform/fonts.h"
 
 #include "components/kitctrls.h"
@@ -88,47 +89,12 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         if (m_kind == Seal)
-            paintSeal(p);
+            platform::paintSeal(p, rect());
         else
             paintWaves(p);
     }
 
 private:
-    void paintSeal(QPainter &p)
-    {
-        const qreal side = qMin(width(), height()) - 2;
-        const QPointF c(width() / 2.0, height() / 2.0);
-        const qreal r = side / 2;
-        p.setPen(QPen(kNavy, 2));
-        p.setBrush(QColor(255, 255, 240));
-        p.drawEllipse(c, r, r);
-        p.setPen(QPen(kHeading, 1.2));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(c, r * 0.82, r * 0.82);
-        // Five petals around a small star: a flower-like emblem.
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0, 128, 96));
-        for (int i = 0; i < 5; ++i) {
-            p.save();
-            p.translate(c);
-            p.rotate(i * 72.0);
-            QPainterPath petal;
-            petal.moveTo(0, 0);
-            petal.cubicTo(r * 0.28, -r * 0.18, r * 0.22, -r * 0.62, 0, -r * 0.68);
-            petal.cubicTo(-r * 0.22, -r * 0.62, -r * 0.28, -r * 0.18, 0, 0);
-            p.drawPath(petal);
-            p.restore();
-        }
-        QPolygonF star;
-        for (int i = 0; i < 10; ++i) {
-            const qreal a = qDegreesToRadians(-90.0 + i * 36.0);
-            const qreal rr = (i % 2 == 0) ? r * 0.26 : r * 0.11;
-            star << c + QPointF(rr * qCos(a), rr * qSin(a));
-        }
-        p.setBrush(QColor(255, 204, 0));
-        p.drawPolygon(star);
-    }
-
     void paintWaves(QPainter &p)
     {
         const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
