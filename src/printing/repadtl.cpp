@@ -131,13 +131,21 @@ QImage emblemPicture()
 QImage titlePicture()
 {
     return drawPicture(2000, 57, [](QPainter &p, const QRectF &r) {
+        const QString title =
+            QStringLiteral("IMPOSTO SOBRE OS SALÁRIOS — 1.º GRUPO — DISCRIMINAÇÃO DA MATÉRIA NÃO COLECTÁVEL");
         QFont f(QStringLiteral("Times New Roman"));
         f.setPixelSize(44);
         f.setBold(true);
+        // The whole title within the picture: the serif at hand may set it
+        // wider than the picture was made for, and a centred line that does
+        // not fit loses its first and last letters.
+        const qreal room = r.width() * 0.98;
+        const qreal wide = QFontMetricsF(f).horizontalAdvance(title);
+        if (wide > room)
+            f.setPixelSize(std::max(1, int(44 * room / wide)));
         p.setFont(f);
         p.setPen(Qt::black);
-        p.drawText(r, Qt::AlignCenter,
-                   QStringLiteral("IMPOSTO SOBRE OS SALÁRIOS — 1.º GRUPO — DISCRIMINAÇÃO DA MATÉRIA NÃO COLECTÁVEL"));
+        p.drawText(r, Qt::AlignCenter, title);
     });
 }
 

@@ -81,15 +81,17 @@ void drawHeading(print::Page &p, const QRectF &b)
 {
     // The government and authority heading: an emblem of two rings over the
     // government's and the authority's names.
-    const QPointF c(b.x() + b.width() / 2, b.y() + 4.6);
-    p.box({c.x() - 4.5, c.y() - 4.5, 9, 9}, 0.5);
-    p.box({c.x() - 3.4, c.y() - 3.4, 6.8, 6.8}, 0.25);
-    formText(p, {b.x(), b.y() + 9.8, b.width(), 4}, QStringLiteral("東灣特別行政區政府"), mingLiu(8, true),
+    // The names stand one under the other down to the boxes below the
+    // picture (at 23.5 mm): the last line ends above them.
+    const QPointF c(b.x() + b.width() / 2, b.y() + 4.1);
+    p.box({c.x() - 4.0, c.y() - 4.0, 8, 8}, 0.5);
+    p.box({c.x() - 3.0, c.y() - 3.0, 6.0, 6.0}, 0.25);
+    formText(p, {b.x(), b.y() + 8.6, b.width(), 4}, QStringLiteral("東灣特別行政區政府"), mingLiu(8, true),
              Qt::AlignHCenter);
-    formText(p, {b.x(), b.y() + 13.0, b.width(), 3}, QStringLiteral("Governo da R.A.E. de Tung Wan"), arial(7),
+    formText(p, {b.x(), b.y() + 11.7, b.width(), 3}, QStringLiteral("Governo da R.A.E. de Tung Wan"), arial(7),
              Qt::AlignHCenter);
-    formText(p, {b.x(), b.y() + 16.0, b.width(), 4}, QStringLiteral("稅務當局"), mingLiu(8, true), Qt::AlignHCenter);
-    formText(p, {b.x(), b.y() + 19.2, b.width(), 6}, QStringLiteral("Direccao dos Servicos\nde Tributos"), arial(7),
+    formText(p, {b.x(), b.y() + 14.6, b.width(), 4}, QStringLiteral("稅務當局"), mingLiu(8, true), Qt::AlignHCenter);
+    formText(p, {b.x(), b.y() + 17.6, b.width(), 6}, QStringLiteral("Direccao dos Servicos\nde Tributos"), arial(7),
              Qt::AlignHCenter);
 }
 
