@@ -14,6 +14,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -117,6 +119,30 @@ TEST_F(AnnexPdf, BlankA4MatchesTheGoldenText)
     if (qEnvironmentVariableIsSet("R56_WRITE_GOLDEN"))
         r56::test::writeFile(qEnvironmentVariable("R56_WRITE_GOLDEN"), text.toUtf8());
     EXPECT_EQ(text, golden);
+}
+
+TEST_F(AnnexPdf, TheTitlePictureHoldsTheWholeTitle)
+{
+    // The Portuguese title is a picture 2000 pixels wide; a title set wider
+    // than that loses its first and last letters at the picture's edges, so
+    // the edges must be paper.
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    const QString prefix = dir.filePath("img");
+    r56::test::runTool(QStringLiteral("pdfimages"), {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                                                     QStringLiteral("1"), QStringLiteral("-png"), pdf, prefix});
+    QImage title;
+    for (const QFileInfo &f : QDir(dir.path()).entryInfoList({QStringLiteral("img-*.png")})) {
+        const QImage img(f.filePath());
+        if (img.width() == 2000)
+            title = img.convertToFormat(QImage::Format_Grayscale8);
+    }
+    ASSERT_FALSE(title.isNull()) << "the title picture is on the page";
+    int inkAtTheEdges = 0;
+    for (int y = 0; y < title.height(); ++y)
+        for (const int x : {0, 1, 2, title.width() - 3, title.width() - 2, title.width() - 1})
+            inkAtTheEdges += qGray(title.pixel(x, y)) < 128 ? 1 : 0;
+    EXPECT_EQ(inkAtTheEdges, 0);
 }
 
 TEST_F(AnnexPdf, ValuesWhereTheFormWantsThem)

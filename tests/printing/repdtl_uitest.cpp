@@ -139,6 +139,21 @@ TEST_F(ListPdf, FieldsStandWhereTheFormHasThemMovedByTheOffsets)
     EXPECT_EQ(msgs.messages.size(), 1);
 }
 
+TEST_F(ListPdf, TheHeadingsNamesEndAboveTheBoxesUnderIt)
+{
+    // The authority's name in the heading's last line, and the first box of
+    // the left column below it (its caption sits 0.5 mm under the box's top
+    // line): the name ends above the line.
+    save(1);
+    job.blank = true;
+    ASSERT_EQ(run(), print::Outcome::Printed);
+    const auto words = test::pdfWords(pdf);
+    const test::PdfWord *name = test::findWord(words, "Tributos");
+    const test::PdfWord *box = test::findWord(words, QStringLiteral("頁數編號"));
+    ASSERT_TRUE(name && box);
+    EXPECT_LT(name->yMax, box->yMin - 0.5);
+}
+
 TEST_F(ListPdf, PageWindowsNumbersAndCarriedTotals)
 {
     struct Case
