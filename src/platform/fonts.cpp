@@ -31,6 +31,11 @@ void installFontSubstitutions()
     for (const char *m : ming)
         QFont::insertSubstitutions(QString::fromUtf8(m),
                                    QStringList{QStringLiteral("Liberation Serif"), QStringLiteral("AR PL UMing TW")});
+    // The Latin faces, with the Ming serif for the Chinese text some of
+    // their captions hold: named here, the characters come from the same
+    // font on every machine, whatever other Chinese fonts it has (the
+    // system's own choice differs from one machine to the next, and so would
+    // the printed forms).
     struct Sub { const char *from; const char *to; };
     static const Sub table[] = {
         {"Arial", "Liberation Sans"},
@@ -39,7 +44,8 @@ void installFontSubstitutions()
         {"Times New Roman", "Liberation Serif"},
     };
     for (const Sub &s : table)
-        QFont::insertSubstitution(QString::fromUtf8(s.from), QString::fromUtf8(s.to));
+        QFont::insertSubstitutions(QString::fromUtf8(s.from),
+                                   QStringList{QString::fromUtf8(s.to), QStringLiteral("AR PL UMing TW")});
 }
 
 } // namespace r56::platform
