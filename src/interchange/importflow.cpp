@@ -75,8 +75,6 @@ bool fileExists(const QString &path)
     return !local.isEmpty() && platform::fileExistsCaseBlind(local);
 }
 
-// After an empty line: whether any record follows it (blank lines at the end
-// of a file are harmless; records after one would be lost unseen).
 std::int64_t digitsvalue(QByteArrayView field)
 {
     return isdigits(field) ? str2int64(field) : 0;
@@ -520,7 +518,7 @@ ImportFlow::ReadResult ImportFlow::read(const QString &listfile, bool withOwn, c
         // read, so that `listpath` still names the refused file for the check.
         result = ReadResult::Refused;
     } else if (withOwn) {
-        const OwnResult own = importownfile(ownfile, listed.get());
+        const OwnResult own = importownfile(ownfile, *listed);
         if (own != OwnResult::Ok) {
             clear();
             return own == OwnResult::Refused ? ReadResult::OwnRefused : ReadResult::OwnFailed;
@@ -883,7 +881,7 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
     return finish(true);
 }
 
-ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIndex *listed)
+ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIndex &listed)
 {
     m_listpath = path;
     m_saveEnabled = false;
@@ -928,11 +926,6 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIn
     // one refused, exactly where merging them one by one would stop; the
     // table is changed only once every line is taken (a refused file leaves
     // it to the caller, who empties it).
-    std::unique_ptr<RowIndex> built;
-    if (!listed) {
-        built = std::make_unique<RowIndex>(staffkeys(staff));
-        listed = built.get();
-    }
     const QByteArray compid = m_impblock.compid();
     struct Facts
     {
@@ -948,7 +941,7 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIn
             const QByteArrayView line = taken[i];
             Facts &f = facts[i];
             f.key = key8(fieldview(line, 3));
-            f.row = listed->find(f.key);
+            f.row = listed.find(f.key);
             bool ok = false;
             (void)big5::trimmed(fieldview(line, 2)).toInt(&ok);
             f.article = ok;

@@ -139,9 +139,9 @@ private:
     // `index`: the workers' rows by number, when the caller has it.
     bool importannexfile(const QString &path, bool own, const RowIndex *index = nullptr);
     enum class OwnResult { Ok, Refused, Failed };
-    // `listed`: the authority's workers by number (their rows), when the
-    // caller has it.
-    OwnResult importownfile(const QString &path, const RowIndex *listed = nullptr);
+    // `listed`: the authority's workers by number (their rows), as the list
+    // import made it.
+    OwnResult importownfile(const QString &path, const RowIndex &listed);
     bool savedeclaration(TCmpFile next, bool replacing);
     void startprogress(); // a new file: 0 shown
     void progress(qint64 pos, qint64 size);

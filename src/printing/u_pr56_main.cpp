@@ -151,9 +151,7 @@ void Tfkbvprint::bt2Click()
             // preview shows its own pages as they come.)
             const bool note = !pr56::job.preview && pr56::waitsforuser(pr56::job);
             if (note) {
-                showmsgw(pr56::caption(),
-                         QStringLiteral("資料處理中請稍候\r\nEsta a processar os dados,\r\n por favor de espera."),
-                         mkWait);
+                showmsgw(pr56::caption(), processingText(), mkWait);
                 QCoreApplication::processEvents();
             }
             const print::Outcome r = run(this);

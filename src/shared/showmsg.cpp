@@ -34,6 +34,11 @@ int defaultAnswer(int kind)
     }
 }
 
+QString processingText()
+{
+    return QStringLiteral("資料處理中請稍候\r\nEsta a processar os dados,\r\n por favor de espera.");
+}
+
 int showmsgw(const QString &caption, const QString &text, int kind)
 {
     if (g_handler)

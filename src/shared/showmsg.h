@@ -45,6 +45,9 @@ MessageHandler *messageHandler();
 int showmsgw(const QString &caption, const QString &text, int kind);
 // Closes the wait note.
 void closemsgw();
+// The wait note's text while data is being prepared (report selection,
+// printing a long range).
+QString processingText();
 // The plain system message box; without a handler, the first answer.
 int msgbox(const QString &text, const QString &caption, int buttons = mbOk);
 

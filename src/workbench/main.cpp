@@ -734,8 +734,7 @@ void Tfmain::btreportClick()
 {
     visit(5);
     Tfreport f(this);
-    showmsgw(QStringLiteral("注意(Atencao)"),
-             QStringLiteral("資料處理中請稍候\r\nEsta a processar os dados,\r\n por favor de espera."), mkWait);
+    showmsgw(QStringLiteral("注意(Atencao)"), processingText(), mkWait);
     QCoreApplication::processEvents();
     dm56.pagecount(1, f.listpages32, f.listpages36);
     dm56.pagecount(2, f.annexpages32, f.annexpages36);
