@@ -147,18 +147,16 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
     const int end = clear + 1;
     const int firstFree = clear + 2;
     const int pixelMask = (1 << std::clamp(colorBits, 1, 8)) - 1;
-    // Per code: its prefix code, its last pixel, its first pixel, its length
-    // and where its string stands in the output (-1: nowhere yet). Roots are
-    // the codes below the clear code, whatever the size of the colour table;
-    // only the pixel written is masked.
-    auto prefix = std::make_unique<std::uint16_t[]>(kMaxCodes);
-    auto suffix = std::make_unique<std::uint8_t[]>(kMaxCodes);
+    // Per code: its first pixel, its length and where its string stands in
+    // the output. Roots are the codes below the clear code, whatever the
+    // size of the colour table; only the pixel written is masked. Every
+    // string is made from one already written, so it is always copied from
+    // the output.
     auto first = std::make_unique<std::uint8_t[]>(kMaxCodes);
     auto length = std::make_unique<std::uint16_t[]>(kMaxCodes);
     auto where = std::make_unique<std::int64_t[]>(kMaxCodes);
-    std::uint8_t stack[kMaxCodes + 1];
     for (int r = 0; r < clear; ++r) {
-        suffix[r] = first[r] = std::uint8_t(r & pixelMask);
+        first[r] = std::uint8_t(r & pixelMask);
         length[r] = 1;
     }
 
@@ -167,7 +165,7 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
     int readMask = maxCode - 1;
     int nextFree = firstFree;
     int oldCode = 0;
-    std::int64_t oldAt = -1; // where the old code's string was written
+    std::int64_t oldAt = 0; // where the old code's string was written
     bool full = false;
 
     std::int64_t nextReport = 0;
@@ -185,20 +183,28 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
         result.damaged = true;
     };
 
+    // The first code of the data, like the first code after a clear, is a
+    // single pixel that makes no string: there is no old string for it to
+    // extend. (Data need not start with a clear code; every other reader
+    // takes the start as one.)
+    bool atStart = true;
     int code = 0;
     bool haveCode = reader.read(codeSize, readMask, code);
     while (haveCode && code != end && cur < total) {
-        if (code == clear) {
-            codeSize = minCode + 1;
-            maxCode = 1 << codeSize;
-            readMask = maxCode - 1;
-            nextFree = firstFree;
-            full = false;
-            haveCode = reader.read(codeSize, readMask, code);
-            if (!haveCode || code == end)
-                break;
-            if (code == clear)
-                continue;
+        if (code == clear || atStart) {
+            if (code == clear) {
+                codeSize = minCode + 1;
+                maxCode = 1 << codeSize;
+                readMask = maxCode - 1;
+                nextFree = firstFree;
+                full = false;
+                haveCode = reader.read(codeSize, readMask, code);
+                if (!haveCode || code == end)
+                    break;
+                if (code == clear)
+                    continue;
+            }
+            atStart = false;
             if (code >= firstFree) {
                 damaged(sGIFDecodeError);
                 break;
@@ -218,8 +224,6 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
             if (!full) {
                 // The old string and the first pixel of this one: it stands
                 // where the old string was written, one pixel longer.
-                prefix[nextFree] = std::uint16_t(oldCode);
-                suffix[nextFree] = code < nextFree ? first[code] : first[oldCode];
                 first[nextFree] = first[oldCode];
                 length[nextFree] = std::uint16_t(length[oldCode] + 1);
                 where[nextFree] = oldAt;
@@ -237,24 +241,12 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
             const std::int64_t n = std::min<std::int64_t>(length[code], total - cur);
             if (code < clear) {
                 out[cur] = first[code];
-            } else if (const std::int64_t from = where[code]; from >= 0) {
-                if (from + n <= cur) {
-                    std::memcpy(out + cur, out + from, std::size_t(n));
-                } else {
-                    // The code just made: its last pixel is its first.
-                    for (std::int64_t i = 0; i < n; ++i)
-                        out[cur + i] = out[from + i];
-                }
+            } else if (const std::int64_t from = where[code]; from + n <= cur) {
+                std::memcpy(out + cur, out + from, std::size_t(n));
             } else {
-                // Made before any string was written (data that does not
-                // start with a clear code): walked through its prefixes.
-                int c = code;
-                for (int i = length[code] - 1; i > 0; --i) {
-                    stack[i] = suffix[c];
-                    c = prefix[c];
-                }
-                stack[0] = suffix[c];
-                std::memcpy(out + cur, stack, std::size_t(n));
+                // The code just made: its last pixel is its first.
+                for (std::int64_t i = 0; i < n; ++i)
+                    out[cur + i] = out[from + i];
             }
             cur += n;
             oldCode = code;

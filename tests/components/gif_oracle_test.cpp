@@ -37,6 +37,51 @@ QImage sample(int w, int h, int colours, int kind, unsigned seed)
     return img;
 }
 
+// A one-frame file of the image's size: its colour table (padded to 2^bits
+// entries) as the global table, then the given image data.
+QByteArray fileOf(const QImage &img, const QByteArray &imageData)
+{
+    int bits = 1;
+    while ((1 << bits) < img.colorCount())
+        ++bits;
+    QByteArray file("GIF89a");
+    auto word = [&](int v) { file.append(char(v & 0xFF)).append(char(v >> 8)); };
+    word(img.width());
+    word(img.height());
+    file.append(char(0x80 | (bits - 1) << 4 | (bits - 1))).append('\0').append('\0');
+    for (int i = 0; i < (1 << bits); ++i) {
+        const QRgb c = i < img.colorCount() ? img.color(i) : 0;
+        file.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
+    }
+    file.append(',');
+    word(0);
+    word(0);
+    word(img.width());
+    word(img.height());
+    file.append('\0').append(imageData).append(';');
+    return file;
+}
+
+// The same image data without its leading clear code: the codes' bits moved
+// down by the size of that first code, cut into sub-blocks again.
+QByteArray withoutLeadingClear(const QByteArray &data)
+{
+    const int skip = std::uint8_t(data[0]) + 1;
+    QByteArray bytes;
+    for (qsizetype pos = 1; pos < data.size() && data[pos] != 0; pos += 1 + std::uint8_t(data[pos]))
+        bytes.append(data.mid(pos + 1, std::uint8_t(data[pos])));
+    QByteArray shifted((bytes.size() * 8 - skip + 7) / 8, '\0');
+    for (qsizetype bit = skip; bit < bytes.size() * 8; ++bit)
+        if (std::uint8_t(bytes[bit / 8]) >> (bit % 8) & 1)
+            shifted[(bit - skip) / 8] = char(shifted[(bit - skip) / 8] | 1 << ((bit - skip) % 8));
+    QByteArray out = data.left(1);
+    for (qsizetype pos = 0; pos < shifted.size(); pos += 255) {
+        const QByteArray block = shifted.mid(pos, 255);
+        out.append(char(block.size())).append(block);
+    }
+    return out.append('\0');
+}
+
 #ifdef R56_HAVE_GIFLIB
 
 struct Frame {
@@ -235,12 +280,12 @@ TEST(GIFOracle, SmallCodeSizeUnderALargeTable)
     const QImage img = sample(w, h, 16, 1, 5);
     QByteArray data;
     EncodeLZW(data, w, h, 4, false, img.constBits(), img.bytesPerLine());
-    QByteArray file("GIF89a");
-    file.append(char(w)).append('\0').append(char(h)).append('\0').append(char(0xF7)).append('\0').append('\0');
-    for (int i = 0; i < 256; ++i)
-        file.append(char(i)).append(char(i)).append(char(i));
-    file.append(',').append(QByteArray(4, '\0')).append(char(w)).append('\0').append(char(h)).append('\0').append('\0');
-    file.append(data).append(';');
+    QImage under = img;
+    QList<QRgb> table = img.colorTable();
+    while (table.size() < 256)
+        table.append(qRgb(int(table.size()), int(table.size()), int(table.size())));
+    under.setColorTable(table);
+    const QByteArray file = fileOf(under, data);
     TGIFImage ours;
     ours.LoadFromData(file);
     const QImage &bmp = ours.frame(0).bitmap();
@@ -257,6 +302,70 @@ TEST(GIFOracle, SmallCodeSizeUnderALargeTable)
         giflibSame = std::memcmp(theirs.gif->SavedImages[0].RasterBits + std::ptrdiff_t(y) * w, img.constScanLine(y), std::size_t(w)) == 0;
     EXPECT_TRUE(giflibSame);
 #endif
+}
+
+TEST(GIFOracle, DataWithoutALeadingClearCode)
+{
+    // The start of the data counts as a clear code: the first code is one
+    // pixel and makes no string. `noclear`: 4 x 1 pixels of a 2-colour
+    // table, codes 1 0 6 and the end code; code 6 is "1 0".
+    const QByteArray noclear("GIF89a\x04\x00\x01\x00\x80\x00\x00"
+                             "\x00\x00\x00\xFF\xFF\xFF"
+                             ",\x00\x00\x00\x00\x04\x00\x01\x00\x00"
+                             "\x02\x02\x81\x0B\x00;",
+                             35);
+    QImage two(4, 1, QImage::Format_Indexed8);
+    two.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    std::memcpy(two.scanLine(0), "\x01\x00\x01\x00", 4);
+    auto stripped = [](const QImage &img, int bitCount) {
+        QByteArray data;
+        EncodeLZW(data, img.width(), img.height(), bitCount, false, img.constBits(), img.bytesPerLine());
+        const QByteArray without = withoutLeadingClear(data);
+        const int first = (std::uint8_t(without[2]) | std::uint8_t(without[3]) << 8) & ((2 << bitCount) - 1);
+        EXPECT_NE(first, 1 << bitCount) << "the first code is still a clear code";
+        return fileOf(img, without);
+    };
+    const QImage noise = sample(61, 37, 256, 0, 4), bands = sample(200, 90, 16, 1, 6);
+    struct Case {
+        const char *what;
+        QByteArray file;
+        QImage expected;
+    } cases[] = {{"noclear", noclear, two},
+                 {"256-colour noise", stripped(noise, 8), noise},
+                 {"16-colour bands", stripped(bands, 4), bands}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage &img = c.expected;
+        const int w = img.width(), h = img.height();
+        TGIFImage ours;
+        ASSERT_NO_THROW(ours.LoadFromData(c.file));
+        const QImage &bmp = ours.frame(0).bitmap();
+        EXPECT_FALSE(ours.frame(0).damaged);
+        bool same = true;
+        for (int y = 0; y < h && same; ++y)
+            same = std::memcmp(bmp.constScanLine(y), img.constScanLine(y), std::size_t(w)) == 0;
+        EXPECT_TRUE(same) << "ours";
+#ifdef R56_HAVE_GIFLIB
+        GiflibFile theirs(c.file);
+        ASSERT_TRUE(theirs.gif);
+        bool giflibSame = true;
+        for (int y = 0; y < h && giflibSame; ++y)
+            giflibSame = std::memcmp(theirs.gif->SavedImages[0].RasterBits + std::ptrdiff_t(y) * w,
+                                     img.constScanLine(y), std::size_t(w)) == 0;
+        EXPECT_TRUE(giflibSame) << "giflib";
+#endif
+        if (QImageReader::supportedImageFormats().contains("gif")) {
+            QByteArray bytes = c.file;
+            QBuffer buf(&bytes);
+            const QImage qt = QImageReader(&buf, "gif").read();
+            ASSERT_EQ(qt.size(), img.size());
+            bool qtSame = true;
+            for (int y = 0; y < h && qtSame; ++y)
+                for (int x = 0; x < w && qtSame; ++x)
+                    qtSame = (qt.pixel(x, y) & 0xFFFFFF) == (img.pixel(x, y) & 0xFFFFFF);
+            EXPECT_TRUE(qtSame) << "Qt";
+        }
+    }
 }
 
 TEST(GIFOracle, QtsReaderAgreesOnSingleFrames)

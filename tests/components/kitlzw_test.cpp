@@ -218,8 +218,12 @@ TEST(KitLZW, DecodesHandMadeCodeStreams)
         // and codes 18.. are strings, not pixels 18...
         {"small code size, large table", 4, 8, 6, 1,
          {{16, 5}, {3, 5}, {7, 5}, {18, 5}, {15, 5}, {17, 5}}, true, {3, 7, 3, 7, 15, 0xEE}, false},
-        // (entry 6 is then "0 1", made from old code 0 and the first pixel 1)
-        {"first code not a clear code", 2, 2, 4, 1, {{1, 3}, {6, 3}, {5, 3}}, true, {1, 0, 1, 0xEE}, false},
+        // Data without a leading clear code starts as if it had one: the
+        // first code is one pixel and makes no entry, so entry 6 is "1 0".
+        {"first code not a clear code", 2, 2, 4, 1, {{1, 3}, {0, 3}, {6, 3}, {5, 4}}, true, {1, 0, 1, 0}, false},
+        {"next free code right after the first code", 2, 2, 3, 1, {{2, 3}, {6, 3}, {5, 3}}, true, {2, 2, 2},
+         false},
+        {"first code beyond the roots", 2, 2, 2, 1, {{6, 3}, {5, 3}}, true, {0xEE, 0xEE}, true},
         {"code equal to the next free code", 2, 2, 5, 1, {{4, 3}, {2, 3}, {6, 3}, {5, 3}}, true,
          {2, 2, 2, 0xEE, 0xEE}, false},
         {"code after a clear beyond the table", 2, 2, 3, 1, {{4, 3}, {6, 3}, {1, 3}, {5, 3}}, true,
