@@ -146,6 +146,17 @@ QByteArray terminatedData(const QByteArray &d)
     return out;
 }
 
+// The highest pixel value of an 8-bit indexed image.
+int highestIndex(const QImage &img)
+{
+    std::uint8_t top = 0;
+    for (int y = 0; y < img.height() && top < 255; ++y) {
+        const std::uint8_t *row = img.constScanLine(y);
+        top = std::max(top, *std::max_element(row, row + img.width()));
+    }
+    return top;
+}
+
 const TExtension *lastOfType(const std::vector<TExtension> &list, TExtension::Type type)
 {
     for (auto it = list.rbegin(); it != list.rend(); ++it)
@@ -823,10 +834,15 @@ void TGIFImage::encodeFrame(TGIFFrame &f)
         idx = bmp.convertToFormat(QImage::Format_Indexed8);
         bitCount = 1;
         break;
-    case QImage::Format_Indexed8:
+    case QImage::Format_Indexed8: {
         idx = bmp;
-        bitCount = bmp.colorCount() <= 2 ? 1 : bmp.colorCount() <= 16 ? 4 : 8;
+        // The depth must hold every index the pixels use, also where the
+        // colour table is shorter (or missing): a depth taken from the table
+        // alone would cut the indices above it.
+        const int used = std::max(bmp.colorCount(), bmp.colorCount() < 256 ? highestIndex(bmp) + 1 : 0);
+        bitCount = used <= 2 ? 1 : used <= 16 ? 4 : 8;
         break;
+    }
     default: {
         const TColorReduction method = f.grayscale ? rmGrayscale : DefaultReduction;
         try {

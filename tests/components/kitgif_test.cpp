@@ -391,6 +391,46 @@ TEST(GIFWrite, FramesFromBitmaps)
     }
 }
 
+TEST(GIFWrite, IndexedBitmapWithATableShorterThanItsIndices)
+{
+    // The depth comes from the highest index the pixels use: every index
+    // comes back, the table's own entries with it.
+    struct Case {
+        const char *what;
+        int w, h, tableSize, indices;
+        int codeSize, tableCount;
+    } cases[] = {{"no table, indices 0..255", 16, 16, 0, 256, 8, 256},
+                 {"two entries, indices 0..9", 5, 2, 2, 10, 4, 16},
+                 {"sixteen entries, indices 0..16", 17, 1, 16, 17, 8, 256}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QImage img(c.w, c.h, QImage::Format_Indexed8);
+        QList<QRgb> table;
+        for (int i = 0; i < c.tableSize; ++i)
+            table.append(qRgb(10 + i, 20 + i, 30 + i));
+        img.setColorTable(table);
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x)
+                img.scanLine(y)[x] = std::uint8_t((y * c.w + x) % c.indices);
+        TGIFImage g;
+        g.assign(img);
+        const QByteArray out = g.SaveToData();
+        EXPECT_EQ(std::uint8_t(g.frame(0).item->encoded->at(0)), c.codeSize);
+        TGIFImage h;
+        h.LoadFromData(out);
+        ASSERT_EQ(h.frameCount(), 1);
+        EXPECT_EQ(h.data->colorTable.count, c.tableCount);
+        const QImage &back = h.frame(0).bitmap();
+        ASSERT_EQ(back.size(), img.size());
+        for (int y = 0; y < c.h; ++y)
+            EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(back.constScanLine(y)), c.w),
+                      QByteArray(reinterpret_cast<const char *>(img.constScanLine(y)), c.w))
+                << "row " << y;
+        for (int i = 0; i < c.tableSize; ++i)
+            EXPECT_EQ(back.color(i), table[i]);
+    }
+}
+
 TEST(GIFWrite, GraphicControlUpkeep)
 {
     TGIFImage g;
