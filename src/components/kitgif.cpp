@@ -658,10 +658,12 @@ void TGIFImage::readBuffer(const QByteArray &buffer, bool decodeFirst)
                     // Whatever stood before a plain text block belongs to it.
                     run.clear();
                 } else if (ext.type == TExtension::etApplication) {
+                    // As many identifier bytes as the block says; a block
+                    // longer than the identifiers names something else.
                     bool loopId = false;
-                    if (ext.fixed[1] == 11)
+                    if (ext.fixed[1] <= 11)
                         for (const char *id : kLoopIds)
-                            loopId = loopId || std::memcmp(ext.fixed.data() + 2, id, 11) == 0;
+                            loopId = loopId || std::memcmp(ext.fixed.data() + 2, id, ext.fixed[1]) == 0;
                     if (loopId && !lines.isEmpty() && lines[0].size() >= 3 && lines[0][0] == 1) {
                         looping = true;
                         repeatCount = std::uint16_t(

@@ -297,7 +297,8 @@ TEST(GIFRead, Extensions)
         ASSERT_EQ(g.frameCount(), 1);
         EXPECT_EQ(g.frame(0).interval, 300);
         EXPECT_EQ(g.frame(0).transparentColor.rgb() & 0xFFFFFF, qRgb(3, 6, 9) & 0xFFFFFF);
-        EXPECT_FALSE(g.looping) << "identifier must be the whole of NETSCAPE2.0";
+        EXPECT_TRUE(g.looping) << "the three identifier bytes the block holds";
+        EXPECT_EQ(g.repeatCount, 5);
     }
 }
 
@@ -310,7 +311,11 @@ TEST(GIFRead, LoopBlock)
         int repeat;
     } cases[] = {{"NETSCAPE2.0", 0, true, 0},       {"NETSCAPE2.0", 40000, true, 30000},
                  {"ANIMEXTS1.0", 3, true, 3},       {"NETSCAPE2.1", 3, false, 1},
-                 {"NETSCAPE2.0xyz", 3, false, 1},   {"NETSCAPE", 3, false, 1}};
+                 {"NETSCAPE2.0xyz", 3, false, 1},
+                 // A shorter block compares as many identifier bytes as it holds.
+                 {"NETSCAPE", 3, true, 3},          {"ANIMEXTS", 4, true, 4},
+                 {"N", 6, true, 6},                 {"NETSCAPX", 3, false, 1},
+                 {"ANIMEXTS1.", 3, true, 3},        {"XMP", 3, false, 1}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.id.constData());
         TGIFImage g;
