@@ -16,6 +16,7 @@ QString graphicErrorText(int id)
     case sGIFImageDescription: return QStringLiteral("CompuServe GIF Image");
     case SInvalidBitmap: return QStringLiteral("Bitmap image is not valid");
     case SReadError: return QStringLiteral("Stream read error");
+    case SWriteError: return QStringLiteral("Stream write error");
     }
     return QString();
 }
@@ -40,6 +41,11 @@ void raiseGIFError(int id)
 void raiseReadError()
 {
     throw EInvalidGraphicOperation(SReadError);
+}
+
+void raiseWriteError()
+{
+    throw EInvalidGraphicOperation(SWriteError);
 }
 
 } // namespace r56

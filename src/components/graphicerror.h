@@ -22,6 +22,7 @@ enum GraphicErrorId {
     sGIFImageDescription = 61100,
     SInvalidBitmap = 65382,
     SReadError = 65402,
+    SWriteError = 65403,
 };
 
 // The text of a resource number above ("%.2x" left in 61097's text).
@@ -49,5 +50,7 @@ public:
 [[noreturn]] void raiseGIFError(int id);
 // "Stream read error", raised as a graphic-operation error.
 [[noreturn]] void raiseReadError();
+// "Stream write error", raised as a graphic-operation error.
+[[noreturn]] void raiseWriteError();
 
 } // namespace r56

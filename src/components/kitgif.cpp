@@ -563,7 +563,7 @@ void TGIFImage::SaveToStream(QIODevice &stream)
 {
     const QByteArray b = writeStream(false);
     if (stream.write(b) != b.size())
-        throw EInvalidGraphicOperation(SReadError, QStringLiteral("Stream write error"));
+        raiseWriteError();
 }
 
 QByteArray TGIFImage::SaveToData()
@@ -575,7 +575,7 @@ void TGIFImage::WriteData(QIODevice &stream)
 {
     const QByteArray b = writeStream(true);
     if (stream.write(b) != b.size())
-        throw EInvalidGraphicOperation(SReadError, QStringLiteral("Stream write error"));
+        raiseWriteError();
 }
 
 void TGIFImage::readStream(QIODevice &source, std::int64_t length, bool decodeFirst)

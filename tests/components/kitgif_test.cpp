@@ -436,6 +436,23 @@ TEST(GIFWrite, IndexedBitmapWithATableShorterThanItsIndices)
     }
 }
 
+TEST(GIFWrite, AFailedWriteIsAWriteError)
+{
+    // A device that takes no byte, as a full disk.
+    struct FullDevice : QIODevice {
+        qint64 readData(char *, qint64) override { return -1; }
+        qint64 writeData(const char *, qint64) override { return -1; }
+    } full;
+    full.open(QIODevice::WriteOnly);
+    TGIFImage g;
+    g.assign(pattern(4, 4, 16));
+    const std::function<void()> writes[] = {[&] { g.SaveToStream(full); }, [&] { g.WriteData(full); }};
+    for (const auto &write : writes) {
+        EXPECT_EQ(errorId(write), SWriteError);
+        EXPECT_EQ(errorText(write), "Stream write error");
+    }
+}
+
 TEST(GIFWrite, GraphicControlUpkeep)
 {
     TGIFImage g;
