@@ -185,8 +185,8 @@ TLZWDecodeResult decode(const std::uint8_t *data, std::int64_t size, int width, 
 
     // The first code of the data, like the first code after a clear, is a
     // single pixel that makes no string: there is no old string for it to
-    // extend. (Data need not start with a clear code; every other reader
-    // takes the start as one.)
+    // extend. (Data need not start with a clear code; decoders take the
+    // start for one, and so do the files that rely on it.)
     bool atStart = true;
     int code = 0;
     bool haveCode = reader.read(codeSize, readMask, code);
