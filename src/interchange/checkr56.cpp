@@ -160,7 +160,9 @@ bool printreport(QPrinter &printer, const checkflow::Report &report)
     doc.setDefaultTextOption(opt);
     doc.setPageSize(page);
     doc.print(&printer);
-    return true;
+    // A file that cannot be written (a PDF into a missing folder) leaves the
+    // printer in its error state.
+    return printer.printerState() != QPrinter::Error;
 }
 
 Tfcheckr56::Tfcheckr56(QWidget *parent) : platform::TForm(parent)
@@ -356,8 +358,15 @@ void Tfcheckr56::btprintClick()
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(reportdocname());
-    if (!m_printerSetup || !m_printerSetup(printer, this))
+    // As every print job of the system: with R56_PRINT_PDF set, the report
+    // goes to that PDF file without any dialog.
+    const QString pdf = qEnvironmentVariable("R56_PRINT_PDF");
+    if (!pdf.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+    } else if (!m_printerSetup || !m_printerSetup(printer, this)) {
         return;
+    }
     if (!printreport(printer, m_checker.report())) {
         showmsgw(caption(), QStringLiteral("印表機未能使用\r\nA impressora nao pode ser utilizada."),
                  mkContinue);

@@ -5,8 +5,10 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace r56::print {
 
@@ -37,6 +39,16 @@ QFont font(const QString &family, double points, bool bold)
     return f;
 }
 
+QString documentName(const QString &title)
+{
+    QString name;
+    for (const QChar c : title)
+        if (c.unicode() >= 0x20 && !QStringView(u"/\\:*?\"<>|").contains(c))
+            name += c;
+    name = name.simplified();
+    return name.isEmpty() ? QStringLiteral("R5R6") : name;
+}
+
 // ------------------------------------------------------------------ page
 
 QPointF Page::toDevice(const QPointF &mm) const
@@ -65,6 +77,151 @@ void Page::text(const QRectF &boxMm, const QString &s, const QFont &f, Qt::Align
     m_painter->setFont(f);
     m_painter->setPen(Qt::black);
     m_painter->drawText(r, flags, s);
+}
+
+namespace {
+
+// One line of `s` laid out (shaped once, for measuring and for drawing).
+struct OneLine
+{
+    OneLine(const QString &s, const QFont &f, QPaintDevice *device) : layout(s, f, device)
+    {
+        QTextOption opt;
+        opt.setWrapMode(QTextOption::NoWrap);
+        layout.setTextOption(opt);
+        layout.beginLayout();
+        line = layout.createLine();
+        line.setLineWidth(std::numeric_limits<qreal>::max() / 4);
+        layout.endLayout();
+    }
+    qreal width() const { return line.naturalTextWidth(); }
+    // Draws the line in `r` (device pixels) aligned horizontally, its
+    // baseline `baseline` below the box's top.
+    void draw(QPainter *p, const QRectF &r, Qt::Alignment align, qreal baseline) const
+    {
+        qreal x = r.left();
+        if (align & Qt::AlignRight)
+            x = r.right() - width();
+        else if (align & Qt::AlignHCenter)
+            x = r.left() + (r.width() - width()) / 2;
+        line.draw(p, QPointF(x, r.top() + baseline - line.ascent()));
+    }
+    QTextLayout layout;
+    QTextLine line;
+};
+
+} // namespace
+
+void Page::fitText(const QRectF &boxMm, const QString &s, const QFont &f, Qt::Alignment align, Layer layer)
+{
+    if (skip(layer) || s.isEmpty())
+        return;
+    if (boxMm.width() <= 0) {
+        text(boxMm, s, f, align, layer);
+        return;
+    }
+    const QRectF r = toDevice(boxMm);
+    m_painter->setFont(f);
+    m_painter->setPen(Qt::black);
+    // Most values fit by far: the font's widest advance times the length, or
+    // else the characters' own advances, tell so without shaping the text
+    // (kerning moves a line by far less than the margin kept here).
+    const QFontMetricsF fm(m_painter->font());
+    bool fits = s.size() * fm.maxWidth() <= r.width();
+    if (!fits) {
+        qreal estimate = 0;
+        for (const QChar c : s)
+            estimate += fm.horizontalAdvance(c);
+        fits = estimate <= r.width() * 0.97;
+    }
+    if (fits) {
+        m_painter->drawText(r, Qt::AlignTop | Qt::TextDontClip | int(align & Qt::AlignHorizontal_Mask), s);
+        return;
+    }
+    const OneLine full(s, f, m_painter->device());
+    const qreal baseline = full.line.ascent();
+    if (full.width() <= r.width()) {
+        full.draw(m_painter, r, align, baseline);
+        return;
+    }
+    // Widths grow with the size, nearly in proportion: start from the
+    // proportional size and step down the little that hinting-free
+    // rounding may still leave over.
+    QFont small = f;
+    qreal points = f.pointSizeF() * r.width() / full.width();
+    for (;;) {
+        small.setPointSizeF(points);
+        const OneLine fitted(s, small, m_painter->device());
+        if (fitted.width() <= r.width() || points < 1) {
+            fitted.draw(m_painter, r, align, baseline);
+            return;
+        }
+        points *= 0.99;
+    }
+}
+
+void Page::wrapText(const QRectF &boxMm, const QString &s, const QFont &f, Qt::Alignment align, Layer layer)
+{
+    if (skip(layer) || s.isEmpty() || boxMm.width() <= 0)
+        return;
+    const QRectF r = toDevice(boxMm);
+    QTextOption opt(align & Qt::AlignHorizontal_Mask);
+    opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    QTextLayout layout(s, f, m_painter->device());
+    layout.setTextOption(opt);
+    layout.beginLayout();
+    qreal y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(r.width());
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+    m_painter->setPen(Qt::black);
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        // Half a device pixel of rounding allowed at the bottom.
+        if (line.y() + line.height() > r.height() + 0.5)
+            break;
+        line.draw(m_painter, r.topLeft());
+    }
+}
+
+void Page::turnedText(const QRectF &boxMm, const QString &s, const QFont &f, Layer layer)
+{
+    if (skip(layer) || s.isEmpty())
+        return;
+    const QRectF r = toDevice(boxMm);
+    const QFontMetricsF fm(f, m_painter->device());
+    const QStringList lines = s.split(QLatin1Char('\n'));
+    qreal pitch = fm.height();
+    if (boxMm.height() > 0 && pitch * lines.size() > r.height())
+        pitch = r.height() / lines.size();
+    m_painter->setFont(f);
+    m_painter->setPen(Qt::black);
+    const QTransform page = m_painter->worldTransform();
+    const qreal baseline = (fm.ascent() - fm.descent()) / 2;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        qreal x = r.left();
+        const QString &line = lines.at(i);
+        for (qsizetype k = 0; k < line.size();) {
+            const qsizetype n = line.at(k).isHighSurrogate() && k + 1 < line.size() ? 2 : 1;
+            const QString ch = line.mid(k, n);
+            k += n;
+            const qreal w = n == 1 ? fm.horizontalAdvance(ch.at(0)) : fm.horizontalAdvance(ch);
+            // The character's cell: a line high, and as wide as the turned
+            // character (its advance, or its height when that is more);
+            // turned about the cell's centre, as the vertical face draws it.
+            const qreal cell = std::max(w, fm.height());
+            QTransform t = page;
+            t.translate(x + cell / 2, r.top() + i * pitch + pitch / 2);
+            t.rotate(-90);
+            m_painter->setWorldTransform(t);
+            m_painter->drawText(QPointF(-w / 2, baseline), ch);
+            x += cell;
+        }
+    }
+    m_painter->setWorldTransform(page);
 }
 
 double Page::textWidthMm(const QString &s, const QFont &f) const
@@ -127,7 +284,7 @@ void prepare(QPrinter &printer, const PageSetup &s)
 {
     printer.setFullPage(true);
     printer.setPageLayout(layoutOf(s));
-    printer.setDocName(s.title);
+    printer.setDocName(documentName(s.title));
     printer.setCreator(QStringLiteral("R5R6"));
     // The layer draws the copies itself.
     printer.setCopyCount(1);

@@ -78,6 +78,11 @@ struct PageSetup
     QString title = QStringLiteral("R5/R6");
 };
 
+// The job's document name: the title as a file name, which is what a print
+// dialog proposes for a printout to a file. The characters no file name may
+// hold ("/" of "R5/R6" would name a folder) are left out.
+QString documentName(const QString &title);
+
 // What a drawing call belongs to: the form itself (lines, pictures, headings
 // of the blank form) or the data printed into it. Form calls are skipped when
 // the setup's decorations are off (a pre-printed form takes data only).
@@ -94,6 +99,25 @@ public:
     // top. Text is never wrapped; a "\n" starts a new line.
     void text(const QRectF &boxMm, const QString &s, const QFont &f,
               Qt::Alignment align = Qt::AlignLeft, Layer layer = Layer::Data);
+    // One line of text that stays within the box's width: at the font's size
+    // when it fits, else at the size that just fits, on the baseline the
+    // font's own size would have (so a smaller text stands on the row's
+    // line). For cells whose values may be wider than the cell.
+    void fitText(const QRectF &boxMm, const QString &s, const QFont &f,
+                 Qt::Alignment align = Qt::AlignLeft, Layer layer = Layer::Data);
+    // Text that wraps within the box: broken into lines at word boundaries
+    // (between any two Chinese characters, and inside a word only when the
+    // word alone is wider than the box), set from the box's top and aligned
+    // within its width; a line that would end below the box's bottom is not
+    // drawn, so nothing prints outside the box.
+    void wrapText(const QRectF &boxMm, const QString &s, const QFont &f,
+                  Qt::Alignment align = Qt::AlignLeft, Layer layer = Layer::Data);
+    // Text set as a vertical-writing face sets it on a horizontal line: each
+    // character turned a quarter counter-clockwise in its own cell, the
+    // lines ("\n") one under the other from the box's top. The lines are
+    // brought closer when the font's line height would not fit them all
+    // into the box's height.
+    void turnedText(const QRectF &boxMm, const QString &s, const QFont &f, Layer layer = Layer::Data);
     // The picture stretched into the box. Give the same QImage each page: the
     // PDF then holds the picture once, not once a page.
     void picture(const QRectF &boxMm, const QImage &img, Layer layer = Layer::Form);

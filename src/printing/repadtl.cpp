@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -30,14 +31,28 @@ constexpr double kWidth = 277.0; // 1047 pixels at 96 per inch
 constexpr std::array<double, 12> kCodLeft{28.0, 46.0, 64.0, 82.0, 100.0, 118.0, 136.0, 154.3, 172.5, 190.8, 209.0, 227.3};
 constexpr std::array<double, 12> kAmtLeft{38.6, 56.6, 74.6, 92.6, 110.6, 128.6, 146.6, 164.6, 183.1, 201.3, 219.6, 238.4};
 constexpr double kTotalColumn = 245.5;
+// The boxes of the page number and the total pages, at the top right.
+constexpr double kPageBoxLeft = 256.5;
 
 // The form prints amounts right-aligned on a field whose left edge the form
-// gives; the field is 7 mm wide, so its right edge closes the column, and
-// an amount wider than that grows to the left within the column (the
-// layer's text is not clipped). The field widths below are ours: each fits
-// its column.
+// gives; the field is 7 mm wide, so its right edge closes the column. An
+// amount wider than the field grows to the left within its column, and one
+// wider than the column is set smaller: it never reaches the column's
+// lines, nor its neighbour's amount. The same for the worker's total in the
+// total column.
 constexpr double kAmtWidth = 7.0;
-constexpr double kAmtRoom = 17.0;
+constexpr double kCellPad = 0.4;
+constexpr double kTotalRight = 270.4 + kAmtWidth - 1.5;
+
+// The cell of an amount: from its column's left line to the right edge of
+// its field, kept off the line that closes the column.
+QRectF amountCell(std::size_t c, double top)
+{
+    const double closing = c + 1 < kCodLeft.size() ? kCodLeft[c + 1] : kTotalColumn;
+    const double left = kCodLeft[c] + kCellPad;
+    const double right = std::min(kAmtLeft[c] + kAmtWidth, closing - kCellPad);
+    return {left, top, right - left, 3.0};
+}
 
 QString dec(const QByteArray &b) { return big5::decode(b); }
 
@@ -80,42 +95,11 @@ QImage captionPicture(int w, int h, const QString &text)
 
 QImage emblemPicture()
 {
-    // A seal of two rings with a lotus of five petals over three waves,
-    // the authority's name left and right of it.
+    // The seal, the authority's name left and right of it.
     return drawPicture(399, 141, [](QPainter &p, const QRectF &r) {
         const QPointF c(r.center().x(), r.center().y());
         const double R = r.height() * 0.46;
-        p.setPen(QPen(Qt::black, 4));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(c, R, R);
-        p.setPen(QPen(Qt::black, 2));
-        p.drawEllipse(c, R * 0.82, R * 0.82);
-        p.setBrush(Qt::black);
-        p.setPen(Qt::NoPen);
-        for (int i = 0; i < 5; ++i) {
-            const double a = (-90 + (i - 2) * 32) * M_PI / 180.0;
-            QPainterPath petal;
-            const QPointF base(c.x(), c.y() + R * 0.15);
-            const QPointF tip(base.x() + std::cos(a) * R * 0.6, base.y() + std::sin(a) * R * 0.6);
-            const QPointF n(-std::sin(a) * R * 0.12, std::cos(a) * R * 0.12);
-            petal.moveTo(base);
-            petal.quadTo((base + tip) / 2 + n, tip);
-            petal.quadTo((base + tip) / 2 - n, base);
-            p.drawPath(petal);
-        }
-        p.setPen(QPen(Qt::black, 3));
-        p.setBrush(Qt::NoBrush);
-        for (int k = 0; k < 3; ++k) {
-            QPainterPath wave;
-            const double y = c.y() + R * (0.3 + 0.14 * k);
-            wave.moveTo(c.x() - R * 0.6, y);
-            for (int s = 0; s < 4; ++s) {
-                const double x0 = c.x() - R * 0.6 + s * R * 0.3;
-                wave.quadTo(x0 + R * 0.075, y - R * 0.07, x0 + R * 0.15, y);
-                wave.quadTo(x0 + R * 0.225, y + R * 0.07, x0 + R * 0.3, y);
-            }
-            p.drawPath(wave);
-        }
+        paintEmblem(p, c, R);
         QFont f(QStringLiteral("Times New Roman"));
         f.setPixelSize(17);
         f.setBold(true);
@@ -206,12 +190,14 @@ void drawHeaderForm(print::Page &p)
     formText(p, {205.0, 20.0, 39.0, 3.0}, QStringLiteral("僱 主 名 稱"), captionFont(), Qt::AlignRight);
     formText(p, {205.0, 22.6, 39.0, 3.0}, QStringLiteral("Nome da Entidade Patronal"), fontOf(4), Qt::AlignRight);
 
-    p.box({250.0, 13.6, 27.0, 6.0}, 0.25);
-    p.box({250.0, 19.6, 27.0, 8.0}, 0.25);
-    formText(p, {250.5, 14.0, 10.0, 3.0}, QStringLiteral("頁數編號"), captionFont(5.5));
-    p.picture({250.5, 16.8, 10.5, 2.2}, picture(Picture::CaptionPageNo));
-    formText(p, {250.5, 20.0, 10.0, 3.0}, QStringLiteral("總頁數"), captionFont(5.5));
-    p.picture({250.5, 22.8, 8.5, 2.2}, picture(Picture::CaptionPages));
+    // The page boxes right of the version line (which runs from 231.8 mm):
+    // the page number's caption above the number, the total's under it.
+    p.box({kPageBoxLeft, 13.6, kWidth - kPageBoxLeft, 6.0}, 0.25);
+    p.box({kPageBoxLeft, 19.6, kWidth - kPageBoxLeft, 12.0}, 0.25);
+    formText(p, {kPageBoxLeft + 0.5, 13.75, 8.0, 2.0}, QStringLiteral("頁數編號"), captionFont(5));
+    p.picture({kPageBoxLeft + 8.3, 13.9, 8.0, 1.7}, picture(Picture::CaptionPageNo));
+    formText(p, {kPageBoxLeft + 0.5, 26.0, 8.0, 2.5}, QStringLiteral("總頁數"), captionFont(5.5));
+    p.picture({kPageBoxLeft + 0.5, 28.6, 8.5, 2.2}, picture(Picture::CaptionPages));
 
     // Column captions.
     const double top = 33.0;
@@ -276,6 +262,60 @@ void drawFooterForm(print::Page &p)
 
 } // namespace
 
+void paintEmblem(QPainter &p, const QPointF &c, double R)
+{
+    // Strokes in proportion to the seal (4, 2 and 3 pixels on the annex's
+    // bitmap, whose seal is 65 pixels across its radius).
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, R * 0.06));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(c, R, R);
+    p.setPen(QPen(Qt::black, R * 0.03));
+    p.drawEllipse(c, R * 0.82, R * 0.82);
+    p.setBrush(Qt::black);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 5; ++i) {
+        const double a = (-90 + (i - 2) * 32) * M_PI / 180.0;
+        QPainterPath petal;
+        const QPointF base(c.x(), c.y() + R * 0.15);
+        const QPointF tip(base.x() + std::cos(a) * R * 0.6, base.y() + std::sin(a) * R * 0.6);
+        const QPointF n(-std::sin(a) * R * 0.12, std::cos(a) * R * 0.12);
+        petal.moveTo(base);
+        petal.quadTo((base + tip) / 2 + n, tip);
+        petal.quadTo((base + tip) / 2 - n, base);
+        p.drawPath(petal);
+    }
+    p.setPen(QPen(Qt::black, R * 0.045));
+    p.setBrush(Qt::NoBrush);
+    for (int k = 0; k < 3; ++k) {
+        QPainterPath wave;
+        const double y = c.y() + R * (0.3 + 0.14 * k);
+        wave.moveTo(c.x() - R * 0.6, y);
+        for (int s = 0; s < 4; ++s) {
+            const double x0 = c.x() - R * 0.6 + s * R * 0.3;
+            wave.quadTo(x0 + R * 0.075, y - R * 0.07, x0 + R * 0.15, y);
+            wave.quadTo(x0 + R * 0.225, y + R * 0.07, x0 + R * 0.3, y);
+        }
+        p.drawPath(wave);
+    }
+    p.restore();
+}
+
+QImage sealPicture(int side)
+{
+    // Grey levels keep the rings' edges smooth when the picture is scaled
+    // to its few millimetres.
+    QImage img(side, side, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    {
+        QPainter p(&img);
+        // The outer ring's pen stays inside the picture.
+        paintEmblem(p, QRectF(img.rect()).center(), side / 2.0 / 1.04);
+    }
+    return img.convertToFormat(QImage::Format_Grayscale8);
+}
+
 const QImage &picture(Picture which)
 {
     static const std::array<QImage, 9> pictures{
@@ -335,27 +375,28 @@ int renderarticle(print::Sheet &sheet, const annexa::AnnexArticle &a, const TCmp
     tpl.rowsPerPage = annexa::kRowsPerPage;
     tpl.header = [&](print::Page &p) {
         drawHeaderForm(p);
-        p.text({6.3 - 8.0, 25.4, 38.0 - 22.0, 4.0}, year, fontOf(0), Qt::AlignHCenter);
-        p.text({33.9 - 5.0, 25.4, 25.0, 4.0}, cadno, fontOf(0), Qt::AlignHCenter);
+        // The header's fields are as wide as their texts: each starts at its
+        // left edge, whatever its alignment.
+        p.text({6.3, 25.4, 0, 4.0}, year, fontOf(0));
+        p.text({33.9, 25.4, 0, 4.0}, cadno, fontOf(0));
         p.text({57.1, 20.9, 150.0, 4.0}, chname, fontOf(1));
         p.text({57.1, 24.3, 150.0, 4.0}, ptname, fontOf(2));
         p.text({57.1, 28.0, 80.0, 3.0}, artno, fontOf(3));
-        p.text({231.8 - 20.0, 16.1, 38.0, 3.0}, versno, fontOf(4), Qt::AlignRight);
-        p.text({262.5, 15.9, 12.0, 3.0}, QString::number(a.firstpage + p.number() - pagesBefore - 1), fontOf(5), Qt::AlignHCenter);
-        p.text({259.3, 20.9, 18.0, 4.0}, ttlpage, fontOf(0), Qt::AlignHCenter);
+        p.text({231.8, 16.1, 0, 3.0}, versno, fontOf(4));
+        p.text({262.5, 15.9, 0, 3.0}, QString::number(a.firstpage + p.number() - pagesBefore - 1), fontOf(5));
+        p.text({259.3, 20.9, 0, 4.0}, ttlpage, fontOf(0));
     };
     tpl.detail = [&](print::Page &p, int slot) {
         const double y = kHeaderH + slot * kDetailH;
         drawDetailForm(p, y);
         p.text({2.1, y + 4.0, 25.5, 4.0}, cntb.DisplayText(), fontOf(6));
-        p.text({29.1, y + 0.8, kTotalColumn - 29.6, 4.0}, nmcnt.DisplayText(), fontOf(7));
+        p.fitText({29.1, y + 0.8, kTotalColumn - kCellPad - 29.1, 4.0}, nmcnt.DisplayText(), fontOf(7));
         for (std::size_t c = 0; c < 12; ++c) {
             p.text({kCodLeft[c], y + 5.0, 10.0, 3.0}, cod[c]->DisplayText(), fontOf(8));
-            p.text({kAmtLeft[c] + kAmtWidth - kAmtRoom, y + 7.7, kAmtRoom, 3.0}, amountText(*amt[c]), fontOf(9),
-                   Qt::AlignRight);
+            p.fitText(amountCell(c, y + 7.7), amountText(*amt[c]), fontOf(9), Qt::AlignRight);
         }
-        p.text({270.4 + kAmtWidth - 1.5 - kAmtRoom, y + 7.7, kAmtRoom, 3.0}, amountText(total), fontOf(9),
-               Qt::AlignRight);
+        p.fitText({kTotalColumn + kCellPad, y + 7.7, kTotalRight - kTotalColumn - kCellPad, 3.0}, amountText(total),
+                  fontOf(9), Qt::AlignRight);
     };
     tpl.filler = [&](print::Page &p, int slot) { drawDetailForm(p, kHeaderH + slot * kDetailH); };
     tpl.footer = [&](print::Page &p, bool) {
@@ -385,6 +426,11 @@ print::Outcome printannexa(Tdm56 &dm, const AnnexPrintJob &job, const TCmpFile &
     // each copy draws article 32's pages, then article 36's, each numbered
     // from the job's first page.
     const auto print = [&](const QList<annexa::AnnexArticle> &articles, const annexa::LoadArticle &load) {
+        // Offsets that push a part of the form off the sheet are said
+        // before it prints, as the nominal list says them.
+        const QString warn = annexa::offsetWarningText(job.top, job.left);
+        if (!warn.isEmpty())
+            showmsgw(annexa::caption(), warn, 0);
         printed = print::run(
             setup, job.preview,
             [&](print::Sheet &sheet) {

@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QString>
 
+class QPainter;
+class QPointF;
 class QWidget;
 
 namespace r56 {
@@ -44,6 +46,13 @@ enum class Picture {
     CaptionStamp,
 };
 const QImage &picture(Picture which);
+// The authority's seal: two rings round a lotus of five petals over three
+// waves, centred on `centre` with the outer ring's radius `radius` (in the
+// painter's units). The emblem of the annex and of the nominal list's
+// heading.
+void paintEmblem(QPainter &p, const QPointF &centre, double radius);
+// The seal alone on white, `side` x `side` pixels in grey levels.
+QImage sealPicture(int side);
 
 // Page setup of the annex: margins 5 + top, 10 + left, 10 - left and the
 // bottom that leaves exactly ten rows a page.

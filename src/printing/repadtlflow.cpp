@@ -1,5 +1,6 @@
 #include "printing/repadtlflow.h"
 
+#include "printing/repdtlflow.h"
 #include "shared/big5.h"
 #include "shared/ctrlcode.h"
 #include "shared/r5r6data.h"
@@ -19,6 +20,14 @@ QString emptyRangeText()
 {
     return QStringLiteral("所選擇的頁數範圍沒有資料，沒有列印。\r\n"
                           "A area seleccionada nao tem paginas; nada foi impresso.");
+}
+
+QString offsetWarningText(int top, int left)
+{
+    // Landscape A4; the page area 5 mm down and 10 mm in; header, ten rows
+    // and footer, 277 mm wide.
+    return nominal::offsheetText({297.0, 210.0}, {10.0, 5.0}, {277.0, 52.3875 + 10 * 11.6417 + 30.1625}, top,
+                                 left);
 }
 
 namespace {
@@ -43,7 +52,7 @@ QList<TKitFieldDef> tabaxoaFields()
     return d;
 }
 
-QByteArray annexname(QByteArrayView nmc, QByteArrayView nmp, int width)
+QByteArray withoutfullwidthblanks(QByteArrayView nmc)
 {
     static const QByteArray kFullWidthBlank("\xA1\x40", 2);
     QByteArray chinese;
@@ -55,6 +64,12 @@ QByteArray annexname(QByteArrayView nmc, QByteArrayView nmp, int width)
             chinese.append(ch);
         i += l;
     }
+    return chinese;
+}
+
+QByteArray annexname(QByteArrayView nmc, QByteArrayView nmp, int width)
+{
+    const QByteArray chinese = withoutfullwidthblanks(nmc);
     QByteArray name = big5::trim(chinese).isEmpty() ? nmp.toByteArray() : chinese + " - " + nmp.toByteArray();
     return big5::left(name, width);
 }

@@ -34,6 +34,9 @@ QString noWorkersText();           // "沒有僱員資料"
 QString noArticleItemsText(int art); // "沒有屬32條例的記錄"
 QString tooManyCodesText();        // "項目類別總數超過界限(36)"
 QString emptyRangeText();          // the page range holds no page
+// The warning of offsets that move a part of the page (the foot, the total
+// column and the page boxes) off the sheet; empty when it all stays on it.
+QString offsetWarningText(int top, int left);
 
 // Widths of the text columns. The name holds a whole Chinese name (42),
 // " - " and a whole Portuguese name (40); an item column "(" + a code of up
@@ -52,6 +55,8 @@ QList<TKitFieldDef> tabaxoaFields();
 // nothing but blanks is left of the Chinese one. Cut to `width` bytes without
 // splitting a character.
 QByteArray annexname(QByteArrayView nmc, QByteArrayView nmp, int width = kNameWidth);
+// The Chinese name with every full-width blank (A1 40) taken out.
+QByteArray withoutfullwidthblanks(QByteArrayView nmc);
 // "(" + the old taxpayer number trimmed + ")", or empty.
 QByteArray oldnumber(QByteArrayView oldcntb);
 

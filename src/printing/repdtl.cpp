@@ -2,6 +2,7 @@
 
 #include "printing/formpics.h"
 #include "printing/pr56job.h"
+#include "printing/repadtl.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
@@ -24,11 +25,23 @@ constexpr double kWidth = 191.3;
 // The column lines of the row grid.
 constexpr std::array<double, 5> kColumnLines{25.6, 68.6, 77.5, 118.3, 159.4};
 constexpr double kGridRight = 188.4;
-// The print-time stamp: 30 and 940 pixels at 96 per inch from the page
-// area's corner; the layer's origin carries the offsets, so the stamp moves
-// with them exactly as every other field does.
+// The page area's corner on the paper at offsets 0.
+constexpr double kMarginLeft = 12.0, kMarginTop = 12.0;
+// The print-time stamp stands in the paper's left margin beside the foot:
+// 30 and 940 pixels at 96 per inch from the paper's corner, 3.7 x 31.5 mm.
+// The layer's origin carries the offsets, so the stamp moves with them a
+// millimetre per millimetre, exactly as every other field does.
 constexpr double kPx = 25.4 / 96.0;
-constexpr double kStampLeft = 30 * kPx, kStampTop = 940 * kPx;
+constexpr QRectF kStamp{30 * kPx - kMarginLeft, 940 * kPx - kMarginTop, 3.7, 31.5};
+// The room of the name and the amounts: their cells of the row grid, less
+// half a millimetre at the lines.
+constexpr double kCellPad = 0.5;
+// The grey strip over the employer's box and its pen (3 pixels at 96 per
+// inch).
+constexpr QRectF kStrip{49.0, 23.5, 139.4, 4.5};
+constexpr double kStripPen = 3 * kPx;
+const QColor kStripFill(219, 219, 219);
+const QColor kStripPenColor(128, 128, 128);
 
 QString dec(QByteArrayView b) { return big5::decode(b.toByteArray()); }
 
@@ -76,16 +89,34 @@ void formText(print::Page &p, const QRectF &box, const QString &s, const QFont &
     p.text(box, s, f, a, print::Layer::Form);
 }
 
+// A caption strip printed on the grey strip: its white paper becomes the
+// strip's grey and its letters stay black (each pixel multiplied by the
+// grey, as ink over the grey ground would look).
+QImage onGrey(const QImage &strip)
+{
+    QImage img = strip.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        auto *px = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            px[x] = qRgb(qRed(px[x]) * kStripFill.red() / 255, qGreen(px[x]) * kStripFill.green() / 255,
+                         qBlue(px[x]) * kStripFill.blue() / 255);
+    }
+    return img;
+}
+
 // The two vector pictures, drawn as lines and text at their mm sizes.
 void drawHeading(print::Page &p, const QRectF &b)
 {
-    // The government and authority heading: an emblem of two rings over the
+    // The government and authority heading: the emblem (the seal of two
+    // rings round a lotus over the waves, as on the annex) over the
     // government's and the authority's names.
     // The names stand one under the other down to the boxes below the
     // picture (at 23.5 mm): the last line ends above them.
+    // The seal is a picture of its own, so that the file holds it once
+    // however many pages carry it.
     const QPointF c(b.x() + b.width() / 2, b.y() + 4.1);
-    p.box({c.x() - 4.0, c.y() - 4.0, 8, 8}, 0.5);
-    p.box({c.x() - 3.0, c.y() - 3.0, 6.0, 6.0}, 0.25);
+    constexpr double kSeal = 4.0 * 1.04; // the ring's radius and its pen
+    p.picture({c.x() - kSeal, c.y() - kSeal, 2 * kSeal, 2 * kSeal}, picture(Picture::Seal));
     formText(p, {b.x(), b.y() + 8.6, b.width(), 4}, QStringLiteral("東灣特別行政區政府"), mingLiu(8, true),
              Qt::AlignHCenter);
     formText(p, {b.x(), b.y() + 11.7, b.width(), 3}, QStringLiteral("Governo da R.A.E. de Tung Wan"), arial(7),
@@ -137,8 +168,17 @@ void drawHeaderForm(print::Page &p)
     formText(p, {1, 60.0, 45, 4}, QStringLiteral("請在方格內填上 \"X\""), mingLiu(8, false));
     p.picture({1, 63.8, 34, 2.5}, picture(Picture::CapNoWorkers));
     p.box({38.0, 63.0, 6.0, 6.0}, 0.3);
-    // The employer's box, grey-filled title strip.
-    p.box({49.0, 23.5, 139.4, 4.5}, 0.8, QColor(219, 219, 219));
+    // The employer's box, its title strip grey with a grey pen: four lines
+    // inside the strip's bounds (as the form's shapes draw their pen), the
+    // top and bottom ones across the corners.
+    p.box(kStrip, 0, kStripFill);
+    const QRectF pen = kStrip.adjusted(kStripPen / 2, kStripPen / 2, -kStripPen / 2, -kStripPen / 2);
+    p.line({kStrip.left(), pen.top()}, {kStrip.right(), pen.top()}, kStripPen, print::Layer::Form, kStripPenColor);
+    p.line({kStrip.left(), pen.bottom()}, {kStrip.right(), pen.bottom()}, kStripPen, print::Layer::Form,
+           kStripPenColor);
+    p.line({pen.left(), kStrip.top()}, {pen.left(), kStrip.bottom()}, kStripPen, print::Layer::Form, kStripPenColor);
+    p.line({pen.right(), kStrip.top()}, {pen.right(), kStrip.bottom()}, kStripPen, print::Layer::Form,
+           kStripPenColor);
     formText(p, {50, 24.0, 40, 4}, QStringLiteral("僱主名稱"), mingLiu(8, false));
     p.picture({70, 24.6, 40, 2.5}, picture(Picture::CapName));
     formText(p, {112, 24.3, 60, 4}, QStringLiteral("Nome da entidade patronal"), arial(7));
@@ -148,12 +188,34 @@ void drawHeaderForm(print::Page &p)
     p.picture({50, 58.0, 16, 2.5}, picture(Picture::CapAddress));
     formText(p, {50, 60.6, 16, 4}, QStringLiteral("de contacto"), arial(7));
     p.line({49.0, 72.0}, {188.4, 72.0}, 0.2);
-    formText(p, {50, 72.5, 14, 4}, QStringLiteral("營業稅檔案或僱主編號"), mingLiu(6, false));
+    // The employer number's caption in two lines left of the number (at
+    // 63.5 mm).
+    p.wrapText({50, 72.5, 13.0, 8.0}, QStringLiteral("營業稅檔案或僱主編號"), mingLiu(6, false), Qt::AlignLeft,
+               print::Layer::Form);
     formText(p, {98, 73.6, 16, 4}, QStringLiteral("電話"), mingLiu(8, false));
     formText(p, {98, 76.6, 16, 4}, QStringLiteral("Telefone"), arial(7));
     p.box({49.0, 72.0, 139.4, 9.0}, 0.3);
     // The column headings at the foot of the header.
     p.picture({0, kHeaderH - 22.0, kGridRight, 22.0}, picture(Picture::Columns));
+}
+
+// The three amount columns (cash earnings, non-taxable income, tax
+// withheld): the fields' right edges, and the column lines on their left
+// that an amount shrinks to stay right of.
+struct AmountColumn
+{
+    double left, width, line;
+};
+constexpr std::array<AmountColumn, 3> kAmounts{{{27.5, 38.4, kColumnLines[0]},
+                                                {80.4, 37.3, kColumnLines[2]},
+                                                {121.4, 37.3, kColumnLines[3]}}};
+
+void amount(print::Page &p, int column, double top, Currency value)
+{
+    const AmountColumn &c = kAmounts[std::size_t(column)];
+    const double right = c.left + c.width;
+    const double left = std::min(c.left, c.line + kCellPad);
+    p.fitText({left, top, right - left, 4.5}, value.format(), arial(10), Qt::AlignRight);
 }
 
 void drawRowForm(print::Page &p, double y)
@@ -193,7 +255,7 @@ void drawFooterForm(print::Page &p)
 const QImage &picture(Picture which)
 {
     // Drawn by our generator at build time and compiled in (formpics).
-    static const std::array<QImage, 8> pictures{
+    static const std::array<QImage, 9> pictures{
         print::formPicture(QStringLiteral("repdtl_columns")),
         print::formPicture(QStringLiteral("repdtl_instruction")),
         print::formPicture(QStringLiteral("repdtl_noworkers")),
@@ -201,7 +263,8 @@ const QImage &picture(Picture which)
         print::formPicture(QStringLiteral("repdtl_pageno")),
         print::formPicture(QStringLiteral("repdtl_pages")),
         print::formPicture(QStringLiteral("repdtl_address")),
-        print::formPicture(QStringLiteral("repdtl_name")),
+        onGrey(print::formPicture(QStringLiteral("repdtl_name"))),
+        repadtl::sealPicture(256),
     };
     return pictures[std::size_t(which)];
 }
@@ -214,7 +277,7 @@ print::PageSetup setlistgeometry(const ListPrintJob &job)
     // leaves exactly ten rows between header and foot. The layer adds the
     // offsets to every position, so the margins stay those of offset 0 and
     // no margin goes negative.
-    s.marginsMm = QMarginsF(12.0, 12.0, 8.0, 297.0 - 12.0 - kHeaderH - kFooterH - 10 * kDetailH);
+    s.marginsMm = QMarginsF(kMarginLeft, kMarginTop, 8.0, 297.0 - kMarginTop - kHeaderH - kFooterH - 10 * kDetailH);
     s.offsetMm = QPointF(job.left, job.top);
     s.copies = job.copies;
     s.decorations = job.blank;
@@ -254,13 +317,13 @@ int renderlist(print::Sheet &sheet, MemTable &staff, const nominal::ArticleList 
         p.text({30.2, 33.1, 13.0, 4.5}, ttl, arial(10), Qt::AlignRight);
         p.text({31.0, 43.7, 14.6, 5.0}, year, arial(12, true), Qt::AlignRight);
         p.text({68.0, 33.3, 0, 4.5}, chname, mingLiu(10, true));
-        p.text({68.0, 40.0, 108.0, 9.3}, ptname, ptfont);
+        p.wrapText({68.0, 40.0, 108.0, 9.3}, ptname, ptfont);
         p.text({67.7, 50.8, 0, 16.0}, address, arial(9));
         p.text({63.5, 73.3, 0, 5.0}, cdno, arial(12, true));
         p.text({115.6, 73.3, 0, 4.5}, telno, arial(10));
         p.text({148.2, 65.9, 0, 3.5}, version, narrow8());
         p.text({51.1, 68.0, 0, 4.5}, artno, mingLiu(10, true, true));
-        p.text({kStampLeft, kStampTop, 3.7, 31.5}, stamp, mingLiu(6, false));
+        p.turnedText(kStamp, stamp, mingLiu(6, false));
     };
     tpl.detail = [&](print::Page &p, int slot) {
         // The row is read on every page, so that the pages before the first
@@ -272,11 +335,12 @@ int renderlist(print::Sheet &sheet, MemTable &staff, const nominal::ArticleList 
         drawRowForm(p, y);
         p.text({0.5, y + 1.3, 0, 4.5}, row.added ? QStringLiteral("*") : QStringLiteral(" "), arial(10));
         p.text({0.8, y + 3.7, 24.1, 4.5}, dec(row.cntb), arial(10, true), Qt::AlignHCenter);
-        p.text({27.3, y + 1.3, 0, 4.5}, dec(row.name), mingLiu(10, true, true));
-        p.text({27.5, y + 7.9, 38.4, 4.5}, row.rend.format(), arial(10), Qt::AlignRight);
+        // A long name is set smaller rather than past the grid.
+        p.fitText({27.3, y + 1.3, kGridRight - kCellPad - 27.3, 4.5}, dec(row.name), mingLiu(10, true, true));
+        amount(p, 0, y + 7.9, row.rend);
         p.text({70.1, y + 7.9, 6.6, 4.5}, dec(row.exp), arial(10), Qt::AlignRight);
-        p.text({80.4, y + 7.9, 37.3, 4.5}, row.sub1.format(), arial(10), Qt::AlignRight);
-        p.text({121.4, y + 7.9, 37.3, 4.5}, row.rimp.format(), arial(10), Qt::AlignRight);
+        amount(p, 1, y + 7.9, row.sub1);
+        amount(p, 2, y + 7.9, row.rimp);
         p.text({163.0, y + 7.9, 23.3, 4.5}, row.leave, arial(10), Qt::AlignRight);
     };
     tpl.filler = [&](print::Page &p, int slot) { drawRowForm(p, kHeaderH + slot * kDetailH); };
@@ -284,9 +348,9 @@ int renderlist(print::Sheet &sheet, MemTable &staff, const nominal::ArticleList 
         if (!p.drawing())
             return;
         drawFooterForm(p);
-        p.text({27.5, kFooterTop + 1.6, 38.4, 4.5}, carried.rend.format(), arial(10), Qt::AlignRight);
-        p.text({80.4, kFooterTop + 1.6, 37.3, 4.5}, carried.sub1.format(), arial(10), Qt::AlignRight);
-        p.text({121.4, kFooterTop + 1.6, 37.3, 4.5}, carried.rimp.format(), arial(10), Qt::AlignRight);
+        amount(p, 0, kFooterTop + 1.6, carried.rend);
+        amount(p, 1, kFooterTop + 1.6, carried.sub1);
+        amount(p, 2, kFooterTop + 1.6, carried.rimp);
     };
     const auto nextRow = [&] {
         if (next >= list.rowcount() || !staff.setRecNo(list.recnos[next]))

@@ -32,8 +32,9 @@ struct ListPrintJob
 print::PageSetup setlistgeometry(const ListPrintJob &job);
 
 // The form's pictures, drawn once a run by our own code: the column
-// headings (2265 x 264) and the seven Portuguese caption strips.
-enum class Picture { Columns, CapInstruction, CapNoWorkers, CapYear, CapPageNo, CapPages, CapAddress, CapName };
+// headings (2265 x 264), the seven Portuguese caption strips and the
+// heading's seal.
+enum class Picture { Columns, CapInstruction, CapNoWorkers, CapYear, CapPageNo, CapPages, CapAddress, CapName, Seal };
 const QImage &picture(Picture which);
 
 // Draws the pages `w.first`..`w.last` of the article's list. Returns the

@@ -40,8 +40,13 @@ QString emptyRangeText(int first, int ttlpages)
 
 QString offsetWarningText(int top, int left)
 {
-    const bool foot = kMargin + top + kBandsH > kPageH || kMargin + top < 0;
-    const bool side = kMargin + left + kBandsW > kPageW || kMargin + left < 0;
+    return offsheetText({kPageW, kPageH}, {kMargin, kMargin}, {kBandsW, kBandsH}, top, left);
+}
+
+QString offsheetText(QSizeF paper, QPointF margins, QSizeF bands, int top, int left)
+{
+    const bool foot = margins.y() + top + bands.height() > paper.height() || margins.y() + top < 0;
+    const bool side = margins.x() + left + bands.width() > paper.width() || margins.x() + left < 0;
     if (!foot && !side)
         return {};
     QString zh, pt;
@@ -89,12 +94,21 @@ QString stamptext(const QString &s)
     return out;
 }
 
+QByteArray listname(QByteArrayView nmc, QByteArrayView nmp)
+{
+    const QByteArray chinese = big5::trim(annexa::withoutfullwidthblanks(nmc));
+    QByteArrayView portuguese = nmp;
+    while (!portuguese.isEmpty() && static_cast<unsigned char>(portuguese.back()) <= 0x20)
+        portuguese.chop(1);
+    return chinese.isEmpty() ? portuguese.toByteArray() : chinese + " - " + portuguese.toByteArray();
+}
+
 ListRow listrow(const MemTable &staff)
 {
     ListRow r;
     r.added = staff.asInteger(staffcol::level) == 5;
     r.cntb = big5::trimmed(staff.asString(staffcol::cntb)).toByteArray();
-    r.name = annexa::annexname(staff.asString(staffcol::nmc), staff.asString(staffcol::nmp));
+    r.name = listname(staff.asString(staffcol::nmc), staff.asString(staffcol::nmp));
     r.exp = staff.asString(staffcol::rexp);
     r.rend = staff.asCurrency(staffcol::rend);
     r.sub1 = staff.asCurrency(staffcol::sub1);

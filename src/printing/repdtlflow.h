@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QPointF>
+#include <QSizeF>
 #include <QString>
 
 namespace r56 {
@@ -28,6 +30,10 @@ QString emptyRangeText(int first, int ttlpages);
 // The warning of offsets that move a part of the page off the sheet; empty
 // when the whole page stays on it.
 QString offsetWarningText(int top, int left);
+// The same warning for a form of `bands` (mm) set at `margins` plus the
+// offsets on `paper`: the foot off the sheet (the top offset), the right
+// columns off it (the left offset).
+QString offsheetText(QSizeF paper, QPointF margins, QSizeF bands, int top, int left);
 
 // "Ver. 3.2(" + code + ")"
 QString versiontext(QByteArrayView code);
@@ -39,12 +45,19 @@ QString leavetext(QByteArrayView leavedate);
 // first, each digit full width, so that it reads bottom-up.
 QString stamptext(const QString &yyyymmddhhnnss);
 
+// The name column: the Chinese name without its full-width blanks and
+// trimmed, " - ", the Portuguese name; the Portuguese name alone when
+// nothing is left of the Chinese one. The import keeps both names padded
+// with blanks to their fields' widths; the blanks after the Portuguese name
+// are dropped as well, as they print nothing.
+QByteArray listname(QByteArrayView nmc, QByteArrayView nmp);
+
 // One printed row.
 struct ListRow
 {
     bool added = false;   // level 5: added by the user, marked "*"
     QByteArray cntb;      // trimmed
-    QByteArray name;      // Chinese name without full-width blanks, " - ", Portuguese name
+    QByteArray name;      // listname()
     QByteArray exp;       // income in kind as stored
     Currency rend, sub1, rimp;
     QString leave;

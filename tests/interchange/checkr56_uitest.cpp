@@ -66,6 +66,16 @@ QTextCharFormat formatAt(const QTextBlock &block, int pos)
     return {};
 }
 
+// The window `f` after a check of the fixture's files copied into `tmp`:
+// its report ready to print.
+void checkFixture(Tfcheckr56 &f, const QTemporaryDir &tmp)
+{
+    copyFixture(tmp.path());
+    f.checkOptions().itemcodes = codes();
+    f.edchk->setText(tmp.path() + QStringLiteral("/R56_0112.TXT"));
+    f.btcheckClick();
+}
+
 } // namespace
 
 TEST(CheckWindow, CheckClickedShowsTheReportWithMarkedFields)
@@ -178,11 +188,8 @@ TEST(CheckWindow, TheOfferedFileNameCanBeWritten)
 {
     MessageRecorder rec;
     QTemporaryDir tmp;
-    copyFixture(tmp.path());
     Tfcheckr56 f;
-    f.checkOptions().itemcodes = codes();
-    f.edchk->setText(tmp.path() + QStringLiteral("/R56_0112.TXT"));
-    f.btcheckClick();
+    checkFixture(f, tmp);
 
     // The print dialog's file name is the document name in the folder it
     // starts in: it has to be a name, not a path into a missing folder.
@@ -201,15 +208,49 @@ TEST(CheckWindow, TheOfferedFileNameCanBeWritten)
               QStringLiteral("檢查結果已輸出到印表機\r\nO resultado da verificacao e imprimido."));
 }
 
+TEST(CheckWindow, ReportGoesToThePdfFileOfTheEnvironmentWithoutADialog)
+{
+    MessageRecorder rec;
+    QTemporaryDir tmp;
+    Tfcheckr56 f;
+    checkFixture(f, tmp);
+
+    bool asked = false;
+    f.setPrinterSetup([&](QPrinter &, QWidget *) {
+        asked = true;
+        return false;
+    });
+    struct Case
+    {
+        const char *name;
+        QString pdf;
+        bool printed;
+    };
+    const Case cases[] = {
+        {"a file that can be written", tmp.filePath(QStringLiteral("env.pdf")), true},
+        {"a folder that is not there", tmp.filePath(QStringLiteral("no/such/folder/env.pdf")), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        qputenv("R56_PRINT_PDF", c.pdf.toLocal8Bit());
+        rec.messages.clear();
+        f.btprint->click();
+        qunsetenv("R56_PRINT_PDF");
+        EXPECT_FALSE(asked);
+        EXPECT_EQ(test::readFile(c.pdf).startsWith("%PDF"), c.printed);
+        ASSERT_EQ(rec.messages.size(), 1);
+        EXPECT_EQ(rec.last().text,
+                  c.printed ? QStringLiteral("檢查結果已輸出到印表機\r\nO resultado da verificacao e imprimido.")
+                            : QStringLiteral("印表機未能使用\r\nA impressora nao pode ser utilizada."));
+    }
+}
+
 TEST(CheckWindow, ReportPrintsToPdf)
 {
     MessageRecorder rec;
     QTemporaryDir tmp;
-    copyFixture(tmp.path());
     Tfcheckr56 f;
-    f.checkOptions().itemcodes = codes();
-    f.edchk->setText(tmp.path() + QStringLiteral("/R56_0112.TXT"));
-    f.btcheckClick();
+    checkFixture(f, tmp);
 
     const QString pdf = tmp.path() + QStringLiteral("/check.pdf");
     f.setPrinterSetup([&](QPrinter &p, QWidget *) {

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace r56;
 using namespace r56::test;
 
@@ -269,4 +271,171 @@ TEST(PrintPreview, ClosingThePreviewIsTheJobDone)
     });
     EXPECT_EQ(r, print::Outcome::PreviewClosed);
     EXPECT_GE(renders, 1);
+}
+
+TEST_F(PdfJob, FittedTextStaysInItsBoxOnItsLine)
+{
+    // An amount that fits keeps its size; one wider than its box is set
+    // smaller, within the box and on the same baseline (its bottom no
+    // lower than the full-size text's).
+    struct Case
+    {
+        const char *text;
+        double width;
+        Qt::Alignment align;
+        bool shrinks;
+    };
+    const Case cases[] = {
+        {"1,234.56", 30, Qt::AlignRight, false},
+        {"99,999,999,999.99", 12, Qt::AlignRight, true},
+        {"LEFTWORDLONGERTHANTHEBOX", 15, Qt::AlignLeft, true},
+        {"CENTREDWORDLONGERTHANTHEBOX", 15, Qt::AlignHCenter, true},
+    };
+    ASSERT_EQ(print::run({}, false,
+                         [&](print::Sheet &sheet) {
+                             print::Page &p = sheet.newPage();
+                             double y = 20;
+                             for (const Case &c : cases) {
+                                 p.fitText({50, y, c.width, 5}, QString::fromUtf8(c.text), arial(), c.align);
+                                 p.text({100, y, 0, 5}, QString::fromUtf8(c.text), arial());
+                                 y += 10;
+                             }
+                             return true;
+                         }),
+              print::Outcome::Printed);
+    const auto words = pdfWords(pdf);
+    double y = 20;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        QList<PdfWord> same;
+        for (const PdfWord &w : words)
+            if (w.text == QString::fromUtf8(c.text))
+                same.append(w);
+        ASSERT_EQ(same.size(), 2);
+        const PdfWord &fitted = same[0].xMin < same[1].xMin ? same[0] : same[1];
+        const PdfWord &plain = same[0].xMin < same[1].xMin ? same[1] : same[0];
+        EXPECT_GE(fitted.xMin, 10 + 50 - 0.05);
+        EXPECT_LE(fitted.xMax, 10 + 50 + c.width + 0.05);
+        if (c.align == Qt::AlignRight)
+            EXPECT_NEAR(fitted.xMax, 10 + 50 + c.width, 0.2);
+        const double h = fitted.yMax - fitted.yMin, full = plain.yMax - plain.yMin;
+        if (c.shrinks) {
+            EXPECT_LT(h, full - 0.1);
+            EXPECT_NEAR(fitted.xMax - fitted.xMin, c.width, 0.3); // as large as the box allows
+        } else {
+            EXPECT_NEAR(h, full, 0.05);
+        }
+        EXPECT_LE(fitted.yMax, plain.yMax + 0.05);
+        EXPECT_GT(fitted.yMin, 10 + y - 0.05);
+        y += 10;
+    }
+}
+
+TEST_F(PdfJob, WrappedTextBreaksAtWordsAndStaysInItsBox)
+{
+    // An 80-character name in a box of 108 x 9.3 mm at 9 pt: two lines,
+    // every word whole and in order, none outside the box. Three lines'
+    // worth in a box of two: the third line is not printed.
+    const QString name = QStringLiteral(
+        "COMPANHIA INTERNACIONAL DE COMERCIO E INVESTIMENTO TAI FUNG GRUPO LIMITADA MACAU");
+    ASSERT_EQ(name.size(), 80);
+    const QFont bold = print::font(QStringLiteral("Arial"), 9, true);
+    const QString three = QStringLiteral("ONE TWO THREE FOUR FIVE SIX SEVEN EIGHT NINE");
+    print::run({}, false, [&](print::Sheet &sheet) {
+        print::Page &p = sheet.newPage();
+        p.wrapText({58, 30, 108, 9.3}, name, bold);
+        p.wrapText({58, 60, 30, 8.0}, three, bold);
+        p.wrapText({58, 90, 20, 6}, QStringLiteral("營業稅檔案或僱主編號"), print::font(QStringLiteral("細明體"), 6));
+        return true;
+    });
+    const auto words = pdfWords(pdf);
+    constexpr double e = 0.05; // rounding of the positions read back
+    const QList<PdfWord> in = wordsWithin(words, 10 + 58 - e, 10 + 30 - e, 10 + 58 + 108 + e, 10 + 30 + 9.3 + e);
+    QStringList got;
+    QList<double> tops;
+    for (const PdfWord &w : in) {
+        got << w.text;
+        if (tops.isEmpty() || std::abs(tops.last() - w.yMin) > 0.5)
+            tops << w.yMin;
+    }
+    EXPECT_EQ(got.join(QLatin1Char(' ')), name);
+    EXPECT_EQ(tops.size(), 2);
+
+    QStringList kept;
+    for (const PdfWord &w : words)
+        if (three.split(QLatin1Char(' ')).contains(w.text)) {
+            EXPECT_LE(w.yMax, 10 + 60 + 8.0 + 0.05) << w.text.toStdString();
+            EXPECT_LE(w.xMax, 10 + 58 + 30 + 0.05) << w.text.toStdString();
+            kept << w.text;
+        }
+    EXPECT_TRUE(kept.size() >= 2 && kept.size() < 9) << kept.join(' ').toStdString();
+    EXPECT_TRUE(three.startsWith(kept.join(QLatin1Char(' '))));
+
+    // Chinese breaks between characters.
+    const QList<PdfWord> cjk = wordsWithin(words, 10 + 58 - e, 10 + 90 - e, 10 + 58 + 20 + e, 10 + 90 + 6 + e);
+    QString chars;
+    for (const PdfWord &w : cjk)
+        chars += w.text;
+    EXPECT_EQ(chars, QStringLiteral("營業稅檔案或僱主編號"));
+    EXPECT_GE(cjk.size(), 2);
+}
+
+TEST_F(PdfJob, TurnedTextStandsInItsColumnTurned)
+{
+    // Fourteen full-width digits one a line in a column 3.7 x 31.5 mm: each
+    // inside the column, one under the other from its top, each turned a
+    // quarter to the left (a "１" lies across the column).
+    QString s;
+    const QString digits = QStringLiteral("２１０３９０５１１０４００２");
+    for (const QChar c : digits) {
+        if (!s.isEmpty())
+            s += QLatin1Char('\n');
+        s += c;
+    }
+    print::run({}, false, [&](print::Sheet &sheet) {
+        sheet.newPage().turnedText({5, 200, 3.7, 31.5}, s, print::font(QStringLiteral("新細明體"), 6));
+        return true;
+    });
+    const auto words = pdfWords(pdf);
+    QList<PdfWord> in = wordsWithin(words, 10 + 5 - 0.3, 10 + 200 - 0.05, 10 + 5 + 3.7, 10 + 200 + 31.5 + 0.05);
+    ASSERT_EQ(in.size(), 14);
+    std::sort(in.begin(), in.end(), [](const PdfWord &a, const PdfWord &b) { return a.yMin < b.yMin; });
+    QString got;
+    for (const PdfWord &w : in)
+        got += w.text;
+    EXPECT_EQ(got, digits);
+    // The ink of the first "１", a stroke with a foot: wider than high once
+    // turned (standing, it is higher than wide).
+    const PdfWord &one = in[1];
+    ASSERT_EQ(one.text, QStringLiteral("１"));
+    const int dpi = 1200;
+    const QRectF cell(one.xMin, one.yMin, one.xMax - one.xMin, one.yMax - one.yMin);
+    const QImage img = pdfPageImage(pdf, 1, dpi, dir.path(), cell);
+    ASSERT_FALSE(img.isNull());
+    int x0 = img.width(), x1 = -1, y0 = img.height(), y1 = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 128) {
+                x0 = std::min(x0, x), x1 = std::max(x1, x);
+                y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+    ASSERT_GE(x1, x0);
+    EXPECT_GT(x1 - x0, 1.3 * (y1 - y0));
+}
+
+TEST(DocumentName, IsAFileName)
+{
+    struct Case
+    {
+        const char *title, *name;
+    };
+    const Case cases[] = {
+        {"R5/R6", "R5R6"},
+        {"R5/R6 附件 A", "R5R6 附件 A"},
+        {"R5/R6 綜合報表 (Sumario)", "R5R6 綜合報表 (Sumario)"},
+        {"a\\b:c*d?e\"f<g>h|i", "abcdefghi"},
+        {"  /  ", "R5R6"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(print::documentName(QString::fromUtf8(c.title)), QString::fromUtf8(c.name)) << c.title;
 }

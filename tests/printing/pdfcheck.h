@@ -3,11 +3,15 @@
 // line tools: the words with their boxes in millimetres (pdftotext -bbox),
 // the page text as laid out (pdftotext -layout), the page count (pdfinfo).
 #include <QByteArray>
+#include <QImage>
 #include <QList>
+#include <QRectF>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace r56::test {
 
@@ -83,6 +87,65 @@ inline int pdfPages(const QString &pdf)
     static const QRegularExpression pages(QStringLiteral("Pages:\\s+(\\d+)"));
     const auto m = pages.match(out);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// Whether two word boxes share any area (boxes that only meet at an edge do
+// not).
+inline bool overlaps(const PdfWord &a, const PdfWord &b)
+{
+    return a.xMin < b.xMax && b.xMin < a.xMax && a.yMin < b.yMax && b.yMin < a.yMax;
+}
+
+// The words whose boxes lie inside the rectangle (mm from the paper's
+// corner) on `page`, in the order pdftotext reads them.
+inline QList<PdfWord> wordsWithin(const QList<PdfWord> &words, double x0, double y0, double x1, double y1,
+                                  int page = 1)
+{
+    QList<PdfWord> in;
+    for (const PdfWord &w : words)
+        if (w.page == page && w.xMin >= x0 && w.xMax <= x1 && w.yMin >= y0 && w.yMax <= y1)
+            in.append(w);
+    return in;
+}
+
+// One page rendered as the printer would see it (pdftoppm), `dpi` dots per
+// inch; only the part `cropMm` (mm from the paper's corner) when given, the
+// image's pixel (0, 0) then standing at its corner. Null when the tool
+// failed.
+inline QImage pdfPageImage(const QString &pdf, int page, int dpi, const QString &tempDir, const QRectF &cropMm = {})
+{
+    const QString base = tempDir + QStringLiteral("/page");
+    QStringList args{QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
+                     QString::number(page), QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile")};
+    if (!cropMm.isEmpty()) {
+        const auto px = [&](double mm) { return QString::number(int(mm * dpi / 25.4)); };
+        args << QStringLiteral("-x") << px(cropMm.x()) << QStringLiteral("-y") << px(cropMm.y())
+             << QStringLiteral("-W") << px(cropMm.width()) << QStringLiteral("-H") << px(cropMm.height());
+    }
+    runTool(QStringLiteral("pdftoppm"), args << pdf << base);
+    return QImage(base + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
+}
+
+// The darkest grey within `radius` pixels of the point (mm from the paper's
+// corner) on a page image of `dpi`.
+inline int darkestNear(const QImage &img, int dpi, double xMm, double yMm, int radius = 1)
+{
+    const int cx = int(xMm * dpi / 25.4 + 0.5), cy = int(yMm * dpi / 25.4 + 0.5);
+    int dark = 255;
+    for (int y = cy - radius; y <= cy + radius; ++y)
+        for (int x = cx - radius; x <= cx + radius; ++x)
+            if (img.valid(x, y))
+                dark = std::min(dark, qGray(img.pixel(x, y)));
+    return dark;
+}
+
+// The document's title (the job's document name), from pdfinfo.
+inline QString pdfTitle(const QString &pdf)
+{
+    const QString out = QString::fromUtf8(runTool(QStringLiteral("pdfinfo"), {pdf}));
+    static const QRegularExpression title(QStringLiteral("(?m)^Title:\\s*(.*)$"));
+    const auto m = title.match(out);
+    return m.hasMatch() ? m.captured(1).trimmed() : QString();
 }
 
 // Image objects in the file (each embedded picture once).

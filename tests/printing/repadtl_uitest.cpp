@@ -20,6 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 using namespace r56;
 using r56::test::b5;
 
@@ -198,6 +201,148 @@ TEST_F(AnnexPdf, RangeAndCopies)
     job.rows.first = job.rows.last = 2;
     EXPECT_EQ(run(), print::Outcome::Refused);
     EXPECT_EQ(rec.last().text, annexa::emptyRangeText());
+}
+
+TEST_F(AnnexPdf, HeaderFieldsStartAtTheirLeftEdges)
+{
+    // Year, employer number, version line, page number and total pages each
+    // start at the left edge of its field, moved by the offsets; the version
+    // line touches nothing of the page boxes beside it.
+    for (const int off : {0, 5}) {
+        SCOPED_TRACE(testing::Message() << "offsets " << off);
+        r56::test::MessageRecorder rec;
+        job.top = job.left = off;
+        ASSERT_TRUE(print::succeeded(run()));
+        const auto words = r56::test::pdfWords(pdf);
+        const double x = 10.0 + off, y = 5.0 + off;
+        const auto at = [&](double left, double top) -> const r56::test::PdfWord * {
+            for (const r56::test::PdfWord &w : words)
+                if (w.page == 1 && std::abs(w.yMin - (y + top)) < 0.6 && std::abs(w.xMin - (x + left)) < 0.5)
+                    return &w;
+            return nullptr;
+        };
+        struct Field
+        {
+            const char *name;
+            double left, top;
+            QString text;
+        };
+        const Field fields[] = {
+            {"p_exeano", 6.3, 25.4, "2003"},    {"p_cadno", 33.9, 25.4, "1234567"},
+            {"p_versno", 231.8, 16.1, "Ver."},  {"P_PGNO", 262.5, 15.9, "1"},
+            {"p_ttlpage", 259.3, 20.9, "1"},    {"p_ch_nmcad", 57.1, 20.9, "東灣貿易有限公司"},
+            {"P_artno", 57.1, 28.0, "條例編號"},
+        };
+        for (const Field &f : fields) {
+            const r56::test::PdfWord *w = at(f.left, f.top);
+            ASSERT_NE(w, nullptr) << f.name;
+            EXPECT_EQ(w->text, f.text) << f.name;
+        }
+        QList<r56::test::PdfWord> version;
+        for (const r56::test::PdfWord &w : words)
+            if (w.page == 1 && std::abs(w.yMin - (y + 16.1)) < 0.6 && w.xMin >= x + 231.8 - 0.5
+                && w.xMin < x + 256.0)
+                version.append(w);
+        ASSERT_EQ(version.size(), 2);
+        EXPECT_TRUE(version[1].text.startsWith("3.2("));
+        for (const r56::test::PdfWord &v : version)
+            for (const r56::test::PdfWord &w : words)
+                if (w.page == 1 && &w != &v && w.text != v.text)
+                    EXPECT_FALSE(r56::test::overlaps(v, w)) << v.text.toStdString() << " / " << w.text.toStdString();
+    }
+}
+
+TEST_F(AnnexPdf, LongestAmountsFitTheirCells)
+{
+    // Items of 13 digits (the most the annex file carries) in all twelve
+    // columns and a continuation row, the workers' totals and the Total row:
+    // each amount whole, inside its cell, none touching another.
+    Tdm56 dm;
+    const QByteArray nmc = b5("歐陽陳大文司徒黃小明李大華張三李四王五");
+    worker(dm, 32, "10000001", nmc, "WWWWWWWWWW MMMMMMMMMM WWWWWWWWW MMMMMMMM");
+    worker(dm, 32, "10000002", nmc, "WWWWWWWWWW MMMMMMMMMM WWWWWWWWW MMMMMMMN");
+    const Currency most = Currency::fromHundredths(9999999999999);
+    for (int i = 1; i <= 13; ++i)
+        item(dm, "10000001", QByteArray::number(100 + i), most);
+    for (int i = 1; i <= 12; ++i)
+        item(dm, "10000002", QByteArray::number(100 + i), most);
+    ASSERT_TRUE(dm.savestaff(job.rows.dtaname, true));
+    ASSERT_TRUE(dm.savesub(job.rows.axaname, true));
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    const auto words = r56::test::pdfWords(pdf);
+    // Column lines of the items (the total column from 245.5 to 277).
+    const double lines[] = {28.0, 46.0, 64.0, 82.0, 100.0, 118.0, 136.0, 154.3, 172.5, 190.8, 209.0, 227.3, 245.5, 277.0};
+    const QString item = QStringLiteral("99,999,999,999.99");
+    struct Row
+    {
+        int slot;
+        QStringList amounts; // from the left, the total last
+    };
+    const QStringList twelve(12, item);
+    // The Total row: each of codes 101 to 112 twice, then 113 with the sum
+    // of the 25 items in its continuation row.
+    const QList<Row> rows{
+        {0, QStringList(twelve)},
+        {1, QStringList{item, QStringLiteral("1,299,999,999,999.87")}},
+        {2, QStringList(twelve) << QStringLiteral("1,199,999,999,999.88")},
+        {3, QStringList(12, QStringLiteral("199,999,999,999.98"))},
+        {4, QStringList{item, QStringLiteral("2,499,999,999,999.75")}},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << r.slot);
+        const double top = 5.0 + 52.3875 + r.slot * 11.6417;
+        QList<r56::test::PdfWord> amounts;
+        for (const r56::test::PdfWord &w : words)
+            if (w.page == 1 && w.yMin >= top + 7.0 && w.yMax <= top + 11.6417)
+                amounts.append(w);
+        std::sort(amounts.begin(), amounts.end(), [](const auto &a, const auto &b) { return a.xMin < b.xMin; });
+        QStringList got;
+        for (const r56::test::PdfWord &w : amounts)
+            got << w.text;
+        EXPECT_EQ(got, r.amounts);
+        for (const r56::test::PdfWord &w : amounts) {
+            // In the cell between two column lines, off both lines.
+            bool inCell = false;
+            for (std::size_t c = 0; c + 1 < std::size(lines); ++c)
+                inCell = inCell || (w.xMin > 10.0 + lines[c] + 0.1 && w.xMax < 10.0 + lines[c + 1] - 0.1);
+            EXPECT_TRUE(inCell) << w.text.toStdString() << " " << w.xMin << "-" << w.xMax;
+        }
+        for (qsizetype i = 1; i < amounts.size(); ++i)
+            EXPECT_LT(amounts[i - 1].xMax, amounts[i].xMin);
+    }
+    // The names fit the row above the item columns.
+    for (const int slot : {0, 2}) {
+        const double top = 5.0 + 52.3875 + slot * 11.6417;
+        for (const r56::test::PdfWord &w : r56::test::wordsWithin(words, 10.0 + 28.0, top, 10.0 + 245.5, top + 4.6))
+            EXPECT_LT(w.xMax, 10.0 + 245.5 - 0.1) << w.text.toStdString();
+    }
+}
+
+TEST_F(AnnexPdf, OffsetsOffTheSheetAreSaidButKept)
+{
+    struct Case
+    {
+        int top, left;
+        bool said;
+    };
+    for (const Case c : {Case{0, 0, false}, Case{5, 5, false}, Case{20, 0, true}, Case{0, 20, true},
+                         Case{20, 20, true}}) {
+        SCOPED_TRACE(testing::Message() << "offsets " << c.top << "/" << c.left);
+        r56::test::MessageRecorder rec;
+        job.top = c.top;
+        job.left = c.left;
+        ASSERT_TRUE(print::succeeded(run()));
+        EXPECT_EQ(rec.anyTextContains(QStringLiteral("Atencao")), c.said);
+        EXPECT_EQ(r56::test::pdfPages(pdf), 2);
+    }
+}
+
+TEST_F(AnnexPdf, TheDocumentNameIsAFileName)
+{
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    EXPECT_EQ(r56::test::pdfTitle(pdf), QStringLiteral("R5R6 附件 A"));
 }
 
 TEST(AnnexPrintProgram, ReportKindTwoPrintsTheAnnexOfTheJob)

@@ -265,6 +265,24 @@ TEST(AnnexName, CutsNeverSplitACharacter)
     EXPECT_EQ(annexname(nmc, nmp), nmc + " - " + nmp);
 }
 
+TEST(AnnexTexts, OffsetWarning)
+{
+    // Landscape, the page area 5 mm down and 10 mm in, 199 mm of bands and
+    // 277 mm across: a top offset above 6 moves the foot off the sheet, a
+    // left offset above 10 the total column and the page boxes.
+    struct Case
+    {
+        int top, left;
+        bool foot, side;
+    };
+    for (const Case c : {Case{0, 0, false, false}, Case{6, 10, false, false}, Case{7, 0, true, false},
+                         Case{0, 11, false, true}, Case{20, 20, true, true}, Case{-6, -10, true, false}}) {
+        const QString w = offsetWarningText(c.top, c.left);
+        EXPECT_EQ(w.contains("上邊界"), c.foot) << c.top << "/" << c.left;
+        EXPECT_EQ(w.contains("左邊界"), c.side) << c.top << "/" << c.left;
+    }
+}
+
 TEST(AnnexRun, BothArticlesInModeAAndTheMessages)
 {
     r56::test::MessageRecorder rec;

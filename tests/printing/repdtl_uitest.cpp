@@ -11,10 +11,12 @@
 #include "shared/r5r6data.h"
 
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -85,6 +87,10 @@ public:
 constexpr double kTol = 0.5;
 constexpr double kPt = 25.4 / 72.0;
 
+// The print-time stamp's corner on the paper at offsets 0: 30 and 940
+// pixels at 96 per inch; 3.7 x 31.5 mm.
+constexpr double kStampLeft = 30 * 25.4 / 96, kStampTop = 940 * 25.4 / 96;
+
 // Where a right-aligned field of the form ends on the paper.
 double rightEdge(double left, double width, double offset) { return 12.0 + offset + left + width; }
 
@@ -128,11 +134,15 @@ TEST_F(ListPdf, FieldsStandWhereTheFormHasThemMovedByTheOffsets)
                 EXPECT_GT(w.xMin, 12.0 + c.left + 148.2);
             }
         EXPECT_TRUE(version);
-        // The stamp's first character (the last second's digit) at the stamp's place.
-        const test::PdfWord *stamp = test::findWord(words, QString(QChar(0xFF12)));
+        // The stamp's first character (the last second's digit) at the
+        // stamp's place: from the paper's corner, moved by the offsets.
+        const test::PdfWord *stamp = nullptr;
+        for (const test::PdfWord &w : words)
+            if (w.text == QChar(0xFF12) && (!stamp || w.yMin < stamp->yMin))
+                stamp = &w;
         ASSERT_TRUE(stamp);
-        EXPECT_NEAR(stamp->xMin, 12.0 + c.left + 30 * 25.4 / 96, 1.0);
-        EXPECT_NEAR(stamp->yMin, 12.0 + c.top + 940 * 25.4 / 96, 1.0);
+        EXPECT_NEAR(stamp->xMin, c.left + kStampLeft, kTol);
+        EXPECT_NEAR(stamp->yMin, c.top + kStampTop, kTol);
         (void)kPt;
     }
     // Only the 20 mm top offset moves the foot off the sheet.
@@ -249,7 +259,7 @@ TEST_F(ListPdf, PrePrintedFormTakesDataOnlyAndPicturesAreEmbeddedOnce)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray blank = f.readAll();
     f.close();
-    EXPECT_EQ(test::pdfImageCount(blank), 8); // columns + seven caption strips, once for three pages
+    EXPECT_EQ(test::pdfImageCount(blank), 9); // columns, seven caption strips, the seal: once for three pages
     EXPECT_TRUE(test::pdfLayoutText(pdf).contains("Total / A Transportar"));
 
     job.blank = false;
@@ -325,6 +335,200 @@ TEST_F(ListPdf, GoldenText)
         EXPECT_TRUE(got.contains("1,200,000.50"));
         EXPECT_TRUE(got.contains("15/06/2003"));
     }
+}
+
+TEST_F(ListPdf, TheStampStandsInTheMarginBesideTheFoot)
+{
+    // In the paper's left margin, left of the foot's boxes and whole on the
+    // sheet, a millimetre per millimetre of offset; read from the bottom up
+    // it gives the date and time of the print.
+    for (const int off : {0, 5}) {
+        SCOPED_TRACE(testing::Message() << "offsets " << off);
+        save(3);
+        job.top = job.left = off;
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        const auto words = test::pdfWords(pdf);
+        QList<test::PdfWord> stamp =
+            test::wordsWithin(words, off + kStampLeft - kTol, off + kStampTop - kTol, off + kStampLeft + 3.7 + kTol,
+                              off + kStampTop + 31.5 + kTol);
+        ASSERT_EQ(stamp.size(), 14);
+        std::sort(stamp.begin(), stamp.end(), [](const auto &a, const auto &b) { return a.yMin < b.yMin; });
+        QString upwards;
+        for (qsizetype i = stamp.size() - 1; i >= 0; --i)
+            upwards += stamp[i].text;
+        EXPECT_EQ(upwards, QStringLiteral("２００４０１１５０９３０１２"));
+        for (const test::PdfWord &w : stamp) {
+            EXPECT_LT(w.xMax, 12.0 + off); // left of the grid and the remarks box
+            EXPECT_LT(w.yMax, 297.0);
+        }
+        EXPECT_NEAR(stamp.first().yMin, off + kStampTop, kTol);
+        EXPECT_NEAR(stamp.first().xMin, off + kStampLeft, kTol);
+    }
+}
+
+TEST_F(ListPdf, ImportedNamesPrintWithoutTheirPadding)
+{
+    // The import keeps the names as the authority's file pads them: the
+    // Chinese name to 40 bytes, the Portuguese one to 40 characters. The
+    // name prints as "陳大文 - CHAN TAI MAN", one blank either side of the
+    // dash.
+    static const QByteArray padded = QByteArray("陳大文") + QByteArray(34, ' ');
+    static const QByteArray fullwidth = QByteArray("　陳　大文　") + QByteArray(22, ' ');
+    static const QByteArray nmp = QByteArray("CHAN TAI MAN").leftJustified(40, ' ');
+    struct Case
+    {
+        const char *name;
+        const char *nmc;
+        const char *chinese; // the Chinese word printed
+    };
+    const Case cases[] = {
+        {"blank-padded", padded.constData(), "陳大文"},
+        {"full-width blanks and padding", fullwidth.constData(), "陳大文"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        save(0, {{32, "10000001", c.nmc, nmp.constData(), Currency::fromHundredths(100), " ", {}, {}, ""}});
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        EXPECT_TRUE(test::pdfLayoutText(pdf).contains(QStringLiteral("陳大文 - CHAN TAI MAN")));
+        const auto words = test::pdfWords(pdf);
+        const test::PdfWord *zh = test::findWord(words, QString::fromUtf8(c.chinese));
+        ASSERT_TRUE(zh);
+        const test::PdfWord *dash = nullptr; // the name's, not the leave date's
+        for (const test::PdfWord &w : words)
+            if (w.text == QLatin1String("-") && std::abs(w.yMin - zh->yMin) < 1.0)
+                dash = &w;
+        const test::PdfWord *pt = test::findWord(words, QStringLiteral("CHAN"));
+        ASSERT_TRUE(zh && dash && pt);
+        EXPECT_NEAR(zh->xMin, 12.0 + 27.3, kTol);
+        EXPECT_GT(dash->xMin, zh->xMax);
+        EXPECT_LT(dash->xMin - zh->xMax, 1.5); // one blank, not 34
+        EXPECT_LT(pt->xMin - dash->xMax, 1.5);
+    }
+}
+
+TEST_F(ListPdf, LongestNamesAndAmountsStayInTheirCells)
+{
+    // 20 Chinese characters and 40 Portuguese ones, and amounts of 13
+    // digits (the most the exchange files carry) in every column: each text
+    // whole, inside its cell of the grid, none touching another.
+    static const QByteArray nmc = "歐陽陳大文司徒黃小明李大華張三李四王五";
+    static const QByteArray nmp = "WWWWWWWWWW MMMMMMMMMM WWWWWWWWW MMMMMMMM";
+    ASSERT_EQ(nmp.size(), 40);
+    const Currency most = Currency::fromHundredths(9999999999999);
+    QList<test::Worker> rows;
+    static QList<QByteArray> numbers;
+    numbers.clear();
+    for (int i = 0; i < 10; ++i)
+        numbers << QByteArray::number(10000001 + i);
+    for (int i = 0; i < 10; ++i)
+        rows << test::Worker{32, numbers[i].constData(), nmc.constData(), nmp.constData(), most, "X", most, most,
+                             "31/12/2003"};
+    save(0, rows);
+    ASSERT_EQ(run(), print::Outcome::Printed);
+    const auto words = test::pdfWords(pdf);
+    const QString name = QString::fromUtf8(nmc) + QStringLiteral(" - ") + QString::fromUtf8(nmp);
+    // Cells on the paper: the name's from its field to the grid's right
+    // line; the amounts' between the column lines.
+    constexpr double kX = 12.0, kY = 12.0 + 110.596;
+    for (int slot = 0; slot < 10; ++slot) {
+        SCOPED_TRACE(testing::Message() << "row " << slot);
+        const double top = kY + slot * 12.7;
+        const QList<test::PdfWord> nameWords = test::wordsWithin(words, kX + 27.3 - 0.1, top, kX + 188.4, top + 6.0);
+        QString got;
+        for (const test::PdfWord &w : nameWords)
+            got += w.text;
+        EXPECT_EQ(got, QString(name).remove(QLatin1Char(' ')));
+        const double cells[3][2] = {{25.6, 68.6}, {77.5, 118.3}, {118.3, 159.4}};
+        for (const auto &cell : cells) {
+            const QList<test::PdfWord> in = test::wordsWithin(words, kX + cell[0], top + 6.0, kX + cell[1], top + 12.7);
+            ASSERT_EQ(in.size(), 1);
+            EXPECT_EQ(in.first().text, QStringLiteral("99,999,999,999.99"));
+        }
+        QList<test::PdfWord> row;
+        for (const test::PdfWord &w : words)
+            if (w.yMin >= top && w.yMax <= top + 12.7)
+                row.append(w);
+        for (qsizetype i = 0; i < row.size(); ++i)
+            for (qsizetype k = i + 1; k < row.size(); ++k)
+                EXPECT_FALSE(test::overlaps(row[i], row[k]))
+                    << row[i].text.toStdString() << " / " << row[k].text.toStdString();
+    }
+    // The carried totals of ten such rows in the foot's cells.
+    const double foot = kY + 127.0;
+    for (const auto &cell : {std::pair{25.6, 68.6}, std::pair{77.5, 118.3}, std::pair{118.3, 159.4}}) {
+        const QList<test::PdfWord> in = test::wordsWithin(words, kX + cell.first, foot, kX + cell.second, foot + 7.0);
+        ASSERT_EQ(in.size(), 1);
+        EXPECT_EQ(in.first().text, QStringLiteral("999,999,999,999.90"));
+    }
+}
+
+TEST_F(ListPdf, ALongPortugueseEmployerNameWrapsInItsBox)
+{
+    // 80 characters, the most the field holds: two lines within the box of
+    // 108 x 9.3 mm at 68.0 / 40.0, every word whole and in order.
+    const QByteArray name = "COMPANHIA INTERNACIONAL DE COMERCIO E INVESTIMENTO TAI FUNG GRUPO LIMITADA MACAU";
+    ASSERT_EQ(name.size(), 80);
+    employer.block.setCompname(name);
+    for (const int off : {0, 5}) {
+        SCOPED_TRACE(testing::Message() << "offsets " << off);
+        save(1);
+        job.top = job.left = off;
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        const auto words = test::pdfWords(pdf);
+        const double x = 12.0 + off + 68.0, y = 12.0 + off + 40.0;
+        QStringList got;
+        for (const test::PdfWord &w : test::wordsWithin(words, x - 0.1, y - 0.1, x + 108.0, y + 9.3))
+            got << w.text;
+        EXPECT_EQ(got.join(QLatin1Char(' ')), QString::fromLatin1(name));
+    }
+}
+
+TEST_F(ListPdf, TheHeaderAsTheFormHasIt)
+{
+    save(1);
+    ASSERT_EQ(run(), print::Outcome::Printed);
+    const auto words = test::pdfWords(pdf);
+    // The employer number's caption stands in its box left of the number.
+    const test::PdfWord *cdno = test::findWord(words, QStringLiteral("1234567"));
+    ASSERT_TRUE(cdno);
+    const QList<test::PdfWord> caption = test::wordsWithin(words, 12.0 + 49.0, 12.0 + 72.0, 12.0 + 63.5, 12.0 + 81.0);
+    QString chars;
+    for (const test::PdfWord &w : caption) {
+        chars += w.text;
+        EXPECT_FALSE(test::overlaps(w, *cdno)) << w.text.toStdString();
+    }
+    EXPECT_EQ(chars, QStringLiteral("營業稅檔案或僱主編號"));
+
+    // On the page: the emblem's outer ring (radius 4 mm round 20.35 / 4.1)
+    // where the squares had no ink, and nothing at the squares' corners;
+    // the strip grey with a grey pen, its Portuguese caption on the grey.
+    constexpr int dpi = 300;
+    const QImage page = test::pdfPageImage(pdf, 1, dpi, dir.path());
+    ASSERT_FALSE(page.isNull());
+    const double cx = 12.0 + 40.7 / 2, cy = 12.0 + 4.1;
+    for (const double deg : {45.0, 135.0, 225.0, 315.0}) {
+        const double a = deg * M_PI / 180.0;
+        EXPECT_LT(test::darkestNear(page, dpi, cx + 3.96 * std::cos(a), cy + 3.96 * std::sin(a)), 128) << deg;
+    }
+    for (const double dx : {-4.0, 4.0})
+        for (const double dy : {-4.0, 4.0})
+            EXPECT_GT(test::darkestNear(page, dpi, cx + dx, cy + dy), 200) << dx << "/" << dy;
+    const int pen = test::darkestNear(page, dpi, 12.0 + 120.0, 12.0 + 23.5 + 0.4, 0);
+    EXPECT_GT(pen, 90);
+    EXPECT_LT(pen, 170);
+    EXPECT_GT(test::darkestNear(page, dpi, 12.0 + 120.0, 12.0 + 23.5, 3), 90); // no black along its edge
+    int white = 0;
+    for (double x = 12.0 + 70.5; x < 12.0 + 109.5; x += 0.2)
+        for (double y = 12.0 + 24.8; y < 12.0 + 26.9; y += 0.2)
+            white += test::darkestNear(page, dpi, x, y, 0) > 240 ? 1 : 0;
+    EXPECT_EQ(white, 0);
+}
+
+TEST_F(ListPdf, TheDocumentNameIsAFileName)
+{
+    save(1);
+    ASSERT_EQ(run(), print::Outcome::Printed);
+    EXPECT_EQ(test::pdfTitle(pdf), QStringLiteral("R5R6"));
 }
 
 TEST_F(ListPdf, PrintProgramRunsTheListAsKindOne)

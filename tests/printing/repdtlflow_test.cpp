@@ -129,6 +129,28 @@ TEST(ListTexts, OffsetWarning)
     }
 }
 
+TEST(ListTexts, NameColumn)
+{
+    // The Chinese name loses its full-width blanks and is trimmed, so that
+    // a name padded as the import stores it (to 40 bytes) prints whole
+    // against its Portuguese name.
+    struct Case
+    {
+        QByteArray nmc, nmp;
+        const char *want;
+    };
+    const Case cases[] = {
+        {b5("陳大文") + QByteArray(34, ' '), QByteArray("CHAN TAI MAN").leftJustified(40, ' '), "陳大文 - CHAN TAI MAN"},
+        {b5("　陳　大文　") + "  ", "CHAN", "陳大文 - CHAN"},
+        {"  " + b5("陳 大"), "X", "陳 大 - X"}, // blanks inside stay
+        {b5("　　") + QByteArray(36, ' '), "ALVES JOAO  ", "ALVES JOAO"},
+        {"", "CHAN", "CHAN"},
+        {b5("陳大文"), "", "陳大文 - "},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(listname(c.nmc, c.nmp), b5(c.want)) << c.want;
+}
+
 TEST(ListRows, NamesAndMarks)
 {
     Tdm56 dm;

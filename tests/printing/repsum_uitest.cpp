@@ -86,6 +86,12 @@ TEST_F(SummaryPdf, ValuesInTheirRowsAndColumns)
     EXPECT_FALSE(layout.contains(QStringLiteral("99,999")));
 }
 
+TEST_F(SummaryPdf, TheDocumentNameIsAFileName)
+{
+    ASSERT_EQ(printsummarysheet(nullptr), print::Outcome::Printed);
+    EXPECT_EQ(pdfTitle(pdf), QStringLiteral("R5R6 綜合報表 (Sumario)"));
+}
+
 TEST_F(SummaryPdf, PositionsWithinHalfAMillimetre)
 {
     ASSERT_EQ(printsummarysheet(nullptr), print::Outcome::Printed);
