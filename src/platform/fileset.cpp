@@ -541,8 +541,10 @@ bool FileSet::commit()
 
 // ------------------------------------------------------------------ recovery
 
-bool recoverfolder(const QString &folder)
+bool recoverfolder(const QString &folder, bool *changed)
 {
+    if (changed)
+        *changed = false;
     const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
     if (!dir.exists())
         return true;
@@ -558,8 +560,11 @@ bool recoverfolder(const QString &folder)
         const QString path = dir.filePath(n);
         QFile f(path);
         struct stat st;
-        if (!lstatOf(path, st) || !S_ISREG(st.st_mode) || st.st_size > kMaxJournal
-            || !f.open(QIODevice::ReadOnly)) {
+        if (!lstatOf(path, st) || !S_ISREG(st.st_mode) || st.st_size > kMaxJournal)
+            continue; // not one of ours
+        if (!f.open(QIODevice::ReadOnly)) {
+            // Ours, but what it says cannot be known: the folder may be mixed.
+            ok = false;
             continue;
         }
         const QByteArray text = f.read(kMaxJournal);
@@ -580,19 +585,21 @@ bool recoverfolder(const QString &folder)
                     removeName(dir.filePath(l.old));
             }
         }
-        if (done) {
-            removeName(path);
-        } else {
-            ok = false;
-            for (const Line &l : lines)
-                keep << l.temp << l.old;
+        if (changed && state != JournalState::Broken)
+            *changed = true;
+        if (done && removeName(path)) {
+            continue;
         }
+        ok = false;
+        for (const Line &l : lines)
+            keep << l.temp << l.old;
     }
     for (const QString &n : names) {
         if ((n.contains(QLatin1String(kNewMark)) || n.contains(QLatin1String(kOldMark)))
             && !keep.contains(n)) {
             any = true;
-            removeName(dir.filePath(n));
+            if (!removeName(dir.filePath(n)))
+                ok = false;
         }
     }
     if (any)

@@ -103,9 +103,12 @@ private:
 
 // Finishes or undoes what a killed commit left in `folder` and removes stale
 // temporaries. False when a left journal could not be carried out (it then
-// stays for the next try); true otherwise, also for a folder that does not
-// exist.
-bool recoverfolder(const QString &folder);
+// stays for the next try) or a temporary could not be removed (a medium that
+// cannot be written): the folder may then hold a mix of two sets. True
+// otherwise, also for a folder that does not exist. `changed` (when given)
+// tells whether a left journal was carried out, i.e. whether files of the
+// folder were renamed or removed.
+bool recoverfolder(const QString &folder, bool *changed = nullptr);
 
 // Whether `name` is one of the set's own working files (temporaries, second
 // names, journals): never a declaration's file, skipped by folder listings.
