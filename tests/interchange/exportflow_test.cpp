@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -948,6 +949,186 @@ TEST_F(ExportTarget, KillAtEveryStepLeavesTheEarlierOrTheNewSetOnTheTarget)
     EXPECT_EQ(steps, 8 + 7); // the copy's set of 3, then the employer file and its backup
     EXPECT_EQ(olds, 2);
     EXPECT_EQ(news, steps - 2);
+}
+
+namespace {
+
+// An earlier export of the same employer, whole and valid: one worker, one
+// annex item, the employer under another name.
+QMap<QString, QByteArray> earlierValidSet()
+{
+    TCmpFile rec;
+    rec.firsthalf = 1;
+    rec.block.setCompid("1234567 ");
+    rec.block.setEano(2010);
+    rec.block.setPeriodpair("01120000");
+    rec.block.setCompname("Companhia Antiga");
+    ListRecordData w;
+    w.compid = "1234567";
+    w.year = 2010;
+    w.art = 32;
+    w.cntb = "30000003";
+    w.nmc = b5("王老五");
+    w.nmp = "VONG LOU NG";
+    w.rend = Currency::fromHundredths(1000000);
+    w.rexp = " ";
+    w.sub1 = Currency::fromHundredths(10000);
+    w.period = "0112";
+    AnnexRecordData a{"1234567 ", 2010, "30000003", "101", Currency::fromHundredths(10000)};
+    auto text = [](const QList<QByteArray> &lines) {
+        QByteArray b;
+        for (const QByteArray &l : lines)
+            b += l + "\r\n";
+        return b;
+    };
+    return {{QStringLiteral("CADA0112.txt"), text(companylines(rec))},
+            {QStringLiteral("R56_0112.txt"), text({*makelistrecord(w)})},
+            {QStringLiteral("R56A0112.txt"), text({*makeannexrecord(a)})}};
+}
+
+} // namespace
+
+// The copy onto the target killed at every step, then the target read
+// before anything else touches it, by the checker and by the import: each
+// finishes or undoes the half-replaced set first and reads one whole set, the
+// earlier export or the new one, never the new company file against the
+// earlier list; the target then holds that set alone.
+TEST_F(ExportTarget, KillAtEveryStepThenTheCheckerOrTheImportReadsTheEarlierOrTheNewSet)
+{
+    const QMap<QString, QByteArray> earlier = earlierValidSet();
+    QMap<QString, QByteArray> fresh;
+    for (const char *n : {"CADA0112.txt", "R56_0112.txt", "R56A0112.txt"})
+        fresh.insert(QLatin1String(n), readFile(src(n)));
+    // What a reader made of the target: whether it read every record without
+    // a fault, the employer's name and the number of workers.
+    struct Read
+    {
+        bool whole = false;
+        QString name;
+        int workers = -1;
+    };
+    const struct
+    {
+        const char *reader;
+        std::function<Read()> read;
+    } readers[] = {
+        {"checker",
+         [] {
+             Tdm56 cdm;
+             TCmpFile crec;
+             checkflow::Checker checker(cdm, crec);
+             checker.options().itemcodes = QList<QByteArray>{"101", "105"};
+             checker.options().namebox = false;
+             Read r;
+             r.whole = checker.check(QStringLiteral("A:\\R56_0112.TXT")).end == checkflow::End::Completed;
+             for (const QString &l : checker.report().plainLines())
+                 r.whole = r.whole && !l.startsWith(QLatin1String("Line:"));
+             r.name = QString::fromLatin1(crec.block.compname());
+             r.workers = cdm.staff.recordCount();
+             return r;
+         }},
+        {"import",
+         [] {
+             Tdm56 idm;
+             TCmpFile irec;
+             importflow::ImportFlow import(idm, irec);
+             import.setItemCodes({"101", "105"});
+             Read r;
+             r.whole = import.read(QStringLiteral("A:\\R56_0112.TXT")) == importflow::ImportFlow::ReadResult::Imported;
+             r.name = QString::fromLatin1(import.impblock().compname());
+             r.workers = idm.staff.recordCount();
+             return r;
+         }},
+    };
+    for (const auto &reader : readers) {
+        SCOPED_TRACE(reader.reader);
+        Read read;
+        int olds = 0, news = 0;
+        const int steps = killAtEveryStep(
+            [&] {
+                for (const QString &n : files(disk))
+                    QFile::remove(disk + QLatin1Char('/') + n);
+                for (auto it = earlier.begin(); it != earlier.end(); ++it)
+                    ASSERT_TRUE(writeFile(disk + QLatin1Char('/') + it.key(), it.value()));
+                answers = {answer::No};
+            },
+            [&] { flow.btexportClick(QStringLiteral("A:\\")); },
+            [&] {
+                // Both name the file they read in the program's globals.
+                const QString keep = cmpname, keepDta = dtaname;
+                read = reader.read();
+                cmpname = keep;
+                dtaname = keepDta;
+            },
+            [&](int) {
+                EXPECT_TRUE(read.whole);
+                const auto on = folderFiles(disk);
+                const bool isOld = on == earlier;
+                EXPECT_TRUE(isOld || on == fresh) << "not one whole set: " << files(disk).join(' ').toStdString();
+                // What was read is the set on the disk.
+                EXPECT_EQ(read.name, isOld ? QStringLiteral("Companhia Antiga") : QStringLiteral("Companhia de Leste"));
+                EXPECT_EQ(read.workers, isOld ? 1 : 3);
+                (isOld ? olds : news) += 1;
+            });
+        EXPECT_EQ(steps, 8 + 7);
+        EXPECT_EQ(olds, 2);
+        EXPECT_EQ(news, steps - 2);
+    }
+}
+
+// A folder holding a half-replaced set that cannot be put right (here a
+// rename the folder refuses, as a write-protected diskette refuses every
+// one): the checker, the import and the export each say so and neither read
+// nor write anything there.
+TEST_F(ExportTarget, AHalfReplacedSetThatCannotBePutRightIsNeitherReadNorWritten)
+{
+    const QMap<QString, QByteArray> earlier = earlierValidSet();
+    for (auto it = earlier.begin(); it != earlier.end(); ++it)
+        ASSERT_TRUE(writeFile(disk + QLatin1Char('/') + it.key(), it.value()));
+    ASSERT_TRUE(writeFile(dst("R56_0112.txt.r56new-aaaaaa"), "a new list\r\n"));
+    ASSERT_TRUE(QDir(disk).mkpath(QStringLiteral("blocked/inside")));
+    ASSERT_TRUE(writeFile(dst("export.r56set-bbbbbb"),
+                          "r56set 1\nR\tR56_0112.txt.r56new-aaaaaa\tblocked\t-\nend\n"));
+    const auto before = folderFiles(disk);
+    const QString told = unsettledtext(QStringLiteral("A:\\"));
+    const QString keep = cmpname;
+
+    Tdm56 cdm;
+    TCmpFile crec;
+    checkflow::Checker checker(cdm, crec);
+    checker.options().itemcodes = QList<QByteArray>{"101", "105"};
+    checker.options().namebox = false;
+    const checkflow::Outcome out = checker.check(QStringLiteral("A:\\R56_0112.TXT"));
+    EXPECT_EQ(out.end, checkflow::End::Unsettled);
+    EXPECT_EQ(checker.report().count(), 0);
+    EXPECT_EQ(cdm.staff.recordCount(), 0);
+    EXPECT_TRUE(crec.block.compid().isEmpty());
+    ASSERT_EQ(msgs.messages.size(), 1);
+    EXPECT_EQ(msgs.last().caption, checkflow::caption());
+    EXPECT_EQ(msgs.last().text, QStringLiteral("\r\n") + told);
+    EXPECT_EQ(cmpname, keep);
+
+    msgs.messages.clear();
+    Tdm56 idm;
+    TCmpFile irec;
+    importflow::ImportFlow import(idm, irec);
+    import.setItemCodes({"101", "105"});
+    EXPECT_EQ(import.read(QStringLiteral("A:\\R56_0112.TXT")), importflow::ImportFlow::ReadResult::Stopped);
+    EXPECT_EQ(idm.staff.recordCount(), 0);
+    EXPECT_TRUE(import.info().isEmpty());
+    ASSERT_EQ(msgs.messages.size(), 1);
+    EXPECT_EQ(msgs.last().caption, importflow::errorCaption());
+    EXPECT_EQ(msgs.last().text, told);
+
+    msgs.messages.clear();
+    EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::StayOpen);
+    EXPECT_TRUE(asked.isEmpty());
+    ASSERT_EQ(msgs.messages.size(), 1);
+    EXPECT_EQ(msgs.last().caption, kCaption);
+    EXPECT_EQ(msgs.last().text, told);
+    expectNotStamped();
+
+    EXPECT_EQ(folderFiles(disk), before);
 }
 
 // The files written into the start folder, killed at every step: the last
