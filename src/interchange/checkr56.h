@@ -1,7 +1,8 @@
 #pragma once
 // The file checker's window: a list file named in `edchk` is checked with its
 // annex files (checkflow.h) and the check report shown in `msg`, printable.
-// Nothing is written to disk.
+// Nothing is written to disk (but for putting right a set of files that a
+// killed export left half-replaced in the folder, before it is read).
 //
 // Use from the main window:
 //     r56::runcheck(this, {});          // the check button: the user picks
