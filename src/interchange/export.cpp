@@ -111,7 +111,8 @@ void Tfexport::FormActivate()
 
 void Tfexport::btexportClick()
 {
-    if (m_flow.btexportClick(export_to->text()) == ExportFlow::Outcome::Close)
+    // The folder edit's text, found on this machine once.
+    if (m_flow.btexportClick(platform::LocalPath(export_to->text())) == ExportFlow::Outcome::Close)
         setModalResult(platform::mrOk);
 }
 

@@ -252,7 +252,8 @@ void Tfimport::btsaveClick()
     }
     if (!chosen)
         return;
-    if (m_flow.save(name) == importflow::ImportFlow::SaveResult::Saved) {
+    // The dialog's choice, found on this machine once.
+    if (m_flow.save(platform::LocalPath(name)) == importflow::ImportFlow::SaveResult::Saved) {
         applyState();
         setModalResult(platform::mrOk);
         return;

@@ -15,6 +15,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
+#include "envvar.h"
 #include "msgrecorder.h"
 #include "tempdir.h"
 
@@ -34,33 +35,11 @@
 
 using namespace r56;
 using r56::test::b5;
+using r56::test::EnvVar;
 using r56::test::readFile;
 using r56::test::writeFile;
 
 namespace {
-
-class EnvVar
-{
-public:
-    EnvVar(const char *name, std::optional<QByteArray> value) : m_name(name)
-    {
-        if (qEnvironmentVariableIsSet(name))
-            m_old = qgetenv(name);
-        set(value);
-    }
-    void set(const std::optional<QByteArray> &value)
-    {
-        if (value)
-            qputenv(m_name, *value);
-        else
-            qunsetenv(m_name);
-    }
-    ~EnvVar() { set(m_old); }
-
-private:
-    const char *m_name;
-    std::optional<QByteArray> m_old;
-};
 
 Currency h(std::int64_t hundredths) { return Currency::fromHundredths(hundredths); }
 
@@ -687,6 +666,21 @@ TEST_F(ExportTarget, AMissingFolderOrDriveKeepsTheWindowOpen)
     expectNotStamped();
 }
 
+// An empty folder edit names no folder: nothing is copied anywhere (not to
+// the root of the file system).
+TEST_F(ExportTarget, AnEmptyFolderEditNamesNoFolder)
+{
+    for (const QString &target : {QString(), QStringLiteral("  ")}) {
+        msgs.messages.clear();
+        EXPECT_EQ(flow.btexportClick(target), ExportFlow::Outcome::StayOpen);
+        ASSERT_EQ(msgs.messages.size(), 1);
+        EXPECT_EQ(msgs.last().text, QStringLiteral("資料夾不存\r\nO \"folder\" nao existe"));
+        EXPECT_TRUE(asked.isEmpty());
+        EXPECT_TRUE(flow.targets().folder.isEmpty());
+    }
+    expectNotStamped();
+}
+
 TEST_F(ExportTarget, EarlierFilesAndTheOverwriteAnswers)
 {
     // End the export: the target stays as it was, the window open.
@@ -963,17 +957,18 @@ QMap<QString, QByteArray> earlierValidSet()
     rec.block.setEano(2010);
     rec.block.setPeriodpair("01120000");
     rec.block.setCompname("Companhia Antiga");
-    ListRecordData w;
-    w.compid = "1234567";
-    w.year = 2010;
-    w.art = 32;
-    w.cntb = "30000003";
-    w.nmc = b5("王老五");
-    w.nmp = "VONG LOU NG";
-    w.rend = Currency::fromHundredths(1000000);
-    w.rexp = " ";
-    w.sub1 = Currency::fromHundredths(10000);
-    w.period = "0112";
+    const ListRecordData w{.compid = "1234567",
+                           .year = 2010,
+                           .art = 32,
+                           .cntb = "30000003",
+                           .nmc = b5("王老五"),
+                           .nmp = "VONG LOU NG",
+                           .rend = Currency::fromHundredths(1000000),
+                           .rexp = " ",
+                           .sub1 = Currency::fromHundredths(10000),
+                           .rimp = Currency(),
+                           .leavedate = {},
+                           .period = "0112"};
     AnnexRecordData a{"1234567 ", 2010, "30000003", "101", Currency::fromHundredths(10000)};
     auto text = [](const QList<QByteArray> &lines) {
         QByteArray b;

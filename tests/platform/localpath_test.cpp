@@ -11,29 +11,28 @@
 
 #include <gtest/gtest.h>
 
-using r56::platform::LocalPath;
-using r56::test::EnvVar;
-using r56::test::writeFile;
+using namespace r56::platform;
+using namespace r56::test;
 
 namespace {
 
-class LocalPathTest : public ::testing::Test
+// A removable disk with a folder "Sub" holding a list file and its company
+// file, and a folder of this machine holding "DOC/select.htm". No disk is in
+// the drive unless a test puts it there.
+struct LocalPathTest : ::testing::Test
 {
-protected:
-    void SetUp() override
+    LocalPathTest()
     {
-        ASSERT_TRUE(disk.isValid() && here.isValid());
-        ASSERT_TRUE(QDir(disk.path()).mkpath(QStringLiteral("Sub")));
-        ASSERT_TRUE(writeFile(disk.filePath(QStringLiteral("Sub/R56_0112.TXT")), "x"));
-        ASSERT_TRUE(writeFile(disk.filePath(QStringLiteral("Sub/CADA0112.TXT")), "x"));
-        ASSERT_TRUE(QDir(here.path()).mkpath(QStringLiteral("DOC")));
-        ASSERT_TRUE(writeFile(here.filePath(QStringLiteral("DOC/select.htm")), "x"));
-        root = QDir::cleanPath(disk.path());
+        EXPECT_TRUE(QDir(disk.path()).mkpath(QStringLiteral("Sub")));
+        EXPECT_TRUE(writeFile(disk.filePath(QStringLiteral("Sub/R56_0112.TXT")), "x"));
+        EXPECT_TRUE(writeFile(disk.filePath(QStringLiteral("Sub/CADA0112.TXT")), "x"));
+        EXPECT_TRUE(QDir(here.path()).mkpath(QStringLiteral("DOC")));
+        EXPECT_TRUE(writeFile(here.filePath(QStringLiteral("DOC/select.htm")), "x"));
     }
 
     QTemporaryDir disk;
     QTemporaryDir here;
-    QString root;
+    const QString root = QDir::cleanPath(disk.path());
     EnvVar drive{"R56_DRIVE_A", QByteArray()};
     EnvVar free{"R56_DRIVE_FREE", std::nullopt};
 };
