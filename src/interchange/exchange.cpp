@@ -124,12 +124,28 @@ QString ownannexpath(const QString &listpath)
     return ownannexfile(platform::LocalPath::found(listpath)).path();
 }
 
+bool settleexports(const QString &folder, bool *changed)
+{
+    platform::RecoveryScope scope;
+    scope.tag = QLatin1String(kExportSetTag);
+    scope.temporary = [](const QString &target) {
+        if (!target.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive))
+            return false;
+        for (const char *prefix : {kCompanyPrefix, kListPrefix, kAnnexAPrefix, kAnnexCPrefix}) {
+            if (target.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
+                return true;
+        }
+        return false;
+    };
+    return platform::recoverfolder(folder, changed, scope);
+}
+
 bool settlefolder(platform::LocalPath &file)
 {
     if (file.isEmpty())
         return true;
     bool changed = false;
-    if (!platform::recoverfolder(file.folderPath(), &changed))
+    if (!settleexports(file.folderPath(), &changed))
         return false;
     if (changed && !file.exists())
         file = file.again();

@@ -83,9 +83,19 @@ Companions importcompanions(const QString &listpath);
 Companions checkercompanions(const QString &listpath);
 QString ownannexpath(const QString &listpath);
 
-// Before the files of a folder are read: a set of files that a killed writer
-// left half-replaced there (an export onto a diskette, platform/fileset) is
-// finished or undone and its temporaries removed. When that renamed files and
+// The tag of the file sets the export commits (in the start directory and on
+// its target, platform/fileset).
+inline constexpr char kExportSetTag[] = "export";
+// Finishes or undoes what a killed export left half-replaced in `folder` and
+// removes the temporaries of exchange files there: platform::recoverfolder
+// for the export's sets only, so that a commit of a declaration's files that
+// another copy of the program is making in that folder meanwhile is left
+// alone. False when that could not be done.
+bool settleexports(const QString &folder, bool *changed = nullptr);
+
+// Before the files of a folder are read: a set of exchange files that a
+// killed export left half-replaced there (settleexports) is finished or
+// undone and its temporaries removed. When that renamed files and
 // `file` was not there, it is found again (it may have come with the set). False when the folder could not
 // be put right (a medium that cannot be written): nothing in it may be read
 // then, it would mix two sets.

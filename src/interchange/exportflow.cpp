@@ -305,8 +305,8 @@ bool keepearlierset(const QStringList &files, const QString &target)
 bool restorekept(const QString &target)
 {
     const QDir keep(keepfolder());
-    platform::recoverfolder(target);
-    platform::FileSet set(target, QStringLiteral("export"));
+    settleexports(target);
+    platform::FileSet set(target, QLatin1String(kExportSetTag));
     for (const QString &n : keep.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
         if (n == QLatin1String(kKeepState) || platform::isfilesetname(n))
             continue;
@@ -827,7 +827,7 @@ bool ExportFlow::writeexportfiles()
     const QString annex = exchangename(QLatin1String(kAnnexAPrefix), p);
     // What a killed export left in the start folder is settled first; the
     // new files then replace the last ones as one set.
-    if (!platform::recoverfolder(dir)) {
+    if (!settleexports(dir)) {
         // A journal left there that cannot be carried out would undo part of
         // the new set at the next recovery.
         showmsgw(exporttext::caption(), unsettledtext(dir), mkContinue);
@@ -835,7 +835,7 @@ bool ExportFlow::writeexportfiles()
         return false;
     }
     recoverkept();
-    platform::FileSet set(dir, QStringLiteral("export"));
+    platform::FileSet set(dir, QLatin1String(kExportSetTag));
     QStringList staged;
 
     // The company file carries the employer number in its eight characters,
@@ -956,7 +956,7 @@ bool ExportFlow::copyfiles(bool keepEarlier)
         items << Item{m_sources.annex, "Axa File"};
 
     const QString folder = m_targets.folder;
-    platform::recoverfolder(folder);
+    settleexports(folder);
     if (keepEarlier) {
         QStringList earlier = m_targets.existing();
         if (!m_targets.staleannex.isEmpty())
@@ -972,7 +972,7 @@ bool ExportFlow::copyfiles(bool keepEarlier)
         if (keepEarlier && restorekept(folder))
             dropkept();
     };
-    platform::FileSet set(folder, QStringLiteral("export"));
+    platform::FileSet set(folder, QLatin1String(kExportSetTag));
     QStringList staged;
     for (const Item &it : items) {
         const QString name = nameOf(it.source);
@@ -1024,7 +1024,7 @@ ExportFlow::Outcome ExportFlow::btexportClick(const platform::LocalPath &chosen)
     // What a killed export left half-replaced there is put right before the
     // files found there are looked at (and before anything is written).
     auto settled = [&] {
-        if (folder.isEmpty() || platform::recoverfolder(folder.path()))
+        if (folder.isEmpty() || settleexports(folder.path()))
             return true;
         showmsgw(caption, unsettledtext(folder.given()), mkContinue);
         return false;

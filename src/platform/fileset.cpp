@@ -541,7 +541,7 @@ bool FileSet::commit()
 
 // ------------------------------------------------------------------ recovery
 
-bool recoverfolder(const QString &folder, bool *changed)
+bool recoverfolder(const QString &folder, bool *changed, const RecoveryScope &scope)
 {
     if (changed)
         *changed = false;
@@ -552,11 +552,12 @@ bool recoverfolder(const QString &folder, bool *changed)
         dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     bool ok = true;
     bool any = false;
-    QStringList keep; // files of journals that could not be carried out
+    QStringList keep; // files of journals not carried out (now)
     for (const QString &n : names) {
-        if (!n.contains(QLatin1String(kSetMark)))
+        const qsizetype mark = n.indexOf(QLatin1String(kSetMark));
+        if (mark < 0)
             continue;
-        any = true;
+        const bool inScope = scope.tag.isEmpty() || n.left(mark) == scope.tag;
         const QString path = dir.filePath(n);
         QFile f(path);
         struct stat st;
@@ -564,13 +565,20 @@ bool recoverfolder(const QString &folder, bool *changed)
             continue; // not one of ours
         if (!f.open(QIODevice::ReadOnly)) {
             // Ours, but what it says cannot be known: the folder may be mixed.
-            ok = false;
+            ok = ok && !inScope;
             continue;
         }
         const QByteArray text = f.read(kMaxJournal);
         f.close();
         QList<Line> lines;
         const JournalState state = parseJournal(text, lines);
+        if (!inScope) {
+            // Another set's: its files stay as they are.
+            for (const Line &l : lines)
+                keep << l.temp << l.old;
+            continue;
+        }
+        any = true;
         bool done = true;
         if (state == JournalState::Complete) {
             done = redo(dir, lines);
@@ -595,12 +603,14 @@ bool recoverfolder(const QString &folder, bool *changed)
             keep << l.temp << l.old;
     }
     for (const QString &n : names) {
-        if ((n.contains(QLatin1String(kNewMark)) || n.contains(QLatin1String(kOldMark)))
-            && !keep.contains(n)) {
-            any = true;
-            if (!removeName(dir.filePath(n)))
-                ok = false;
-        }
+        qsizetype mark = n.indexOf(QLatin1String(kNewMark));
+        if (mark < 0)
+            mark = n.indexOf(QLatin1String(kOldMark));
+        if (mark < 0 || keep.contains(n) || (scope.temporary && !scope.temporary(n.left(mark))))
+            continue;
+        any = true;
+        if (!removeName(dir.filePath(n)))
+            ok = false;
     }
     if (any)
         syncfolder(dir.absolutePath());

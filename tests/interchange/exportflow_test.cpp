@@ -1071,6 +1071,39 @@ TEST_F(ExportTarget, KillAtEveryStepThenTheCheckerOrTheImportReadsTheEarlierOrTh
     }
 }
 
+// What the checker and the import settle is the export's only: a
+// declaration that another copy of the program is saving in the same folder
+// just now (its temporaries written, its journal there) is left alone.
+TEST_F(ExportTarget, ReadersLeaveADeclarationBeingSavedBesideTheFilesAlone)
+{
+    const QMap<QString, QByteArray> earlier = earlierValidSet();
+    for (auto it = earlier.begin(); it != earlier.end(); ++it)
+        ASSERT_TRUE(writeFile(disk + QLatin1Char('/') + it.key(), it.value()));
+    const QMap<QString, QByteArray> saving{
+        {QStringLiteral("emp.dta.r56new-aaaaaa"), "workers being written"},
+        {QStringLiteral("emp.axa.r56new-bbbbbb"), "annex written"},
+        {QStringLiteral("emp.r56set-cccccc"), "r56set 1\nR\temp.axa.r56new-bbbbbb\temp.axa\t-\n"}};
+    for (auto it = saving.begin(); it != saving.end(); ++it)
+        ASSERT_TRUE(writeFile(disk + QLatin1Char('/') + it.key(), it.value()));
+    const auto before = folderFiles(disk);
+    const QString keep = cmpname, keepDta = dtaname;
+
+    Tdm56 cdm;
+    TCmpFile crec;
+    checkflow::Checker checker(cdm, crec);
+    checker.options().itemcodes = QList<QByteArray>{"101", "105"};
+    checker.options().namebox = false;
+    EXPECT_EQ(checker.check(QStringLiteral("A:\\R56_0112.TXT")).end, checkflow::End::Completed);
+    Tdm56 idm;
+    TCmpFile irec;
+    importflow::ImportFlow import(idm, irec);
+    import.setItemCodes({"101", "105"});
+    EXPECT_EQ(import.read(QStringLiteral("A:\\R56_0112.TXT")), importflow::ImportFlow::ReadResult::Imported);
+    cmpname = keep;
+    dtaname = keepDta;
+    EXPECT_EQ(folderFiles(disk), before);
+}
+
 // A folder holding a half-replaced set that cannot be put right (here a
 // rename the folder refuses, as a write-protected diskette refuses every
 // one): the checker, the import and the export each say so and neither read

@@ -174,6 +174,32 @@ TEST(FileSet, RecoveryTellsWhatItDidAndWhatItCouldNot)
     EXPECT_EQ(contents(d.path()), want);
 }
 
+// A recovery for one kind of set leaves the others alone: their journals and
+// the temporaries they name, and temporaries of files it does not care for
+// (another copy of the program may be committing them just now).
+TEST(FileSet, ARecoveryOfOneKindOfSetLeavesTheOthers)
+{
+    QTemporaryDir d;
+    put(d.path(), kOld);
+    const Files others{{"d.dta.r56new-aaaaaa", "another copy's new workers"},
+                       {"d.r56set-bbbbbb", "r56set 1\nR\td.dta.r56new-aaaaaa\td.dta\t-\nend\n"},
+                       {"d.axa.r56new-cccccc", "another copy's annex, being written"}};
+    put(d.path(), others);
+    put(d.path(), {{"x.txt.r56new-dddddd", "new x"},
+                   {"ours.r56set-eeeeee", "r56set 1\nR\tx.txt.r56new-dddddd\tx.txt\t-\nend\n"},
+                   {"y.txt.r56new-ffffff", "a stale one of ours"}});
+    r56::platform::RecoveryScope scope;
+    scope.tag = QStringLiteral("ours");
+    scope.temporary = [](const QString &target) { return target.endsWith(QLatin1String(".txt")); };
+    bool changed = false;
+    EXPECT_TRUE(r56::platform::recoverfolder(d.path(), &changed, scope));
+    EXPECT_TRUE(changed);
+    Files want = kOld;
+    want.insert(others.begin(), others.end());
+    want["x.txt"] = "new x";
+    EXPECT_EQ(contents(d.path()), want);
+}
+
 // A rename that fails half-way (here the second temporary vanished): the
 // files already renamed go back to their old contents.
 TEST(FileSet, AFailedRenameBringsTheOldSetBack)
