@@ -1,8 +1,6 @@
 #include "interchange/checkflow.h"
 
 #include "interchange/exchange.h"
-#include "platform/casefs.h"
-#include "platform/drives.h"
 #include "shared/big5.h"
 #include "shared/ctrlcode.h"
 #include "shared/r5r6data.h"
@@ -82,30 +80,6 @@ QString incompleteText()
 QByteArray enc(const QString &s)
 {
     return big5::encode(s);
-}
-
-// The path on this machine a text of the file edit stands for (a drive path
-// on the removable disk, found case-blind); empty when its drive is not ready.
-QString localPath(const QString &text)
-{
-    if (text.trimmed().isEmpty())
-        return {};
-    const QString local = platform::resolveDrivePath(text);
-    if (local.isEmpty())
-        return {};
-    return platform::resolveCaseBlind(local);
-}
-
-bool isFile(const QString &local)
-{
-    return !local.isEmpty() && platform::fileExistsCaseBlind(local);
-}
-
-// The text up to and including its last separator ("A:\R56_0112.TXT" -> "A:\").
-QString folderPart(const QString &text)
-{
-    const qsizetype at = qMax(text.lastIndexOf(QLatin1Char('\\')), text.lastIndexOf(QLatin1Char('/')));
-    return at < 0 ? QString() : text.left(at + 1);
 }
 
 bool isBlank(char c)
@@ -291,31 +265,39 @@ void Checker::loadItemCodes()
     m_ctx.itemcodes = cat.codes();
 }
 
-Outcome Checker::check(const QString &edittext)
+Outcome Checker::check(const platform::LocalPath &file)
 {
     Outcome out;
-    QString text = edittext;
+    platform::LocalPath list = file;
+    QString text = file.given();
     m_status.clear();
     m_tooManyShown = false;
     m_annexStopped = false;
     m_n = 0;
 
+    // A set of files a killed export left half-replaced in the folder is
+    // finished or undone before anything in it is read: the check would
+    // otherwise read the new company file against the old list.
+    if (!settlefolder(list)) {
+        showmsgw(caption(), QStringLiteral("\r\n") + unsettledtext(list.folder().given()), mkContinue);
+        out.path = text;
+        out.end = End::Unsettled;
+        return out;
+    }
+
     // A diskette of the older system holds "R56_.TXT" in place of the
     // whole-year list file.
-    QString local = localPath(text);
-    if (text.toUpper().contains(QLatin1String("R56_0112.TXT")) && !isFile(local)) {
-        const QString dirLocal = local.isEmpty() ? QString() : QFileInfo(local).absolutePath();
-        const QString found = dirLocal.isEmpty() ? QString()
-                                                 : platform::findInDir(dirLocal, QStringLiteral("R56_.TXT"));
-        if (!found.isEmpty()) {
-            text = folderPart(text) + QFileInfo(found).fileName();
-            local = localPath(text);
+    if (text.toUpper().contains(QLatin1String("R56_0112.TXT")) && !list.isFile()) {
+        const platform::LocalPath older = list.sibling(QStringLiteral("R56_.TXT"));
+        if (older.exists()) {
+            text = older.given();
+            list = older;
         }
     }
     out.path = text;
     r56::oldlayout = text.toUpper().contains(QLatin1String("R56_.TXT"));
 
-    if (text.contains(QLatin1Char('?')) || !isFile(local)) {
+    if (text.contains(QLatin1Char('?')) || !list.isFile()) {
         showmsgw(caption(),
                  QStringLiteral("\r\n找不到要檢查的檔案\r\n\r\nO ficheiro para verificacao nao existe"),
                  mkContinue);
@@ -333,12 +315,13 @@ Outcome Checker::check(const QString &edittext)
     m_emp.dtupdate = 0;
     m_emp.dtexport = 0;
 
-    const Companions comp = checkercompanions(local);
-    cmpname = comp.company;
+    // The companion files, found once beside the list file.
+    const ExchangeSet files = checkerset(list);
+    cmpname = files.company.path();
     m_report.clear();
 
     // checkdriver
-    const bool ok = checklistfile(text, local, comp);
+    const bool ok = checklistfile(text, files);
     if (ok) {
         m_dm.sub.setFiltered(false);
         // Unfiltered, the rows are the stored ones; counting them this way
@@ -368,16 +351,17 @@ Outcome Checker::check(const QString &edittext)
     return out;
 }
 
-bool Checker::checklistfile(const QString &text, const QString &listpath, const Companions &comp)
+bool Checker::checklistfile(const QString &text, const ExchangeSet &files)
 {
     m_emp.block.clear();
     m_emp.firsthalf = 1;
     m_ctx.bothhalves = false;
     m_ctx.namebox = m_options.namebox;
-    const QString listname = QFileInfo(listpath).fileName();
+    const platform::LocalPath &list = files.list;
+    const QString listname = list.fileName();
 
-    if (isFile(comp.company)) {
-        const CompanyFile cf = readcompanyfile(comp.company);
+    if (files.company.isFile()) {
+        const CompanyFile cf = readcompanyfile(files.company);
         if (cf.status == ReadStatus::Ok)
             m_emp.block = cf.block;
         if (!cf.ok())
@@ -400,24 +384,24 @@ bool Checker::checklistfile(const QString &text, const QString &listpath, const 
     m_report.insertText(0, QStringLiteral("檢查檔案:") + text);
     m_report.insertText(1, QStringLiteral("檢查日期:") + formatDate(today));
     m_report.addText(QStringLiteral("檔案匯出日期:")
-                 + formatDateTimeMinutes(fromQDateTime(QFileInfo(listpath).lastModified())));
+                 + formatDateTimeMinutes(fromQDateTime(QFileInfo(list.path()).lastModified())));
     m_report.addText(QString());
 
-    checkannex(comp.annexa, 'A');
-    checkannex(comp.annexc, 'C');
+    checkannex(files.annexa, 'A');
+    checkannex(files.annexc, 'C');
 
     m_report.addText(QStringLiteral("檢查R5R6名表的資料"));
 
     m_n = 0;
     ExchangeReader reader(RecordKind::List);
-    if (!reader.open(listpath)) {
+    if (!reader.open(list)) {
         m_status = openErrorText();
         showmsgw(caption(), QStringLiteral("\r\n") + m_status, mkContinue);
         m_report.addText(m_status);
         return false;
     }
 
-    const QByteArray p = periodfromname(listpath);
+    const QByteArray p = periodfromname(list.path());
     MemTable &staff = m_dm.staff;
     MemTable &sub = m_dm.sub;
     staff.emptyTable();
@@ -499,13 +483,13 @@ bool Checker::checklistfile(const QString &text, const QString &listpath, const 
     return result;
 }
 
-bool Checker::checkannex(const QString &path, char kind)
+bool Checker::checkannex(const platform::LocalPath &file, char kind)
 {
-    if (!isFile(path))
+    if (!file.isFile())
         return true;
     const bool isA = kind == 'A';
     ExchangeReader reader(RecordKind::Annex);
-    if (!reader.open(path)) {
+    if (!reader.open(file)) {
         m_status = isA ? openErrorText() + QStringLiteral("\r\n[附件－A,(Anexo - A)]")
                        : QStringLiteral("附件-C,檔案開啟錯誤");
         showmsgw(caption(), QStringLiteral("\r\n") + m_status, mkContinue);

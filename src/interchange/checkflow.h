@@ -6,12 +6,15 @@
 // The check fills the shared employer record and the tables `staff`, `sub`
 // and `exp` from the files under check and leaves them so (the main window
 // clears the employer record when the checker closes). It never writes to a
-// file it checks, nor to any other file.
+// file it checks, nor to any other file; only a set of files that a killed
+// export left half-replaced in the folder is finished or undone first, so
+// that the check reads one whole set.
 //
 // The report holds at most a little more than kReportCap lines: each file's
 // loop stops once the report has more, and the check then ends with the
 // too-many message. Messages go through showmsgw with the window's caption.
 #include "interchange/uchkr5r6.h"
+#include "platform/localpath.h"
 #include "shared/datetime.h"
 #include "shared/money.h"
 #include "shared/pubvar.h"
@@ -31,7 +34,7 @@
 namespace r56 {
 
 class Tdm56;
-struct Companions;
+struct ExchangeSet;
 
 namespace checkflow {
 
@@ -112,6 +115,9 @@ enum class End {
     Stopped,   // the list could not be opened, the report grew too long, or
                // a file stopped at an empty line before its end (for an
                // annex file the list and the totals are still complete)
+    Unsettled, // the folder holds a half-replaced set of files that could
+               // not be put right (a medium that cannot be written): nothing
+               // read
 };
 
 struct Outcome
@@ -130,16 +136,17 @@ public:
     explicit Checker(Options options = {});
     Checker(Tdm56 &dm, TCmpFile &employer, Options options = {});
 
-    // The check of the file named `text` (as the file edit holds it: a path
-    // of this machine or a drive path "A:\R56_0112.TXT").
-    Outcome check(const QString &text);
+    // The check of `file`: the file edit's text (a path of this machine or a
+    // drive path "A:\R56_0112.TXT") found once by the caller; the report
+    // names it as it was given.
+    Outcome check(const platform::LocalPath &file);
 
     const Report &report() const { return m_report; }
     Options &options() { return m_options; }
 
 private:
-    bool checklistfile(const QString &text, const QString &listpath, const Companions &comp);
-    bool checkannex(const QString &path, char kind);
+    bool checklistfile(const QString &text, const ExchangeSet &files);
+    bool checkannex(const platform::LocalPath &file, char kind);
     void printrecorderrors(int n, QByteArrayView line, std::uint32_t set);
     void crossfieldchecks(QByteArrayView cntb, std::uint32_t &set);
     void duplicateannexcodes();

@@ -316,6 +316,12 @@ void Tfcheckr56::setBusy(bool busy)
 
 void Tfcheckr56::btcheckClick()
 {
+    // The edit's text is found on this machine here, once.
+    checkfile(platform::LocalPath(edchk->text()));
+}
+
+void Tfcheckr56::checkfile(const platform::LocalPath &file)
+{
     if (m_checking)
         return;
     setBusy(true);
@@ -329,13 +335,13 @@ void Tfcheckr56::btcheckClick()
             clock.restart();
         }
     };
-    m_outcome = m_checker.check(edchk->text());
+    m_outcome = m_checker.check(file);
     checkOptions().progress = nullptr;
     setBusy(false);
 
     if (m_outcome.path != edchk->text())
         edchk->setText(m_outcome.path);
-    if (m_outcome.end == checkflow::End::NotFound)
+    if (m_outcome.end == checkflow::End::NotFound || m_outcome.end == checkflow::End::Unsettled)
         return;
     showReport();
     if (!m_outcome.status.isEmpty())
@@ -390,13 +396,13 @@ void Tfcheckr56::btaddClick()
     padd->raise();
 }
 
-void runcheck(QWidget *parent, const QString &presetListPath)
+void runcheck(QWidget *parent, const platform::LocalPath &preset)
 {
     Tfcheckr56 f(parent);
     f.btadd->hide();
-    if (!presetListPath.isEmpty()) {
-        f.edchk->setText(presetListPath);
-        f.btcheckClick();
+    if (!preset.given().isEmpty()) {
+        f.edchk->setText(preset.given());
+        f.checkfile(preset);
     }
     f.showModal();
 }

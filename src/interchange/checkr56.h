@@ -1,11 +1,12 @@
 #pragma once
 // The file checker's window: a list file named in `edchk` is checked with its
 // annex files (checkflow.h) and the check report shown in `msg`, printable.
-// Nothing is written to disk.
+// Nothing is written to disk (but for putting right a set of files that a
+// killed export left half-replaced in the folder, before it is read).
 //
 // Use from the main window:
-//     r56::runcheck(this, QString());   // the check button: the user picks
-//     r56::runcheck(this, listpath);    // after a refused import: at once
+//     r56::runcheck(this, {});          // the check button: the user picks
+//     r56::runcheck(this, listfile);    // after a refused import: at once
 //     ... then zero cmpfile's block (the check leaves it filled).
 #include "interchange/checkflow.h"
 #include "platform/form.h"
@@ -37,6 +38,9 @@ public:
 
     // Handlers, by their design names.
     void btcheckClick();
+    // The check of `file` (what the file edit's text stands for, found once):
+    // the check button's work, also for a file handed over already found.
+    void checkfile(const platform::LocalPath &file);
     void btprintClick();
     void btexitClick();
     void btaddClick();
@@ -96,9 +100,10 @@ QString reportdocname();
 bool printreport(QPrinter &printer, const checkflow::Report &report);
 
 // The main window's entry: creates the checker with `btadd` hidden; when
-// `presetListPath` is given, the file edit takes it and the check runs at
-// once, before the window shows. Shown modally, freed on return. The caller
-// then zeroes the employer block, which the check leaves filled.
-void runcheck(QWidget *parent, const QString &presetListPath);
+// `preset` is given (the list file an import read, as found there), the file
+// edit takes its name as the user gave it and the check of that file runs
+// at once, before the window shows. Shown modally, freed on return. The
+// caller then zeroes the employer block, which the check leaves filled.
+void runcheck(QWidget *parent, const platform::LocalPath &preset);
 
 } // namespace r56

@@ -1,6 +1,6 @@
 #include "interchange/exchange.h"
 
-#include "platform/casefs.h"
+#include "platform/fileset.h"
 #include "platform/regularfile.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
@@ -22,14 +22,16 @@ namespace r56 {
 
 namespace {
 
-QString fileNameOf(const QString &path)
+// "\" is a separator in the system's names as it is in the file dialogs'.
+QString slashed(QString path)
 {
-    return QFileInfo(platform::nativeSeparators(path)).fileName();
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return path;
 }
 
-QString folderOf(const QString &path)
+QString fileNameOf(const QString &path)
 {
-    return QFileInfo(platform::nativeSeparators(path)).path();
+    return QFileInfo(slashed(path)).fileName();
 }
 
 } // namespace
@@ -41,7 +43,7 @@ QString exchangename(const QString &prefix, QByteArrayView period)
 
 QString exportpath(const QString &dir, const QString &prefix, QByteArrayView period)
 {
-    QString d = platform::nativeSeparators(dir);
+    QString d = slashed(dir);
     if (!d.isEmpty() && !d.endsWith(QLatin1Char('/')))
         d += QLatin1Char('/');
     return d + exchangename(prefix, period);
@@ -57,53 +59,107 @@ bool isolderlistname(const QString &path)
     return path.toUpper().contains(QLatin1String("R56_.TXT"));
 }
 
-QString findcompanion(const QString &folder, const QString &name)
+ExchangeSet importset(const platform::LocalPath &list)
 {
-    if (name.isEmpty())
-        return {};
-    const QString found = platform::findInDir(folder, name);
-    if (!found.isEmpty())
-        return found;
-    return QDir(folder.isEmpty() ? QStringLiteral(".") : folder).filePath(name);
+    // The name as found on disk.
+    const QString p = list.fileName().mid(4, 4);
+    ExchangeSet s;
+    s.list = list;
+    if (list.isEmpty())
+        return s;
+    s.company = list.sibling(QStringLiteral("cada") + p + QStringLiteral(".txt"));
+    s.annexa = list.sibling(QStringLiteral("r56a") + p + QStringLiteral(".txt"));
+    s.annexc = list.sibling(QStringLiteral("r56c") + p + QStringLiteral(".txt"));
+    return s;
 }
+
+ExchangeSet checkerset(const platform::LocalPath &list)
+{
+    const QString name = list.fileName();
+    const qsizetype at = name.indexOf(QLatin1String(kListPrefix), 0, Qt::CaseInsensitive);
+    ExchangeSet s;
+    s.list = list;
+    if (at < 0)
+        return s;
+    auto with = [&](const char *prefix) {
+        return list.sibling(name.left(at) + QLatin1String(prefix) + name.mid(at + 4));
+    };
+    s.company = with(kCompanyPrefix);
+    s.annexa = with(kAnnexAPrefix);
+    s.annexc = with(kAnnexCPrefix);
+    return s;
+}
+
+platform::LocalPath ownannexfile(const platform::LocalPath &list)
+{
+    QString annex = list.fileName();
+    const qsizetype at = annex.indexOf(QLatin1Char('_'));
+    if (at < 0)
+        return {};
+    annex[at] = QLatin1Char('A');
+    return list.sibling(annex);
+}
+
+namespace {
+
+Companions pathsOf(const ExchangeSet &s)
+{
+    return {s.company.path(), s.annexa.path(), s.annexc.path()};
+}
+
+} // namespace
 
 Companions importcompanions(const QString &listpath)
 {
-    const QString folder = folderOf(listpath);
-    const QString p = fileNameOf(listpath).mid(4, 4);
-    Companions c;
-    c.company = findcompanion(folder, QStringLiteral("cada") + p + QStringLiteral(".txt"));
-    c.annexa = findcompanion(folder, QStringLiteral("r56a") + p + QStringLiteral(".txt"));
-    c.annexc = findcompanion(folder, QStringLiteral("r56c") + p + QStringLiteral(".txt"));
-    return c;
+    return pathsOf(importset(platform::LocalPath::found(listpath)));
 }
 
 Companions checkercompanions(const QString &listpath)
 {
-    const QString folder = folderOf(listpath);
-    const QString name = fileNameOf(listpath);
-    const qsizetype at = name.indexOf(QLatin1String(kListPrefix), 0, Qt::CaseInsensitive);
-    Companions c;
-    if (at < 0)
-        return c;
-    auto with = [&](const char *prefix) {
-        return findcompanion(folder, name.left(at) + QLatin1String(prefix) + name.mid(at + 4));
-    };
-    c.company = with(kCompanyPrefix);
-    c.annexa = with(kAnnexAPrefix);
-    c.annexc = with(kAnnexCPrefix);
-    return c;
+    return pathsOf(checkerset(platform::LocalPath::found(listpath)));
 }
 
 QString ownannexpath(const QString &listpath)
 {
-    const QString name = fileNameOf(listpath);
-    const qsizetype at = name.indexOf(QLatin1Char('_'));
-    if (at < 0)
-        return {};
-    QString annex = name;
-    annex[at] = QLatin1Char('A');
-    return findcompanion(folderOf(listpath), annex);
+    return ownannexfile(platform::LocalPath::found(listpath)).path();
+}
+
+bool settleexports(const QString &folder, bool *changed)
+{
+    platform::RecoveryScope scope;
+    scope.tag = QLatin1String(kExportSetTag);
+    scope.temporary = [](const QString &target) {
+        if (!target.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive))
+            return false;
+        for (const char *prefix : {kCompanyPrefix, kListPrefix, kAnnexAPrefix, kAnnexCPrefix}) {
+            if (target.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
+                return true;
+        }
+        return false;
+    };
+    return platform::recoverfolder(folder, changed, scope);
+}
+
+bool settlefolder(platform::LocalPath &file)
+{
+    if (file.isEmpty())
+        return true;
+    bool changed = false;
+    if (!settleexports(file.folderPath(), &changed))
+        return false;
+    if (changed && !file.exists())
+        file = file.again();
+    return true;
+}
+
+QString unsettledtext(const QString &folder)
+{
+    return QStringLiteral("資料夾中有未完成更新的檔案,未能完成或還原\r\n"
+                          "(磁碟可能有防寫保護),此資料夾不能使用:\r\n%1\r\n"
+                          "A pasta tem ficheiros cuja actualizacao nao acabou e que nao\r\n"
+                          "podem ser completados nem repostos (o disco pode estar\r\n"
+                          "protegido contra escrita). A pasta nao pode ser utilizada:\r\n%1")
+        .arg(folder);
 }
 
 // ------------------------------------------------------------------ fields
@@ -230,9 +286,9 @@ QList<QByteArray> companylines(const TCmpFile &rec)
     };
 }
 
-bool writerecordfile(const QString &path, const QList<QByteArray> &lines, QString *error)
+bool writerecordfile(const platform::LocalPath &path, const QList<QByteArray> &lines, QString *error)
 {
-    const QString target = platform::resolveCaseBlind(path);
+    const QString target = path.isEmpty() ? path.given() : path.path();
     auto fail = [&](const QString &text) {
         if (error)
             *error = text;
@@ -245,8 +301,9 @@ bool writerecordfile(const QString &path, const QList<QByteArray> &lines, QStrin
                                        "nao pode escrever o ficheiro: %1")
                             .arg(target));
     }
-    QSaveFile f(target);
-    if (!f.open(QIODevice::WriteOnly))
+    // A name whose drive is not ready names no file here.
+    QSaveFile f(path.path());
+    if (path.isEmpty() || !f.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("未能建立新檔案:%1\r\nNao pode criar o ficheiro novo: %1")
                         .arg(target));
     QByteArray all;
@@ -265,7 +322,7 @@ bool writerecordfile(const QString &path, const QList<QByteArray> &lines, QStrin
     return true;
 }
 
-bool writecompanyfile(const QString &path, const TCmpFile &rec, QString *error)
+bool writecompanyfile(const platform::LocalPath &path, const TCmpFile &rec, QString *error)
 {
     return writerecordfile(path, companylines(rec), error);
 }
@@ -390,15 +447,16 @@ qsizetype dataEnd(const QByteArray &b)
 
 } // namespace
 
-bool ExchangeReader::open(const QString &path)
+bool ExchangeReader::open(const platform::LocalPath &file)
 {
     m_bytes.clear();
     m_pos = m_end = 0;
     m_lineno = 0;
     m_finallineend = true;
-    m_path = platform::resolveCaseBlind(path);
+    // A name whose drive is not ready is told as it was given.
+    m_path = file.isEmpty() ? file.given() : file.path();
     const QFileInfo fi(m_path);
-    if (path.isEmpty() || !fi.exists() || fi.isDir()) {
+    if (file.isEmpty() || !fi.exists() || fi.isDir()) {
         m_status = ReadStatus::Missing;
         return false;
     }
@@ -600,11 +658,11 @@ QList<ExchangeLine> ExchangeFile::problems() const
     return r;
 }
 
-ExchangeFile readexchangefile(const QString &path, RecordKind kind)
+ExchangeFile readexchangefile(const platform::LocalPath &file, RecordKind kind)
 {
     ExchangeFile r;
     ExchangeReader reader(kind);
-    reader.open(path);
+    reader.open(file);
     r.path = reader.path();
     r.status = reader.status();
     if (r.status != ReadStatus::Ok) {
@@ -670,13 +728,14 @@ CompanyFile parsecompanylines(const QList<QByteArray> &lines)
     return r;
 }
 
-CompanyFile readcompanyfile(const QString &path)
+CompanyFile readcompanyfile(const platform::LocalPath &file)
 {
     ExchangeReader reader(RecordKind::Text);
-    if (!reader.open(path)) {
+    if (!reader.open(file)) {
         CompanyFile r;
         r.path = reader.path();
         r.status = reader.status();
+        r.error = reader.errortext();
         r.block.clear();
         return r;
     }

@@ -11,6 +11,7 @@
 // the old one. The readers also take LF-only files, never make an empty record
 // of a final line end, and tell for each line what is wrong with it instead of
 // failing on it.
+#include "platform/localpath.h"
 #include "shared/money.h"
 #include "shared/pubvar.h"
 
@@ -46,31 +47,61 @@ QByteArray periodfromname(const QString &path);
 // A list file's older-layout name: its name, in capitals, contains "R56_.TXT".
 bool isolderlistname(const QString &path);
 
-// The companion files of a list file. A path is the existing file found
-// without regard to case, or, when there is none, the name that was looked
-// for in that folder; empty when no companion name can be derived.
+// A list file and its companion files (the company, annex A and annex C
+// files), found once, beside it, from the list file as it was found: each
+// companion is the file of its name found without regard to case or, where
+// there is none, the name as looked for in that folder; empty when no
+// companion name can be derived from the list file's name.
+struct ExchangeSet
+{
+    platform::LocalPath list;
+    platform::LocalPath company;
+    platform::LocalPath annexa;
+    platform::LocalPath annexc;
+};
+
+// Import of the authority's list file: the period code p of its name gives
+// "cada" + p + ".txt", "r56a" + p + ".txt" and "r56c" + p + ".txt" in its
+// folder.
+ExchangeSet importset(const platform::LocalPath &list);
+// Checker: the first "R56_" of the file's name (any case) becomes "CADA",
+// "R56A" and "R56C"; same folder. A name without "R56_" has no companions.
+ExchangeSet checkerset(const platform::LocalPath &list);
+// The employer's own list file: its annex A file is in the same folder, named
+// like it with the first "_" of the name replaced by "A". Empty when the name
+// holds no "_" (the list file itself is no annex file).
+platform::LocalPath ownannexfile(const platform::LocalPath &list);
+
+// The same for a list file's path of this machine, as paths.
 struct Companions
 {
     QString company;
     QString annexa;
     QString annexc;
 };
-
-// Import of the authority's list file: the period code p of its name gives
-// "cada" + p + ".txt", "r56a" + p + ".txt" and "r56c" + p + ".txt" in its
-// folder.
 Companions importcompanions(const QString &listpath);
-// Checker: the first "R56_" of the file's name (any case) becomes "CADA",
-// "R56A" and "R56C"; same folder. A name without "R56_" has no companions.
 Companions checkercompanions(const QString &listpath);
-// The employer's own list file: its annex A file is in the same folder, named
-// like it with the first "_" of the name replaced by "A". Empty when the name
-// holds no "_" (the list file itself is no annex file).
 QString ownannexpath(const QString &listpath);
 
-// `folder`/`name` found without regard to case; `folder`/`name` as given when
-// there is no such file.
-QString findcompanion(const QString &folder, const QString &name);
+// The tag of the file sets the export commits (in the start directory and on
+// its target, platform/fileset).
+inline constexpr char kExportSetTag[] = "export";
+// Finishes or undoes what a killed export left half-replaced in `folder` and
+// removes the temporaries of exchange files there: platform::recoverfolder
+// for the export's sets only, so that a commit of a declaration's files that
+// another copy of the program is making in that folder meanwhile is left
+// alone. False when that could not be done.
+bool settleexports(const QString &folder, bool *changed = nullptr);
+
+// Before the files of a folder are read: a set of exchange files that a
+// killed export left half-replaced there (settleexports) is finished or
+// undone and its temporaries removed. When that renamed files and
+// `file` was not there, it is found again (it may have come with the set). False when the folder could not
+// be put right (a medium that cannot be written): nothing in it may be read
+// then, it would mix two sets.
+bool settlefolder(platform::LocalPath &file);
+// What the user is told then (bilingual), `folder` named as the user gave it.
+QString unsettledtext(const QString &folder);
 
 // ------------------------------------------------------------------ fields
 
@@ -127,9 +158,9 @@ QList<QByteArray> companylines(const TCmpFile &rec);
 // name in any case is the one replaced). The file is written completely under
 // a temporary name first, so a failure leaves the old file as it was. On
 // failure `error` (when given) receives a bilingual description.
-bool writerecordfile(const QString &path, const QList<QByteArray> &lines,
+bool writerecordfile(const platform::LocalPath &path, const QList<QByteArray> &lines,
                      QString *error = nullptr);
-bool writecompanyfile(const QString &path, const TCmpFile &rec, QString *error = nullptr);
+bool writecompanyfile(const platform::LocalPath &path, const TCmpFile &rec, QString *error = nullptr);
 
 // ------------------------------------------------------------------ readers
 
@@ -183,8 +214,8 @@ class ExchangeReader
 public:
     explicit ExchangeReader(RecordKind kind = RecordKind::Text);
 
-    // Opens `path`, found without regard to case.
-    bool open(const QString &path);
+    // Opens `file` (found before: nothing is looked up here).
+    bool open(const platform::LocalPath &file);
     // Reads from bytes already in memory (`name` only for messages).
     void openBytes(const QByteArray &bytes, const QString &name = QString());
     ReadStatus status() const { return m_status; }
@@ -240,7 +271,7 @@ struct ExchangeFile
     QList<ExchangeLine> problems() const;
 };
 
-ExchangeFile readexchangefile(const QString &path, RecordKind kind);
+ExchangeFile readexchangefile(const platform::LocalPath &file, RecordKind kind);
 
 // The first byte of `bytes` that is not Big5 text: a control byte, a byte
 // 0x80 or 0xFF, a lead byte without its trail, or a pair the code page does
@@ -253,6 +284,7 @@ struct CompanyFile
 {
     QString path;
     ReadStatus status = ReadStatus::Missing;
+    QString error;          // bilingual, of the read that failed (status not Ok)
     // The year (bytes 1..4 of line 2) is a number. A company file without one
     // is refused; `block` then holds what came before the year.
     bool yearok = false;
@@ -265,6 +297,6 @@ struct CompanyFile
 
 // Parses the company file's lines into a zeroed block.
 CompanyFile parsecompanylines(const QList<QByteArray> &lines);
-CompanyFile readcompanyfile(const QString &path);
+CompanyFile readcompanyfile(const platform::LocalPath &file);
 
 } // namespace r56

@@ -5,7 +5,7 @@
 #include "components/kitgrdcpt.h"
 #include "components/tooledit.h"
 #include "interchange/ovrexp.h"
-#include "platform/drives.h"
+#include "platform/localpath.h"
 #include "shared/pubvar.h"
 
 #include <QKeyEvent>
@@ -66,11 +66,9 @@ Tfexport::Tfexport(QWidget *parent) : platform::TForm(parent)
     export_to->setDialogOptions(TDirectoryEdit::sdAllowCreate);
     // The browser opens on the disk a drive letter stands for here.
     export_to->onBeforeDialog = [](TFileDirEdit *, QString &name, bool &) {
-        if (!platform::driveLetter(name).isNull()) {
-            const QString local = platform::resolveDrivePath(name);
-            if (!local.isEmpty())
-                name = local;
-        }
+        const platform::LocalPath folder(name);
+        if (!folder.drive().isNull() && !folder.isEmpty())
+            name = folder.path();
     };
 
     btexport = new TKitSpeedButton(c);
@@ -113,7 +111,8 @@ void Tfexport::FormActivate()
 
 void Tfexport::btexportClick()
 {
-    if (m_flow.btexportClick(export_to->text()) == ExportFlow::Outcome::Close)
+    // The folder edit's text, found on this machine once.
+    if (m_flow.btexportClick(platform::LocalPath(export_to->text())) == ExportFlow::Outcome::Close)
         setModalResult(platform::mrOk);
 }
 

@@ -2,8 +2,6 @@
 
 #include "interchange/exchange.h"
 #include "interchange/uchkr5r6.h"
-#include "platform/casefs.h"
-#include "platform/drives.h"
 #include "platform/fileset.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
@@ -201,7 +199,8 @@ namespace {
 
 QString withSlash(const QString &folder)
 {
-    QString f = platform::nativeSeparators(folder);
+    QString f = folder;
+    f.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (!f.endsWith(QLatin1Char('/')))
         f += QLatin1Char('/');
     return f;
@@ -306,16 +305,16 @@ bool keepearlierset(const QStringList &files, const QString &target)
 bool restorekept(const QString &target)
 {
     const QDir keep(keepfolder());
-    platform::recoverfolder(target);
-    platform::FileSet set(target, QStringLiteral("export"));
+    settleexports(target);
+    platform::FileSet set(target, QLatin1String(kExportSetTag));
     for (const QString &n : keep.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
         if (n == QLatin1String(kKeepState) || platform::isfilesetname(n))
             continue;
         // The name the new set may have given the file under another case
         // goes with it.
-        const QString other = platform::findInDir(target, n);
-        if (!other.isEmpty() && QFileInfo(other).fileName() != n)
-            set.drop(QFileInfo(other).fileName());
+        const platform::LocalPath other = platform::LocalPath::found(target).child(n);
+        if (other.exists() && other.fileName() != n)
+            set.drop(other.fileName());
         if (!set.stagecopy(n, keep.filePath(n)))
             return false;
     }
@@ -361,7 +360,7 @@ bool samefile(const QString &a, const QString &b)
     const QFileInfo fa(a), fb(b);
     if (fa.exists() && fb.exists())
         return fa.canonicalFilePath() == fb.canonicalFilePath();
-    return platform::samePathCaseBlind(a, b);
+    return platform::LocalPath::samename(a, b);
 }
 
 } // namespace
@@ -828,9 +827,15 @@ bool ExportFlow::writeexportfiles()
     const QString annex = exchangename(QLatin1String(kAnnexAPrefix), p);
     // What a killed export left in the start folder is settled first; the
     // new files then replace the last ones as one set.
-    platform::recoverfolder(dir);
+    if (!settleexports(dir)) {
+        // A journal left there that cannot be carried out would undo part of
+        // the new set at the next recovery.
+        showmsgw(exporttext::caption(), unsettledtext(dir), mkContinue);
+        m_abort = true;
+        return false;
+    }
     recoverkept();
-    platform::FileSet set(dir, QStringLiteral("export"));
+    platform::FileSet set(dir, QLatin1String(kExportSetTag));
     QStringList staged;
 
     // The company file carries the employer number in its eight characters,
@@ -917,16 +922,16 @@ void ExportFlow::stamp()
         showmsgw(exporttext::caption(), exporttext::stampfailed(cmpname), mkContinue);
 }
 
-bool ExportFlow::buildtargets(const QString &local)
+bool ExportFlow::buildtargets(const platform::LocalPath &folder)
 {
     ExportTargets t;
-    t.folder = withSlash(local);
+    if (folder.isEmpty())
+        return false;
+    t.folder = withSlash(folder.path());
     const QFileInfo fi(t.folder);
     if (!fi.exists() || !fi.isDir())
         return false;
-    auto dest = [&](const QString &source) {
-        return platform::resolveCaseBlind(t.folder + nameOf(source));
-    };
+    auto dest = [&](const QString &source) { return folder.child(nameOf(source)).path(); };
     t.company = dest(m_sources.company);
     t.list = dest(m_sources.list);
     if (!m_sources.annex.isEmpty()) {
@@ -934,9 +939,9 @@ bool ExportFlow::buildtargets(const QString &local)
     } else {
         t.annex = t.folder;
         const QString listname = nameOf(m_sources.list);
-        const QString stale = platform::findInDir(t.folder, QLatin1String(kAnnexAPrefix) + listname.mid(4));
-        if (!stale.isEmpty() && isFile(stale))
-            t.staleannex = stale;
+        const platform::LocalPath stale = folder.child(QLatin1String(kAnnexAPrefix) + listname.mid(4));
+        if (stale.isFile())
+            t.staleannex = stale.path();
     }
     t.samefile = samefile(m_sources.company, t.company);
     m_targets = t;
@@ -951,7 +956,7 @@ bool ExportFlow::copyfiles(bool keepEarlier)
         items << Item{m_sources.annex, "Axa File"};
 
     const QString folder = m_targets.folder;
-    platform::recoverfolder(folder);
+    settleexports(folder);
     if (keepEarlier) {
         QStringList earlier = m_targets.existing();
         if (!m_targets.staleannex.isEmpty())
@@ -967,7 +972,7 @@ bool ExportFlow::copyfiles(bool keepEarlier)
         if (keepEarlier && restorekept(folder))
             dropkept();
     };
-    platform::FileSet set(folder, QStringLiteral("export"));
+    platform::FileSet set(folder, QLatin1String(kExportSetTag));
     QStringList staged;
     for (const Item &it : items) {
         const QString name = nameOf(it.source);
@@ -991,8 +996,9 @@ bool ExportFlow::copyfiles(bool keepEarlier)
     return true;
 }
 
-ExportFlow::Outcome ExportFlow::btexportClick(const QString &target)
+ExportFlow::Outcome ExportFlow::btexportClick(const platform::LocalPath &chosen)
 {
+    const QString &target = chosen.given();
     const QString caption = exporttext::caption();
     bool keepEarlier = false;
     // An earlier set a killed export took off the target goes back first.
@@ -1010,14 +1016,24 @@ ExportFlow::Outcome ExportFlow::btexportClick(const QString &target)
     const QChar letter = target.isEmpty() ? QChar(QLatin1Char(' ')) : target[0].toUpper();
 
     // 3. The drive.
-    platform::DriveState drive = platform::drivestate(target);
-    if (!drive.ready) {
+    platform::LocalPath folder = chosen;
+    if (!folder.ready()) {
         showmsgw(caption, exporttext::notready(letter), mkContinue);
         return Outcome::StayOpen;
     }
+    // What a killed export left half-replaced there is put right before the
+    // files found there are looked at (and before anything is written).
+    auto settled = [&] {
+        if (folder.isEmpty() || settleexports(folder.path()))
+            return true;
+        showmsgw(caption, unsettledtext(folder.given()), mkContinue);
+        return false;
+    };
 
     // 4. The folder and the files of an earlier export found there.
-    if (!buildtargets(drive.local)) {
+    if (!settled())
+        return Outcome::StayOpen;
+    if (!buildtargets(folder)) {
         showmsgw(caption, exporttext::nofolder(), mkContinue);
         return Outcome::StayOpen;
     }
@@ -1026,12 +1042,14 @@ ExportFlow::Outcome ExportFlow::btexportClick(const QString &target)
         // diskette, and once more before the room is measured: the disk in
         // the drive now is the one that counts.
         auto relook = [&] {
-            drive = platform::drivestate(target);
-            if (!drive.ready) {
+            folder = folder.again();
+            if (!folder.ready()) {
                 showmsgw(caption, exporttext::notready(letter), mkContinue);
                 return false;
             }
-            if (!buildtargets(drive.local)) {
+            if (!settled())
+                return false;
+            if (!buildtargets(folder)) {
                 showmsgw(caption, exporttext::nofolder(), mkContinue);
                 return false;
             }
@@ -1054,11 +1072,12 @@ ExportFlow::Outcome ExportFlow::btexportClick(const QString &target)
         // room the earlier set takes counts: it is kept safe in the start
         // folder while the new set goes on (as the diskette counts it, at
         // least 1024 bytes a file).
-        if (total > drive.freeBytes && drive.removable) {
+        const qint64 free = folder.freeBytes();
+        if (total > free && folder.removable()) {
             QStringList earlier = m_targets.existing();
             if (!m_targets.staleannex.isEmpty())
                 earlier << m_targets.staleannex;
-            qint64 room = drive.freeBytes;
+            qint64 room = free;
             for (const QString &f : earlier)
                 room += std::max<qint64>(QFileInfo(f).size(), 1024);
             if (total > room) {

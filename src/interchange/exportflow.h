@@ -2,7 +2,7 @@
 // The export of the open declaration: the company file, the list file and,
 // when annex A items exist, the annex A file are written into the start
 // directory, then copied onto the target folder the user picks (by default
-// the diskette "A:\", see platform/drives.h).
+// the diskette "A:\", see platform/localpath.h).
 //
 // What the export refuses, it refuses before it writes anything: a year before
 // 1970, a declaration without employer number, a worker with a severance item
@@ -21,6 +21,8 @@
 //
 // The overwrite question is a hook (the overwrite dialog in the program, an
 // answer in the tests). Messages go through showmsgw.
+#include "platform/localpath.h"
+
 #include <QByteArray>
 #include <QChar>
 #include <QList>
@@ -121,8 +123,9 @@ public:
     // directory. False after a refusal or failure, its message shown.
     bool writeexportfiles();
 
-    // The export button with `target` (the text of the folder edit).
-    Outcome btexportClick(const QString &target);
+    // The export button with `target`: the folder edit's text, found on this
+    // machine by the caller (and found again after a change of diskette).
+    Outcome btexportClick(const platform::LocalPath &target);
 
     // Shows export message n with `detail` after a line break; sets the
     // abort flag.
@@ -143,7 +146,7 @@ public:
 private:
     bool checkdeclaration(QByteArray &listfile, QByteArray &annexfile);
     void stamp();
-    bool buildtargets(const QString &local);
+    bool buildtargets(const platform::LocalPath &folder);
     // With `keepEarlier` the earlier set on the target is first kept safe
     // in the start folder and taken off the target (a diskette without room
     // for both sets), and put back if the new set does not arrive whole.

@@ -3,6 +3,7 @@
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
 #include "components/tooledit.h"
+#include "components/uiutils.h"
 #include "platform/casefs.h"
 #include "shared/showmsg.h"
 #include "shared/anexocat.h"
@@ -51,6 +52,19 @@ TKitSpeedButton *button(QWidget *parent, const char *name, const QString &text, 
     b->setText(text);
     b->setGeometry(x, y, w, 34);
     return b;
+}
+
+// The file the edit's file name stands for, found once: its whole text when
+// that names a file here (a drive path on the disk its letter stands for),
+// else the first token of the text, as the edit's file name reads it.
+platform::LocalPath chosenfile(const TFilenameEdit *edit)
+{
+    const QString text = edit->text();
+    const platform::LocalPath whole(text);
+    if (whole.isFile())
+        return whole;
+    const QString token = CommandTokenAt(text, 0);
+    return token == text ? whole : platform::LocalPath(token);
 }
 
 } // namespace
@@ -188,7 +202,7 @@ void Tfimport::ck_usr_dataClick()
 void Tfimport::btreadClick()
 {
     const bool own = ck_usr_data->isChecked();
-    const auto r = m_flow.read(edtxt->fileName(), own, own ? edusrfile->fileName() : QString());
+    const auto r = m_flow.read(chosenfile(edtxt), own, own ? chosenfile(edusrfile) : platform::LocalPath());
     using R = importflow::ImportFlow::ReadResult;
     switch (r) {
     case R::Stopped:
@@ -238,7 +252,8 @@ void Tfimport::btsaveClick()
     }
     if (!chosen)
         return;
-    if (m_flow.save(name) == importflow::ImportFlow::SaveResult::Saved) {
+    // The dialog's choice, found on this machine once.
+    if (m_flow.save(platform::LocalPath(name)) == importflow::ImportFlow::SaveResult::Saved) {
         applyState();
         setModalResult(platform::mrOk);
         return;
@@ -279,7 +294,7 @@ int runimport(QWidget *parent, ImportOutcome *out)
     if (out) {
         out->modalResult = mr;
         out->accepted = f.flow().accepted();
-        out->listpath = f.flow().listpath();
+        out->listpath = f.flow().listfile();
     }
     cmpfile.block.setCompid(QByteArrayView());
     return mr;

@@ -35,8 +35,9 @@ struct ImportOutcome
     // which the annex A sums matched (or no annex A file was read).
     bool accepted = false;
     // The list file read last: the employer's own when one was read, else the
-    // authority's; the one whose line was refused after a refusal.
-    QString listpath;
+    // authority's; the one whose line was refused after a refusal. As it was
+    // found, named as the user gave it.
+    platform::LocalPath listpath;
 };
 
 // Runs one import: `cmpfile.eano` := 0, the annex A catalogue read as the

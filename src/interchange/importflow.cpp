@@ -1,8 +1,6 @@
 #include "interchange/importflow.h"
 
 #include "interchange/exchange.h"
-#include "platform/casefs.h"
-#include "platform/drives.h"
 #include "platform/fileset.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
@@ -58,21 +56,25 @@ bool onAdrive(const QString &path)
     return path.toUpper().contains(QLatin1String("A:"));
 }
 
-// The path on this machine a path of the system stands for: "A:\..." on
-// the removable disk (or R56_DRIVE_A), found case-blind; empty while its
-// drive is not ready. Drive paths are resolved here, once, at the edge.
-QString localPath(const QString &path)
+// The folder of `file` put right before anything in it is read: a set of
+// files that a killed export left half-replaced there (the authority's
+// diskette may have been written by this system) is finished or undone.
+// False, and told, when it cannot be.
+bool settled(platform::LocalPath &file)
 {
-    if (path.isEmpty())
-        return {};
-    const QString local = platform::resolveDrivePath(path);
-    return local.isEmpty() ? QString() : platform::resolveCaseBlind(local);
+    if (settlefolder(file))
+        return true;
+    showmsgw(errorCaption(), unsettledtext(file.folder().given()), mkContinue);
+    return false;
 }
 
-bool fileExists(const QString &path)
+// A path in the folder of the declaration's employer file, found there
+// without regard to case (an existing table file of another case is the one
+// replaced).
+QString declarationfile(const QString &path)
 {
-    const QString local = localPath(path);
-    return !local.isEmpty() && platform::fileExistsCaseBlind(local);
+    const QFileInfo fi(path);
+    return platform::LocalPath::found(fi.path()).child(fi.fileName()).path();
 }
 
 std::int64_t digitsvalue(QByteArrayView field)
@@ -464,38 +466,48 @@ void ImportFlow::progress(qint64 pos, qint64 size)
         onProgress(p);
 }
 
-ImportFlow::ReadResult ImportFlow::read(const QString &listfile, bool withOwn, const QString &ownfile)
+ImportFlow::ReadResult ImportFlow::read(const platform::LocalPath &listfile, bool withOwn,
+                                        const platform::LocalPath &ownfile)
 {
-    m_listpath = listfile;
+    const QString &given = listfile.given();
+    m_listpath = given;
+    m_listfile = listfile;
     m_dm.staff.emptyTable();
     m_dm.sub.emptyTable();
     // Annex C rows belong to the check that read them, never to a new declaration.
     m_dm.exp.emptyTable();
 
-    if (listfile.contains(QLatin1Char('*'))) {
+    if (given.contains(QLatin1Char('*'))) {
         showmsgw(caption(),
                  QStringLiteral("請指定稅務當局所提供的資料檔案位置") + LB
                      + QStringLiteral("Por favor de indicar a localizacao do ficheiro da D.S.Tributos."),
                  mkContinue);
         return ReadResult::Stopped;
     }
-    if (onAdrive(listfile)) {
-        while (!fileExists(listfile)) {
+    platform::LocalPath list = listfile;
+    if (!settled(list))
+        return ReadResult::Stopped;
+    if (onAdrive(given)) {
+        while (!list.isFile()) {
             if (showmsgw(messageCaption(),
                          QStringLiteral("請於A:磁碟機放入稅務當局所提供的磁碟") + LB
                              + QStringLiteral("Por favor de inserir o diskette fornecido pela D.S.Tributos na maquina da disketteA:"),
                          mkConfirmCancel)
                 == 3)
                 return ReadResult::Stopped;
+            // The diskette in the drive now.
+            list = list.again();
+            if (!settled(list))
+                return ReadResult::Stopped;
         }
-    } else if (!fileExists(listfile)) {
+    } else if (!list.isFile()) {
         showmsgw(messageCaption(),
                  QStringLiteral("稅務當局所提供的檔案不存在") + LB
                      + QStringLiteral("O ficheiro da D.S.Tributos nao existe"),
                  mkContinue);
         return ReadResult::Stopped;
     }
-    if (withOwn && ownfile.contains(QLatin1Char('*'))) {
+    if (withOwn && ownfile.given().contains(QLatin1Char('*'))) {
         showmsgw(caption(),
                  QStringLiteral("請指定自行製作的資料檔案位置") + LB
                      + QStringLiteral("Por favor de indicar a localizacao do ficheiro preparado pelo utilizador"),
@@ -505,15 +517,17 @@ ImportFlow::ReadResult ImportFlow::read(const QString &listfile, bool withOwn, c
 
     m_ctx.bothhalves = false;
     m_halfmark = ' ';
-    dtaname = localPath(listfile);
+    dtaname = list.path();
     m_listpath = dtaname;
-    const Companions comp = importcompanions(dtaname);
-    m_companypath = comp.company;
-    m_annexpath = comp.annexa;
+    m_listfile = list;
+    // The companion files, found once beside the list file.
+    const ExchangeSet files = importset(list);
+    m_company = files.company;
+    m_annexa = files.annexa;
 
     ReadResult result = ReadResult::Imported;
     std::unique_ptr<RowIndex> listed;
-    if (!runimport(dtaname, listed)) {
+    if (!runimport(list, listed)) {
         // The authority's file was refused: the employer's own file is not
         // read, so that `listpath` still names the refused file for the check.
         result = ReadResult::Refused;
@@ -540,7 +554,7 @@ ImportFlow::ReadResult ImportFlow::read(const QString &listfile, bool withOwn, c
     return result;
 }
 
-bool ImportFlow::runimport(const QString &listfile, std::unique_ptr<RowIndex> &index)
+bool ImportFlow::runimport(const platform::LocalPath &listfile, std::unique_ptr<RowIndex> &index)
 {
     m_annexdue = false;
     m_impblock.clear();
@@ -561,7 +575,7 @@ bool ImportFlow::runimport(const QString &listfile, std::unique_ptr<RowIndex> &i
     // The list's index of the taxpayer numbers serves the annex (and the
     // employer's own file) too: line i of the list is row i of the table.
     const bool ok = companyUsable && importlistfile(listfile, index)
-        && importannexfile(m_annexpath, false, index.get());
+        && importannexfile(m_annexa, false, index.get());
     if (ok) {
         m_info << QStringLiteral("-- 總人數") + QString::number(m_dm.staff.recordCount());
     } else {
@@ -583,15 +597,14 @@ bool ImportFlow::readcompany()
 {
     m_ctx.bothhalves = false;
     m_info.clear();
-    const CompanyFile cf = readcompanyfile(m_companypath);
+    const CompanyFile cf = readcompanyfile(m_company);
     if (cf.status == ReadStatus::Missing) {
         showimporterror(5);
         return true;
     }
     if (cf.status != ReadStatus::Ok) {
-        ExchangeReader rd;
-        rd.open(m_companypath);
-        showmsgw(errorCaption(), rd.errortext(), mkContinue);
+        // What the read that failed found: a second read might well succeed.
+        showmsgw(errorCaption(), cf.error, mkContinue);
         return false;
     }
     // Lines 1 to 8 are the ones read into the block.
@@ -609,12 +622,12 @@ bool ImportFlow::readcompany()
     return true;
 }
 
-bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &index)
+bool ImportFlow::importlistfile(const platform::LocalPath &file, std::unique_ptr<RowIndex> &index)
 {
     startprogress();
     m_annexdue = false;
     ExchangeReader rd(RecordKind::List);
-    if (!rd.open(path)) {
+    if (!rd.open(file)) {
         if (rd.status() == ReadStatus::Missing)
             showimporterror(11);
         else
@@ -704,12 +717,12 @@ bool ImportFlow::importlistfile(const QString &path, std::unique_ptr<RowIndex> &
     return filled;
 }
 
-bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *index)
+bool ImportFlow::importannexfile(const platform::LocalPath &file, bool own, const RowIndex *index)
 {
     if (!m_annexdue)
         return true;
     ExchangeReader rd(RecordKind::Annex);
-    if (!rd.open(path)) {
+    if (!rd.open(file)) {
         showimporterror(10);
         return false;
     }
@@ -881,13 +894,15 @@ bool ImportFlow::importannexfile(const QString &path, bool own, const RowIndex *
     return finish(true);
 }
 
-ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIndex &listed)
+ImportFlow::OwnResult ImportFlow::importownfile(platform::LocalPath file, const RowIndex &listed)
 {
-    m_listpath = path;
+    m_listpath = file.given();
+    m_listfile = file;
     m_saveEnabled = false;
-    const QString folder = QFileInfo(platform::nativeSeparators(path)).path();
-    if (onAdrive(folder) || onAdrive(path)) {
-        while (!fileExists(path)) {
+    if (!settled(file))
+        return OwnResult::Failed;
+    if (onAdrive(file.given())) {
+        while (!file.isFile()) {
             if (showmsgw(messageCaption(),
                          QStringLiteral("請於A:磁碟機放入用戶自行製作的檔案") + LB
                              + QStringLiteral("Por favor de inserir o diskette preparado pelo utilizador") + LB
@@ -897,14 +912,19 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIn
                 showimporterror(17);
                 return OwnResult::Failed;
             }
+            // The diskette in the drive now.
+            file = file.again();
+            if (!settled(file))
+                return OwnResult::Failed;
         }
     }
     ExchangeReader rd(RecordKind::List);
-    if (!rd.open(localPath(path))) {
+    if (!rd.open(file)) {
         showimporterror(15);
         return OwnResult::Failed;
     }
     m_listpath = rd.path();
+    m_listfile = file;
     MemTable &staff = m_dm.staff;
     m_annexdue = false;
     startprogress();
@@ -1025,8 +1045,7 @@ ImportFlow::OwnResult ImportFlow::importownfile(const QString &path, const RowIn
             m_dm.mergestaffrow(target[i], taken[i]);
     }
 
-    const QString annex = ownannexpath(m_listpath);
-    if (!importannexfile(annex, true))
+    if (!importannexfile(ownannexfile(file), true))
         return OwnResult::Failed;
     m_saveEnabled = true;
     return OwnResult::Ok;
@@ -1086,11 +1105,10 @@ QString ImportFlow::proposedName() const
     return n;
 }
 
-ImportFlow::SaveResult ImportFlow::save(const QString &cmppath)
+ImportFlow::SaveResult ImportFlow::save(const platform::LocalPath &chosen)
 {
-    cmpname = cmppath;
-    const QString file = platform::resolveCaseBlind(cmppath);
-    const QFileInfo fi(file);
+    cmpname = chosen.given();
+    const QFileInfo fi(chosen.path());
     TCmpFile next = m_rec;
     if (!fi.exists()) {
         next.block = m_impblock;
@@ -1121,7 +1139,7 @@ ImportFlow::SaveResult ImportFlow::save(const QString &cmppath)
             next.block = m_impblock;
     }
     next.firsthalf = m_rec.firsthalf;
-    return savedeclaration(next, fi.exists()) ? SaveResult::Saved : SaveResult::Failed;
+    return savedeclaration(next, fi.exists(), chosen) ? SaveResult::Saved : SaveResult::Failed;
 }
 
 namespace {
@@ -1136,7 +1154,7 @@ struct Target
 
 } // namespace
 
-bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
+bool ImportFlow::savedeclaration(TCmpFile next, bool replacing, const platform::LocalPath &target)
 {
     auto status = [&](const QString &t) {
         if (onStatus)
@@ -1146,7 +1164,7 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
     // A declaration made now carries no annex C rows of an earlier check.
     m_dm.exp.emptyTable();
 
-    const QString cmp = platform::resolveCaseBlind(cmpname);
+    const QString cmp = target.path();
     const TableNames first = tableNames(cmp);
     const TableNames second = tableNames(cmp, 2003, false);
     dtaname = first.dta;
@@ -1200,8 +1218,8 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
 
     // 1. The new files, completely, under temporary names beside the old ones.
     for (Target &t : targets) {
-        t.path = platform::resolveCaseBlind(t.path);
-        if (platform::samePathCaseBlind(t.path, cmp))
+        t.path = declarationfile(t.path);
+        if (platform::LocalPath::samename(t.path, cmp))
             return failTable(t.path);
         t.file = set.stage(t.path);
         if (!t.file)
@@ -1241,7 +1259,7 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
     // 3. The stale half's files of a both-halves import go with the commit.
     auto drop = [&](const TableNames &n) {
         for (const QString &p : {n.dta, n.axa, n.axc}) {
-            const QString f = platform::resolveCaseBlind(p);
+            const QString f = declarationfile(p);
             if (QFileInfo(f).isFile())
                 set.drop(f);
         }

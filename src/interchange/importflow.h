@@ -19,6 +19,7 @@
 // Messages go through showmsgw / msgbox; the window (unit `import`) only
 // supplies the file names, the save dialog and the display.
 #include "interchange/uchkr5r6.h"
+#include "platform/localpath.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
@@ -89,8 +90,11 @@ public:
         OwnFailed,   // the employer's own file could not be merged: cleared, stay open
     };
     // `listfile`: the authority's list file; `ownfile` (when `withOwn`): the
-    // employer's own list file.
-    ReadResult read(const QString &listfile, bool withOwn = false, const QString &ownfile = {});
+    // employer's own list file; each found once by the caller (the window
+    // from its edit's name), and only found again after the user was asked
+    // to put a diskette in the drive.
+    ReadResult read(const platform::LocalPath &listfile, bool withOwn = false,
+                    const platform::LocalPath &ownfile = {});
 
     // The lines of the window's memo (employer data, half-years, the count).
     QStringList info() const { return m_info; }
@@ -110,7 +114,8 @@ public:
                 // another employer's file)
         Failed, // a write failed; every file is as it was, save may be retried
     };
-    SaveResult save(const QString &cmppath);
+    // `chosen`: the employer file chosen in the save dialog.
+    SaveResult save(const platform::LocalPath &chosen);
 
     // The clear command (after its question, which the window asks).
     void clear();
@@ -127,22 +132,25 @@ public:
     bool accepted() const { return m_accepted; }
     void setAccepted(bool on) { m_accepted = on; }
     QString listpath() const { return m_listpath; }
-    QString companypath() const { return m_companypath; }
-    QString annexpath() const { return m_annexpath; }
+    // The same file as it was found, named as the user gave it: what the
+    // checker is handed after a refusal.
+    const platform::LocalPath &listfile() const { return m_listfile; }
+    QString companypath() const { return m_company.path(); }
+    QString annexpath() const { return m_annexa.path(); }
 
 private:
     // `index` receives the list's taxpayer numbers by row, as below.
-    bool runimport(const QString &listfile, std::unique_ptr<RowIndex> &index);
+    bool runimport(const platform::LocalPath &listfile, std::unique_ptr<RowIndex> &index);
     bool readcompany();
     // `index` receives the list's taxpayer numbers by line (row).
-    bool importlistfile(const QString &path, std::unique_ptr<RowIndex> &index);
+    bool importlistfile(const platform::LocalPath &file, std::unique_ptr<RowIndex> &index);
     // `index`: the workers' rows by number, when the caller has it.
-    bool importannexfile(const QString &path, bool own, const RowIndex *index = nullptr);
+    bool importannexfile(const platform::LocalPath &file, bool own, const RowIndex *index = nullptr);
     enum class OwnResult { Ok, Refused, Failed };
     // `listed`: the authority's workers by number (their rows), as the list
     // import made it.
-    OwnResult importownfile(const QString &path, const RowIndex &listed);
-    bool savedeclaration(TCmpFile next, bool replacing);
+    OwnResult importownfile(platform::LocalPath file, const RowIndex &listed);
+    bool savedeclaration(TCmpFile next, bool replacing, const platform::LocalPath &cmp);
     void startprogress(); // a new file: 0 shown
     void progress(qint64 pos, qint64 size);
 
@@ -155,8 +163,9 @@ private:
     char m_halfmark = ' ';
     bool m_accepted = false;
     QString m_listpath;
-    QString m_companypath;
-    QString m_annexpath;
+    platform::LocalPath m_listfile;
+    platform::LocalPath m_company;
+    platform::LocalPath m_annexa;
     QStringList m_info;
 
     bool m_readDone = false;

@@ -104,6 +104,11 @@ QString resolveDrivePath(const QString &path)
     return resolveCaseBlind(root + QLatin1Char('/') + parts.join(QLatin1Char('/')));
 }
 
+qint64 freespace(const QString &local)
+{
+    return freeSpaceOf(nearestFolder(local));
+}
+
 DriveState drivestate(const QString &path)
 {
     DriveState s;
@@ -113,7 +118,7 @@ DriveState drivestate(const QString &path)
     if (s.local.isEmpty() && !s.letter.isNull())
         return s; // a letter that names no medium here
     const QString probe = s.local.isEmpty() ? QDir::currentPath() : s.local;
-    s.freeBytes = freeSpaceOf(nearestFolder(probe));
+    s.freeBytes = freespace(probe);
     s.ready = s.freeBytes >= 0;
     if (!s.ready)
         s.local.clear();

@@ -33,6 +33,11 @@ QString removableRoot();
 // ready.
 QString resolveDrivePath(const QString &path);
 
+// Free bytes of the volume holding `local` (a path of this machine; for one
+// not made yet, its nearest folder that exists); -1 when there is no such
+// volume.
+qint64 freespace(const QString &local);
+
 struct DriveState
 {
     QChar letter;       // capital drive letter of the path, null when none

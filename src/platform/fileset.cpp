@@ -541,8 +541,10 @@ bool FileSet::commit()
 
 // ------------------------------------------------------------------ recovery
 
-bool recoverfolder(const QString &folder)
+bool recoverfolder(const QString &folder, bool *changed, const RecoveryScope &scope)
 {
+    if (changed)
+        *changed = false;
     const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
     if (!dir.exists())
         return true;
@@ -550,22 +552,33 @@ bool recoverfolder(const QString &folder)
         dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     bool ok = true;
     bool any = false;
-    QStringList keep; // files of journals that could not be carried out
+    QStringList keep; // files of journals not carried out (now)
     for (const QString &n : names) {
-        if (!n.contains(QLatin1String(kSetMark)))
+        const qsizetype mark = n.indexOf(QLatin1String(kSetMark));
+        if (mark < 0)
             continue;
-        any = true;
+        const bool inScope = scope.tag.isEmpty() || n.left(mark) == scope.tag;
         const QString path = dir.filePath(n);
         QFile f(path);
         struct stat st;
-        if (!lstatOf(path, st) || !S_ISREG(st.st_mode) || st.st_size > kMaxJournal
-            || !f.open(QIODevice::ReadOnly)) {
+        if (!lstatOf(path, st) || !S_ISREG(st.st_mode) || st.st_size > kMaxJournal)
+            continue; // not one of ours
+        if (!f.open(QIODevice::ReadOnly)) {
+            // Ours, but what it says cannot be known: the folder may be mixed.
+            ok = ok && !inScope;
             continue;
         }
         const QByteArray text = f.read(kMaxJournal);
         f.close();
         QList<Line> lines;
         const JournalState state = parseJournal(text, lines);
+        if (!inScope) {
+            // Another set's: its files stay as they are.
+            for (const Line &l : lines)
+                keep << l.temp << l.old;
+            continue;
+        }
+        any = true;
         bool done = true;
         if (state == JournalState::Complete) {
             done = redo(dir, lines);
@@ -580,20 +593,24 @@ bool recoverfolder(const QString &folder)
                     removeName(dir.filePath(l.old));
             }
         }
-        if (done) {
-            removeName(path);
-        } else {
-            ok = false;
-            for (const Line &l : lines)
-                keep << l.temp << l.old;
+        if (changed && state != JournalState::Broken)
+            *changed = true;
+        if (done && removeName(path)) {
+            continue;
         }
+        ok = false;
+        for (const Line &l : lines)
+            keep << l.temp << l.old;
     }
     for (const QString &n : names) {
-        if ((n.contains(QLatin1String(kNewMark)) || n.contains(QLatin1String(kOldMark)))
-            && !keep.contains(n)) {
-            any = true;
-            removeName(dir.filePath(n));
-        }
+        qsizetype mark = n.indexOf(QLatin1String(kNewMark));
+        if (mark < 0)
+            mark = n.indexOf(QLatin1String(kOldMark));
+        if (mark < 0 || keep.contains(n) || (scope.temporary && !scope.temporary(n.left(mark))))
+            continue;
+        any = true;
+        if (!removeName(dir.filePath(n)))
+            ok = false;
     }
     if (any)
         syncfolder(dir.absolutePath());

@@ -103,9 +103,24 @@ private:
 
 // Finishes or undoes what a killed commit left in `folder` and removes stale
 // temporaries. False when a left journal could not be carried out (it then
-// stays for the next try); true otherwise, also for a folder that does not
-// exist.
-bool recoverfolder(const QString &folder);
+// stays for the next try) or a temporary could not be removed (a medium that
+// cannot be written): the folder may then hold a mix of two sets. True
+// otherwise, also for a folder that does not exist. `changed` (when given)
+// tells whether a left journal was carried out, i.e. whether files of the
+// folder were renamed or removed.
+//
+// A reader that only cares for some of the folder's files settles only
+// their sets, so that it never gets in the way of a commit of other files
+// that another copy of the program may be making there meanwhile: the
+// journals of sets made with `tag` (every tag when empty) and, of the
+// temporaries no journal names, those whose target's file name `temporary`
+// accepts (every one when not given).
+struct RecoveryScope
+{
+    QString tag;
+    std::function<bool(const QString &target)> temporary;
+};
+bool recoverfolder(const QString &folder, bool *changed = nullptr, const RecoveryScope &scope = {});
 
 // Whether `name` is one of the set's own working files (temporaries, second
 // names, journals): never a declaration's file, skipped by folder listings.

@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 namespace r56::platform {
 
 enum class ReadOutcome {
@@ -23,5 +26,10 @@ enum class Larger { Refuse, ReadFirst };
 // that are not regular files, without waiting on them.
 ReadOutcome readregular(const QString &path, qint64 max, QByteArray &out,
                         Larger larger = Larger::Refuse);
+
+// Test hook: asked before every read with its path; an outcome it gives
+// stands for the read's (a disk that fails once, say) and nothing is read.
+using ReadHook = std::function<std::optional<ReadOutcome>(const QString &path)>;
+void setReadHook(ReadHook hook);
 
 } // namespace r56::platform

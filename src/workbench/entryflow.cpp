@@ -6,7 +6,6 @@
 #include "shared/datetime.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
-#include "workbench/mainflow.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -421,7 +420,5 @@ QString removeText(const QString &shownName, const QString &cntb)
     return QStringLiteral("確定刪除僱員") + kCrlf + QStringLiteral("Confirma Cancelamento do Empregado:")
         + kCrlf + shownName + kCrlf + kCrlf + QStringLiteral("稅務編號(N.Contribuinte): ") + cntb;
 }
-
-QString notAvailableText() { return mainflow::notAvailableText(); }
 
 } // namespace r56::entryflow

@@ -180,6 +180,5 @@ QString autosaveStatus(TDateTime next);
 QString notFoundText();
 QString removeCaption();
 QString removeText(const QString &shownName, const QString &cntb);
-QString notAvailableText();
 
 } // namespace r56::entryflow

@@ -648,11 +648,6 @@ void Tfmain::COV4Click() { stepClick(4); }
 void Tfmain::COV5Click() { stepClick(5); }
 void Tfmain::COV6Click() { stepClick(6); }
 
-void Tfmain::notAvailable()
-{
-    showmsgw(caption(), mainflow::notAvailableText(), mkContinue);
-}
-
 void Tfmain::btimportClick()
 {
     visit(1);
@@ -677,12 +672,12 @@ void Tfmain::btimportClick()
         runChecker(r.listpath);
 }
 
-void Tfmain::runChecker(const QString &presetListPath)
+void Tfmain::runChecker(const platform::LocalPath &preset)
 {
     if (m_checkStep)
-        m_checkStep(presetListPath);
+        m_checkStep(preset.given());
     else
-        runcheck(this, presetListPath);
+        runcheck(this, preset);
     // The check filled the employer record from the files it checked.
     cmpfile.block.clear();
 }
@@ -727,7 +722,7 @@ void Tfmain::btexportClick()
 
 void Tfmain::btcheckClick()
 {
-    runChecker(QString());
+    runChecker({});
 }
 
 void Tfmain::btreportClick()

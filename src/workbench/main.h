@@ -4,6 +4,7 @@
 // the exit check. The rules behind it are in mainflow.h; this window applies
 // them to its widgets.
 #include "platform/form.h"
+#include "platform/localpath.h"
 #include "workbench/mainflow.h"
 
 #include <QString>
@@ -47,9 +48,10 @@ public:
     using HalfStep = std::function<bool()>;
     void setHalfStep(HalfStep step) { m_halfStep = std::move(step); }
     // The import window (result: its modal result, completion flag and the
-    // list file it read last) and the checker (preset list file, empty when
-    // the user picks). The real windows unless replaced.
-    struct ImportResult { int modalResult = 0; bool accepted = false; QString listpath; };
+    // list file it read last, as found there) and the checker (the name of
+    // the preset list file as the user gave it, empty when the user picks).
+    // The real windows unless replaced.
+    struct ImportResult { int modalResult = 0; bool accepted = false; platform::LocalPath listpath; };
     using ImportStep = std::function<ImportResult()>;
     void setImportStep(ImportStep step) { m_importStep = std::move(step); }
     using CheckStep = std::function<void(const QString &presetListPath)>;
@@ -137,7 +139,6 @@ private:
     void setPanel3Visibility();
     void visit(int step);
     void stepClick(int step);
-    void notAvailable();
     void emptyTables();
     bool runHalfStep();
     std::optional<QString> chooseFile(const OpenRequest &req);
@@ -150,7 +151,9 @@ private:
     CheckStep m_checkStep;
     ReportStep m_reportStep;
 
-    void runChecker(const QString &presetListPath);
+    // The checker, on `preset` (the import's list file, handed over as it was
+    // found) or, when nothing is given, on the file the user picks.
+    void runChecker(const platform::LocalPath &preset);
 };
 
 // The main window, alive for the whole run.

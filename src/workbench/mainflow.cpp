@@ -248,11 +248,6 @@ QString exitCheckText()
            + QStringLiteral("SUGERE EXPORTAR OUTRA VEZ E REIMPRIMIR A RELACAO");
 }
 
-QString notAvailableText()
-{
-    return QStringLiteral("此功能尚未提供") + crlf + QStringLiteral("Funcao ainda nao disponivel");
-}
-
 QString openDialogTitle()
 {
     return QStringLiteral("開啟檔案 ( Abrir Ficheiro )");

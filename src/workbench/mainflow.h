@@ -119,7 +119,6 @@ QString closeFirstText();
 QString importGuardCaption();
 QString importGuardText();
 QString exitCheckText();
-QString notAvailableText();
 QString openDialogTitle();
 
 } // namespace r56::mainflow

@@ -1474,10 +1474,6 @@ void Tr5r6f::openannex(QWidget *sender)
         showmsgw(caption(), noTotalText(), mkContinue);
         return;
     }
-    if (!fanexo) {
-        showmsgw(caption(), notAvailableText(), mkContinue);
-        return;
-    }
     Timer1->stop();
     MemTable &staff = dm56.staff;
     staff.setRecNo(n);
@@ -1552,10 +1548,6 @@ void Tr5r6f::Timer1Timer()
 
 void Tr5r6f::btnewClick()
 {
-    if (!fmodtaxer) {
-        showmsgw(caption(), notAvailableText(), mkContinue);
-        return;
-    }
     // The buttons take no focus: what was typed into the field being edited
     // is checked and stored before the rows are refilled, not dropped.
     if (!commit())
@@ -1598,10 +1590,6 @@ void Tr5r6f::btnewClick()
 
 void Tr5r6f::btmodifyClick()
 {
-    if (!fmodtaxer) {
-        showmsgw(caption(), notAvailableText(), mkContinue);
-        return;
-    }
     if (!commit())
         return;
     const int n = recordOfRow(row);
@@ -1684,10 +1672,6 @@ void Tr5r6f::setRemoveState()
 
 void Tr5r6f::searchby(int kind)
 {
-    if (!fsearch) {
-        showmsgw(caption(), notAvailableText(), mkContinue);
-        return;
-    }
     if (!commit())
         return;
     QAction *item = kind == 1 ? N4 : kind == 2 ? N7 : N8;

@@ -10,7 +10,9 @@
 // number ("xttl_0003"); one handler per event serves all rows and finds the
 // row and the field from the name. The rules are in entryflow.h.
 //
-// The main window's update step calls r5r6update().
+// The main window's update step calls r5r6update(), which creates the
+// window's annex A editor, search prompt and worker record dialog with it:
+// the window is never shown without them.
 #include "platform/form.h"
 #include "workbench/entryflow.h"
 

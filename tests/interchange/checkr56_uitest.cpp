@@ -9,6 +9,7 @@
 #include "shared/r5r6data.h"
 #include "shared/anexocat.h"
 
+#include "envvar.h"
 #include "msgrecorder.h"
 #include "tempdir.h"
 
@@ -181,6 +182,45 @@ TEST(CheckWindow, EntryPointChecksThePresetFileBeforeShowing)
     EXPECT_EQ(fcheckr56, nullptr);
     // The check leaves the employer record filled; the caller clears it.
     EXPECT_EQ(cmpfile.block.compid(), QByteArray("5012345A"));
+    cmpfile.block.clear();
+}
+
+// The name typed into the file edit is found on this machine once on its way
+// to the read (drive A, the name in another case), the companion files once
+// beside it; the report names the file as it was typed. A list file handed
+// over as found (after a refused import) is not looked up again.
+TEST(CheckWindow, TheTypedNameIsFoundOnce)
+{
+    using platform::LocalPath;
+    MessageRecorder rec;
+    QTemporaryDir tmp;
+    copyFixture(tmp.path());
+    test::EnvVar drive("R56_DRIVE_A", tmp.path().toLocal8Bit());
+    Tfcheckr56 f;
+    f.checkOptions().itemcodes = codes();
+    f.edchk->setText(QStringLiteral("a:\\r56_0112.txt"));
+    int resolved = LocalPath::resolutions();
+    int looked = LocalPath::lookups();
+    f.btcheckClick();
+    EXPECT_EQ(f.outcome().end, checkflow::End::Completed);
+    EXPECT_EQ(LocalPath::resolutions() - resolved, 1);
+    EXPECT_EQ(LocalPath::lookups() - looked, 3); // company, annex A, annex C
+    EXPECT_EQ(f.report().plainLines().value(0), QStringLiteral("檢查檔案:a:\\r56_0112.txt"));
+    EXPECT_EQ(cmpfile.block.compid(), QByteArray("5012345A"));
+    cmpfile.block.clear();
+
+    const LocalPath handed(QStringLiteral("A:\\R56_0112.TXT"));
+    resolved = LocalPath::resolutions();
+    looked = LocalPath::lookups();
+    QTimer::singleShot(0, [&] {
+        ASSERT_NE(fcheckr56, nullptr);
+        EXPECT_EQ(fcheckr56->edchk->text(), QStringLiteral("A:\\R56_0112.TXT"));
+        EXPECT_EQ(fcheckr56->outcome().end, checkflow::End::Completed);
+        fcheckr56->btexit->click();
+    });
+    runcheck(nullptr, handed);
+    EXPECT_EQ(LocalPath::resolutions(), resolved);
+    EXPECT_EQ(LocalPath::lookups() - looked, 3);
     cmpfile.block.clear();
 }
 

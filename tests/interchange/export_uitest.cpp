@@ -10,6 +10,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
+#include "envvar.h"
 #include "msgrecorder.h"
 #include "tempdir.h"
 
@@ -25,32 +26,11 @@
 
 using namespace r56;
 using r56::test::b5;
+using r56::test::EnvVar;
 using r56::test::readFile;
 using r56::test::writeFile;
 
 namespace {
-
-class EnvVar
-{
-public:
-    EnvVar(const char *name, const QByteArray &value) : m_name(name)
-    {
-        if (qEnvironmentVariableIsSet(name))
-            m_old = qgetenv(name);
-        qputenv(name, value);
-    }
-    ~EnvVar()
-    {
-        if (m_old)
-            qputenv(m_name, *m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    std::optional<QByteArray> m_old;
-};
 
 class ExportWindow : public ::testing::Test
 {

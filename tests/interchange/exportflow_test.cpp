@@ -15,6 +15,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
+#include "envvar.h"
 #include "msgrecorder.h"
 #include "tempdir.h"
 
@@ -26,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -33,33 +35,11 @@
 
 using namespace r56;
 using r56::test::b5;
+using r56::test::EnvVar;
 using r56::test::readFile;
 using r56::test::writeFile;
 
 namespace {
-
-class EnvVar
-{
-public:
-    EnvVar(const char *name, std::optional<QByteArray> value) : m_name(name)
-    {
-        if (qEnvironmentVariableIsSet(name))
-            m_old = qgetenv(name);
-        set(value);
-    }
-    void set(const std::optional<QByteArray> &value)
-    {
-        if (value)
-            qputenv(m_name, *value);
-        else
-            qunsetenv(m_name);
-    }
-    ~EnvVar() { set(m_old); }
-
-private:
-    const char *m_name;
-    std::optional<QByteArray> m_old;
-};
 
 Currency h(std::int64_t hundredths) { return Currency::fromHundredths(hundredths); }
 
@@ -686,6 +666,21 @@ TEST_F(ExportTarget, AMissingFolderOrDriveKeepsTheWindowOpen)
     expectNotStamped();
 }
 
+// An empty folder edit names no folder: nothing is copied anywhere (not to
+// the root of the file system).
+TEST_F(ExportTarget, AnEmptyFolderEditNamesNoFolder)
+{
+    for (const QString &target : {QString(), QStringLiteral("  ")}) {
+        msgs.messages.clear();
+        EXPECT_EQ(flow.btexportClick(target), ExportFlow::Outcome::StayOpen);
+        ASSERT_EQ(msgs.messages.size(), 1);
+        EXPECT_EQ(msgs.last().text, QStringLiteral("資料夾不存\r\nO \"folder\" nao existe"));
+        EXPECT_TRUE(asked.isEmpty());
+        EXPECT_TRUE(flow.targets().folder.isEmpty());
+    }
+    expectNotStamped();
+}
+
 TEST_F(ExportTarget, EarlierFilesAndTheOverwriteAnswers)
 {
     // End the export: the target stays as it was, the window open.
@@ -948,6 +943,220 @@ TEST_F(ExportTarget, KillAtEveryStepLeavesTheEarlierOrTheNewSetOnTheTarget)
     EXPECT_EQ(steps, 8 + 7); // the copy's set of 3, then the employer file and its backup
     EXPECT_EQ(olds, 2);
     EXPECT_EQ(news, steps - 2);
+}
+
+namespace {
+
+// An earlier export of the same employer, whole and valid: one worker, one
+// annex item, the employer under another name.
+QMap<QString, QByteArray> earlierValidSet()
+{
+    TCmpFile rec;
+    rec.firsthalf = 1;
+    rec.block.setCompid("1234567 ");
+    rec.block.setEano(2010);
+    rec.block.setPeriodpair("01120000");
+    rec.block.setCompname("Companhia Antiga");
+    const ListRecordData w{.compid = "1234567",
+                           .year = 2010,
+                           .art = 32,
+                           .cntb = "30000003",
+                           .nmc = b5("王老五"),
+                           .nmp = "VONG LOU NG",
+                           .rend = Currency::fromHundredths(1000000),
+                           .rexp = " ",
+                           .sub1 = Currency::fromHundredths(10000),
+                           .rimp = Currency(),
+                           .leavedate = {},
+                           .period = "0112"};
+    AnnexRecordData a{"1234567 ", 2010, "30000003", "101", Currency::fromHundredths(10000)};
+    auto text = [](const QList<QByteArray> &lines) {
+        QByteArray b;
+        for (const QByteArray &l : lines)
+            b += l + "\r\n";
+        return b;
+    };
+    return {{QStringLiteral("CADA0112.txt"), text(companylines(rec))},
+            {QStringLiteral("R56_0112.txt"), text({*makelistrecord(w)})},
+            {QStringLiteral("R56A0112.txt"), text({*makeannexrecord(a)})}};
+}
+
+} // namespace
+
+// The copy onto the target killed at every step, then the target read
+// before anything else touches it, by the checker and by the import: each
+// finishes or undoes the half-replaced set first and reads one whole set, the
+// earlier export or the new one, never the new company file against the
+// earlier list; the target then holds that set alone.
+TEST_F(ExportTarget, KillAtEveryStepThenTheCheckerOrTheImportReadsTheEarlierOrTheNewSet)
+{
+    const QMap<QString, QByteArray> earlier = earlierValidSet();
+    QMap<QString, QByteArray> fresh;
+    for (const char *n : {"CADA0112.txt", "R56_0112.txt", "R56A0112.txt"})
+        fresh.insert(QLatin1String(n), readFile(src(n)));
+    // What a reader made of the target: whether it read every record without
+    // a fault, the employer's name and the number of workers.
+    struct Read
+    {
+        bool whole = false;
+        QString name;
+        int workers = -1;
+    };
+    const struct
+    {
+        const char *reader;
+        std::function<Read()> read;
+    } readers[] = {
+        {"checker",
+         [] {
+             Tdm56 cdm;
+             TCmpFile crec;
+             checkflow::Checker checker(cdm, crec);
+             checker.options().itemcodes = QList<QByteArray>{"101", "105"};
+             checker.options().namebox = false;
+             Read r;
+             r.whole = checker.check(QStringLiteral("A:\\R56_0112.TXT")).end == checkflow::End::Completed;
+             for (const QString &l : checker.report().plainLines())
+                 r.whole = r.whole && !l.startsWith(QLatin1String("Line:"));
+             r.name = QString::fromLatin1(crec.block.compname());
+             r.workers = cdm.staff.recordCount();
+             return r;
+         }},
+        {"import",
+         [] {
+             Tdm56 idm;
+             TCmpFile irec;
+             importflow::ImportFlow import(idm, irec);
+             import.setItemCodes({"101", "105"});
+             Read r;
+             r.whole = import.read(QStringLiteral("A:\\R56_0112.TXT")) == importflow::ImportFlow::ReadResult::Imported;
+             r.name = QString::fromLatin1(import.impblock().compname());
+             r.workers = idm.staff.recordCount();
+             return r;
+         }},
+    };
+    for (const auto &reader : readers) {
+        SCOPED_TRACE(reader.reader);
+        Read read;
+        int olds = 0, news = 0;
+        const int steps = killAtEveryStep(
+            [&] {
+                for (const QString &n : files(disk))
+                    QFile::remove(disk + QLatin1Char('/') + n);
+                for (auto it = earlier.begin(); it != earlier.end(); ++it)
+                    ASSERT_TRUE(writeFile(disk + QLatin1Char('/') + it.key(), it.value()));
+                answers = {answer::No};
+            },
+            [&] { flow.btexportClick(QStringLiteral("A:\\")); },
+            [&] {
+                // Both name the file they read in the program's globals.
+                const QString keep = cmpname, keepDta = dtaname;
+                read = reader.read();
+                cmpname = keep;
+                dtaname = keepDta;
+            },
+            [&](int) {
+                EXPECT_TRUE(read.whole);
+                const auto on = folderFiles(disk);
+                const bool isOld = on == earlier;
+                EXPECT_TRUE(isOld || on == fresh) << "not one whole set: " << files(disk).join(' ').toStdString();
+                // What was read is the set on the disk.
+                EXPECT_EQ(read.name, isOld ? QStringLiteral("Companhia Antiga") : QStringLiteral("Companhia de Leste"));
+                EXPECT_EQ(read.workers, isOld ? 1 : 3);
+                (isOld ? olds : news) += 1;
+            });
+        EXPECT_EQ(steps, 8 + 7);
+        EXPECT_EQ(olds, 2);
+        EXPECT_EQ(news, steps - 2);
+    }
+}
+
+// What the checker and the import settle is the export's only: a
+// declaration that another copy of the program is saving in the same folder
+// just now (its temporaries written, its journal there) is left alone.
+TEST_F(ExportTarget, ReadersLeaveADeclarationBeingSavedBesideTheFilesAlone)
+{
+    const QMap<QString, QByteArray> earlier = earlierValidSet();
+    for (auto it = earlier.begin(); it != earlier.end(); ++it)
+        ASSERT_TRUE(writeFile(disk + QLatin1Char('/') + it.key(), it.value()));
+    const QMap<QString, QByteArray> saving{
+        {QStringLiteral("emp.dta.r56new-aaaaaa"), "workers being written"},
+        {QStringLiteral("emp.axa.r56new-bbbbbb"), "annex written"},
+        {QStringLiteral("emp.r56set-cccccc"), "r56set 1\nR\temp.axa.r56new-bbbbbb\temp.axa\t-\n"}};
+    for (auto it = saving.begin(); it != saving.end(); ++it)
+        ASSERT_TRUE(writeFile(disk + QLatin1Char('/') + it.key(), it.value()));
+    const auto before = folderFiles(disk);
+    const QString keep = cmpname, keepDta = dtaname;
+
+    Tdm56 cdm;
+    TCmpFile crec;
+    checkflow::Checker checker(cdm, crec);
+    checker.options().itemcodes = QList<QByteArray>{"101", "105"};
+    checker.options().namebox = false;
+    EXPECT_EQ(checker.check(QStringLiteral("A:\\R56_0112.TXT")).end, checkflow::End::Completed);
+    Tdm56 idm;
+    TCmpFile irec;
+    importflow::ImportFlow import(idm, irec);
+    import.setItemCodes({"101", "105"});
+    EXPECT_EQ(import.read(QStringLiteral("A:\\R56_0112.TXT")), importflow::ImportFlow::ReadResult::Imported);
+    cmpname = keep;
+    dtaname = keepDta;
+    EXPECT_EQ(folderFiles(disk), before);
+}
+
+// A folder holding a half-replaced set that cannot be put right (here a
+// rename the folder refuses, as a write-protected diskette refuses every
+// one): the checker, the import and the export each say so and neither read
+// nor write anything there.
+TEST_F(ExportTarget, AHalfReplacedSetThatCannotBePutRightIsNeitherReadNorWritten)
+{
+    const QMap<QString, QByteArray> earlier = earlierValidSet();
+    for (auto it = earlier.begin(); it != earlier.end(); ++it)
+        ASSERT_TRUE(writeFile(disk + QLatin1Char('/') + it.key(), it.value()));
+    ASSERT_TRUE(writeFile(dst("R56_0112.txt.r56new-aaaaaa"), "a new list\r\n"));
+    ASSERT_TRUE(QDir(disk).mkpath(QStringLiteral("blocked/inside")));
+    ASSERT_TRUE(writeFile(dst("export.r56set-bbbbbb"),
+                          "r56set 1\nR\tR56_0112.txt.r56new-aaaaaa\tblocked\t-\nend\n"));
+    const auto before = folderFiles(disk);
+    const QString told = unsettledtext(QStringLiteral("A:\\"));
+    const QString keep = cmpname;
+
+    Tdm56 cdm;
+    TCmpFile crec;
+    checkflow::Checker checker(cdm, crec);
+    checker.options().itemcodes = QList<QByteArray>{"101", "105"};
+    checker.options().namebox = false;
+    const checkflow::Outcome out = checker.check(QStringLiteral("A:\\R56_0112.TXT"));
+    EXPECT_EQ(out.end, checkflow::End::Unsettled);
+    EXPECT_EQ(checker.report().count(), 0);
+    EXPECT_EQ(cdm.staff.recordCount(), 0);
+    EXPECT_TRUE(crec.block.compid().isEmpty());
+    ASSERT_EQ(msgs.messages.size(), 1);
+    EXPECT_EQ(msgs.last().caption, checkflow::caption());
+    EXPECT_EQ(msgs.last().text, QStringLiteral("\r\n") + told);
+    EXPECT_EQ(cmpname, keep);
+
+    msgs.messages.clear();
+    Tdm56 idm;
+    TCmpFile irec;
+    importflow::ImportFlow import(idm, irec);
+    import.setItemCodes({"101", "105"});
+    EXPECT_EQ(import.read(QStringLiteral("A:\\R56_0112.TXT")), importflow::ImportFlow::ReadResult::Stopped);
+    EXPECT_EQ(idm.staff.recordCount(), 0);
+    EXPECT_TRUE(import.info().isEmpty());
+    ASSERT_EQ(msgs.messages.size(), 1);
+    EXPECT_EQ(msgs.last().caption, importflow::errorCaption());
+    EXPECT_EQ(msgs.last().text, told);
+
+    msgs.messages.clear();
+    EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::StayOpen);
+    EXPECT_TRUE(asked.isEmpty());
+    ASSERT_EQ(msgs.messages.size(), 1);
+    EXPECT_EQ(msgs.last().caption, kCaption);
+    EXPECT_EQ(msgs.last().text, told);
+    expectNotStamped();
+
+    EXPECT_EQ(folderFiles(disk), before);
 }
 
 // The files written into the start folder, killed at every step: the last

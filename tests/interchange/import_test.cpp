@@ -4,6 +4,7 @@
 #include "interchange/exchange.h"
 #include "interchange/importflow.h"
 #include "platform/fileset.h"
+#include "platform/regularfile.h"
 #include "msgrecorder.h"
 #include "shared/big5.h"
 #include "shared/tablefile.h"
@@ -524,6 +525,30 @@ TEST_F(ImportTest, BadCompanyFiles)
         EXPECT_EQ(flow.read(list), c.result);
         EXPECT_TRUE(messageWith(c.message));
     }
+}
+
+// A read of the company file that fails once (a diskette that reads at the
+// second try): the message tells what that read met, never an empty text.
+TEST_F(ImportTest, ACompanyFileThatFailsToReadOnceIsToldByThatRead)
+{
+    const QString list = authority({listRecord({"12345678"})});
+    const QString file = in + "/CADA0112.TXT";
+    int reads = 0;
+    struct HookGuard
+    {
+        ~HookGuard() { platform::setReadHook({}); }
+    } guard;
+    platform::setReadHook([&](const QString &path) -> std::optional<platform::ReadOutcome> {
+        if (path == file && reads++ == 0)
+            return platform::ReadOutcome::Unreadable;
+        return std::nullopt;
+    });
+    EXPECT_EQ(flow.read(list), R::Refused);
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.messages.first().caption, errorCaption());
+    EXPECT_EQ(msgs.messages.first().text,
+              QStringLiteral("檔案開啟錯誤:%1\r\nErros quando abertar o ficheiro: %1").arg(file));
+    EXPECT_EQ(reads, 1);
 }
 
 TEST_F(ImportTest, NoFileOrWildcardStopsBeforeReading)

@@ -3,6 +3,7 @@
 
 #include "components/kitctrls.h"
 #include "components/tooledit.h"
+#include "envvar.h"
 #include "msgrecorder.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
@@ -123,6 +124,42 @@ TEST_F(ImportWindow, ReadThenSaveClosesWithOk)
     EXPECT_TRUE(QFileInfo(dir.filePath("decl.dta")).isFile());
     EXPECT_TRUE(QFileInfo(dir.filePath("decl.axa")).isFile());
     EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("年度的資料已儲存!")));
+}
+
+// The names typed into the file edits are found on this machine once each
+// on their way to the reads (drive A, names in another case), the companion
+// files once beside them; the list file is handed back as found, named as
+// typed.
+TEST_F(ImportWindow, TheTypedNamesAreFoundOnce)
+{
+    using platform::LocalPath;
+    const QString mine = dir.filePath(QStringLiteral("own"));
+    ASSERT_TRUE(QDir().mkpath(mine));
+    for (const char *n : {"R56_0112.txt", "R56A0112.txt"})
+        ASSERT_TRUE(QFile::copy(dir.filePath(n), mine + QLatin1Char('/') + QLatin1String(n)));
+    test::EnvVar drive("R56_DRIVE_A", dir.path().toLocal8Bit());
+    Tfimport f;
+    f.flow().setItemCodes(codes);
+    f.edtxt->setText(QStringLiteral("a:\\R56_0112.TXT"));
+    int resolved = LocalPath::resolutions();
+    int looked = LocalPath::lookups();
+    f.btread->click();
+    ASSERT_TRUE(f.btsave->isEnabled()) << (msgs.empty() ? std::string() : msgs.last().text.toStdString());
+    EXPECT_EQ(LocalPath::resolutions() - resolved, 1);
+    EXPECT_EQ(LocalPath::lookups() - looked, 3); // company, annex A, annex C
+    EXPECT_EQ(f.flow().listfile().given(), QStringLiteral("a:\\R56_0112.TXT"));
+    EXPECT_EQ(f.flow().listfile().path(), dir.filePath("R56_0112.txt"));
+
+    f.btclearClick(false);
+    f.ck_usr_data->setChecked(true);
+    f.edusrfile->setText(mine + QStringLiteral("/r56_0112.TXT"));
+    resolved = LocalPath::resolutions();
+    looked = LocalPath::lookups();
+    f.btread->click();
+    ASSERT_TRUE(f.btsave->isEnabled()) << (msgs.empty() ? std::string() : msgs.last().text.toStdString());
+    EXPECT_EQ(LocalPath::resolutions() - resolved, 2);
+    EXPECT_EQ(LocalPath::lookups() - looked, 3 + 1); // and the own annex A file
+    EXPECT_EQ(f.flow().listfile().path(), mine + QStringLiteral("/R56_0112.txt"));
 }
 
 TEST_F(ImportWindow, RefusedFileClosesWithNoAndNamesTheFile)

@@ -2,6 +2,8 @@
 // the removable disk (R56_DRIVE_A in the tests), other letters no drive.
 #include "platform/drives.h"
 
+#include "envvar.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,34 +13,9 @@
 #include <optional>
 
 using namespace r56::platform;
+using r56::test::EnvVar;
 
 namespace {
-
-// Sets (or unsets) an environment variable for the life of the object.
-class EnvVar
-{
-public:
-    EnvVar(const char *name, std::optional<QByteArray> value) : m_name(name)
-    {
-        if (qEnvironmentVariableIsSet(name))
-            m_old = qgetenv(name);
-        if (value)
-            qputenv(name, *value);
-        else
-            qunsetenv(name);
-    }
-    ~EnvVar()
-    {
-        if (m_old)
-            qputenv(m_name, *m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    std::optional<QByteArray> m_old;
-};
 
 TEST(DriveLetter, OfSystemPaths)
 {

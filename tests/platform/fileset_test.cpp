@@ -141,6 +141,65 @@ TEST(FileSet, RecoveryRemovesStaleTemporariesOnly)
     EXPECT_TRUE(r56::platform::recoverfolder(d.path() + QStringLiteral("/none")));
 }
 
+// Whether recovery renamed anything (a reader then finds its file again), and
+// a journal it cannot carry out (a rename the folder refuses, as a
+// write-protected diskette refuses every one): false, its files left for a
+// later try.
+TEST(FileSet, RecoveryTellsWhatItDidAndWhatItCouldNot)
+{
+    bool changed = true;
+    {
+        QTemporaryDir d;
+        put(d.path(), kOld);
+        put(d.path(), {{"d.dta.r56new-q1w2e3", "x"}});
+        EXPECT_TRUE(r56::platform::recoverfolder(d.path(), &changed));
+        EXPECT_FALSE(changed);
+        put(d.path(), {{"d.axc.r56new-abc123", "new c"},
+                       {"d.r56set-xyz789", "r56set 1\nR\td.axc.r56new-abc123\td.axc\t-\nend\n"}});
+        EXPECT_TRUE(r56::platform::recoverfolder(d.path(), &changed));
+        EXPECT_TRUE(changed);
+        Files want = kOld;
+        want["d.axc"] = "new c";
+        EXPECT_EQ(contents(d.path()), want);
+    }
+    QTemporaryDir d;
+    put(d.path(), kOld);
+    ASSERT_TRUE(QDir(d.path()).mkpath(QStringLiteral("d.axc/inside")));
+    const Files left{{"d.axc.r56new-abc123", "new c"},
+                     {"d.r56set-xyz789", "r56set 1\nR\td.axc.r56new-abc123\td.axc\t-\nend\n"}};
+    put(d.path(), left);
+    EXPECT_FALSE(r56::platform::recoverfolder(d.path()));
+    Files want = kOld;
+    want.insert(left.begin(), left.end());
+    EXPECT_EQ(contents(d.path()), want);
+}
+
+// A recovery for one kind of set leaves the others alone: their journals and
+// the temporaries they name, and temporaries of files it does not care for
+// (another copy of the program may be committing them just now).
+TEST(FileSet, ARecoveryOfOneKindOfSetLeavesTheOthers)
+{
+    QTemporaryDir d;
+    put(d.path(), kOld);
+    const Files others{{"d.dta.r56new-aaaaaa", "another copy's new workers"},
+                       {"d.r56set-bbbbbb", "r56set 1\nR\td.dta.r56new-aaaaaa\td.dta\t-\nend\n"},
+                       {"d.axa.r56new-cccccc", "another copy's annex, being written"}};
+    put(d.path(), others);
+    put(d.path(), {{"x.txt.r56new-dddddd", "new x"},
+                   {"ours.r56set-eeeeee", "r56set 1\nR\tx.txt.r56new-dddddd\tx.txt\t-\nend\n"},
+                   {"y.txt.r56new-ffffff", "a stale one of ours"}});
+    r56::platform::RecoveryScope scope;
+    scope.tag = QStringLiteral("ours");
+    scope.temporary = [](const QString &target) { return target.endsWith(QLatin1String(".txt")); };
+    bool changed = false;
+    EXPECT_TRUE(r56::platform::recoverfolder(d.path(), &changed, scope));
+    EXPECT_TRUE(changed);
+    Files want = kOld;
+    want.insert(others.begin(), others.end());
+    want["x.txt"] = "new x";
+    EXPECT_EQ(contents(d.path()), want);
+}
+
 // A rename that fails half-way (here the second temporary vanished): the
 // files already renamed go back to their old contents.
 TEST(FileSet, AFailedRenameBringsTheOldSetBack)
