@@ -1,36 +1,86 @@
-// What the printing benchmarks share: an offscreen application, the
-// process's peak memory and what the written PDF holds.
+// What the printing benchmarks share: an offscreen application, the peak
+// memory of one run, what the written PDF holds, and the time a preview
+// takes to show its first pages.
 #pragma once
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
 #include <QString>
+#include <QTimer>
+#include <QWidget>
 
 #include <benchmark/benchmark.h>
+
+#include <functional>
 
 #include <sys/resource.h>
 
 namespace r56::bench {
 
 // One application for the whole run, offscreen: the reports lay out text
-// with the fonts of a real screen, but need no display.
-inline QGuiApplication &app()
+// with the fonts of a real screen, but need no display; the preview is a
+// window, so the application is a widget application.
+inline QApplication &app()
 {
     static int argc = 1;
     static char name[] = "printbench";
     static char *argv[] = {name, nullptr};
-    static QGuiApplication *a = [] {
+    static QApplication *a = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QGuiApplication(argc, argv);
+        return new QApplication(argc, argv);
     }();
     return *a;
 }
 
+// Starts a new peak: the kernel forgets the process's high-water mark
+// (Linux's clear_refs), so the next `peakMb` is the peak of this run alone
+// and not of an earlier, larger one. False where that is not allowed.
+inline bool resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+// The resident high-water mark in MB: since the last `resetPeak`, else of
+// the whole process.
 inline double peakMb()
 {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_maxrss) / 1024.0;
+}
+
+// Runs a preview job (`run` returns when its window is closed) and closes
+// the window as soon as it is up with its pages drawn: the seconds from the
+// call to that moment, -1 when no window came.
+inline double previewSeconds(const std::function<void()> &run)
+{
+    QElapsedTimer t;
+    double shown = -1;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w || !w->isVisible())
+            return;
+        // Paints the window whole, the pages it shows included, as the
+        // screen would.
+        (void)w->grab();
+        if (shown < 0)
+            shown = double(t.nsecsElapsed()) / 1e9;
+        w->close();
+    });
+    poll.start();
+    t.start();
+    run();
+    return shown;
 }
 
 // Peak memory first: the PDF is then read in small pieces, so that looking
