@@ -277,6 +277,7 @@ AnnexStatus printannexa(Tdm56 &dm, AnnexTable &table, const AnnexJob &job, const
         a.ttlpage = table.ttlpage();
         a.firstpage = std::max(first, 1);
         a.rows = &table.table();
+        a.rowcount = table.table().RecordCount();
         articles.append(a);
     }
     if (articles.isEmpty())
