@@ -46,16 +46,32 @@ QString previewCaption()
     return QStringLiteral("預覽 (Previsao)");
 }
 
-// The picture's own dots a millimetre (QPicture has the screen's default
-// resolution).
 double pictureDotsPerMm()
 {
-    static const double d = [] {
-        QPicture probe;
-        return probe.logicalDpiX() / 25.4;
-    }();
-    return d;
+    return PreviewPages::kDotsPerInch / 25.4;
 }
+
+// A picture that is laid out as the printed page is: it has the resolution
+// of the PDF print, so fonts, text widths and the places of aligned texts
+// are worked out for those dots exactly as on paper (a picture keeps that
+// resolution for its texts when played onto another device, here the
+// screen, scaled down).
+class PrintedPicture : public QPicture
+{
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        switch (m) {
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return PreviewPages::kDotsPerInch;
+        default:
+            return QPicture::metric(m);
+        }
+    }
+};
 
 } // namespace
 
@@ -224,11 +240,10 @@ QPicture PreviewPages::picture(int index)
         m_kept.append(index);
         return *found;
     }
-    QPicture pic;
+    PrintedPicture pic;
     {
         QPainter p(&pic);
-        if (!drawBookPage(p, m_setup, m_book, index))
-            m_failed = true;
+        drawPage(p, index);
     }
     const QSizeF mm = paperMm();
     const double dpmm = pictureDotsPerMm();
@@ -239,6 +254,13 @@ QPicture PreviewPages::picture(int index)
     while (m_kept.size() > kKept)
         m_pictures.remove(m_kept.takeFirst());
     return pic;
+}
+
+bool PreviewPages::drawPage(QPainter &painter, int index)
+{
+    const bool ok = drawBookPage(painter, m_setup, m_book, index);
+    m_failed = m_failed || !ok;
+    return ok;
 }
 
 void PreviewPages::paintEvent(QPaintEvent *)

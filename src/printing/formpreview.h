@@ -46,9 +46,14 @@ public:
     void setFit(Fit fit);
     Fit fit() const { return m_fit; }
 
-    // The page as the report drew it, in the picture's own dots; drawn the
-    // first time it is asked for, kept among the last `kKept` pages.
+    // The page as the report drew it, at `kDotsPerInch` (those of a PDF
+    // print); drawn the first time it is asked for, kept among the last
+    // `kKept` pages.
     QPicture picture(int index);
+    static constexpr int kDotsPerInch = 1200;
+    // Draws page `index` as the view draws it, onto any device (the
+    // pictures are made so); false when the report failed on it.
+    bool drawPage(QPainter &painter, int index);
     static constexpr int kKept = 12;
     int pagesKept() const { return int(m_kept.size()); }
     int pagesDrawn() const { return m_drawn; }
@@ -73,7 +78,7 @@ private:
     void applyFit();
     void noteCurrent();
 
-    const PageSetup &m_setup;
+    const PageSetup m_setup;
     Book &m_book;
     int m_count = 0;
     double m_zoom = 1.0;
@@ -92,6 +97,7 @@ public:
     PreviewWindow(const PageSetup &setup, Book &book, QWidget *parent = nullptr);
     ~PreviewWindow() override;
 
+    const PageSetup &setup() const { return m_setup; }
     // 1-based page numbers.
     void goToPage(int page);
     int currentPage() const;
@@ -138,7 +144,7 @@ private:
     void showZoom(double zoom);
     void zoomStep(int direction);
 
-    const PageSetup &m_setup;
+    const PageSetup m_setup;
     Book &m_book;
     bool m_printing = false;
     bool m_stop = false;

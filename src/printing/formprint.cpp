@@ -634,6 +634,10 @@ bool TemplateBook::drawPage(Page &p, int index)
         restore(page);
     }
     runPage(p, page);
+    // The state at its end starts the next page: a print in turn walks no
+    // page twice.
+    if (carries() && pagesKept() == page)
+        keep();
     return true;
 }
 

@@ -151,9 +151,11 @@ print::Outcome Tfkbvprint::runWatched(pr56::ReportRoutine run)
     btexit->show();
     btexit->setEnabled(true);
     // The report reads and sorts its tables before its first page: the
-    // window says so while it waits.
-    showStatus(processingText());
-    repaint();
+    // window says so under the job's description (a summary has none).
+    if (!prtmsg->text().isEmpty()) {
+        showStatus(processingText());
+        repaint();
+    }
     print::JobWatch *before = print::setJobWatch(this);
     const print::Outcome r = run(this);
     print::setJobWatch(before);
