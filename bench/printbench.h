@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSpinBox>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -59,28 +60,41 @@ inline double peakMb()
 
 // Runs a preview job (`run` returns when its window is closed) and closes
 // the window as soon as it is up with its pages drawn: the seconds from the
-// call to that moment, -1 when no window came.
-inline double previewSeconds(const std::function<void()> &run)
+// call to that moment (-1 when no window came), and then those the window
+// takes to go to its last page and show it.
+struct PreviewTimes
+{
+    double shown = -1;
+    double lastPage = -1;
+};
+inline PreviewTimes previewTimes(const std::function<void()> &run)
 {
     QElapsedTimer t;
-    double shown = -1;
+    PreviewTimes times;
     QTimer poll;
     poll.setInterval(0);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget *w = QApplication::activeModalWidget();
         if (!w || !w->isVisible())
             return;
+        poll.stop();
         // Paints the window whole, the pages it shows included, as the
         // screen would.
         (void)w->grab();
-        if (shown < 0)
-            shown = double(t.nsecsElapsed()) / 1e9;
+        times.shown = double(t.nsecsElapsed()) / 1e9;
+        // The page box of the window (ours has one), set to the last page.
+        if (auto *page = w->findChild<QSpinBox *>(QStringLiteral("pageno"))) {
+            t.restart();
+            page->setValue(page->maximum());
+            (void)w->grab();
+            times.lastPage = double(t.nsecsElapsed()) / 1e9;
+        }
         w->close();
     });
     poll.start();
     t.start();
     run();
-    return shown;
+    return times;
 }
 
 // Peak memory first: the PDF is then read in small pieces, so that looking
