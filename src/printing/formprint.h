@@ -182,9 +182,10 @@ public:
     int pagesPrinted() const { return m_printed; }
     // The device could not be opened (a PDF path that cannot be written).
     bool failed() const { return m_failed; }
-    // The job's watch stopped it (set by run; `watch` null for none).
-    bool stopped() const { return m_stopped; }
+    // The watch told of a print's pages (null for none), and whether it
+    // stopped the job.
     void setWatch(JobWatch *watch) { m_watch = watch; }
+    bool stopped() const { return m_stopped; }
     // A book was shown in the preview window.
     bool previewed() const { return m_previewed; }
     // Page numbers start again at 1 (each copy; called by run).
@@ -295,7 +296,6 @@ Outcome printBook(const PageSetup &setup, Book &book, const QString &pdf, JobWat
 // The job's document name as the layer gives it to the printer (the name
 // the preview proposes for a PDF file).
 QString documentNameOf(const PageSetup &setup);
-
 
 // A page template: rows read one at a time, `rowsPerPage` of them to a page.
 struct PageTemplate
