@@ -97,6 +97,27 @@ inline PreviewTimes previewTimes(const std::function<void()> &run)
     return times;
 }
 
+// A preview job as a benchmark (each `run` returns when its window is
+// closed): the seconds to its first pages (`shown_s`) and then to its last
+// page (`last_page_s`), `x_bare_all` against `bareSeconds` (a bare loop
+// drawing every page of the job), and the peak memory of the run.
+inline void previewRuns(benchmark::State &state, double bareSeconds, const std::function<void()> &run)
+{
+    qunsetenv("R56_PRINT_PDF");
+    const bool reset = resetPeak();
+    for (auto _ : state) {
+        const PreviewTimes t = previewTimes(run);
+        if (t.shown < 0)
+            state.SkipWithError("no preview window");
+        state.counters["shown_s"] = t.shown;
+        state.counters["last_page_s"] = t.lastPage;
+        if (bareSeconds > 0)
+            state.counters["x_bare_all"] = t.shown / bareSeconds;
+    }
+    state.counters["peak_MB"] = peakMb();
+    state.counters["peak_of_run"] = reset ? 1 : 0;
+}
+
 // Peak memory first: the PDF is then read in small pieces, so that looking
 // at a large file never raises the figure it reports.
 inline void pdfCounters(benchmark::State &state, const QString &pdf)

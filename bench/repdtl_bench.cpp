@@ -219,21 +219,11 @@ void BM_ListPreviewBlankA4(benchmark::State &state)
     f.job.first = 1;
     f.job.last = int(state.range(1));
     f.job.preview = true;
-    qunsetenv("R56_PRINT_PDF");
-    const bool reset = bench::resetPeak();
-    for (auto _ : state) {
+    bench::previewRuns(state, g_bare[1], [&] {
         Tdm56 dm;
-        const bench::PreviewTimes t = bench::previewTimes([&] { repdtl::printemployeelist(dm, f.job, f.employer); });
-        if (t.shown < 0)
-            state.SkipWithError("no preview window");
-        state.counters["shown_s"] = t.shown;
-        state.counters["last_page_s"] = t.lastPage;
-        if (g_bare[1] > 0)
-            state.counters["x_bare_all"] = t.shown / g_bare[1];
-    }
+        repdtl::printemployeelist(dm, f.job, f.employer);
+    });
     f.job.preview = false;
-    state.counters["peak_MB"] = bench::peakMb();
-    state.counters["peak_of_run"] = reset ? 1 : 0;
 }
 
 } // namespace

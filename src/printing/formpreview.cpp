@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 namespace r56::print {
 
@@ -206,30 +207,75 @@ void PreviewPages::scrollContentsBy(int, int)
     noteCurrent();
 }
 
+void PreviewPages::zoomStep(int direction)
+{
+    // The next step up or down from the zoom as it is (a fitted zoom lies
+    // between two steps).
+    const double pct = m_zoom * 100;
+    int next = direction > 0 ? kSteps.back() : kSteps.front();
+    if (direction > 0) {
+        for (int s : kSteps)
+            if (s > pct + 1e-6) {
+                next = s;
+                break;
+            }
+    } else {
+        for (auto it = kSteps.rbegin(); it != kSteps.rend(); ++it)
+            if (*it < pct - 1e-6) {
+                next = *it;
+                break;
+            }
+    }
+    setZoom(next / 100.0);
+}
+
 void PreviewPages::wheelEvent(QWheelEvent *e)
 {
     if (!(e->modifiers() & Qt::ControlModifier)) {
         QAbstractScrollArea::wheelEvent(e);
         return;
     }
-    const int steps = e->angleDelta().y() / 120;
-    const int pct = int(std::lround(m_zoom * 100));
-    int next = pct;
-    if (steps > 0) {
-        for (int s : kSteps)
-            if (s > pct) {
-                next = s;
-                break;
-            }
-    } else if (steps < 0) {
-        for (auto it = kSteps.rbegin(); it != kSteps.rend(); ++it)
-            if (*it < pct) {
-                next = *it;
-                break;
-            }
-    }
-    setZoom(next / 100.0);
+    if (const int steps = e->angleDelta().y() / 120)
+        zoomStep(steps);
     e->accept();
+}
+
+void PreviewPages::keyPressEvent(QKeyEvent *e)
+{
+    // Page Up and Page Down go a page at a time; Ctrl with Home and End to
+    // the first and last page, with + and - a zoom step.
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    std::optional<int> page;
+    int zoom = 0;
+    switch (e->key()) {
+    case Qt::Key_PageDown:
+        page = currentPage() + 1;
+        break;
+    case Qt::Key_PageUp:
+        page = currentPage() - 1;
+        break;
+    case Qt::Key_Home:
+        page = ctrl ? std::optional<int>(0) : std::nullopt;
+        break;
+    case Qt::Key_End:
+        page = ctrl ? std::optional<int>(m_count - 1) : std::nullopt;
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        zoom = ctrl ? 1 : 0;
+        break;
+    case Qt::Key_Minus:
+        zoom = ctrl ? -1 : 0;
+        break;
+    default:
+        break;
+    }
+    if (page)
+        showPage(*page);
+    else if (zoom)
+        zoomStep(zoom);
+    else
+        QAbstractScrollArea::keyPressEvent(e);
 }
 
 QPicture PreviewPages::picture(int index)
@@ -373,8 +419,8 @@ PreviewWindow::PreviewWindow(const PageSetup &setup, Book &book, QWidget *parent
     connect(btnext, &QPushButton::clicked, this, [this] { goToPage(currentPage() + 1); });
     connect(btlast, &QPushButton::clicked, this, [this] { goToPage(pageCount()); });
     connect(pageno, &QSpinBox::valueChanged, this, [this](int n) { goToPage(n); });
-    connect(btzoomout, &QPushButton::clicked, this, [this] { zoomStep(-1); });
-    connect(btzoomin, &QPushButton::clicked, this, [this] { zoomStep(1); });
+    connect(btzoomout, &QPushButton::clicked, this, [this] { pages->zoomStep(-1); });
+    connect(btzoomin, &QPushButton::clicked, this, [this] { pages->zoomStep(1); });
     connect(zoombox, &QComboBox::activated, this, [this](int i) {
         if (i == kFitWidthItem)
             pages->setFit(PreviewPages::Fit::Width);
@@ -436,66 +482,6 @@ void PreviewWindow::showZoom(double zoom)
         zoombox->setCurrentIndex(std::max(kFitPageItem + 1, zoombox->findData(int(std::lround(zoom * 100)))));
     btzoomout->setEnabled(zoom > kSteps.front() / 100.0 + 1e-6);
     btzoomin->setEnabled(zoom < kSteps.back() / 100.0 - 1e-6);
-}
-
-void PreviewWindow::zoomStep(int direction)
-{
-    const double pct = pages->zoom() * 100;
-    int next = direction > 0 ? kSteps.back() : kSteps.front();
-    if (direction > 0) {
-        for (int s : kSteps)
-            if (s > pct + 1e-6) {
-                next = s;
-                break;
-            }
-    } else {
-        for (auto it = kSteps.rbegin(); it != kSteps.rend(); ++it)
-            if (*it < pct - 1e-6) {
-                next = *it;
-                break;
-            }
-    }
-    pages->setZoom(next / 100.0);
-}
-
-void PreviewWindow::keyPressEvent(QKeyEvent *e)
-{
-    switch (e->key()) {
-    case Qt::Key_PageDown:
-        goToPage(currentPage() + 1);
-        return;
-    case Qt::Key_PageUp:
-        goToPage(currentPage() - 1);
-        return;
-    case Qt::Key_Home:
-        if (e->modifiers() & Qt::ControlModifier) {
-            goToPage(1);
-            return;
-        }
-        break;
-    case Qt::Key_End:
-        if (e->modifiers() & Qt::ControlModifier) {
-            goToPage(pageCount());
-            return;
-        }
-        break;
-    case Qt::Key_Plus:
-    case Qt::Key_Equal:
-        if (e->modifiers() & Qt::ControlModifier) {
-            zoomStep(1);
-            return;
-        }
-        break;
-    case Qt::Key_Minus:
-        if (e->modifiers() & Qt::ControlModifier) {
-            zoomStep(-1);
-            return;
-        }
-        break;
-    default:
-        break;
-    }
-    platform::TForm::keyPressEvent(e);
 }
 
 void PreviewWindow::setBusy(bool busy)

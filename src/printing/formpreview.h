@@ -41,6 +41,8 @@ public:
     // 1 shows the paper at its own size (at the screen's dots per inch).
     double zoom() const { return m_zoom; }
     void setZoom(double zoom);
+    // One step of the zoom up (1) or down (-1).
+    void zoomStep(int direction);
     // The zoom follows the view's size: the page's width, or the whole page.
     enum class Fit { None, Width, Page };
     void setFit(Fit fit);
@@ -69,6 +71,7 @@ protected:
     void resizeEvent(QResizeEvent *e) override;
     void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     QSizeF paperMm() const;
@@ -132,7 +135,6 @@ public:
     PreviewPages *pages = nullptr;
 
 protected:
-    void keyPressEvent(QKeyEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
 
 private:
@@ -142,7 +144,6 @@ private:
     void setBusy(bool busy);
     void showCurrent(int index);
     void showZoom(double zoom);
-    void zoomStep(int direction);
 
     const PageSetup m_setup;
     Book &m_book;

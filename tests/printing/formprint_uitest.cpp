@@ -523,10 +523,10 @@ TEST(PreviewWindow, OpensAtThePageOneAndDrawsOnlyThePagesLookedAt)
              key(edit, Qt::Key_Return);
          },
          1234},
-        {"Page Up", [&] { key(&w, Qt::Key_PageUp); }, 1233},
-        {"Page Down", [&] { key(&w, Qt::Key_PageDown); }, 1234},
-        {"Ctrl+End", [&] { key(&w, Qt::Key_End, Qt::ControlModifier); }, 5000},
-        {"Ctrl+Home", [&] { key(&w, Qt::Key_Home, Qt::ControlModifier); }, 1},
+        {"Page Up", [&] { key(w.pages, Qt::Key_PageUp); }, 1233},
+        {"Page Down", [&] { key(w.pages, Qt::Key_PageDown); }, 1234},
+        {"Ctrl+End", [&] { key(w.pages, Qt::Key_End, Qt::ControlModifier); }, 5000},
+        {"Ctrl+Home", [&] { key(w.pages, Qt::Key_Home, Qt::ControlModifier); }, 1},
         {"beyond the last page", [&] { w.goToPage(7000); }, 5000},
     };
     for (const Step &s : steps) {
