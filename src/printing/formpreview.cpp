@@ -385,6 +385,12 @@ PreviewWindow::PreviewWindow(const PageSetup &setup, Book &book, QWidget *parent
     btfile = button("btfile", QStringLiteral("列印至檔案\r\nPara ficheiro"));
     btclose = button("btclose", QStringLiteral("關閉\r\nFechar"));
     btstop = button("btstop", QStringLiteral("停止\r\nParar"));
+    {
+        // Its room stays when it is hidden: the pages do not move.
+        QSizePolicy keep = btstop->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        btstop->setSizePolicy(keep);
+    }
     btstop->hide();
     status = new QLabel(c);
     status->setObjectName(QStringLiteral("status"));
