@@ -165,15 +165,27 @@ void BM_BareQPainterList(benchmark::State &state)
     state.counters["peak_MB"] = bench::peakMb();
 }
 
-void listToPdf(benchmark::State &state, bool blank)
+// A watch as the print window is: told every page, never stops; the layer
+// lets the events run between pages a few times a second.
+struct NoteWatch : print::JobWatch
+{
+    void progress(int done, int) override { last = done; }
+    bool stopRequested() override { return false; }
+    int last = 0;
+};
+
+void listToPdf(benchmark::State &state, bool blank, bool watched = false)
 {
     bench::app();
+    NoteWatch watch;
+    print::JobWatch *before = print::setJobWatch(watched ? &watch : nullptr);
     Fixture &f = fixture(int(state.range(0)));
     f.job.blank = blank;
     f.job.first = 1;
     f.job.last = int(state.range(1));
     const QString pdf = f.dir.filePath(blank ? "blank.pdf" : "preprinted.pdf");
     qputenv("R56_PRINT_PDF", pdf.toLocal8Bit());
+    bench::resetPeak(); // the peak of this run, not of the fixture's making
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
         Tdm56 dm;
@@ -186,10 +198,33 @@ void listToPdf(benchmark::State &state, bool blank)
     }
     bench::pdfCounters(state, pdf);
     qunsetenv("R56_PRINT_PDF");
+    print::setJobWatch(before);
 }
 
 void BM_ListPdfPrePrinted(benchmark::State &state) { listToPdf(state, false); }
 void BM_ListPdfBlankA4(benchmark::State &state) { listToPdf(state, true); }
+// The same as the print window prints it: watched, the events let run.
+void BM_ListPdfBlankA4Watched(benchmark::State &state) { listToPdf(state, true, true); }
+
+// The preview of the first `range(1)` pages on blank A4, from the call until
+// its window is up with its first pages drawn, then to its last page, and
+// the peak memory of the run. `x_bare_all` compares with the bare loop
+// drawing every page of the list: a preview that draws only what it shows
+// stays far below 1.
+void BM_ListPreviewBlankA4(benchmark::State &state)
+{
+    bench::app();
+    Fixture &f = fixture(int(state.range(0)));
+    f.job.blank = true;
+    f.job.first = 1;
+    f.job.last = int(state.range(1));
+    f.job.preview = true;
+    bench::previewRuns(state, g_bare[1], [&] {
+        Tdm56 dm;
+        repdtl::printemployeelist(dm, f.job, f.employer);
+    });
+    f.job.preview = false;
+}
 
 } // namespace
 
@@ -202,3 +237,8 @@ BENCHMARK(BM_ListPdfPrePrinted)->Args({50000, 500})->Iterations(1)->Unit(benchma
 BENCHMARK(BM_ListPdfPrePrinted)->Args({50000, 9999})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListPdfBlankA4)->Args({50000, 500})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListPdfBlankA4)->Args({50000, 9999})->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListPdfBlankA4Watched)->Args({50000, 9999})->Iterations(1)->Unit(benchmark::kMillisecond);
+// The preview of 500 pages, then of all 5,000: the time to the first page
+// and the peak memory of each run.
+BENCHMARK(BM_ListPreviewBlankA4)->Args({50000, 500})->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListPreviewBlankA4)->Args({50000, 9999})->Iterations(1)->Unit(benchmark::kMillisecond);

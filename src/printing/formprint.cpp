@@ -1,14 +1,23 @@
 #include "printing/formprint.h"
 
+#include "printing/formpreview.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTemporaryFile>
 #include <QTextLayout>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <limits>
+#include <utility>
+
+#include <sys/stat.h>
 
 namespace r56::print {
 
@@ -292,9 +301,23 @@ void prepare(QPrinter &printer, const PageSetup &s)
 
 } // namespace
 
-Sheet::Sheet(QPrinter &printer, const PageSetup &setup) : m_printer(printer), m_setup(setup)
+Sheet::Sheet(QPrinter &printer, const PageSetup &setup)
+    : m_mode(Mode::Print), m_printer(&printer), m_setup(setup)
 {
     place();
+}
+
+Sheet::Sheet(const PageSetup &setup, QWidget *previewParent)
+    : m_mode(Mode::Preview), m_setup(setup), m_previewParent(previewParent)
+{
+    place();
+}
+
+Sheet::Sheet(QPainter &painter, const PageSetup &setup, int page)
+    : m_mode(Mode::OnePage), m_setup(setup), m_painter(&painter), m_ownsPainter(false), m_onlyPage(page)
+{
+    place();
+    m_page.m_dotsPerMm = painter.device()->logicalDpiX() / 25.4;
 }
 
 Sheet::~Sheet()
@@ -302,9 +325,14 @@ Sheet::~Sheet()
     finish();
 }
 
+QSizeF paperSizeMm(const PageSetup &setup)
+{
+    return layoutOf(setup).fullRect(QPageLayout::Millimeter).size();
+}
+
 void Sheet::place()
 {
-    const QSizeF paper = layoutOf(m_setup).fullRect(QPageLayout::Millimeter).size();
+    const QSizeF paper = paperSizeMm(m_setup);
     const QMarginsF &m = m_setup.marginsMm;
     m_page.m_originMm = QPointF(m.left(), m.top()) + m_setup.offsetMm;
     m_page.m_sizeMm = QSizeF(paper.width() - m.left() - m.right(),
@@ -312,28 +340,44 @@ void Sheet::place()
     m_page.m_decorations = m_setup.decorations;
 }
 
-Page &Sheet::newPage()
+Page &Sheet::startPage(int number)
 {
-    ++m_page.m_number;
+    m_page.m_number = number;
     m_page.m_painter = nullptr;
-    if (m_failed)
+    switch (m_mode) {
+    case Mode::Preview:
+        ++m_printed; // drawn when looked at
         return m_page;
-    if (!m_painter) {
-        m_painter = new QPainter;
-        if (!m_painter->begin(&m_printer)) {
+    case Mode::OnePage:
+        if (++m_counted != m_onlyPage)
+            return m_page;
+        break;
+    case Mode::Print:
+        if (m_failed)
+            return m_page;
+        if (!m_painter) {
+            m_painter = new QPainter;
+            if (!m_painter->begin(m_printer)) {
+                m_failed = true;
+                return m_page;
+            }
+            m_page.m_dotsPerMm = m_printer->resolution() / 25.4;
+        } else if (!m_printer->newPage()) {
             m_failed = true;
             return m_page;
         }
-        m_page.m_dotsPerMm = m_printer.resolution() / 25.4;
-    } else if (!m_printer.newPage()) {
-        m_failed = true;
-        return m_page;
+        break;
     }
     m_painter->setRenderHint(QPainter::Antialiasing, true);
     m_painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
     ++m_printed;
     m_page.m_painter = m_painter;
     return m_page;
+}
+
+Page &Sheet::newPage()
+{
+    return startPage(m_page.m_number + 1);
 }
 
 Page &Sheet::skipPage()
@@ -343,10 +387,93 @@ Page &Sheet::skipPage()
     return m_page;
 }
 
+namespace {
+
+JobWatch *g_watch = nullptr;
+
+// How often a print lets the program's events run.
+constexpr qint64 kEventsEveryMs = 40;
+
+qint64 clockMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+JobWatch *setJobWatch(JobWatch *watch)
+{
+    return std::exchange(g_watch, watch);
+}
+
+QString progressText(int done, int total)
+{
+    const int k = std::clamp(done + 1, 1, std::max(1, total));
+    return QStringLiteral("列印中：第 %1 頁，共 %2 頁\r\nA imprimir: pagina %1 de %2").arg(k).arg(total);
+}
+
+bool Sheet::watchPage()
+{
+    if (!m_watch)
+        return true;
+    const int total = m_watchTotal;
+    const qint64 now = clockMs();
+    if (m_lastEvents >= 0 && now - m_lastEvents < kEventsEveryMs && m_watched < total)
+        return true;
+    m_watch->progress(m_watched, total);
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+    m_lastEvents = clockMs();
+    if (m_watch->stopRequested())
+        m_stopped = true;
+    return !m_stopped;
+}
+
+int Sheet::draw(Book &book)
+{
+    const int n = book.pageCount();
+    switch (m_mode) {
+    case Mode::Preview:
+        m_previewed = true;
+        m_printed = std::max(0, n);
+        if (n <= 0)
+            return 0;
+        return showPreview(m_setup, book, m_previewParent) ? n : -1;
+    case Mode::OnePage: {
+        const int index = m_onlyPage - 1;
+        if (index < 0 || index >= n)
+            return 0;
+        m_counted = index;
+        Page &p = startPage(book.pageNumber(index));
+        const bool ok = book.drawPage(p, index);
+        m_page.m_painter = nullptr;
+        return ok ? 1 : -1;
+    }
+    case Mode::Print:
+        break;
+    }
+    // Every copy of the job counts towards its pages.
+    m_watchTotal = std::max(0, n) * std::clamp(m_setup.copies, 1, 99);
+    int drawn = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!watchPage())
+            return -1;
+        Page &p = startPage(book.pageNumber(i));
+        if (!p.drawing() || !book.drawPage(p, i))
+            return -1;
+        ++drawn;
+        ++m_watched;
+    }
+    if (m_watched >= m_watchTotal && !watchPage())
+        return -1;
+    return drawn;
+}
+
 bool Sheet::finish()
 {
     m_page.m_painter = nullptr;
-    if (!m_painter)
+    if (!m_painter || !m_ownsPainter)
         return !m_failed;
     const bool ok = m_painter->isActive() ? m_painter->end() : false;
     delete m_painter;
@@ -356,6 +483,19 @@ bool Sheet::finish()
     return !m_failed;
 }
 
+void Sheet::abort()
+{
+    if (m_mode == Mode::Print && m_painter && m_painter->isActive())
+        m_printer->abort();
+    finish();
+}
+
+bool drawBookPage(QPainter &painter, const PageSetup &setup, Book &book, int index)
+{
+    Sheet sheet(painter, setup, index + 1);
+    return sheet.draw(book) >= 0;
+}
+
 // ------------------------------------------------------------------ jobs
 
 bool succeeded(Outcome r)
@@ -363,30 +503,168 @@ bool succeeded(Outcome r)
     return r == Outcome::Printed || r == Outcome::PreviewClosed;
 }
 
+QString outcomeText(Outcome r)
+{
+    switch (r) {
+    case Outcome::Printed:
+    case Outcome::PreviewClosed:
+    case Outcome::Refused:
+    case Outcome::Stopped:
+        return {};
+    case Outcome::NoPrinter:
+        return QStringLiteral("找不到印表機，報表沒有印出。\r\n請安裝印表機，或設定 R56_PRINT_PDF 印出至 PDF 檔案。\r\n\r\n"
+                              "Nao foi encontrada nenhuma impressora; o relatorio nao foi impresso.");
+    case Outcome::Empty:
+        return QStringLiteral("所選擇之範圍沒有可列印的頁。\r\n\r\n"
+                              "Nao ha paginas para imprimir na area seleccionada.");
+    case Outcome::Failed:
+        break;
+    }
+    return QStringLiteral("報表製作失敗，報表沒有印出。\r\n\r\n"
+                          "Falhou a preparacao do relatorio; o relatorio nao foi impresso.");
+}
+
 namespace {
 
 // Draws every copy; false when the report failed or the device did.
-bool draw(QPrinter &printer, const PageSetup &setup, const Render &render, int &pages)
+// A stopped job is given up on the device.
+bool draw(QPrinter &printer, const PageSetup &setup, const Render &render, JobWatch *watch, int &pages,
+          bool &stopped)
 {
     Sheet sheet(printer, setup);
+    sheet.setWatch(watch);
     const int copies = std::clamp(setup.copies, 1, 99);
     bool ok = true;
     for (int c = 0; c < copies && ok; ++c) {
         sheet.beginCopy();
-        ok = render(sheet) && !sheet.failed();
+        ok = render(sheet) && !sheet.failed() && !sheet.stopped();
     }
+    stopped = sheet.stopped();
+    if (stopped)
+        sheet.abort();
     ok = sheet.finish() && ok;
     pages = sheet.pagesPrinted();
     return ok;
 }
 
+// A PDF file written whole or not at all: the printer writes a temporary
+// file beside it, which takes the file's name when the job is done (with
+// the permissions of the file it replaces, or those of a new file); a job
+// that fails or is stopped leaves the old file as it was and no temporary.
+class PdfFile
+{
+public:
+    explicit PdfFile(const QString &path)
+        : m_path(QFileInfo(path).absoluteFilePath()),
+          m_temp(QFileInfo(m_path).absolutePath() + QStringLiteral("/.") + QFileInfo(m_path).fileName()
+                 + QStringLiteral(".XXXXXX"))
+    {
+    }
+    bool open(QPrinter &printer)
+    {
+        if (!m_temp.open())
+            return false;
+        m_temp.close();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_temp.fileName());
+        return true;
+    }
+    bool commit()
+    {
+        const QByteArray temp = QFile::encodeName(m_temp.fileName());
+        const QByteArray target = QFile::encodeName(m_path);
+        struct stat st;
+        mode_t mode;
+        if (::stat(target.constData(), &st) == 0) {
+            mode = st.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        if (::chmod(temp.constData(), mode) != 0 || std::rename(temp.constData(), target.constData()) != 0)
+            return false;
+        m_temp.setAutoRemove(false);
+        return true;
+    }
+
+private:
+    QString m_path;
+    QTemporaryFile m_temp; // removed unless it took the file's name
+};
+
+Outcome toPdf(const QString &pdf, const PageSetup &setup, const Render &render, JobWatch *watch)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    PdfFile file(pdf);
+    if (!file.open(printer))
+        return Outcome::Failed;
+    const Outcome r = runOn(printer, setup, render, watch);
+    if (r == Outcome::Printed && !file.commit())
+        return Outcome::Failed;
+    return r;
+}
+
+Outcome toPrinter(const PageSetup &setup, const Render &render, JobWatch *watch)
+{
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull() || info.printerName().isEmpty())
+        return Outcome::NoPrinter;
+    QPrinter printer(info, QPrinter::HighResolution);
+    return runOn(printer, setup, render, watch);
+}
+
+// The pages of a report that draws them in turn (`newPage`), for the
+// preview: page k is drawn by running the report again with only its k-th
+// page drawing. Reports of a few pages draw so (the summary); long ones
+// give a book of their own.
+class RenderBook : public Book
+{
+public:
+    RenderBook(const PageSetup &setup, const Render &render, int pages)
+        : m_setup(setup), m_render(render), m_pages(pages)
+    {
+    }
+    int pageCount() override { return m_pages; }
+    bool drawPage(Page &p, int index) override
+    {
+        if (!p.painter())
+            return true;
+        Sheet one(*p.painter(), m_setup, index + 1);
+        return m_render(one) && !one.failed();
+    }
+
+private:
+    const PageSetup &m_setup;
+    const Render &m_render;
+    int m_pages;
+};
+
+Outcome previewOf(const PageSetup &setup, const Render &render, QWidget *parent)
+{
+    Sheet sheet(setup, parent);
+    const bool ok = render(sheet) && !sheet.failed();
+    if (sheet.previewed())
+        return !ok ? Outcome::Failed : sheet.pagesPrinted() > 0 ? Outcome::PreviewClosed : Outcome::Empty;
+    if (!ok)
+        return Outcome::Failed;
+    if (sheet.pagesPrinted() == 0)
+        return Outcome::Empty;
+    RenderBook book(setup, render, sheet.pagesPrinted());
+    return showPreview(setup, book, parent) ? Outcome::PreviewClosed : Outcome::Failed;
+}
+
 } // namespace
 
-Outcome runOn(QPrinter &printer, const PageSetup &setup, const Render &render)
+Outcome runOn(QPrinter &printer, const PageSetup &setup, const Render &render, JobWatch *watch)
 {
     prepare(printer, setup);
     int pages = 0;
-    if (!draw(printer, setup, render, pages))
+    bool stopped = false;
+    const bool ok = draw(printer, setup, render, watch, pages, stopped);
+    if (stopped)
+        return Outcome::Stopped;
+    if (!ok)
         return Outcome::Failed;
     return pages > 0 ? Outcome::Printed : Outcome::Empty;
 }
@@ -394,42 +672,56 @@ Outcome runOn(QPrinter &printer, const PageSetup &setup, const Render &render)
 Outcome run(const PageSetup &setup, bool preview, const Render &render, QWidget *parent)
 {
     const QString pdf = pdfTarget();
-    if (!pdf.isEmpty()) {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return runOn(printer, setup, render);
-    }
-    if (preview) {
-        QPrinter printer(QPrinter::HighResolution);
-        prepare(printer, setup);
-        QPrintPreviewDialog dlg(&printer, parent);
-        dlg.setWindowTitle(setup.title);
-        bool ok = true;
-        int pages = 0;
-        QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&](QPrinter *p) {
-            int n = 0;
-            ok = draw(*p, setup, render, n) && ok;
-            pages = std::max(pages, n);
-        });
-        dlg.exec();
-        if (!ok)
-            return Outcome::Failed;
-        return pages > 0 ? Outcome::PreviewClosed : Outcome::Empty;
-    }
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull() || info.printerName().isEmpty())
-        return Outcome::NoPrinter;
-    QPrinter printer(info, QPrinter::HighResolution);
-    return runOn(printer, setup, render);
+    if (!pdf.isEmpty())
+        return toPdf(pdf, setup, render, g_watch);
+    if (preview)
+        return previewOf(setup, render, parent);
+    return toPrinter(setup, render, g_watch);
+}
+
+QString documentNameOf(const PageSetup &setup)
+{
+    QPrinter printer;
+    prepare(printer, setup);
+    return printer.docName();
+}
+
+Outcome printBook(const PageSetup &setup, Book &book, const QString &pdf, JobWatch *watch)
+{
+    const Render render = [&](Sheet &sheet) { return sheet.draw(book) >= 0; };
+    return pdf.isEmpty() ? toPrinter(setup, render, watch) : toPdf(pdf, setup, render, watch);
 }
 
 // ------------------------------------------------------------------ template
 
+namespace {
+
+// One page of a template: the header, a detail for each row while `have`
+// (`next` moves on to the following row), fillers to the page's end and the
+// footer, which is the last one when no row is left.
+void templatePage(Page &p, const PageTemplate &t, bool &have, const std::function<bool()> &next)
+{
+    const int rows = std::max(1, t.rowsPerPage);
+    if (t.header)
+        t.header(p);
+    int slot = 0;
+    for (; slot < rows && have; ++slot) {
+        if (t.detail)
+            t.detail(p, slot);
+        have = next();
+    }
+    if (t.filler)
+        for (int s = slot; s < rows; ++s)
+            t.filler(p, s);
+    if (t.footer)
+        t.footer(p, !have);
+}
+
+} // namespace
+
 int runTemplate(Sheet &sheet, const PageTemplate &t, const std::function<bool()> &nextRow,
                 int first, int last)
 {
-    const int rows = std::max(1, t.rowsPerPage);
     first = std::max(1, first);
     if (last < first)
         return 0;
@@ -440,25 +732,70 @@ int runTemplate(Sheet &sheet, const PageTemplate &t, const std::function<bool()>
         ++page;
         const bool shown = page >= first;
         Page &p = shown ? sheet.newPage() : sheet.skipPage();
-        if (t.header)
-            t.header(p);
-        int slot = 0;
-        for (; slot < rows && have; ++slot) {
-            if (t.detail)
-                t.detail(p, slot);
-            have = nextRow();
-        }
-        if (t.filler)
-            for (int s = slot; s < rows; ++s)
-                t.filler(p, s);
-        if (t.footer)
-            t.footer(p, !have);
+        templatePage(p, t, have, nextRow);
         if (shown)
             ++drawn;
         if (!have || page >= last || sheet.failed())
             break;
     }
     return drawn;
+}
+
+TemplateBook::TemplateBook(const PageTemplate &t, int rows, std::function<bool(int)> seekRow, int first,
+                           int last)
+    : m_t(t), m_rows(std::max(0, rows)), m_seek(std::move(seekRow)), m_first(std::max(1, first)), m_last(last)
+{
+}
+
+int TemplateBook::templatePages() const
+{
+    const int per = std::max(1, m_t.rowsPerPage);
+    return std::max(1, (m_rows + per - 1) / per);
+}
+
+int TemplateBook::pageCount()
+{
+    return std::max(0, std::min(m_last, templatePages()) - m_first + 1);
+}
+
+void TemplateBook::runPage(Page &p, int page)
+{
+    const int per = std::max(1, m_t.rowsPerPage);
+    const int end = std::min(m_rows, page * per); // the rows of this page end here
+    int row = (page - 1) * per;
+    bool have = row < m_rows && m_seek(row);
+    // The row after the page's last is not read: it is there or not.
+    templatePage(p, m_t, have, [&] {
+        ++row;
+        return row < end ? m_seek(row) : row < m_rows;
+    });
+}
+
+bool TemplateBook::drawPage(Page &p, int index)
+{
+    const int page = m_first + index;
+    if (index < 0 || page > std::min(m_last, templatePages()))
+        return false;
+    if (carries()) {
+        // The pages before it run once, without drawing, and leave the state
+        // at their ends.
+        Page idle = p;
+        idle.m_painter = nullptr;
+        while (pagesKept() < page) {
+            const int walk = pagesKept();
+            restore(walk);
+            idle.m_number = walk;
+            runPage(idle, walk);
+            keep();
+        }
+        restore(page);
+    }
+    runPage(p, page);
+    // The state at its end starts the next page: a print in turn walks no
+    // page twice.
+    if (carries() && pagesKept() == page)
+        keep();
+    return true;
 }
 
 } // namespace r56::print

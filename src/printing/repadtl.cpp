@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 namespace r56::repadtl {
@@ -346,7 +347,8 @@ print::PageSetup setupannexpage(const AnnexPrintJob &job)
     return s;
 }
 
-int renderarticle(print::Sheet &sheet, const annexa::AnnexArticle &a, const TCmpFile &employer, int pagesBefore)
+int renderarticle(const annexa::AnnexArticle &a, const TCmpFile &employer, int pagesBefore,
+                  const std::function<int(print::Book &)> &use)
 {
     TKitMemoryData &t = *a.rows;
     const CmpBlock &b = employer.block;
@@ -403,17 +405,81 @@ int renderarticle(print::Sheet &sheet, const annexa::AnnexArticle &a, const TCmp
         drawFooterForm(p);
         p.text({2.1, kFooterTop + 27.0, 80.0, 3.0}, repcod, fontOf(4));
     };
-    bool started = false;
-    const auto nextRow = [&] {
-        if (!started) {
-            started = true;
-            t.First();
-        } else {
-            t.Next();
-        }
-        return !t.Eof();
+    // The rows are the job's range already: every page is drawn by itself.
+    const auto seekRow = [&](int i) {
+        t.SetRecNo(i + 1);
+        return t.RecNo() == i + 1 && !t.Eof();
     };
-    const int pages = print::runTemplate(sheet, tpl, nextRow);
+    print::TemplateBook book(tpl, a.rowcount, seekRow);
+    return use(book);
+}
+
+namespace {
+
+// The articles of a job as one book: article 32's pages, then 36's. The
+// articles share one table, so an article's rows are built again (`load`)
+// when a page of another one is drawn: once an article in a print, when the
+// preview moves from one to the other.
+class ArticlesBook : public print::Book
+{
+public:
+    ArticlesBook(const QList<print::Book *> &parts, const QList<annexa::AnnexArticle> &articles,
+                 const annexa::LoadArticle &load)
+        : m_parts(parts), m_articles(articles), m_load(load)
+    {
+    }
+    int pageCount() override
+    {
+        int n = 0;
+        for (print::Book *b : m_parts)
+            n += b->pageCount();
+        return n;
+    }
+    bool drawPage(print::Page &p, int index) override
+    {
+        for (qsizetype j = 0; j < m_parts.size(); ++j) {
+            const int n = m_parts[j]->pageCount();
+            if (index >= n) {
+                index -= n;
+                continue;
+            }
+            if (m_loaded != j) {
+                m_load(m_articles[j]);
+                m_loaded = j;
+            }
+            return m_parts[j]->drawPage(p, index);
+        }
+        return false;
+    }
+
+private:
+    QList<print::Book *> m_parts;
+    const QList<annexa::AnnexArticle> &m_articles;
+    const annexa::LoadArticle &m_load;
+    qsizetype m_loaded = -1; // which article the table holds: not known yet
+};
+
+} // namespace
+
+int renderarticles(print::Sheet &sheet, const QList<annexa::AnnexArticle> &articles, const annexa::LoadArticle &load,
+                   const TCmpFile &employer)
+{
+    // Each article's book lives while the books of the articles after it are
+    // made; the pages are drawn once all of them are there.
+    QList<print::Book *> parts;
+    std::function<int(qsizetype, int)> next = [&](qsizetype i, int before) -> int {
+        if (i == articles.size()) {
+            if (parts.size() == 1)
+                return sheet.draw(*parts.front()); // its rows are in the table
+            ArticlesBook all(parts, articles, load);
+            return sheet.draw(all);
+        }
+        return renderarticle(articles[i], employer, before, [&](print::Book &b) {
+            parts.append(&b);
+            return next(i + 1, before + b.pageCount());
+        });
+    };
+    const int pages = next(0, 0);
     return sheet.failed() ? -1 : pages;
 }
 
@@ -433,19 +499,7 @@ print::Outcome printannexa(Tdm56 &dm, const AnnexPrintJob &job, const TCmpFile &
             showmsgw(annexa::caption(), warn, 0);
         printed = print::run(
             setup, job.preview,
-            [&](print::Sheet &sheet) {
-                int before = 0;
-                for (const annexa::AnnexArticle &a : articles) {
-                    if (articles.size() > 1)
-                        load(a);
-                    const int pages = renderarticle(sheet, a, employer, before);
-                    if (pages < 0)
-                        return false;
-                    before += pages;
-                }
-                return true;
-            },
-            parent);
+            [&](print::Sheet &sheet) { return renderarticles(sheet, articles, load, employer) >= 0; }, parent);
         return print::succeeded(*printed);
     };
     annexa::printannexa(dm, table, job.rows, print);

@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 class QPainter;
 class QPointF;
 class QWidget;
@@ -58,12 +60,16 @@ QImage sealPicture(int side);
 // bottom that leaves exactly ten rows a page.
 print::PageSetup setupannexpage(const AnnexPrintJob &job);
 
-// Draws one article's pages (the rows already cut to the job's range);
-// `pagesBefore` pages of the job precede them (the page numbers of the
-// form count from the article's first page). Returns the pages drawn, -1
-// when the device failed.
-int renderarticle(print::Sheet &sheet, const annexa::AnnexArticle &a, const TCmpFile &employer,
-                   int pagesBefore = 0);
+// One article's pages (its rows in its table, cut to the job's range) as a
+// book, handed to `use` while it lives; `pagesBefore` pages of the job
+// precede them (the page numbers of the form count from the article's first
+// page). Returns what `use` returns.
+int renderarticle(const annexa::AnnexArticle &a, const TCmpFile &employer, int pagesBefore,
+                  const std::function<int(print::Book &)> &use);
+// The job's articles (`load` builds an article's rows into the table) onto
+// the sheet as one book. Returns the pages drawn, -1 when the device failed.
+int renderarticles(print::Sheet &sheet, const QList<annexa::AnnexArticle> &articles, const annexa::LoadArticle &load,
+                   const TCmpFile &employer);
 
 // printannexa: the whole report with its messages. The outcome of the print
 // job, or Refused when the report stopped before printing and said why (no

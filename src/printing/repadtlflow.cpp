@@ -194,11 +194,11 @@ AnnexTable::Build AnnexTable::buildannextable(Tdm56 &dm, int article, int first,
 
     // The job's pages: rows beyond the last page go, then those before the
     // first. A first page beyond the end leaves nothing to print.
+    // Each cut at once: a row at a time, the rows after a short range of a
+    // long annex took longer than building it.
     const qint64 keepUpTo = qint64(std::max(last, 0)) * kRowsPerPage;
-    while (m_tab.RecordCount() > keepUpTo) {
-        m_tab.Last();
-        m_tab.Delete();
-    }
+    if (m_tab.RecordCount() > keepUpTo)
+        m_tab.DeleteRecords(int(keepUpTo), m_tab.RecordCount() - int(keepUpTo));
     const qint64 before = qint64(std::max(first, 1) - 1) * kRowsPerPage;
     m_tab.DeleteRecords(0, int(std::min<qint64>(before, m_tab.RecordCount())));
     m_tab.First();
@@ -292,6 +292,7 @@ AnnexStatus printannexa(Tdm56 &dm, AnnexTable &table, const AnnexJob &job, const
         a.ttlpage = table.ttlpage();
         a.firstpage = std::max(first, 1);
         a.rows = &table.table();
+        a.rowcount = table.table().RecordCount();
         articles.append(a);
     }
     if (articles.isEmpty())

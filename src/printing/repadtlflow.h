@@ -130,6 +130,7 @@ struct AnnexArticle
     QByteArray code;   // the annex control code
     int ttlpage = 0;   // pages of the article's annex
     int firstpage = 1; // number of the first page printed
+    int rowcount = 0;  // rows of the job's range (whole pages)
     TKitMemoryData *rows = nullptr;
 };
 

@@ -306,7 +306,6 @@ int renderlist(print::Sheet &sheet, MemTable &staff, const nominal::ArticleList 
 
     nominal::Carried carried;
     nominal::ListRow row;
-    int next = 0;
     print::PageTemplate tpl;
     tpl.rowsPerPage = nominal::kRowsPerPage;
     tpl.header = [&](print::Page &p) {
@@ -352,14 +351,16 @@ int renderlist(print::Sheet &sheet, MemTable &staff, const nominal::ArticleList 
         amount(p, 1, kFooterTop + 1.6, carried.sub1);
         amount(p, 2, kFooterTop + 1.6, carried.rimp);
     };
-    const auto nextRow = [&] {
-        if (next >= list.rowcount() || !staff.setRecNo(list.recnos[next]))
+    // The pages as a book: any page drawn by itself, the totals carried
+    // into it made once by the pages before it.
+    const auto seekRow = [&](int i) {
+        if (i >= list.rowcount() || !staff.setRecNo(list.recnos[i]))
             return false;
-        ++next;
         row = nominal::listrow(staff);
         return true;
     };
-    const int pages = print::runTemplate(sheet, tpl, nextRow, w.first, w.last);
+    print::CarriedBook<nominal::Carried> book(tpl, list.rowcount(), seekRow, carried, w.first, w.last);
+    const int pages = sheet.draw(book);
     return sheet.failed() ? -1 : pages;
 }
 

@@ -4,7 +4,6 @@
 #include "components/kitriched.h"
 #include "platform/fonts.h"
 #include "printing/pr56job.h"
-#include "printing/reportkinds.h"
 #include "shared/showmsg.h"
 
 #include <QApplication>
@@ -116,22 +115,53 @@ void Tfkbvprint::announcejob()
 
 QString Tfkbvprint::outcomeText(print::Outcome r)
 {
-    switch (r) {
-    case print::Outcome::Printed:
-    case print::Outcome::PreviewClosed:
-    case print::Outcome::Refused:
-        return {};
-    case print::Outcome::NoPrinter:
-        return QStringLiteral("找不到印表機，報表沒有印出。\r\n請安裝印表機，或設定 R56_PRINT_PDF 印出至 PDF 檔案。\r\n\r\n"
-                              "Nao foi encontrada nenhuma impressora; o relatorio nao foi impresso.");
-    case print::Outcome::Empty:
-        return QStringLiteral("所選擇之範圍沒有可列印的頁。\r\n\r\n"
-                              "Nao ha paginas para imprimir na area seleccionada.");
-    case print::Outcome::Failed:
-        break;
+    return print::outcomeText(r);
+}
+
+void Tfkbvprint::showStatus(const QString &text)
+{
+    // The job's lines at the pane's end, replaced as the job goes on.
+    const QStringList lines = shown(text).split(QLatin1Char('\n'));
+    TRichEditStrings &pane = prtmsg->Lines();
+    if (m_statusLine < 0) {
+        if (pane.count() > 0 && !pane.string(pane.count() - 1).isEmpty())
+            pane.add(QString());
+        m_statusLine = pane.count();
     }
-    return QStringLiteral("報表製作失敗，報表沒有印出。\r\n\r\n"
-                          "Falhou a preparacao do relatorio; o relatorio nao foi impresso.");
+    pane.beginUpdate();
+    for (int i = 0; i < m_statusLines; ++i)
+        pane.remove(m_statusLine);
+    for (int i = 0; i < lines.size(); ++i)
+        pane.insert(m_statusLine + i, lines[i]);
+    pane.endUpdate();
+    m_statusLines = int(lines.size());
+}
+
+void Tfkbvprint::progress(int done, int total)
+{
+    showStatus(print::progressText(done, total));
+}
+
+print::Outcome Tfkbvprint::runWatched(pr56::ReportRoutine run)
+{
+    m_printing = true;
+    m_stop = false;
+    m_statusLine = -1;
+    m_statusLines = 0;
+    btexit->show();
+    btexit->setEnabled(true);
+    // The report reads and sorts its tables before its first page: the
+    // window says so under the job's description (a summary has none).
+    if (!prtmsg->text().isEmpty()) {
+        showStatus(processingText());
+        repaint();
+    }
+    print::JobWatch *before = print::setJobWatch(this);
+    const print::Outcome r = run(this);
+    print::setJobWatch(before);
+    m_printing = false;
+    btexit->setEnabled(false);
+    return r;
 }
 
 void Tfkbvprint::bt2Click()
@@ -146,17 +176,15 @@ void Tfkbvprint::bt2Click()
                      mkContinue);
             m_status = pr56::exitNotPrinted;
         } else {
-            // A long range printed straight away takes a while with nothing
-            // else on the screen changing: the wait note says so. (A
-            // preview shows its own pages as they come.)
-            const bool note = !pr56::job.preview && pr56::waitsforuser(pr56::job);
-            if (note) {
-                showmsgw(pr56::caption(), processingText(), mkWait);
-                QCoreApplication::processEvents();
+            const print::Outcome r = runWatched(run);
+            if (r == print::Outcome::Stopped) {
+                // The user wants out: no timer, no message.
+                m_status = pr56::exitCancelled;
+                hide();
+                pr56::jobready = false;
+                finish();
+                return;
             }
-            const print::Outcome r = run(this);
-            if (note)
-                closemsgw();
             const QString why = outcomeText(r);
             if (!why.isEmpty())
                 showmsgw(pr56::caption(), why, mkContinue);
@@ -172,6 +200,12 @@ void Tfkbvprint::bt2Click()
 
 void Tfkbvprint::btexitClick()
 {
+    if (m_printing) {
+        // The job stops after the page it is drawing; bt2Click then ends.
+        m_stop = true;
+        btexit->setEnabled(false);
+        return;
+    }
     m_status = pr56::exitCancelled;
     Timer1->stop();
     hide();
@@ -194,6 +228,12 @@ void Tfkbvprint::finish()
 
 void Tfkbvprint::closeEvent(QCloseEvent *e)
 {
+    if (m_printing) {
+        // As the exit button: the job stops, then the program ends.
+        e->ignore();
+        m_stop = true;
+        return;
+    }
     // The close box ends the program as the exit button does (before the
     // report ran: nothing printed).
     platform::TForm::closeEvent(e);

@@ -1,11 +1,23 @@
 // The printing layer onto PDF files: positions in millimetres with margins
 // and offset, the page template over a page range, decorations, copies,
 // pictures embedded once, and the outcomes of jobs that draw nothing or
-// cannot write.
+// cannot write; books drawn in any order, watched and stopped jobs, and the
+// preview window.
 #include "printing/formprint.h"
 
+#include "msgrecorder.h"
 #include "pdfcheck.h"
+#include "previewcheck.h"
+#include "printing/formpreview.h"
 #include "tempdir.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 
 #include <QApplication>
 #include <QPainter>
@@ -39,6 +51,59 @@ protected:
 };
 
 QFont arial() { return print::font(QStringLiteral("Arial"), 10); }
+
+// Rows 1..n (row i of value i), ten a page, as a book of the pages
+// first..last: each page prints its number and rows, its foot the running
+// total of every row so far ("END" on the last page). It counts the headers
+// run without drawing (the pages walked to carry the total in).
+struct RunningTotals
+{
+    RunningTotals(int n, int first = 1, int last = 9999)
+        : rows(n), book(t, n, [this](int i) { return row = i + 1, i < rows; }, total, first, last)
+    {
+        t.rowsPerPage = 10;
+        t.header = [this](print::Page &p) {
+            idleHeaders += p.drawing() ? 0 : 1;
+            p.text({0, 0, 0, 5}, QStringLiteral("PAGE%1").arg(p.number()), arial());
+        };
+        t.detail = [this](print::Page &p, int slot) {
+            total += row;
+            p.text({0, 10.0 + slot * 6, 0, 5}, QStringLiteral("R%1").arg(row), arial());
+        };
+        t.footer = [this](print::Page &p, bool last) {
+            p.text({0, 90, 0, 5}, QStringLiteral("T%1%2").arg(total).arg(last ? "END" : ""), arial());
+        };
+    }
+    print::PageTemplate t;
+    int rows;
+    int row = 0;
+    long total = 0;
+    int idleHeaders = 0;
+    print::CarriedBook<long> book;
+};
+
+// A watch that records what it is told and asks to stop at its `stopAt`-th
+// call (0: never).
+struct Watch : print::JobWatch
+{
+    void progress(int done, int total) override { seen.append({done, total}); }
+    bool stopRequested() override { return stopAt > 0 && int(seen.size()) >= stopAt; }
+    QList<std::pair<int, int>> seen;
+    int stopAt = 0;
+};
+
+// Installs a watch for the jobs of `run` while it lives.
+struct WatchJobs
+{
+    explicit WatchJobs(print::JobWatch *w) : before(print::setJobWatch(w)) {}
+    ~WatchJobs() { print::setJobWatch(before); }
+    print::JobWatch *before;
+};
+
+print::Render drawBook(print::Book &book)
+{
+    return [&book](print::Sheet &sheet) { return sheet.draw(book) >= 0; };
+}
 
 } // namespace
 
@@ -271,6 +336,289 @@ TEST(PrintPreview, ClosingThePreviewIsTheJobDone)
     });
     EXPECT_EQ(r, print::Outcome::PreviewClosed);
     EXPECT_GE(renders, 1);
+    // A report that draws its pages in turn is shown all the same.
+    int pages = 0;
+    QObject::disconnect(&closer, nullptr, nullptr, nullptr);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto *w = qobject_cast<print::PreviewWindow *>(QApplication::activeModalWidget())) {
+            pages = w->pageCount();
+            w->goToPage(3);
+            (void)w->grab();
+            w->close();
+        }
+    });
+    EXPECT_EQ(print::run({}, true,
+                         [&](print::Sheet &sheet) {
+                             for (int i = 1; i <= 3; ++i)
+                                 sheet.newPage().text({20, 20, 0, 5}, QStringLiteral("P%1").arg(i), arial());
+                             return true;
+                         }),
+              print::Outcome::PreviewClosed);
+    EXPECT_EQ(pages, 3);
+}
+
+TEST(TemplateBook, ThePagesOfTheRangeAndTheirNumbers)
+{
+    struct Case { const char *name; int rows, first, last, pages, firstNumber; };
+    const Case cases[] = {
+        {"no rows: one empty page", 0, 1, 9999, 1, 1},
+        {"exactly one page", 10, 1, 9999, 1, 1},
+        {"a part page at the end", 25, 1, 9999, 3, 1},
+        {"a range within", 100, 3, 5, 3, 3},
+        {"last beyond the pages", 25, 2, 9999, 2, 2},
+        {"first beyond the pages", 15, 5, 9, 0, 5},
+        {"last before first", 15, 3, 2, 0, 3},
+    };
+    for (const Case &c : cases) {
+        print::PageTemplate t;
+        print::TemplateBook book(t, c.rows, [](int) { return true; }, c.first, c.last);
+        EXPECT_EQ(book.pageCount(), c.pages) << c.name;
+        EXPECT_EQ(book.pageNumber(0), c.firstNumber) << c.name;
+    }
+}
+
+TEST_F(PdfJob, BookPagesDrawnInAnyOrderAreThePagesPrintedInTurn)
+{
+    // Pages 2..5 of 45 rows; the pages then drawn one at a time, out of
+    // order and again, each onto a page of its own: each is the page the
+    // print drew, carried total included.
+    RunningTotals r(45, 2, 5);
+    ASSERT_EQ(print::run({}, false, drawBook(r.book)), print::Outcome::Printed);
+    ASSERT_EQ(pdfPages(pdf), 4);
+    QStringList printed;
+    for (int k = 1; k <= 4; ++k)
+        printed << pdfPageText(pdf, k);
+    EXPECT_TRUE(printed[0].contains(QLatin1String("PAGE2")));
+    EXPECT_TRUE(printed[0].contains(QLatin1String("T210")));    // 1..20
+    EXPECT_TRUE(printed[3].contains(QLatin1String("T1035END"))); // 1..45
+    EXPECT_EQ(r.idleHeaders, 1) << "page 1 runs once, without drawing";
+    for (int index : {3, 0, 2, 1, 3}) {
+        const QString one = dir.filePath(QStringLiteral("one%1.pdf").arg(index));
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(one);
+            printer.setFullPage(true);
+            printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+            QPainter p(&printer);
+            ASSERT_TRUE(print::drawBookPage(p, {}, r.book, index));
+        }
+        EXPECT_EQ(pdfPageText(one, 1), printed[index]) << "page index " << index;
+    }
+    EXPECT_EQ(r.idleHeaders, 1) << "the carried totals are kept, not walked again";
+}
+
+TEST_F(PdfJob, AJobThatIsStoppedOrFailsLeavesTheOldFileAndNoTemporary)
+{
+    ASSERT_TRUE(writeFile(pdf, "OLD"));
+    ASSERT_TRUE(QFile::setPermissions(pdf, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    RunningTotals r(1000);
+    struct Case
+    {
+        const char *name;
+        int stopAt;
+        bool reportFails;
+        print::Outcome outcome;
+    };
+    for (const Case c : {Case{"stopped by its watch", 2, false, print::Outcome::Stopped},
+                         Case{"the report fails on its third page", 0, true, print::Outcome::Failed}}) {
+        SCOPED_TRACE(c.name);
+        Watch w;
+        w.stopAt = c.stopAt;
+        const WatchJobs watching(&w);
+        int pages = 0;
+        const auto r2 = print::run({}, false, [&](print::Sheet &sheet) {
+            if (!c.reportFails)
+                return sheet.draw(r.book) >= 0;
+            for (; pages < 3; ++pages)
+                sheet.newPage().text({0, 0, 0, 5}, QStringLiteral("A"), arial());
+            return false;
+        });
+        EXPECT_EQ(r2, c.outcome);
+        EXPECT_EQ(readFile(pdf), QByteArray("OLD"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.pdf")});
+    }
+    // Done, the new file takes the old one's place and its permissions.
+    ASSERT_EQ(print::run({}, false, drawBook(r.book)), print::Outcome::Printed);
+    EXPECT_EQ(pdfPages(pdf), 100);
+    EXPECT_EQ(QFile::permissions(pdf) & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.pdf")});
+}
+
+TEST_F(PdfJob, AWatchedJobCountsTheCopiesAndLetsTheProgramsEventsRun)
+{
+    RunningTotals r(45);
+    print::PageSetup s;
+    s.copies = 2;
+    Watch w;
+    const WatchJobs watching(&w);
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    ASSERT_EQ(print::run(s, false, drawBook(r.book)), print::Outcome::Printed);
+    EXPECT_EQ(pdfPages(pdf), 10);
+    ASSERT_FALSE(w.seen.isEmpty());
+    EXPECT_EQ(w.seen.first(), std::make_pair(0, 10));
+    EXPECT_EQ(w.seen.last(), std::make_pair(10, 10));
+    EXPECT_TRUE(ran) << "events run while the job prints";
+    EXPECT_EQ(print::progressText(4, 10),
+              QStringLiteral("列印中：第 5 頁，共 10 頁\r\nA imprimir: pagina 5 de 10"));
+}
+
+namespace {
+
+// A book of `n` pages, each printing "P<number>"; counts its draws.
+struct CountingBook : print::Book
+{
+    explicit CountingBook(int n) : n(n) {}
+    int pageCount() override { return n; }
+    bool drawPage(print::Page &p, int index) override
+    {
+        ++draws;
+        if (onDraw)
+            onDraw(index);
+        p.text({20, 20, 0, 5}, QStringLiteral("P%1").arg(p.number()), arial());
+        return true;
+    }
+    int n;
+    int draws = 0;
+    std::function<void(int)> onDraw;
+};
+
+void key(QWidget *w, int k, Qt::KeyboardModifiers m = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, k, m);
+    QApplication::sendEvent(w, &press);
+}
+
+} // namespace
+
+TEST(PreviewWindow, OpensAtThePageOneAndDrawsOnlyThePagesLookedAt)
+{
+    CountingBook book(5000);
+    const print::PageSetup setup;
+    print::PreviewWindow w(setup, book);
+    w.show();
+    (void)w.grab();
+    EXPECT_EQ(w.pageCount(), 5000);
+    EXPECT_EQ(w.currentPage(), 1);
+    EXPECT_TRUE(w.pagecount->text().contains(QLatin1String("5000")));
+    EXPECT_LE(book.draws, 3);
+    EXPECT_FALSE(w.btprior->isEnabled());
+
+    struct Step
+    {
+        const char *name;
+        std::function<void()> act;
+        int page;
+    };
+    const Step steps[] = {
+        {"go to the last page", [&] { w.goToPage(5000); }, 5000},
+        {"previous", [&] { w.btprior->click(); }, 4999},
+        {"first", [&] { w.btfirst->click(); }, 1},
+        {"next", [&] { w.btnext->click(); }, 2},
+        {"last", [&] { w.btlast->click(); }, 5000},
+        {"a number typed into the page box and Enter",
+         [&] {
+             auto *edit = w.pageno->findChild<QLineEdit *>();
+             edit->selectAll();
+             edit->insert(QStringLiteral("1234"));
+             key(edit, Qt::Key_Return);
+         },
+         1234},
+        {"Page Up", [&] { key(w.pages, Qt::Key_PageUp); }, 1233},
+        {"Page Down", [&] { key(w.pages, Qt::Key_PageDown); }, 1234},
+        {"Ctrl+End", [&] { key(w.pages, Qt::Key_End, Qt::ControlModifier); }, 5000},
+        {"Ctrl+Home", [&] { key(w.pages, Qt::Key_Home, Qt::ControlModifier); }, 1},
+        {"beyond the last page", [&] { w.goToPage(7000); }, 5000},
+    };
+    for (const Step &s : steps) {
+        s.act();
+        (void)w.grab();
+        EXPECT_EQ(w.currentPage(), s.page) << s.name;
+        EXPECT_EQ(w.pageno->value(), s.page) << s.name;
+        EXPECT_EQ(w.btnext->isEnabled(), s.page < 5000) << s.name;
+    }
+    EXPECT_LE(w.pages->pagesKept(), print::PreviewPages::kKept);
+    EXPECT_LT(book.draws, 40) << "only the pages looked at are drawn";
+    // The page shown is the book's page, on the screen too.
+    QTemporaryDir dir;
+    const QString text = test::previewPageText(*w.pages, 0, setup, dir.filePath(QStringLiteral("shown.pdf")));
+    EXPECT_EQ(text.trimmed(), QStringLiteral("P1"));
+    QImage shown(200, 200, QImage::Format_RGB32);
+    shown.fill(Qt::white);
+    {
+        QPainter p(&shown);
+        p.scale(0.1, 0.1); // 42 mm across: the text stands 30 mm in
+        p.drawPicture(0, 0, w.pages->picture(0));
+    }
+    int dark = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            dark += qGray(shown.pixel(x, y)) < 128;
+    EXPECT_GT(dark, 10) << "the picture shows the text";
+}
+
+TEST(PreviewWindow, ZoomsInStepsAndFitsTheView)
+{
+    CountingBook book(3);
+    print::PreviewWindow w({}, book);
+    w.resize(1000, 800);
+    w.show();
+    (void)w.grab();
+    const int viewW = w.pages->viewport()->width();
+    // Whole page at the start: the page fits the view's height.
+    const double fitted = w.pages->zoom();
+    EXPECT_EQ(w.pages->fit(), print::PreviewPages::Fit::Page);
+    w.btzoomin->click();
+    EXPECT_GT(w.pages->zoom(), fitted);
+    EXPECT_EQ(w.pages->fit(), print::PreviewPages::Fit::None);
+    EXPECT_TRUE(w.zoombox->currentText().endsWith(QLatin1Char('%')));
+    const double in = w.pages->zoom();
+    w.btzoomout->click();
+    EXPECT_LT(w.pages->zoom(), in);
+    // The page's width: the page fills the view across, less its margins.
+    w.zoombox->setCurrentIndex(0);
+    emit w.zoombox->activated(0);
+    const double dpmm = w.pages->viewport()->logicalDpiX() / 25.4;
+    EXPECT_NEAR(210.0 * dpmm * w.pages->zoom(), viewW - 2 * 16, 24);
+    EXPECT_EQ(w.zoombox->currentIndex(), 0);
+    // The page looked at stays the page looked at.
+    w.goToPage(2);
+    w.btzoomin->click();
+    EXPECT_EQ(w.currentPage(), 2);
+}
+
+TEST(PreviewWindow, PrintsTheJobIntoAFileOrStopsWithoutOne)
+{
+    test::MessageRecorder messages;
+    QTemporaryDir dir;
+    CountingBook book(30);
+    print::PageSetup setup;
+    setup.copies = 2;
+    print::PreviewWindow w(setup, book);
+    w.show();
+    const QString pdf = dir.filePath(QStringLiteral("job.pdf"));
+    EXPECT_EQ(w.printToFile(pdf), print::Outcome::Printed);
+    EXPECT_EQ(pdfPages(pdf), 60);
+    EXPECT_TRUE(w.status->text().contains(QStringLiteral("列印完成")));
+    EXPECT_FALSE(w.btstop->isVisible());
+
+    // Stopped from its page 5: no file, and the window says so.
+    const QString stopped = dir.filePath(QStringLiteral("stopped.pdf"));
+    book.onDraw = [&](int index) {
+        if (index == 5 && w.printing()) {
+            EXPECT_TRUE(w.btstop->isVisible());
+            EXPECT_FALSE(w.btprint->isEnabled());
+            w.btstop->click();
+        }
+    };
+    EXPECT_EQ(w.printToFile(stopped), print::Outcome::Stopped);
+    EXPECT_FALSE(QFile::exists(stopped));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("job.pdf")});
+    EXPECT_TRUE(w.status->text().contains(QStringLiteral("停止")));
+    EXPECT_TRUE(messages.empty());
+    // The file name proposed is the job's document name: a file name.
+    EXPECT_EQ(print::documentNameOf(setup), QStringLiteral("R5R6"));
 }
 
 TEST_F(PdfJob, FittedTextStaysInItsBoxOnItsLine)
@@ -316,8 +664,9 @@ TEST_F(PdfJob, FittedTextStaysInItsBoxOnItsLine)
         const PdfWord &plain = same[0].xMin < same[1].xMin ? same[1] : same[0];
         EXPECT_GE(fitted.xMin, 10 + 50 - 0.05);
         EXPECT_LE(fitted.xMax, 10 + 50 + c.width + 0.05);
-        if (c.align == Qt::AlignRight)
+        if (c.align == Qt::AlignRight) {
             EXPECT_NEAR(fitted.xMax, 10 + 50 + c.width, 0.2);
+        }
         const double h = fitted.yMax - fitted.yMin, full = plain.yMax - plain.yMin;
         if (c.shrinks) {
             EXPECT_LT(h, full - 0.1);

@@ -3,6 +3,7 @@
 // as word boxes; pictures embedded once however many pages carry them.
 #include "msgrecorder.h"
 #include "pdfcheck.h"
+#include "previewcheck.h"
 #include "printfixture.h"
 #include "printing/pr56job.h"
 #include "printing/repadtl.h"
@@ -122,6 +123,29 @@ TEST_F(AnnexPdf, BlankA4MatchesTheGoldenText)
     if (qEnvironmentVariableIsSet("R56_WRITE_GOLDEN"))
         r56::test::writeFile(qEnvironmentVariable("R56_WRITE_GOLDEN"), text.toUtf8());
     EXPECT_EQ(text, golden);
+}
+
+TEST_F(AnnexPdf, APreviewPageIsThePagePrintedAcrossBothArticles)
+{
+    // Article 32's page, then 36's: the preview goes from one to the other
+    // and back, and each page is the printed one.
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    ASSERT_EQ(r56::test::pdfPages(pdf), 2);
+    qunsetenv("R56_PRINT_PDF");
+    job.preview = true;
+    int shown = 0;
+    print::Outcome r = print::Outcome::Failed;
+    const QMap<int, QString> texts =
+        r56::test::previewPageTexts([&] { r = run(); }, {2, 1, 2, 1}, dir.path(), &shown);
+    EXPECT_EQ(r, print::Outcome::PreviewClosed);
+    EXPECT_EQ(shown, 2);
+    ASSERT_EQ(texts.size(), 2);
+    for (int k : {1, 2})
+        EXPECT_EQ(texts[k].toStdString(), r56::test::pdfPageText(pdf, k).toStdString()) << "page " << k;
+    EXPECT_TRUE(texts[1].contains(QStringLiteral("CHAN TAI MAN")));
+    EXPECT_TRUE(texts[2].contains(QStringLiteral("LEI SIO MENG")));
+    EXPECT_TRUE(rec.empty());
 }
 
 TEST_F(AnnexPdf, TheTitlePictureHoldsTheWholeTitle)
@@ -247,8 +271,9 @@ TEST_F(AnnexPdf, HeaderFieldsStartAtTheirLeftEdges)
         EXPECT_TRUE(version[1].text.startsWith("3.2("));
         for (const r56::test::PdfWord &v : version)
             for (const r56::test::PdfWord &w : words)
-                if (w.page == 1 && &w != &v && w.text != v.text)
+                if (w.page == 1 && &w != &v && w.text != v.text) {
                     EXPECT_FALSE(r56::test::overlaps(v, w)) << v.text.toStdString() << " / " << w.text.toStdString();
+                }
     }
 }
 

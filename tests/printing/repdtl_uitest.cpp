@@ -4,6 +4,7 @@
 // "-" rows, empty ranges.
 #include "msgrecorder.h"
 #include "pdfcheck.h"
+#include "previewcheck.h"
 #include "printfixture.h"
 #include "printing/repdtl.h"
 #include "printing/reportkinds.h"
@@ -529,6 +530,31 @@ TEST_F(ListPdf, TheDocumentNameIsAFileName)
     save(1);
     ASSERT_EQ(run(), print::Outcome::Printed);
     EXPECT_EQ(test::pdfTitle(pdf), QStringLiteral("R5R6"));
+}
+
+TEST_F(ListPdf, APreviewPageIsThePagePrinted)
+{
+    // Four pages; the preview goes to them out of order, back and forth:
+    // each is the printed page, its carried totals and page number included.
+    save(35);
+    job.first = 1;
+    job.last = 9999;
+    ASSERT_EQ(run(), print::Outcome::Printed);
+    ASSERT_EQ(test::pdfPages(pdf), 4);
+    qunsetenv("R56_PRINT_PDF");
+    job.preview = true;
+    int shown = 0;
+    print::Outcome r = print::Outcome::Failed;
+    const QMap<int, QString> texts =
+        test::previewPageTexts([&] { r = run(); }, {4, 2, 1, 3, 2}, dir.path(), &shown);
+    EXPECT_EQ(r, print::Outcome::PreviewClosed);
+    EXPECT_EQ(shown, 4);
+    ASSERT_EQ(texts.size(), 4);
+    for (auto it = texts.begin(); it != texts.end(); ++it) {
+        EXPECT_EQ(it.value().toStdString(), test::pdfPageText(pdf, it.key()).toStdString()) << "page " << it.key();
+        EXPECT_TRUE(it.value().contains(QStringLiteral("W%1").arg(1001 + 10 * (it.key() - 1)))) << "page " << it.key();
+    }
+    EXPECT_TRUE(texts[4].contains(QStringLiteral("630.00"))) << "1..35 hundred carried into the last page";
 }
 
 TEST_F(ListPdf, PrintProgramRunsTheListAsKindOne)

@@ -1,7 +1,9 @@
-// The print program's window offscreen: the summary runs at once and ends
-// with status 0; a long range waits for the button with the red warnings; a
-// report this program lacks and a job that was never read print nothing and
-// end with a non-zero status.
+// The print program's window: the summary runs at once and ends with status
+// 0; a long range waits for the button with the red warnings; while a job
+// prints the window shows the page it prints and its exit button (or close
+// box) stops it, leaving no file; a report this program lacks and a job that
+// was never read print nothing and end with a non-zero status. Run offscreen
+// and, with QT_QPA_PLATFORM=xcb under a window manager, on a real display.
 #include "printing/u_pr56_main.h"
 
 #include "components/kitriched.h"
@@ -11,10 +13,15 @@
 #include "printing/pr56job.h"
 #include "shared/big5.h"
 
-#include <QPushButton>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
 
 using namespace r56;
 using namespace r56::test;
@@ -113,34 +120,104 @@ TEST_F(PrintWindow, LongRangeWaitsForTheButton)
     EXPECT_FALSE(QFileInfo::exists(pdf));
 }
 
-TEST_F(PrintWindow, ALongRangePrintedShowsTheWaitNoteWhileItPrints)
+namespace {
+
+// What the window showed each time the program's events ran while its job
+// printed; `act` runs at the first such time.
+struct WhilePrinting
 {
+    explicit WhilePrinting(Tfkbvprint &w) : w(w)
+    {
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            if (!this->w.printing())
+                return;
+            ++turns;
+            pane = this->w.prtmsg->text();
+            exitUsable = this->w.btexit->isVisible() && this->w.btexit->isEnabled();
+            if (act)
+                std::exchange(act, nullptr)();
+        });
+        timer.start();
+    }
+    Tfkbvprint &w;
+    QTimer timer;
+    int turns = 0;
+    QString pane;
+    bool exitUsable = false;
+    std::function<void()> act;
+};
+
+// n workers of article 32.
+QList<Worker> workers(int n)
+{
+    static QList<QByteArray> keep;
+    keep.clear();
+    for (int i = 0; i < n; ++i)
+        keep << QByteArray::number(10000000 + i);
+    QList<Worker> rows;
+    for (int i = 0; i < n; ++i)
+        rows << Worker{32, keep[i].constData(), "陳大文", "CHAN", Currency::fromUnits(10), " ", Currency(), Currency(), ""};
+    return rows;
+}
+
+} // namespace
+
+TEST_F(PrintWindow, WhileAJobPrintsTheWindowPaintsAndShowsThePageItPrints)
+{
+    ASSERT_TRUE(decl.writeWorkers(workers(600)));
+    job(printjob::buildline('1', true, false, 1, 60, true, 0, 0, false, false, path()));
+    Tfkbvprint w;
+    w.show();
+    w.setupjob(program, {});
+    w.announcejob();
+    ASSERT_TRUE(w.bt2->isVisible()) << "more than 50 pages wait for the button";
+    WhilePrinting seen(w);
+    w.bt2->click();
+    EXPECT_GT(seen.turns, 0) << "the program's events ran while it printed";
+    EXPECT_TRUE(seen.pane.contains(QStringLiteral("列印中：第"))) << seen.pane.toStdString();
+    EXPECT_TRUE(seen.pane.contains(QStringLiteral("頁，共 60 頁")));
+    EXPECT_TRUE(seen.pane.contains(QStringLiteral("A imprimir: pagina")));
+    EXPECT_TRUE(seen.exitUsable) << "the exit button stops the job";
+    EXPECT_EQ(w.exitStatus(), 0);
+    EXPECT_EQ(pdfPages(pdf), 60);
+    EXPECT_TRUE(messages.empty()) << "no wait note over the window";
+}
+
+TEST_F(PrintWindow, TheExitButtonOrTheCloseBoxStopsAJobAndLeavesNoFile)
+{
+    ASSERT_TRUE(decl.writeWorkers(workers(500)));
     struct Case
     {
         const char *name;
-        bool preview;
-        int last;
-        bool note;
-    } cases[] = {
-        {"printed, long", false, 51, true},
-        {"printed, short (at once)", false, 50, false},
+        std::function<void(Tfkbvprint &)> stop;
+    };
+    const Case cases[] = {
+        {"exit button", [](Tfkbvprint &w) { w.btexit->click(); }},
+        {"close box", [](Tfkbvprint &w) { w.close(); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        messages.messages.clear();
-        QFile::remove(pdf);
-        job(printjob::buildline('1', true, false, 1, c.last, true, 0, 0, c.preview, false, path()));
+        ASSERT_TRUE(writeFile(pdf, "OLD"));
+        // 50 pages: printed at once, without the button.
+        job(printjob::buildline('1', true, false, 1, 50, true, 0, 0, false, false, path()));
         Tfkbvprint w;
         w.show();
+        Finished done(w);
         w.setupjob(program, {});
+        WhilePrinting seen(w);
+        seen.act = [&] { c.stop(w); };
         w.announcejob();
-        if (w.bt2->isVisible())
-            w.bt2->click();
-        EXPECT_EQ(w.exitStatus(), 0);
-        EXPECT_GE(pdfPages(pdf), 1);
-        const bool shown = !messages.empty() && messages.messages.first().kind == mkWait;
-        EXPECT_EQ(shown, c.note);
-        EXPECT_FALSE(messages.waitShowing) << "the note is closed when the printing ends";
+        ASSERT_TRUE(done.wait(2000)) << "the program ends at once";
+        EXPECT_EQ(done.statuses.first(), int(pr56::exitCancelled));
+        EXPECT_EQ(readFile(pdf), QByteArray("OLD"));
+        EXPECT_TRUE(QDir(QFileInfo(pdf).absolutePath())
+                        .entryList({QStringLiteral(".job.pdf.*")}, QDir::Files | QDir::Hidden)
+                        .isEmpty())
+            << "no part of a file is left";
+        EXPECT_FALSE(w.isVisible());
+        EXPECT_FALSE(w.Timer1->isActive());
+        EXPECT_TRUE(messages.empty());
     }
 }
 
