@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 namespace r56::test {
 
@@ -30,6 +31,8 @@ inline QByteArray runTool(const QString &program, const QStringList &args)
 {
     QProcess p;
     p.start(program, args);
+    if (!p.waitForStarted())
+        ADD_FAILURE() << program.toStdString() << " is missing (poppler-utils; tools/deps.sh installs it)";
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return {};
     return p.readAllStandardOutput();
