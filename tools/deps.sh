@@ -28,7 +28,8 @@ for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
+log=${TMPDIR:-/tmp}/r56-deps.log
+echo "Installing: ${missing[*]} (apt-get's output: $log)"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   if ! command -v sudo >/dev/null; then
@@ -38,6 +39,10 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
   sudo="sudo"
 fi
-$sudo apt-get update -qq
-$sudo env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if ! { $sudo apt-get update -q &&
+  $sudo env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+  tail -20 "$log" >&2
+  echo "Installing failed (the whole output: $log)." >&2
+  exit 1
+fi
