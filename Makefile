@@ -31,8 +31,8 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
-	@tools/skipped.sh $(BUILD)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS); \
+	  status=$$?; tools/skipped.sh $(BUILD); exit $$status
 
 # The two programs and what they need at build time, nothing else.
 programs: deps-demo

@@ -6,13 +6,15 @@
 #   test  (the default) the demo's and every test's (make build, test, bench);
 #   fuzz  the tests' and clang with its sanitizer and fuzzer runtimes.
 # Every command the scripts, the build and the tests call is here (or in
-# Debian's essential set, as taskset and the shell's tools are).
+# Debian's essential set, as taskset and the shell's tools are), and the
+# fonts: DejaVu Sans is the system's sans face, the widgets' default text,
+# whose sizes the widget tests know.
 set -euo pipefail
 what=${1:-test}
 demo=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libjpeg62-turbo-dev
-  fonts-arphic-uming fonts-liberation qt6-translations-l10n
+  fonts-arphic-uming fonts-liberation fonts-dejavu-core qt6-translations-l10n
   xvfb xauth openbox x11vnc xdotool imagemagick x11-utils
 )
 test=(libgtest-dev libgmock-dev libbenchmark-dev libgif-dev poppler-utils)
