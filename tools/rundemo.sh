@@ -15,6 +15,7 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$build/bin/r5r6"
 fi
 
+unset QT_QPA_PLATFORM # the X server below, whatever the caller's setting
 missing=()
 for tool in Xvfb openbox x11vnc xdotool xprop import; do
   command -v "$tool" >/dev/null || missing+=("$tool")
