@@ -3,33 +3,49 @@ BUILD   ?= build
 FUZZDIR ?= build-fuzz
 JOBS    ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+# WERROR=ON turns every compiler warning into an error (CI does); off by
+# default, so that a newer compiler's new warning does not stop a user's build.
+WERROR  ?= OFF
 
-.PHONY: all deps build test demo fuzz bench clean
+.PHONY: all deps deps-demo build programs test demo fuzz bench clean
 
 all: build
 
 deps:
-	@tools/deps.sh
+	@tools/deps.sh test
+deps-demo:
+	@tools/deps.sh demo
 
 # A compiler cache, where the machine has one, makes rebuilds in several
-# build folders (and CI on the same machine) cheap.
-LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# build folders (and CI on the same machine) cheap. Looked for when a recipe
+# runs, after the deps have installed it.
+LAUNCHER = $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-$(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER)
+# Configures $(BUILD) on every run (a moment when nothing changed), so that
+# the options given here reach a folder configured before too.
+CONFIGURE = cmake -S . -B $(BUILD) $(if $(wildcard $(BUILD)/CMakeCache.txt),,-G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo) $(LAUNCHER) -DCMAKE_COMPILE_WARNING_AS_ERROR=$(WERROR)
 
-build: deps $(BUILD)/build.ninja
+build: deps
+	$(CONFIGURE) -DR56_TESTS=ON -DR56_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS); \
+	  status=$$?; tools/skipped.sh $(BUILD); exit $$status
 
-demo: build
+# The two programs and what they need at build time, nothing else.
+programs: deps-demo
+	$(CONFIGURE)
+	cmake --build $(BUILD) -j $(JOBS) --target r5r6 printr5r6
+
+demo: programs
 	tools/mkdemo.sh demo $(BUILD)
 	tools/rundemo.sh demo $(BUILD)
 
 # libFuzzer builds (clang, ASan + UBSan); each target runs FUZZ_SECONDS.
-fuzz: deps
+fuzz:
+	@tools/deps.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZDIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DR56_FUZZ=ON -DR56_BENCH=OFF \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined"

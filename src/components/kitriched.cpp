@@ -697,7 +697,7 @@ unsigned TKitRichEdit::SelectionType() const
     const int n = SelLength();
     if (n == 0)
         return 0;
-    return stText | (n > 1 ? stMultiChar : 0);
+    return stText | (n > 1 ? stMultiChar : 0u);
 }
 
 void TKitRichEdit::Print(QPagedPaintDevice &device, const QString &caption)

@@ -28,11 +28,6 @@ QByteArray head(char kind, char mode, bool art32, bool art36, bool secondhalf)
     return out;
 }
 
-bool isBlank(char c)
-{
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
 // Reading from a position of the line, never past its end.
 class Reader
 {

@@ -257,8 +257,9 @@ TEST(KitLabel, FocusControlShowFocusTransparentAndLayout)
     host.activateWindow();
     edit->setFocus();
     QCoreApplication::processEvents();
-    if (QApplication::focusWidget() == edit)
+    if (QApplication::focusWidget() == edit) {
         EXPECT_TRUE(label->focused());
+    }
     other->setFocus();
     QCoreApplication::processEvents();
     EXPECT_FALSE(label->focused());

@@ -284,7 +284,7 @@ TEST(FileSet, ChildCommitKilledAtAStep)
 {
     const QByteArray dir = qgetenv("R56_FILESET_CHILD_DIR");
     if (dir.isEmpty())
-        GTEST_SKIP() << "run by FileSet.SigkillAtEveryStepThenRecoverGivesOldOrNew";
+        GTEST_SKIP() << "the child that FileSet.SigkillAtEveryStepThenRecoverGivesOldOrNew kills; nothing to do on its own";
     const int k = qEnvironmentVariableIntValue("R56_FILESET_KILL_AT");
     int at = 0;
     FileSet::setHook([&](FileSet::Step, int) {

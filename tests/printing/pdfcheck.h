@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -34,6 +35,8 @@ inline QByteArray runTool(const QString &program, const QStringList &args)
 {
     QProcess p;
     p.start(program, args);
+    if (!p.waitForStarted())
+        ADD_FAILURE() << program.toStdString() << " is missing (poppler-utils; tools/deps.sh installs it)";
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return {};
     return p.readAllStandardOutput();

@@ -6,7 +6,7 @@
 namespace formpics {
 
 Canvas::Canvas(QImage &img, double widthMm, double heightMm)
-    : m_p(new QPainter(&img)), m_sx(img.width() / widthMm), m_sy(img.height() / heightMm), m_img(img)
+    : m_p(new QPainter(&img)), m_sx(img.width() / widthMm), m_sy(img.height() / heightMm)
 {
     m_p->setRenderHint(QPainter::Antialiasing, true);
     m_p->setRenderHint(QPainter::TextAntialiasing, true);

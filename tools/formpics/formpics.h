@@ -32,7 +32,6 @@ public:
 private:
     class QPainter *m_p;
     double m_sx, m_sy;
-    QImage &m_img;
 public:
     ~Canvas();
 };
