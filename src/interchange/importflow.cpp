@@ -4,6 +4,7 @@
 #include "platform/casefs.h"
 #include "platform/drives.h"
 #include "platform/fileset.h"
+#include "workbench/declock.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
 #include "shared/parallel.h"
@@ -1088,8 +1089,15 @@ QString ImportFlow::proposedName() const
 
 ImportFlow::SaveResult ImportFlow::save(const QString &cmppath)
 {
-    cmpname = cmppath;
     const QString file = platform::resolveCaseBlind(cmppath);
+    // Another copy that has this declaration open would go on with its own
+    // tables while these replaced them on disk, and never know: the save
+    // holds the declaration's lock from the first look at the old files to
+    // the last rename, or writes nothing.
+    const declock::SaveLock lock(file);
+    if (!declock::mayWrite(lock, caption()))
+        return SaveResult::Kept;
+    cmpname = cmppath;
     const QFileInfo fi(file);
     TCmpFile next = m_rec;
     if (!fi.exists()) {

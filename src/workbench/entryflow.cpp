@@ -6,6 +6,7 @@
 #include "shared/datetime.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
+#include "workbench/declock.h"
 #include "workbench/mainflow.h"
 
 #include <QDate>
@@ -352,6 +353,10 @@ Amounts storeRow(MemTable &staff, const RowInput &in)
 SaveResult savetables(Tdm56 &dm, TCmpFile &rec, TDateTime when)
 {
     SaveResult r;
+    // Only the copy that holds the declaration writes into it.
+    const declock::SaveLock lock(cmpname);
+    if (!declock::mayWrite(lock, savedCaption()))
+        return r;
     // The three tables and the employer record are one set: a kill or a
     // full disk leaves the last save or this one, never the workers of one
     // with the annex of the other (platform/fileset).
