@@ -1094,7 +1094,7 @@ ImportFlow::SaveResult ImportFlow::save(const QString &cmppath)
     // tables while these replaced them on disk, and never know: the save
     // holds the declaration's lock from the first look at the old files to
     // the last rename, or writes nothing.
-    const declock::SaveLock lock(file);
+    declock::SaveLock lock(file);
     if (!declock::mayWrite(lock, caption()))
         return SaveResult::Kept;
     cmpname = cmppath;
@@ -1129,7 +1129,12 @@ ImportFlow::SaveResult ImportFlow::save(const QString &cmppath)
             next.block = m_impblock;
     }
     next.firsthalf = m_rec.firsthalf;
-    return savedeclaration(next, fi.exists()) ? SaveResult::Saved : SaveResult::Failed;
+    if (!savedeclaration(next, fi.exists()))
+        return SaveResult::Failed;
+    // The set is whole on disk: another copy may open it while the note is up.
+    lock.release();
+    showmsgw(messageCaption(), savedText(m_impblock.eano(), m_rec.dtimport), mkContinue);
+    return SaveResult::Saved;
 }
 
 namespace {
@@ -1270,7 +1275,6 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing)
     }
     m_rec = next;
     status(QString());
-    showmsgw(messageCaption(), savedText(year, next.dtimport), mkContinue);
     m_saveEnabled = false;
     m_readDone = false;
     return true;

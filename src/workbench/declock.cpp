@@ -114,10 +114,13 @@ SaveLock::SaveLock(const QString &cmpPath)
     m_result = take(path, m_own, &m_holder);
 }
 
-SaveLock::~SaveLock()
+SaveLock::~SaveLock() { release(); }
+
+void SaveLock::release()
 {
     if (m_own)
         m_own->unlock();
+    m_own.reset();
 }
 
 bool mayWrite(const SaveLock &lock, const QString &caption)

@@ -70,6 +70,9 @@ public:
     bool mayWrite() const { return m_result != Result::HeldElsewhere; }
     // Who holds it, when another copy does.
     const Holder &holder() const { return m_holder; }
+    // Gives up a lock taken for this save once the set is written (before a
+    // note the user may leave up); the open declaration's lock stays.
+    void release();
 
 private:
     std::unique_ptr<QLockFile> m_own; // taken for this save only

@@ -949,15 +949,29 @@ TEST_F(ExistingDeclarationTest, ADeclarationOpenInAnotherCopyIsNotSavedOver)
                                                 + QString::number(other.processId())));
         EXPECT_EQ(snapshot(out), before);
     }
-    // Closed there, the import saves over it as always; no lock stays.
+    // Closed there, the import saves over it as always. The lock is held
+    // while the files are written, not while the note of the save is up.
     other.closeWriteChannel();
     ASSERT_TRUE(other.waitForFinished());
-    msgs.messages.clear();
-    msgs.answer(1);
+    struct LockWatch : test::MessageRecorder
+    {
+        QString lock;
+        QList<bool> held; // at each message
+        int showMessage(const QString &caption, const QString &text, int kind) override
+        {
+            held << QFileInfo::exists(lock);
+            return MessageRecorder::showMessage(caption, text, kind);
+        }
+    } watch;
+    watch.lock = out + "/d.cmp.lck";
+    watch.answer(1);
     ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
-    EXPECT_EQ(msgs.messages.first().caption, overwriteCaption());
+    ASSERT_EQ(watch.messages.size(), 2);
+    EXPECT_EQ(watch.messages.first().caption, overwriteCaption());
+    EXPECT_EQ(watch.messages.last().caption, messageCaption());
+    EXPECT_EQ(watch.held, QList<bool>({true, false}));
     EXPECT_EQ(rows(out + "/d.dt2", staffFields()), 2);
-    EXPECT_FALSE(QFileInfo::exists(out + "/d.cmp.lck"));
+    EXPECT_FALSE(QFileInfo::exists(watch.lock));
 }
 
 TEST_F(ExistingDeclarationTest, AnotherEmployersFileIsRefusedAndKept)
