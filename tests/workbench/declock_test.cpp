@@ -5,6 +5,7 @@
 // until its input closes.
 #include "workbench/declock.h"
 
+#include "keepdecl.h"
 #include "lockholder.h"
 #include "msgrecorder.h"
 #include "shared/pubvar.h"
@@ -153,19 +154,17 @@ protected:
     void SetUp() override
     {
         DeclarationLock::SetUp();
-        saved = {cmpname, dtaname, axaname, axcname};
-        savedRec = cmpfile;
         cmpname = cmp;
         const TableNames n = tableNames(cmp);
         dtaname = n.dta;
         axaname = n.axa;
         axcname = n.axc;
+        // A declaration of 2003 whose first half the authority left empty.
         cmpfile = TCmpFile{};
         cmpfile.firsthalf = 1;
         cmpfile.block.setCompid("12345678");
         cmpfile.block.setEano(2003);
         cmpfile.block.setPeriodpair("00000712");
-        cmpfile.block.setCompname("CIA");
         ASSERT_TRUE(writecmp(cmpfile));
         dm56.staff.emptyTable();
         dm56.staff.appendRecord({32, " ", "12345678", MemValue(), "CHAN", MemValue(), MemValue(),
@@ -179,11 +178,6 @@ protected:
     void TearDown() override
     {
         dm56.staff.emptyTable();
-        cmpname = saved[0];
-        dtaname = saved[1];
-        axaname = saved[2];
-        axcname = saved[3];
-        cmpfile = savedRec;
         DeclarationLock::TearDown();
     }
 
@@ -209,8 +203,7 @@ protected:
         };
     }
 
-    QStringList saved;
-    TCmpFile savedRec;
+    test::KeepDeclaration kept;
     test::MessageRecorder msgs;
 };
 
