@@ -56,8 +56,30 @@ fuzz:
 	  $(FUZZDIR)/fuzz/fuzz_$$n -max_total_time=$(FUZZ_SECONDS) $(FUZZDIR)/corpus/$$n tests/fuzz/seeds/$$n || exit 1; \
 	done
 
+# The tests built with AddressSanitizer and UndefinedBehaviorSanitizer (leak
+# detection on, every finding fatal) in a build folder of their own, and run.
+# Findings go to report files, so that those of the programs a test starts
+# (the printing program, a second copy) count as well.
+SANITIZEDIR ?= build-sanitize
+SANITIZE := -fsanitize=address,undefined,float-cast-overflow
+SANITIZE_REPORT = $(abspath $(SANITIZEDIR))/sanitizer-report
+SANITIZE_RUN = QT_QPA_PLATFORM=offscreen \
+  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1:log_path=$(SANITIZE_REPORT) \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:log_path=$(SANITIZE_REPORT)
+.PHONY: test-sanitize
+test-sanitize: deps
+	cmake -S . -B $(SANITIZEDIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DR56_TESTS=ON -DR56_BENCH=OFF $(LAUNCHER) \
+	  -DCMAKE_COMPILE_WARNING_AS_ERROR=$(WERROR) -DCMAKE_CXX_FLAGS="$(SANITIZE) -fno-sanitize-recover=all -fno-omit-frame-pointer" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE)"
+	cmake --build $(SANITIZEDIR) -j $(JOBS)
+	rm -f $(SANITIZE_REPORT).*
+	cd $(SANITIZEDIR) && $(SANITIZE_RUN) ctest --output-on-failure -j $(JOBS); status=$$?; \
+	  cd .. && tools/skipped.sh $(SANITIZEDIR); \
+	  if ls $(SANITIZE_REPORT).* >/dev/null 2>&1; then cat $(SANITIZE_REPORT).*; exit 1; fi; \
+	  exit $$status
+
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD) $(FUZZDIR) demo
+	rm -rf $(BUILD) $(FUZZDIR) $(SANITIZEDIR) demo

@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QWidget>
 #include <exception>
+#include <utility>
 
 namespace r56 {
 
@@ -134,12 +135,13 @@ void TKitWindowHook::doAfterMessage(QEvent *event, bool &handled)
 
 // ---------------------------------------------------------------- TControlHook
 
-TControlHook::TControlHook(QWidget *control) : m_control(control) {}
+TControlHook::TControlHook(QWidget *control) { setControl(control); }
 
 TControlHook::~TControlHook()
 {
     m_destroying = true;
-    THookList::instance().m_hooks.removeAll(this);
+    if (m_list)
+        m_list->m_hooks.removeAll(this);
     while (!m_hooks.isEmpty())
         removeHook(m_hooks.last());
     setControl(nullptr);
@@ -168,7 +170,17 @@ void TControlHook::setControl(QWidget *control)
     if (control == m_control)
         return;
     uninstall();
+    if (m_control)
+        disconnect(m_control, &QObject::destroyed, this, nullptr);
     m_control = control;
+    // A record without hooks whose control goes serves no one any more (its
+    // hooks were only switched off); one with hooks is released when they
+    // let go of the control.
+    if (control)
+        connect(control, &QObject::destroyed, this, [this] {
+            if (m_hooks.isEmpty() && m_list)
+                m_list->postRelease(this);
+        });
     if (!m_hooks.isEmpty())
         install();
 }
@@ -233,6 +245,16 @@ THookList &THookList::instance()
     return list;
 }
 
+THookList::~THookList()
+{
+    // Releases still queued never run now: the event loop is over.
+    const QList<TControlHook *> left = std::exchange(m_hooks, {});
+    for (TControlHook *h : left) {
+        h->m_list = nullptr;
+        delete h;
+    }
+}
+
 TControlHook *THookList::find(const QWidget *control) const
 {
     if (!control)
@@ -248,6 +270,7 @@ TControlHook *THookList::get(QWidget *control)
     if (TControlHook *h = find(control))
         return h;
     auto *h = new TControlHook(control);
+    h->m_list = this;
     m_hooks.append(h);
     return h;
 }

@@ -14,8 +14,11 @@
 // Where the desktop's subclassing had to re-hook a re-created window, a Qt
 // event filter lives on the control object and survives the re-creation of
 // its platform window, so it needs no re-installing; records that lose their
-// last hook by a move to another control are freed later from the event loop,
-// as before. A handler that throws is reported and the event goes on.
+// last hook by a move to another control, or whose control is destroyed
+// while no hook is attached, are freed later from the event loop, as before.
+// The list frees whatever records are left when it goes at the end of the
+// program, when no event loop runs any more. A handler that throws is
+// reported and the event goes on.
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -27,6 +30,7 @@ class QWidget;
 namespace r56 {
 
 class TControlHook;
+class THookList;
 
 class TKitWindowHook : public QObject
 {
@@ -82,6 +86,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    friend class THookList;
     void install();
     void uninstall();
     void runBefore(QEvent *event, bool &handled);
@@ -89,6 +94,7 @@ private:
 
     QPointer<QWidget> m_control;
     QList<TKitWindowHook *> m_hooks;
+    THookList *m_list = nullptr; // the list that holds the record
     bool m_installed = false;
     bool m_destroying = false;
 };
@@ -99,6 +105,7 @@ class THookList : public QObject
     Q_OBJECT
 public:
     static THookList &instance();
+    ~THookList() override; // frees every record left
     TControlHook *find(const QWidget *control) const;
     TControlHook *get(QWidget *control);
     bool contains(const TControlHook *hook) const { return m_hooks.contains(hook); }

@@ -9,6 +9,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
+#include "workbench/declock.h"
 
 #include <QDir>
 #include <QFile>
@@ -917,6 +918,10 @@ qint64 ExportFlow::totalsize() const
 
 void ExportFlow::stamp()
 {
+    // The employer file is the declaration's: written only under its lock.
+    const declock::SaveLock lock(cmpname);
+    if (!declock::mayWrite(lock, exporttext::caption()))
+        return;
     cmpfile.dtexport = now();
     if (!writecmp(cmpfile))
         showmsgw(exporttext::caption(), exporttext::stampfailed(cmpname), mkContinue);

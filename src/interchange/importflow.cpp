@@ -2,6 +2,7 @@
 
 #include "interchange/exchange.h"
 #include "platform/fileset.h"
+#include "workbench/declock.h"
 #include "shared/big5.h"
 #include "shared/datetime.h"
 #include "shared/parallel.h"
@@ -1107,8 +1108,16 @@ QString ImportFlow::proposedName() const
 
 ImportFlow::SaveResult ImportFlow::save(const platform::LocalPath &chosen)
 {
+    const QString file = chosen.path();
+    // Another copy that has this declaration open would go on with its own
+    // tables while these replaced them on disk, and never know: the save
+    // holds the declaration's lock from the first look at the old files to
+    // the last rename, or writes nothing.
+    declock::SaveLock lock(file);
+    if (!declock::mayWrite(lock, caption()))
+        return SaveResult::Kept;
     cmpname = chosen.given();
-    const QFileInfo fi(chosen.path());
+    const QFileInfo fi(file);
     TCmpFile next = m_rec;
     if (!fi.exists()) {
         next.block = m_impblock;
@@ -1139,7 +1148,12 @@ ImportFlow::SaveResult ImportFlow::save(const platform::LocalPath &chosen)
             next.block = m_impblock;
     }
     next.firsthalf = m_rec.firsthalf;
-    return savedeclaration(next, fi.exists(), chosen) ? SaveResult::Saved : SaveResult::Failed;
+    if (!savedeclaration(next, fi.exists(), chosen))
+        return SaveResult::Failed;
+    // The set is whole on disk: another copy may open it while the note is up.
+    lock.release();
+    showmsgw(messageCaption(), savedText(m_impblock.eano(), m_rec.dtimport), mkContinue);
+    return SaveResult::Saved;
 }
 
 namespace {
@@ -1280,7 +1294,6 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing, const platform::
     }
     m_rec = next;
     status(QString());
-    showmsgw(messageCaption(), savedText(year, next.dtimport), mkContinue);
     m_saveEnabled = false;
     m_readDone = false;
     return true;

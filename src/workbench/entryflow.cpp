@@ -6,6 +6,7 @@
 #include "shared/datetime.h"
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
+#include "workbench/declock.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -336,12 +337,22 @@ bool rowChanged(const MemTable &staff, const RowInput &in)
 
 Amounts storeRow(MemTable &staff, const RowInput &in)
 {
+    // Only what the user changed is written: a field passed over keeps the
+    // stored value as it stands. An imported tax paid keeps its hundredths
+    // (only a tax typed here is cut to whole units), and a stored "no date"
+    // keeps its own form.
     staff.edit();
-    staff.setCurrency(staffcol::rend, in.rend);
-    staff.setString(staffcol::rexp, in.rexp);
-    staff.setCurrency(staffcol::sub1, in.sub1);
-    staff.setCurrency(staffcol::rimp, wholeUnits(in.rimp));
-    staff.setString(staffcol::leavedate, leavedatetext(in.leavedate));
+    if (staff.asCurrency(staffcol::rend) != in.rend)
+        staff.setCurrency(staffcol::rend, in.rend);
+    if (staff.asString(staffcol::rexp) != in.rexp)
+        staff.setString(staffcol::rexp, in.rexp);
+    if (staff.asCurrency(staffcol::sub1) != in.sub1)
+        staff.setCurrency(staffcol::sub1, in.sub1);
+    if (staff.asCurrency(staffcol::rimp) != in.rimp)
+        staff.setCurrency(staffcol::rimp, wholeUnits(in.rimp));
+    const QByteArray leave = leavedatetext(in.leavedate);
+    if (!samedatestr(staff.asString(staffcol::leavedate), leave))
+        staff.setString(staffcol::leavedate, leave);
     staff.post();
     return storedAmounts(staff);
 }
@@ -351,6 +362,10 @@ Amounts storeRow(MemTable &staff, const RowInput &in)
 SaveResult savetables(Tdm56 &dm, TCmpFile &rec, TDateTime when)
 {
     SaveResult r;
+    // Only the copy that holds the declaration writes into it.
+    const declock::SaveLock lock(cmpname);
+    if (!declock::mayWrite(lock, savedCaption()))
+        return r;
     // The three tables and the employer record are one set: a kill or a
     // full disk leaves the last save or this one, never the workers of one
     // with the annex of the other (platform/fileset).

@@ -148,8 +148,9 @@ QString noTotalText();
 
 // Whether the row differs from the stored record (staff on it).
 bool rowChanged(const MemTable &staff, const RowInput &in);
-// Writes the row into the current record (edit + post). The tax paid is cut
-// to whole units and the leave date stored as `leavedatetext`.
+// Writes the fields of the row that differ from the current record into it
+// (edit + post); the others keep their stored values. A changed tax paid is
+// cut to whole units and a changed leave date stored as `leavedatetext`.
 Amounts storeRow(MemTable &staff, const RowInput &in);
 
 // --------------------------------------------------------------- saving

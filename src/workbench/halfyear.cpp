@@ -1,6 +1,7 @@
 #include "workbench/halfyear.h"
 
 #include "platform/fileset.h"
+#include "workbench/declock.h"
 
 #include "shared/big5.h"
 #include "shared/r5r6data.h"
@@ -69,6 +70,9 @@ bool copyhalf(bool firsthalf)
 {
     const HalfTableNames self = halftablenames(cmpname, firsthalf);
     const HalfTableNames other = halftablenames(cmpname, !firsthalf);
+    const declock::SaveLock lock(cmpname);
+    if (!declock::mayWrite(lock, copycaption()))
+        return false;
     // The source half's workers with their amounts cleared become the target
     // half's worker file; it and the period in the employer file go in
     // together (platform/fileset). The table routines show their own

@@ -2,6 +2,7 @@
 
 #include "shared/big5.h"
 #include "shared/showmsg.h"
+#include "workbench/declock.h"
 
 namespace r56::sysadm {
 
@@ -181,6 +182,9 @@ SaveResult save(const EmployerInput &in, TCmpFile &rec, int currentYear)
 {
     if (!checkyear(in.year, currentYear))
         return SaveResult::InvalidYear;
+    const declock::SaveLock lock(cmpname);
+    if (!declock::mayWrite(lock, caption()))
+        return SaveResult::HeldElsewhere;
     const TCmpFile before = rec;
     applyInput(in, rec);
     if (!writecmp(rec)) {

@@ -89,10 +89,12 @@ QStringList addressLines(const QString &memo);
 // must already have passed the check.
 void applyInput(const EmployerInput &in, TCmpFile &rec);
 
-enum class SaveResult { InvalidYear, WriteFailed, Saved };
+enum class SaveResult { InvalidYear, HeldElsewhere, WriteFailed, Saved };
 
 // The save button: checks the year (message on failure), applies the input to
-// `rec` and writes the employer file `cmpname` with writecmp. When the write
+// `rec` and writes the employer file `cmpname` with writecmp, holding the
+// declaration's lock (another copy that holds it is named and nothing is
+// written: HeldElsewhere, `rec` unchanged). When the write
 // fails the failure is reported (showmsgw, kind 0) and `rec` is put back as it
 // was, so that the record in memory matches the file on disk; writecmp leaves
 // the old file intact. The caller keeps its window open unless Saved.

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -182,6 +183,41 @@ TEST(KitHook, AHookOnADestroyedControlLetsGo)
     }
     EXPECT_EQ(hook.winControl(), nullptr);
     QCoreApplication::processEvents();
+}
+
+TEST(KitHook, ARecordWhoseHooksAreOffGoesWithItsControl)
+{
+    TKitWindowHook hook;
+    QPointer<TControlHook> record;
+    {
+        QWidget w;
+        hook.setWinControl(&w);
+        record = THookList::instance().find(&w);
+        ASSERT_TRUE(record);
+        hook.setActive(false); // the record stays while the control lives
+    }
+    EXPECT_TRUE(record); // freed from the event loop, as a release is
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(record.isNull());
+}
+
+// At the end of the program no event loop runs the releases still queued:
+// the list frees what is left when it goes.
+TEST(KitHook, TheListFreesTheRecordsLeftWhenItGoes)
+{
+    QWidget a, b;
+    QPointer<TControlHook> released, inUse;
+    {
+        THookList list;
+        released = list.get(&a);
+        inUse = list.get(&b);
+        ASSERT_TRUE(released && inUse);
+        list.postRelease(released);
+        EXPECT_EQ(list.count(), 2);
+    }
+    EXPECT_TRUE(released.isNull());
+    EXPECT_TRUE(inUse.isNull());
+    QCoreApplication::processEvents(); // the queued release finds nothing
 }
 
 TEST(KitGradientCaption, DoubleClickMaximisesAndRestores)

@@ -16,9 +16,11 @@
 #include "shared/r5r6data.h"
 
 #include "envvar.h"
+#include "lockholder.h"
 #include "msgrecorder.h"
 #include "tempdir.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -619,6 +621,26 @@ TEST_F(ExportTarget, OntoAnEmptyDiskette)
     expectNewSet();
     expectDone();
     ASSERT_EQ(msgs.messages.size(), 1);
+}
+
+// The date of the export goes into the employer file only under the
+// declaration's lock: while another copy of the program has it open, the
+// files are exported but the employer file stays as that copy knows it.
+TEST_F(ExportTarget, TheDateIsNotWrittenIntoADeclarationAnotherCopyHolds)
+{
+    QProcess other;
+    ASSERT_TRUE(test::startLockHolder(other, QCoreApplication::applicationFilePath(), cmpname));
+    const QByteArray cmpBefore = readFile(cmpname);
+    EXPECT_EQ(flow.btexportClick(QStringLiteral("A:\\")), ExportFlow::Outcome::Close);
+    expectNewSet();
+    EXPECT_EQ(readFile(cmpname), cmpBefore);
+    EXPECT_EQ(cmpfile.dtexport, 0);
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.last().caption, kCaption);
+    EXPECT_TRUE(msgs.last().text.startsWith(QStringLiteral("此申報資料已在另一個程式中開啟 (")
+                                            + QString::number(other.processId())));
+    other.closeWriteChannel();
+    ASSERT_TRUE(other.waitForFinished());
 }
 
 TEST_F(ExportTarget, TheStartDirectoryOnlyConfirmsAndStamps)

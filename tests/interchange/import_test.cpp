@@ -4,6 +4,7 @@
 #include "interchange/exchange.h"
 #include "interchange/importflow.h"
 #include "platform/fileset.h"
+#include "lockholder.h"
 #include "platform/regularfile.h"
 #include "msgrecorder.h"
 #include "shared/big5.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -944,6 +946,57 @@ TEST_F(ExistingDeclarationTest, DecliningTheOverwriteChangesNothing)
     msgs.answer(3);
     EXPECT_EQ(flow.save(out + "/d.cmp"), S::Kept);
     EXPECT_EQ(snapshot(out), before);
+}
+
+// The other copy of the program in the lock test below.
+TEST(DeclarationLockHolder, HoldsTheLockWhileAsked) { test::holdLockWhileAsked(); }
+
+TEST_F(ExistingDeclarationTest, ADeclarationOpenInAnotherCopyIsNotSavedOver)
+{
+    makeExisting("5012345A");
+    // Another copy of the program has the declaration open.
+    QProcess other;
+    QByteArray said;
+    ASSERT_TRUE(test::startLockHolder(other, QCoreApplication::applicationFilePath(), out + "/d.cmp", &said))
+        << said.toStdString();
+    const auto before = snapshot(out);
+    ASSERT_EQ(flow.read(secondHalf()), R::Imported);
+    // By its name in any case of the letters: refused at once, before the
+    // overwrite question, naming the copy that holds it; nothing written.
+    for (const char *name : {"/d.cmp", "/D.CMP"}) {
+        SCOPED_TRACE(name);
+        msgs.messages.clear();
+        msgs.answer(1);
+        EXPECT_EQ(flow.save(out + name), S::Kept);
+        ASSERT_EQ(msgs.messages.size(), 1);
+        EXPECT_EQ(msgs.last().caption, caption());
+        EXPECT_TRUE(msgs.last().text.startsWith(QStringLiteral("此申報資料已在另一個程式中開啟 (")
+                                                + QString::number(other.processId())));
+        EXPECT_EQ(snapshot(out), before);
+    }
+    // Closed there, the import saves over it as always. The lock is held
+    // while the files are written, not while the note of the save is up.
+    other.closeWriteChannel();
+    ASSERT_TRUE(other.waitForFinished());
+    struct LockWatch : test::MessageRecorder
+    {
+        QString lock;
+        QList<bool> held; // at each message
+        int showMessage(const QString &caption, const QString &text, int kind) override
+        {
+            held << QFileInfo::exists(lock);
+            return MessageRecorder::showMessage(caption, text, kind);
+        }
+    } watch;
+    watch.lock = out + "/d.cmp.lck";
+    watch.answer(1);
+    ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+    ASSERT_EQ(watch.messages.size(), 2);
+    EXPECT_EQ(watch.messages.first().caption, overwriteCaption());
+    EXPECT_EQ(watch.messages.last().caption, messageCaption());
+    EXPECT_EQ(watch.held, QList<bool>({true, false}));
+    EXPECT_EQ(rows(out + "/d.dt2", staffFields()), 2);
+    EXPECT_FALSE(QFileInfo::exists(watch.lock));
 }
 
 TEST_F(ExistingDeclarationTest, AnotherEmployersFileIsRefusedAndKept)

@@ -249,6 +249,59 @@ TEST(EntryStore, ChangesAreDetectedAndStored)
     EXPECT_EQ(t.asString(staffcol::rexp), QByteArray(""));
 }
 
+// Each field of the current record as stored: its kind and value.
+QByteArrayList fieldsOf(const MemTable &t)
+{
+    QByteArrayList out;
+    for (int col = 0; col < staffcol::count; ++col) {
+        const MemValue v = t.value(col);
+        out << QByteArray::number(int(v.kind())) + ':'
+                + (v.kind() == MemValue::Bytes ? v.toBytes() : QByteArray::number(v.toInt64()));
+    }
+    return out;
+}
+
+// A row commit writes only the fields that were changed: the others keep
+// what is stored, even where the window would store a value of its own (the
+// tax paid in whole units, "00/00/0000" for no leave date).
+TEST(EntryStore, FieldsNotChangedKeepTheirStoredValues)
+{
+    struct Case
+    {
+        const char *what;
+        void (*change)(RowInput &);
+    };
+    const Case cases[] = {
+        {"total income", [](RowInput &in) { in.rend = money("6000"); }},
+        {"income in kind", [](RowInput &in) { in.rexp = ""; }},
+        {"non-taxable income", [](RowInput &in) { in.sub1 = money("200"); }},
+        {"leave date", [](RowInput &in) { in.leavedate = "30/06/2010"; }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        MemTable t(staffFields());
+        addWorker(t, 32, "11111111", "A", money("5000"), Currency(), money("260.77"));
+        t.first();
+        t.edit();
+        t.setString(staffcol::rexp, "X");
+        t.post();
+        const QByteArrayList before = fieldsOf(t);
+        RowInput in{money("5000"), Currency(), money("260.77"), "X", ""};
+        ASSERT_FALSE(rowChanged(t, in));
+        c.change(in);
+        ASSERT_TRUE(rowChanged(t, in));
+        storeRow(t, in);
+        EXPECT_EQ(t.asCurrency(staffcol::rimp), money("260.77"));
+        const QByteArrayList after = fieldsOf(t);
+        int differ = 0;
+        for (int col = 0; col < staffcol::count; ++col)
+            differ += after[col] != before[col];
+        EXPECT_EQ(differ, 1); // the changed field alone
+        EXPECT_EQ(t.asString(staffcol::leavedate),
+                  in.leavedate.isEmpty() ? QByteArray("00000000") : QByteArray("30/06/2010"));
+    }
+}
+
 class EntrySave : public ::testing::Test
 {
 protected:

@@ -2,6 +2,7 @@
 // totals grid, typing and leaving a field, saving, removing and the exit
 // question.
 #include "workbench/ur5r6form.h"
+#include "interchange/exportflow.h"
 
 #include "components/curredit.h"
 #include "components/dateedit.h"
@@ -172,6 +173,20 @@ void settle()
 {
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
+}
+
+// Into `field` by the focus, its text replaced by `text` from the keys (an
+// empty text: the old one deleted), and out again to a neighbour.
+template <typename Edit> void retype(Edit *field, const QString &text)
+{
+    field->setFocus();
+    settle();
+    field->selectAll();
+    if (text.isEmpty())
+        press(Qt::Key_Backspace);
+    else
+        typeFocused(text);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
 }
 
 class EntryWindow : public ::testing::Test
@@ -1139,7 +1154,88 @@ TEST_F(EntryFocus, AnEmptyLeaveDateKeepsItsMaskAfterAVisit)
     dm56.staff.setRecNo(1);
     EXPECT_EQ(dm56.staff.asString(staffcol::leavedate), QByteArray("00/00/0000"));
     EXPECT_EQ(f.xdtl(1)->displayText(), mask);
-    f.grab().save(QStringLiteral("/tmp/shots-10/emptydate.png"));
+}
+
+// A worker of the authority's file with hundredths in his tax paid: changing
+// any other field of his row, by its keys, leaves the tax exactly as
+// imported, down to the bytes the export writes; only a tax typed here is cut
+// to whole units.
+TEST_F(EntryFocus, AnotherFieldChangedKeepsTheImportedTaxToTheHundredth)
+{
+    const QString savedStart = startdir;
+    startdir = dir.path();
+    cmpfile.block.setPeriodpair("01120000");
+    ASSERT_TRUE(writecmp(cmpfile));
+    Tfanexo annex(anexocat::parse("A1\r\nFirst item description\r\nA2\r\nSecond item description\r\n"), nullptr);
+
+    struct Case
+    {
+        const char *what;
+        std::function<void(Tr5r6f &)> change;
+        int field;          // the field changed, as the list file carries it
+        QByteArray value;
+        QByteArray tax;     // the tax paid's 13 digits there
+        bool changed = true;
+    };
+    const QList<Case> cases = {
+        {"total income", [](Tr5r6f &f) { retype(f.xttl(1), QStringLiteral("6000")); },
+         6, "0000000600000", "0000000026077"},
+        {"income in kind removed", [](Tr5r6f &f) { retype(f.xexp(1), QString()); },
+         7, " ", "0000000026077"},
+        {"leave date typed", [](Tr5r6f &f) { retype(f.xdtl(1), QStringLiteral("30062010")); },
+         10, "30062010", "0000000026077"},
+        {"non-taxable income from the annex A editor",
+         [](Tr5r6f &f) {
+             f.rowControl(QStringLiteral("xsub_"), 1)->setFocus();
+             settle();
+             whenModal(fanexo, [] {
+                 fanexo->gaxSetEditText(1, QStringLiteral("200.00"));
+                 fanexo->btokClick();
+             });
+             press(Qt::Key_Return);
+             settle();
+         },
+         8, "0000000020000", "0000000026077"},
+        {"the tax visited and left as it is",
+         [](Tr5r6f &f) {
+             f.ximp(1)->setFocus();
+             settle();
+             press(Qt::Key_Tab);
+         },
+         9, "0000000026077", "0000000026077", false},
+        {"the tax typed", [](Tr5r6f &f) { retype(f.ximp(1), QStringLiteral("300.99")); },
+         9, "0000000030000", "0000000030000"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        dm56.staff.emptyTable();
+        dm56.sub.emptyTable();
+        addWorker(32, "10000001", "", "CHAN", Currency::fromUnits(5000), 4);
+        dm56.staff.first();
+        dm56.staff.edit();
+        dm56.staff.setString(staffcol::rexp, "X");
+        dm56.staff.setCurrency(staffcol::rimp, Currency::fromHundredths(26077));
+        dm56.staff.post();
+        {
+            Tr5r6f f;
+            open(f);
+            c.change(f);
+            EXPECT_EQ(f.modified, c.changed);
+            f.Save1Click();
+            ASSERT_FALSE(f.modified);
+        }
+        // As the next open and the export read it.
+        ASSERT_TRUE(dm56.loadstaff(dtaname));
+        dm56.loadsub(axaname, false);
+        ExportFlow ex;
+        ASSERT_TRUE(ex.writeexportfiles());
+        const QList<QByteArray> lines = test::readFile(ex.sources().list).split('\n');
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_EQ(getfield(lines.first(), c.field).toStdString(), c.value.toStdString());
+        EXPECT_EQ(getfield(lines.first(), 9).toStdString(), c.tax.toStdString());
+    }
+    EXPECT_TRUE(modal.empty()) << modal.last().text.toStdString();
+    startdir = savedStart;
 }
 
 TEST_F(EntryWindow, Screenshot)
