@@ -8,13 +8,13 @@
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
 #include "shared/anexocat.h"
+#include "shared/parallel.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
 #include <array>
 #include <map>
-#include <unordered_set>
 #include <vector>
 
 namespace r56::checkflow {
@@ -148,16 +148,12 @@ QByteArray zeroPadded6(int n)
     return QByteArray::number(n).rightJustified(6, '0');
 }
 
-// Reads on after an empty line: whether any line with data follows, i.e.
+// After an empty line at `from`: whether any line with data follows, i.e.
 // whether the empty line stood in the middle of the file.
-bool dataFollows(ExchangeReader &reader)
+bool dataFollows(const ExchangeLines &lines, std::size_t from)
 {
-    ExchangeLine l;
-    while (reader.next(l)) {
-        if (!big5::trim(l.bytes).isEmpty())
-            return true;
-    }
-    return false;
+    return std::any_of(lines.bytes.begin() + std::ptrdiff_t(from), lines.bytes.end(),
+                       [](QByteArrayView l) { return !big5::trimmed(l).isEmpty(); });
 }
 
 } // namespace
@@ -219,30 +215,37 @@ Checker::PackedText::PackedText(QByteArrayView v)
 void Checker::indexannex()
 {
     const MemTable &sub = m_dm.sub;
+    // What the runs need of each row, read on all cores in stored order (the
+    // rows of a large table lie far apart; the sort below only moves these).
     struct Key
     {
         PackedText cntb;
         int row;
+        bool severance;
+        std::int64_t itemval;
     };
-    std::vector<Key> keys;
-    keys.reserve(std::size_t(sub.naturalCount()));
-    for (int r = 0; r < sub.naturalCount(); ++r)
-        keys.push_back({PackedText(sub.rowString(r, subcol::cntb)), r});
-    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
-        return a.cntb == b.cntb ? a.row < b.row : a.cntb < b.cntb;
+    std::vector<Key> keys(std::size_t(sub.naturalCount()));
+    parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r) {
+            const int row = int(r);
+            keys[r] = {PackedText(sub.rowString(row, subcol::cntb)), row,
+                       big5::trimmed(sub.rowString(row, subcol::itemcod)) == "105",
+                       sub.rowInt64(row, subcol::itemval)};
+        }
     });
-    m_subOrder.clear();
-    m_subOrder.reserve(keys.size());
+    // Stable: equal numbers stay in stored order.
+    parallelstablesort(keys.begin(), keys.end(), [](const Key &a, const Key &b) { return a.cntb < b.cntb; });
+    m_subOrder.resize(keys.size());
     m_runs.clear();
-    for (const Key &k : keys) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const Key &k = keys[i];
         if (m_runs.empty() || !(m_runs.back().cntb == k.cntb))
-            m_runs.push_back({k.cntb, Currency(), false, int(m_subOrder.size()), int(m_subOrder.size())});
+            m_runs.push_back({k.cntb, Currency(), false, int(i), int(i)});
         AnnexRun &run = m_runs.back();
-        run.sum += Currency::fromRaw(sub.rowInt64(k.row, subcol::itemval));
-        if (big5::trim(sub.rowString(k.row, subcol::itemcod)) == "105")
-            run.severance = true;
-        m_subOrder.push_back(k.row);
-        run.end = int(m_subOrder.size());
+        run.sum += Currency::fromRaw(k.itemval);
+        run.severance = run.severance || k.severance;
+        m_subOrder[i] = k.row;
+        run.end = int(i) + 1;
     }
 }
 
@@ -430,53 +433,165 @@ bool Checker::checklistfile(const QString &text, const QString &listpath, const 
     // `sub` does not change during the list check, so it is indexed once
     // here instead of being searched for every worker.
     indexannex();
-    std::unordered_set<PackedText, PackedHash> listed;
-    listed.reserve(4096);
 
+    const ExchangeLines lines = reader.remaininglines();
+    const std::size_t n = lines.bytes.size();
+    const auto cntbOf = [](QByteArrayView rec) {
+        return rec.sliced(linefields[3].start - 1, linefields[3].length);
+    };
+    // Whether a record's worker enters `staff` (or is the earlier one of its
+    // number): it was accepted, or its only fault is the leave date. Such a
+    // record has its full length, so its fields are slices.
+    const auto taken = [](std::uint32_t set) { return set == 0 || set == errmask(errbit::E151); };
+    // The workers' rows by taxpayer number, and the line each row comes from.
+    std::map<PackedText, int> rowOfNumber;
+    std::vector<QByteArrayView> rowLines;
+    bool stopped = false;
     bool emptyStop = false;
     int emptyLine = 0;
-    ExchangeLine line;
-    while (!overCap() && reader.next(line)) {
-        std::uint32_t set = 0;
-        const QByteArray &bytes = line.bytes;
-        const bool empty = bytes.isEmpty();
-        if (empty)
-            set |= errmask(errbit::E001);
-        ++m_n;
-        takeFromFirstRecord(bytes);
+    // After record `i` (from 0): an empty one ends the list.
+    const auto endsAt = [&](std::size_t i) {
+        if (!lines.bytes[i].isEmpty())
+            return false;
+        emptyLine = lines.firstlineno + int(i);
+        emptyStop = dataFollows(lines, i + 1);
+        stopped = true;
+        return true;
+    };
 
-        const bool accepted = checklistrecord(bytes, set, m_ctx);
-        if (!accepted && set != errmask(errbit::E151)) {
-            printrecorderrors(m_n, bytes, set);
-        } else {
-            // An accepted record has its full length: the fields are slices.
-            const QByteArrayView rec(bytes);
-            const QByteArrayView cntb = rec.sliced(linefields[3].start - 1, linefields[3].length);
-            if (listed.count(PackedText(cntb)) && staff.findKey({MemValue(cntb)})) {
-                set |= errmask(errbit::E051dup);
-            } else {
-                m_dm.addstaffline(bytes);
-                listed.insert(PackedText(cntb));
-            }
-            // The current row, new or earlier, carries this very number.
-            const QByteArrayView rowcntb = cntb;
-            if (staff.asInteger(staffcol::art) == 36 && chktaxno(rowcntb, 36) != 0)
-                set |= errmask(errbit::E051);
-            if (!r56::oldlayout && rec.sliced(linefields[11].start - 1, linefields[11].length) != p)
-                set |= errmask(errbit::E172);
-            crossfieldchecks(rowcntb, set);
-            const AnnexRun *annex = findrun(rowcntb);
-            if (str2date(staff.asString(staffcol::leavedate)) == 0 && annex && annex->severance)
-                set |= errmask(errbit::E151missing);
-            if (set != 0)
-                printrecorderrors(m_n, bytes, set);
+    // While the records still give the employer (no company file), each
+    // record's rules depend on those before it: they are checked one by one.
+    std::size_t i = 0;
+    for (; i < n && !m_employerKnown; ++i) {
+        if (overCap()) {
+            stopped = true;
+            break;
         }
+        const QByteArrayView line = lines.bytes[i];
+        std::uint32_t set = line.isEmpty() ? errmask(errbit::E001) : 0;
+        ++m_n;
+        takeFromFirstRecord(line);
+        checklistrecord(line, set, m_ctx);
+        if (taken(set)) {
+            const auto [at, isnew] = rowOfNumber.try_emplace(PackedText(cntbOf(line)), int(rowLines.size()));
+            if (isnew) {
+                rowLines.push_back(line);
+                m_dm.setstaffrow(staff.appendRaw(), line);
+            } else {
+                set |= errmask(errbit::E051dup);
+            }
+            set |= workerchecks(line, at->second, p, r56::oldlayout);
+        }
+        if (set != 0)
+            printrecorderrors(m_n, line, set);
         if (m_options.progress)
             m_options.progress();
-        if (empty) {
-            emptyLine = line.lineno;
-            emptyStop = dataFollows(reader);
+        if (endsAt(i)) {
+            ++i;
             break;
+        }
+    }
+
+    // The rest at once, on all cores: every record's rules, the worker of
+    // each taken record (a new row for the first of its number, in file
+    // order), and the checker's own tests on that worker. Then the records
+    // in order on this thread, as one by one: each faulty one listed, the
+    // loop ending at the report cap or an empty line, and the workers of the
+    // records after that end taken out again.
+    if (!stopped && i < n) {
+        const std::size_t k = i;
+        const std::vector<QByteArrayView> rest(lines.bytes.begin() + std::ptrdiff_t(k), lines.bytes.end());
+        const std::size_t m = rest.size();
+        // The old layout, once a 170-byte record switched it on, stays on
+        // for the records after it (the record itself included).
+        const bool oldBefore = r56::oldlayout;
+        const std::size_t firstOld = std::size_t(
+            std::find_if(rest.begin(), rest.end(), [](QByteArrayView l) { return l.size() == kOldListRecordLength; })
+            - rest.begin());
+        std::vector<std::uint32_t> sets = checklistrecords(rest, m_ctx);
+
+        // Taken records by number (stable: file order within a number).
+        struct Take
+        {
+            PackedText cntb;
+            std::uint32_t line;
+        };
+        std::vector<Take> takes;
+        takes.reserve(m);
+        for (std::size_t j = 0; j < m; ++j) {
+            if (taken(sets[j]))
+                takes.push_back({PackedText(cntbOf(rest[j])), std::uint32_t(j)});
+        }
+        parallelstablesort(takes.begin(), takes.end(), [](const Take &a, const Take &b) { return a.cntb < b.cntb; });
+        // rowOf[j]: the row of record j's worker (-1: not taken); a record
+        // whose number came before (here or one by one above) repeats it.
+        std::vector<int> rowOf(m, -1);
+        std::vector<char> repeat(m, 0);
+        std::vector<char> starts(m, 0);
+        for (std::size_t g = 0; g < takes.size();) {
+            std::size_t e = g + 1;
+            while (e < takes.size() && takes[e].cntb == takes[g].cntb)
+                ++e;
+            const auto earlier = rowOfNumber.find(takes[g].cntb);
+            if (earlier != rowOfNumber.end())
+                rowOf[takes[g].line] = earlier->second;
+            else
+                starts[takes[g].line] = 1;
+            for (std::size_t t = g; t < e; ++t)
+                repeat[takes[t].line] = t > g || earlier != rowOfNumber.end();
+            g = e;
+        }
+        const std::size_t rowsBefore = rowLines.size();
+        for (std::size_t j = 0; j < m; ++j) {
+            if (starts[j]) {
+                rowOf[j] = int(rowLines.size());
+                rowLines.push_back(rest[j]);
+            }
+        }
+        for (std::size_t g = 0; g < takes.size(); ++g) {
+            if (g > 0 && takes[g].cntb == takes[g - 1].cntb)
+                rowOf[takes[g].line] = rowOf[takes[g - 1].line];
+        }
+        appendstaffrows(rowLines, rowsBefore);
+        parallelranges(m, 4096, [&](std::size_t from, std::size_t to) {
+            for (std::size_t j = from; j < to; ++j) {
+                if (rowOf[j] < 0)
+                    continue;
+                if (repeat[j])
+                    sets[j] |= errmask(errbit::E051dup);
+                sets[j] |= workerchecks(rest[j], rowOf[j], p, oldBefore || firstOld <= j);
+            }
+        });
+
+        std::size_t j = 0;
+        std::size_t rowsTaken = rowsBefore; // rows of the records walked
+        for (; j < m; ++j) {
+            if (overCap()) {
+                stopped = true;
+                break;
+            }
+            const QByteArrayView line = rest[j];
+            ++m_n;
+            if ((sets[j] & errmask(errbit::E061)) != 0 && m_ctx.namebox) {
+                // The rule once more, for the box it shows with the name.
+                std::uint32_t again = 0;
+                checklistrecord(line, again, m_ctx);
+            } else {
+                noteoldlayout(line, m_ctx);
+            }
+            if (starts[j])
+                ++rowsTaken;
+            if (sets[j] != 0)
+                printrecorderrors(m_n, line, sets[j]);
+            if (m_options.progress)
+                m_options.progress();
+            if (endsAt(k + j))
+                break;
+        }
+        if (rowsTaken < rowLines.size()) {
+            rowLines.resize(rowsTaken);
+            staff.emptyTable();
+            appendstaffrows(rowLines, 0);
         }
     }
 
@@ -524,27 +639,39 @@ bool Checker::checkannex(const QString &path, char kind)
     }
     MemTable &table = isA ? m_dm.sub : m_dm.exp;
 
+    // Every line's rule at once, on all cores; then the lines in order, as
+    // one by one: each refused one listed, the loop ending at the report cap
+    // or an empty line; then the accepted lines before that end become the
+    // rows, in order, filled on all cores.
+    const ExchangeLines lines = reader.remaininglines();
+    const std::vector<std::uint32_t> sets = checkannexrecords(lines.bytes, kind, m_ctx);
+    std::vector<std::uint32_t> accepted; // the lines that become rows
     bool result = true;
     bool emptyStop = false;
     int emptyLine = 0;
-    ExchangeLine line;
-    while (!overCap() && reader.next(line)) {
-        if (line.bytes.isEmpty()) {
-            emptyLine = line.lineno;
-            emptyStop = dataFollows(reader);
+    for (std::size_t i = 0; i < lines.bytes.size() && !overCap(); ++i) {
+        const QByteArrayView line = lines.bytes[i];
+        if (line.isEmpty()) {
+            emptyLine = lines.firstlineno + int(i);
+            emptyStop = dataFollows(lines, i + 1);
             break;
         }
-        std::uint32_t set = 0;
         ++m_n;
-        const QByteArray &bytes = line.bytes;
-        if (checkannexrecord(bytes, set, kind, m_ctx)) {
+        if (sets[i] == 0) {
+            accepted.push_back(std::uint32_t(i));
+        } else {
+            printrecorderrors(m_n, line, sets[i]);
+            result = false;
+        }
+    }
+    const int first = table.appendRaws(int(accepted.size()));
+    parallelranges(accepted.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) {
             // An accepted record has its full length: the fields are slices.
-            const QByteArrayView rec(bytes);
-            const QByteArrayView cntb = rec.sliced(annexfields[2].start - 1, annexfields[2].length);
-            const QByteArrayView code = rec.sliced(annexfields[3].start - 1, annexfields[3].length);
-            const int row = table.appendRaw();
-            table.rowSetString(row, subcol::cntb, cntb);
-            table.rowSetString(row, subcol::itemcod, code);
+            const QByteArrayView rec = lines.bytes[accepted[k]];
+            const int row = first + int(k);
+            table.rowSetString(row, subcol::cntb, rec.sliced(annexfields[2].start - 1, annexfields[2].length));
+            table.rowSetString(row, subcol::itemcod, rec.sliced(annexfields[3].start - 1, annexfields[3].length));
             if (isA) {
                 const QByteArrayView amount = rec.sliced(annexfields[4].start - 1, annexfields[4].length);
                 table.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
@@ -552,11 +679,8 @@ bool Checker::checkannex(const QString &path, char kind)
             } else {
                 table.rowSetInt64(row, expcol::checked, 1);
             }
-        } else {
-            printrecorderrors(m_n, bytes, set);
-            result = false;
         }
-    }
+    });
     if (overCap()) {
         tooMany();
         return false;
@@ -597,21 +721,42 @@ void Checker::takeFromFirstRecord(QByteArrayView line)
     m_employerKnown = !b.compid().isEmpty() && b.eano() != 0 && !b.periodpair().isEmpty();
 }
 
-void Checker::crossfieldchecks(QByteArrayView cntb, std::uint32_t &set)
+std::uint32_t Checker::workerchecks(QByteArrayView line, int row, QByteArrayView p, bool old) const
 {
+    // Only reads: the records' workers are checked on several threads.
     const MemTable &staff = m_dm.staff;
-    // The sum of the worker's items (0 without any), as subtotal gives it.
+    std::uint32_t set = 0;
+    const QByteArrayView cntb = staff.rowString(row, staffcol::cntb);
+    if (staff.rowInt64(row, staffcol::art) == 36 && chktaxno(cntb, 36) != 0)
+        set |= errmask(errbit::E051);
+    if (!old && line.sliced(linefields[11].start - 1, linefields[11].length) != p)
+        set |= errmask(errbit::E172);
+    // The cross-field tests, on the sum of the worker's items (0 without
+    // any) as subtotal gives it.
     const AnnexRun *annex = findrun(cntb);
     const Currency s = annex ? annex->sum : Currency();
-    const Currency sub1 = staff.asCurrency(staffcol::sub1);
-    const Currency rend = staff.asCurrency(staffcol::rend);
-    const Currency rimp = staff.asCurrency(staffcol::rimp);
+    const Currency sub1 = Currency::fromRaw(staff.rowInt64(row, staffcol::sub1));
+    const Currency rend = Currency::fromRaw(staff.rowInt64(row, staffcol::rend));
+    const Currency rimp = Currency::fromRaw(staff.rowInt64(row, staffcol::rimp));
     if (s >= Currency() && s != sub1)
         set |= errmask(errbit::E111);
     if (sub1 > Currency() && rend < sub1)
         set |= errmask(errbit::E092);
     if (rimp > Currency() && rend <= rimp)
         set |= errmask(errbit::E093);
+    if (annex && annex->severance && str2date(staff.rowString(row, staffcol::leavedate)) == 0)
+        set |= errmask(errbit::E151missing);
+    return set;
+}
+
+void Checker::appendstaffrows(const std::vector<QByteArrayView> &rowLines, std::size_t from)
+{
+    MemTable &staff = m_dm.staff;
+    const int first = staff.appendRaws(int(rowLines.size() - from));
+    parallelranges(rowLines.size() - from, 4096, [&](std::size_t a, std::size_t b) {
+        for (std::size_t r = a; r < b; ++r)
+            m_dm.setstaffrow(first + int(r), rowLines[from + r]);
+    });
 }
 
 void Checker::printrecorderrors(int n, QByteArrayView line, std::uint32_t set)
