@@ -233,8 +233,11 @@ void Checker::indexannex()
                        sub.rowInt64(row, subcol::itemval)};
         }
     });
-    // Stable: equal numbers stay in stored order.
-    parallelstablesort(keys.begin(), keys.end(), [](const Key &a, const Key &b) { return a.cntb < b.cntb; });
+    // Stable: equal numbers stay in stored order. Files exported by the
+    // system come ordered by number already.
+    const auto byNumber = [](const Key &a, const Key &b) { return a.cntb < b.cntb; };
+    if (!std::is_sorted(keys.begin(), keys.end(), byNumber))
+        parallelstablesort(keys.begin(), keys.end(), byNumber);
     m_subOrder.resize(keys.size());
     m_runs.clear();
     for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -848,44 +851,65 @@ void Checker::duplicateannexcodes()
     // a search by number finds what a key search in that order would.
     staff.setIndexFieldNames(QStringLiteral("cntb"));
     sub.setIndexFieldNames(QStringLiteral("cntb"));
-    std::vector<std::pair<PackedText, int>> workers;
-    workers.reserve(std::size_t(staff.naturalCount()));
-    for (int r = 0; r < staff.naturalCount(); ++r) {
-        if (!staff.rowIsNull(r, staffcol::cntb))
-            workers.push_back({PackedText(staff.rowString(r, staffcol::cntb)),
-                               int(staff.rowInt64(r, staffcol::art))});
-    }
-    std::stable_sort(workers.begin(), workers.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    struct Worker
+    {
+        PackedText cntb;
+        int art;
+        bool listed; // the row has a number
+    };
+    std::vector<Worker> workers(std::size_t(staff.naturalCount()));
+    parallelranges(workers.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r) {
+            const int row = int(r);
+            workers[r] = {PackedText(staff.rowString(row, staffcol::cntb)), int(staff.rowInt64(row, staffcol::art)),
+                          !staff.rowIsNull(row, staffcol::cntb)};
+        }
+    });
+    workers.erase(std::remove_if(workers.begin(), workers.end(), [](const Worker &w) { return !w.listed; }),
+                  workers.end());
+    const auto byNumber = [](const Worker &a, const Worker &b) { return a.cntb < b.cntb; };
+    if (!std::is_sorted(workers.begin(), workers.end(), byNumber))
+        parallelstablesort(workers.begin(), workers.end(), byNumber);
 
-    QByteArray text;
-    QList<QByteArrayView> seen;
-    QList<QByteArrayView> again;
-    auto w = workers.begin();
-    for (const AnnexRun &run : m_runs) {
-        while (w != workers.end() && w->first < run.cntb)
-            ++w;
-        if (w == workers.end() || !(w->first == run.cntb))
-            continue;
-        seen.clear();
-        again.clear();
-        for (int i = run.begin; i < run.end; ++i) {
-            const int r = m_subOrder[std::size_t(i)];
-            const QByteArrayView code = big5::trimmed(sub.rowString(r, subcol::itemcod));
-            if (seen.contains(code)) {
-                if (!again.contains(code))
-                    again.append(code);
-            } else {
-                seen.append(code);
+    // Each listed worker's run on its own (on all cores): its rows take the
+    // worker's article, and its repeated codes make its line of the text;
+    // the lines are then joined in the runs' order.
+    sub.changingPlacedRows();
+    std::vector<QByteArray> lines(m_runs.size());
+    parallelranges(m_runs.size(), 2048, [&](std::size_t from, std::size_t to) {
+        auto w = std::lower_bound(workers.begin(), workers.end(), m_runs[from].cntb,
+                                  [](const Worker &x, const PackedText &k) { return x.cntb < k; });
+        QList<QByteArrayView> seen;
+        QList<QByteArrayView> again;
+        for (std::size_t k = from; k < to; ++k) {
+            const AnnexRun &run = m_runs[k];
+            while (w != workers.end() && w->cntb < run.cntb)
+                ++w;
+            if (w == workers.end() || !(w->cntb == run.cntb))
+                continue;
+            seen.clear();
+            again.clear();
+            for (int i = run.begin; i < run.end; ++i) {
+                const int r = m_subOrder[std::size_t(i)];
+                const QByteArrayView code = big5::trimmed(sub.rowString(r, subcol::itemcod));
+                if (seen.contains(code)) {
+                    if (!again.contains(code))
+                        again.append(code);
+                } else {
+                    seen.append(code);
+                }
+                // Each counted row takes its worker's article.
+                sub.rowSetInt64(r, subcol::art, w->art);
             }
-            // Each counted row takes its worker's article.
-            sub.rowSetInt64(r, subcol::art, w->second);
+            if (!again.isEmpty()) {
+                lines[k] = sub.rowString(m_subOrder[std::size_t(run.begin)], subcol::cntb).toByteArray()
+                    + ":(" + joined(again) + ')' + joined(seen) + "\r\n";
+            }
         }
-        if (!again.isEmpty()) {
-            text += sub.rowString(m_subOrder[std::size_t(run.begin)], subcol::cntb).toByteArray()
-                + ":(" + joined(again) + ')' + joined(seen) + "\r\n";
-        }
-    }
+    });
+    QByteArray text;
+    for (const QByteArray &l : lines)
+        text += l;
     if (!text.isEmpty()) {
         m_report.addText(QStringLiteral("發現重複的不屬課稅收益編號:"));
         m_report.add(text, {}, true);
@@ -899,7 +923,7 @@ std::pair<QByteArray, QByteArray> Checker::staffcodes()
     // decides the code, so it is the table's own (unsigned bytes, equal keys
     // in natural order).
     MemTable &staff = m_dm.staff;
-    const int n = staff.naturalCount();
+    const std::size_t n = std::size_t(staff.naturalCount());
     // The name (40 bytes at most) packed into big-endian words compares as
     // its bytes do; a shorter name that the other begins sorts first.
     struct Key
@@ -910,19 +934,37 @@ std::pair<QByteArray, QByteArray> Checker::staffcodes()
         PackedText cntb;
         int row;
     };
-    std::vector<Key> keys;
-    keys.reserve(std::size_t(n));
-    for (int r = 0; r < n; ++r) {
-        Key k{staff.rowInt64(r, staffcol::art), {}, 0, PackedText(staff.rowString(r, staffcol::cntb)), r};
-        const QByteArrayView nmp = staff.rowString(r, staffcol::nmp);
-        k.nameSize = int(qMin<qsizetype>(nmp.size(), 40));
-        for (int i = 0; i < 40; ++i) {
-            const std::uint64_t b = i < k.nameSize ? static_cast<unsigned char>(nmp[i]) : 0u;
-            k.name[std::size_t(i / 8)] = (k.name[std::size_t(i / 8)] << 8) | b;
+    // What the code reads of each row, by row.
+    struct Values
+    {
+        std::int32_t art;
+        bool worker;
+        std::int64_t taxno;
+        Currency rend, sub1, rimp;
+        std::int64_t leavedays;
+    };
+    std::vector<Key> keys(n);
+    std::vector<Values> values(n);
+    parallelranges(n, 4096, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const int r = int(i);
+            const QByteArrayView cntb = staff.rowString(r, staffcol::cntb);
+            Key k{staff.rowInt64(r, staffcol::art), {}, 0, PackedText(cntb), r};
+            const QByteArrayView nmp = staff.rowString(r, staffcol::nmp);
+            k.nameSize = int(qMin<qsizetype>(nmp.size(), 40));
+            for (int b = 0; b < 40; ++b) {
+                const std::uint64_t c = b < k.nameSize ? static_cast<unsigned char>(nmp[b]) : 0u;
+                k.name[std::size_t(b / 8)] = (k.name[std::size_t(b / 8)] << 8) | c;
+            }
+            keys[i] = k;
+            values[i] = {std::int32_t(k.art), isworker(cntb), ctrlcode::taxnoValue(cntb),
+                         Currency::fromRaw(staff.rowInt64(r, staffcol::rend)),
+                         Currency::fromRaw(staff.rowInt64(r, staffcol::sub1)),
+                         Currency::fromRaw(staff.rowInt64(r, staffcol::rimp)),
+                         ctrlcode::leaveDays(staff.rowString(r, staffcol::leavedate))};
         }
-        keys.push_back(k);
-    }
-    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+    });
+    const auto less = [](const Key &a, const Key &b) {
         if (a.art != b.art)
             return a.art < b.art;
         if (a.name != b.name)
@@ -932,27 +974,22 @@ std::pair<QByteArray, QByteArray> Checker::staffcodes()
         if (!(a.cntb == b.cntb))
             return a.cntb < b.cntb;
         return a.row < b.row;
-    });
-    std::vector<int> rows;
-    rows.reserve(keys.size());
-    for (const Key &k : keys)
-        rows.push_back(k.row);
-    ctrlcode::StaffCoder c32(32), c36(36);
-    for (const int r : rows) {
-        const QByteArrayView cntb = staff.rowString(r, staffcol::cntb);
-        const QByteArrayView leave = staff.rowString(r, staffcol::leavedate);
-        ctrlcode::StaffRow row;
-        row.art = std::int32_t(staff.rowInt64(r, staffcol::art));
-        row.cntb = QByteArray::fromRawData(cntb.data(), cntb.size());
-        row.rend = Currency::fromRaw(staff.rowInt64(r, staffcol::rend));
-        row.sub1 = Currency::fromRaw(staff.rowInt64(r, staffcol::sub1));
-        row.rimp = Currency::fromRaw(staff.rowInt64(r, staffcol::rimp));
-        row.leavedate = QByteArray::fromRawData(leave.data(), leave.size());
-        c32.add(row);
-        c36.add(row);
-    }
+    };
+    // Files exported by the system come in this order already.
+    if (!std::is_sorted(keys.begin(), keys.end(), less))
+        parallelstablesort(keys.begin(), keys.end(), less);
+    // The two codes are fed side by side, each on its own thread.
+    ctrlcode::StaffCoder coders[2] = {ctrlcode::StaffCoder(32), ctrlcode::StaffCoder(36)};
+    paralleltasks(
+        [&](std::size_t c) {
+            for (const Key &k : keys) {
+                const Values &v = values[std::size_t(k.row)];
+                coders[c].add(v.art, v.worker, v.taxno, v.rend, v.sub1, v.rimp, v.leavedays);
+            }
+        },
+        2);
     staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
-    return {c32.code(), c36.code()};
+    return {coders[0].code(), coders[1].code()};
 }
 
 std::pair<QByteArray, QByteArray> Checker::annexcodes()
@@ -961,60 +998,66 @@ std::pair<QByteArray, QByteArray> Checker::annexcodes()
     // rows ordered by "art;cntb;itemcod" (equal keys in natural order) and
     // each article's distinct item codes ascending (at most the 36 smallest,
     // as the item list holds them). The order comes from the runs by number:
-    // a run (one worker, so one article) is sorted by code, and the runs are
-    // taken article by article.
+    // a run (one worker, so one article) is sorted by code on its own, on
+    // all cores, and the runs are taken article by article.
     MemTable &sub = m_dm.sub;
-    struct Key
+    struct Item
     {
         PackedText code;
+        std::int64_t itemval;
         int row;
     };
-    std::map<std::int32_t, std::vector<Key>> byArt;
-    std::vector<Key> run;
-    for (const AnnexRun &r : m_runs) {
-        run.clear();
-        for (int i = r.begin; i < r.end; ++i) {
-            const int row = m_subOrder[std::size_t(i)];
-            run.push_back({PackedText(sub.rowString(row, subcol::itemcod)), row});
+    std::vector<Item> items(m_subOrder.size());
+    std::vector<std::int32_t> runArt(m_runs.size());
+    parallelranges(m_runs.size(), 1024, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r) {
+            const AnnexRun &run = m_runs[r];
+            const auto begin = items.begin() + run.begin;
+            const auto end = items.begin() + run.end;
+            for (int i = run.begin; i < run.end; ++i) {
+                const int row = m_subOrder[std::size_t(i)];
+                items[std::size_t(i)] = {PackedText(sub.rowString(row, subcol::itemcod)),
+                                         sub.rowInt64(row, subcol::itemval), row};
+            }
+            std::stable_sort(begin, end, [](const Item &a, const Item &b) { return a.code < b.code; });
+            runArt[r] = std::int32_t(sub.rowInt64(begin->row, subcol::art));
         }
-        std::sort(run.begin(), run.end(), [](const Key &a, const Key &b) {
-            return a.code == b.code ? a.row < b.row : a.code < b.code;
-        });
-        const std::int32_t art = std::int32_t(sub.rowInt64(run.front().row, subcol::art));
-        std::vector<Key> &to = byArt[art];
-        to.insert(to.end(), run.begin(), run.end());
-    }
-    // The rows point into the table, which does not change meanwhile.
-    std::vector<ctrlcode::AnnexRow> rows;
-    std::vector<PackedText> codes;
-    rows.reserve(std::size_t(sub.naturalCount()));
-    codes.reserve(std::size_t(sub.naturalCount()));
-    for (const auto &[art, keys] : byArt) {
-        for (const Key &k : keys) {
-            const QByteArrayView cntb = sub.rowString(k.row, subcol::cntb);
-            const QByteArrayView code = sub.rowString(k.row, subcol::itemcod);
-            rows.push_back({art, QByteArray::fromRawData(cntb.data(), cntb.size()),
-                            QByteArray::fromRawData(code.data(), code.size()),
-                            Currency::fromRaw(sub.rowInt64(k.row, subcol::itemval))});
-            codes.push_back(k.code);
-        }
-    }
-    auto codeOf = [&](std::int32_t art) {
-        std::vector<PackedText> distinct;
-        std::vector<std::size_t> first;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].art != art)
-                continue;
-            const auto at = std::lower_bound(distinct.begin(), distinct.end(), codes[i]);
-            if (at == distinct.end() || !(*at == codes[i])) {
-                first.insert(first.begin() + (at - distinct.begin()), i);
-                distinct.insert(at, codes[i]);
+    });
+    std::map<std::int32_t, std::vector<std::size_t>> runsOf; // by article, in number order
+    for (std::size_t r = 0; r < m_runs.size(); ++r)
+        runsOf[runArt[r]].push_back(r);
+
+    auto codeOf = [&](std::int32_t art) -> QByteArray {
+        const auto at = runsOf.find(art);
+        if (at == runsOf.end())
+            return {};
+        // The distinct codes ascending, each with a row that holds it.
+        std::vector<std::pair<PackedText, int>> distinct;
+        for (const std::size_t r : at->second) {
+            for (int i = m_runs[r].begin; i < m_runs[r].end; ++i) {
+                const Item &it = items[std::size_t(i)];
+                const auto d = std::lower_bound(distinct.begin(), distinct.end(), it.code,
+                                                [](const auto &x, const PackedText &k) { return x.first < k; });
+                if (d == distinct.end() || !(d->first == it.code))
+                    distinct.insert(d, {it.code, it.row});
             }
         }
-        QList<QByteArray> items;
-        for (std::size_t i = 0; i < first.size() && i < std::size_t(ctrlcode::kMaxItems); ++i)
-            items.append(rows[first[i]].itemcod);
-        return ctrlcode::annexcode(rows, QByteArray::number(art), items);
+        if (distinct.size() > std::size_t(ctrlcode::kMaxItems))
+            distinct.resize(std::size_t(ctrlcode::kMaxItems));
+        QList<QByteArray> list;
+        for (const auto &[code, row] : distinct)
+            list.append(sub.rowString(row, subcol::itemcod).toByteArray());
+        ctrlcode::AnnexCoder coder(list);
+        for (const std::size_t r : at->second) {
+            for (int i = m_runs[r].begin; i < m_runs[r].end; ++i) {
+                const Item &it = items[std::size_t(i)];
+                const auto d = std::lower_bound(distinct.begin(), distinct.end(), it.code,
+                                                [](const auto &x, const PackedText &k) { return x.first < k; });
+                coder.add(d != distinct.end() && d->first == it.code ? d - distinct.begin() : -1,
+                          Currency::fromRaw(it.itemval));
+            }
+        }
+        return coder.code();
     };
     std::pair<QByteArray, QByteArray> result{codeOf(32), codeOf(36)};
     sub.setIndexFieldNames(QStringLiteral("art;cntb;itemcod"));

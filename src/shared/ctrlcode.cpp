@@ -121,21 +121,28 @@ StaffCoder::StaffCoder(std::int32_t art) : m_art(art)
 
 void StaffCoder::add(const StaffRow &row)
 {
+    add(row.art, isworker(row.cntb), row.art == m_art ? taxnoValue(row.cntb) : 0, row.rend, row.sub1,
+        row.rimp, row.art == m_art ? leaveDays(row.leavedate) : 0);
+}
+
+void StaffCoder::add(std::int32_t art, bool worker, std::int64_t taxno, Currency rend, Currency sub1,
+                     Currency rimp, std::int64_t leavedays)
+{
     const std::int32_t pos = m_pos++;
-    if (row.art != m_art || !isworker(row.cntb))
+    if (art != m_art || !worker)
         return;
     if (m_rowcount == 0)
         m_firstindex = pos;
     ++m_rowcount;
 
     // acc0 takes the number / 367, rounded, mod M, in a 32-bit sum that wraps.
-    const long double n = static_cast<long double>(taxnoValue(row.cntb));
+    const long double n = static_cast<long double>(taxno);
     const std::int64_t t = modM(roundExtended(n / 367.0L));
     m_acc[0] = add32(m_acc[0], t);
     const std::int64_t mult = m_acc[0]; // sign-extended
 
     // The three amounts in hundredths, each times acc0, into acc1..acc3.
-    const Currency amounts[3] = {row.rend, row.sub1, row.rimp};
+    const Currency amounts[3] = {rend, sub1, rimp};
     for (int i = 0; i < 3; ++i) {
         const long double raw = static_cast<long double>(amounts[i].raw());
         const long double hundredths = raw * 100.0L / 10000.0L;
@@ -145,7 +152,7 @@ void StaffCoder::add(const StaffRow &row)
     }
 
     // The leave date's day number times acc0 into acc4.
-    const long double d = static_cast<long double>(leaveDays(row.leavedate));
+    const long double d = static_cast<long double>(leavedays);
     const std::int64_t pd = roundExtended(static_cast<long double>(mult) * d);
     m_acc[4] = static_cast<std::int32_t>(modM(add64(m_acc[4], pd)));
 }
@@ -207,40 +214,49 @@ QList<QByteArray> collectItems(std::span<const AnnexRow> rows, QByteArrayView ar
     return items;
 }
 
+AnnexCoder::AnnexCoder(const QList<QByteArray> &items)
+{
+    for (int i = 0; i < 12; ++i)
+        m_a[i] = static_cast<std::int64_t>(static_cast<unsigned char>(kAnnexSeed[i])) * 37;
+    // Each item's hash once, not once for every row of the item.
+    m_hashes.reserve(std::size_t(items.size()));
+    for (const QByteArray &code : items)
+        m_hashes.push_back(strhash(code));
+}
+
+void AnnexCoder::add(qsizetype index, Currency itemval)
+{
+    if (index < 0 || index >= qsizetype(m_hashes.size()))
+        return;
+    const qsizetype k = index + 1;
+    // Codes 1, 13 and 25 share slot 1, and so on.
+    const int slot = int(k % 12 == 0 ? 12 : k % 12);
+    std::int64_t &as = m_a[slot - 1];
+
+    const long double q = static_cast<long double>(itemval.raw()) * static_cast<long double>(as) * 100.0L;
+    const double h = m_hashes[std::size_t(index)];
+    const long double v = (static_cast<long double>(h) * q + static_cast<long double>(as) * 10000.0L)
+                          / 10000.0L;
+    as = modM(roundExtended(v));
+}
+
+QByteArray AnnexCoder::code() const
+{
+    if (m_hashes.empty())
+        return {};
+    return annexText(m_a);
+}
+
 std::array<std::int64_t, 12> annexSlots(std::span<const AnnexRow> rows, QByteArrayView art,
                                         const QList<QByteArray> &items)
 {
-    std::array<std::int64_t, 12> a{};
-    for (int i = 0; i < 12; ++i)
-        a[i] = static_cast<std::int64_t>(static_cast<unsigned char>(kAnnexSeed[i])) * 37;
-
-    // Each item's hash once, not once for every row of the item.
-    std::vector<double> hashes;
-    hashes.reserve(std::size_t(items.size()));
-    for (const QByteArray &code : items)
-        hashes.push_back(strhash(code));
-
+    AnnexCoder coder(items);
     ArticleMatch ofArticle(art);
     for (const AnnexRow &r : rows) {
-        if (!ofArticle(r.art))
-            continue;
-        const qsizetype idx = items.indexOf(r.itemcod);
-        if (idx < 0)
-            continue;
-        const qsizetype k = idx + 1;
-        // Codes 1, 13 and 25 share slot 1, and so on.
-        const int slot = int(k % 12 == 0 ? 12 : k % 12);
-        std::int64_t &as = a[slot - 1];
-
-        const long double q = static_cast<long double>(r.itemval.raw())
-                              * static_cast<long double>(as) * 100.0L;
-        const double h = hashes[std::size_t(idx)];
-        const long double v = (static_cast<long double>(h) * q
-                               + static_cast<long double>(as) * 10000.0L)
-                              / 10000.0L;
-        as = modM(roundExtended(v));
+        if (ofArticle(r.art))
+            coder.add(items.indexOf(r.itemcod), r.itemval);
     }
-    return a;
+    return coder.accumulators();
 }
 
 QByteArray annexText(const std::array<std::int64_t, 12> &acc)
