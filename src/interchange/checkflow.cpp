@@ -437,7 +437,7 @@ bool Checker::checklistfile(const QString &text, const QString &listpath, const 
     // here instead of being searched for every worker.
     indexannex();
 
-    const ExchangeLines lines = reader.remaininglines();
+    const ExchangeLines lines = reader.remaininglines(false);
     const std::size_t n = lines.bytes.size();
     const auto cntbOf = [](QByteArrayView rec) {
         return rec.sliced(linefields[3].start - 1, linefields[3].length);
@@ -646,7 +646,7 @@ bool Checker::checkannex(const QString &path, char kind)
     // one by one: each refused one listed, the loop ending at the report cap
     // or an empty line; then the accepted lines before that end become the
     // rows, in order, filled on all cores.
-    const ExchangeLines lines = reader.remaininglines();
+    const ExchangeLines lines = reader.remaininglines(false);
     const std::vector<std::uint32_t> sets = checkannexrecords(lines.bytes, kind, m_ctx);
     std::vector<std::uint32_t> accepted; // the lines that become rows
     bool result = true;

@@ -506,7 +506,7 @@ bool ExchangeReader::next(ExchangeLine &out)
     return true;
 }
 
-ExchangeLines ExchangeReader::remaininglines()
+ExchangeLines ExchangeReader::remaininglines(bool big5check)
 {
     ExchangeLines r;
     r.kind = m_kind;
@@ -538,12 +538,14 @@ ExchangeLines ExchangeReader::remaininglines()
             ExchangeLines &part = stretches[k];
             if (record > 0) {
                 part.bytes.reserve(std::size_t((bounds[k + 1] - bounds[k]) / record + 1));
-                part.badbyte.reserve(part.bytes.capacity());
+                if (big5check)
+                    part.badbyte.reserve(part.bytes.capacity());
             }
-            for (qsizetype pos = bounds[k]; pos < bounds[k + 1];) {
-                const QByteArrayView line = cutat(data, pos, bounds[k + 1]);
-                part.bytes.push_back(line);
-                part.badbyte.push_back(firstbadbig5(line));
+            for (qsizetype pos = bounds[k]; pos < bounds[k + 1];)
+                part.bytes.push_back(cutat(data, pos, bounds[k + 1]));
+            if (big5check) {
+                for (const QByteArrayView line : part.bytes)
+                    part.badbyte.push_back(firstbadbig5(line));
             }
         },
         stretches.size());
@@ -584,7 +586,7 @@ ExchangeLine ExchangeLines::line(std::size_t i) const
     l.lineno = firstlineno + int(i);
     l.bytes = bytes[i].toByteArray();
     if (!l.bytes.isEmpty()) {
-        l.badbyte = badbyte[i];
+        l.badbyte = i < badbyte.size() ? badbyte[i] : -1;
         l.badlength = badlengthfor(kind, l.bytes.size());
     }
     return l;

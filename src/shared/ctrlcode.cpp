@@ -78,10 +78,13 @@ char digit37(std::int64_t v)
     return '?';
 }
 
-std::int64_t roundExtended(long double v)
+namespace {
+
+// roundExtended with the rounding mode read already (once for the several
+// roundings of one row).
+std::int64_t roundIn(long double v, int mode)
 {
     constexpr long double two63 = 9223372036854775808.0L; // 2^63, exact
-    const int mode = std::fegetround();
     // Well inside the 64-bit range, llrintl in round-to-nearest mode gives
     // the same integer as nearbyintl followed by the conversion (ties to
     // even both), without saving and restoring the FPU environment.
@@ -95,6 +98,13 @@ std::int64_t roundExtended(long double v)
     if (!(r >= -two63 && r < two63))
         return std::numeric_limits<std::int64_t>::min();
     return static_cast<std::int64_t>(r);
+}
+
+} // namespace
+
+std::int64_t roundExtended(long double v)
+{
+    return roundIn(v, std::fegetround());
 }
 
 // ------------------------------------------------------------ worker code
@@ -135,9 +145,10 @@ void StaffCoder::add(std::int32_t art, bool worker, std::int64_t taxno, Currency
         m_firstindex = pos;
     ++m_rowcount;
 
+    const int mode = std::fegetround();
     // acc0 takes the number / 367, rounded, mod M, in a 32-bit sum that wraps.
     const long double n = static_cast<long double>(taxno);
-    const std::int64_t t = modM(roundExtended(n / 367.0L));
+    const std::int64_t t = modM(roundIn(n / 367.0L, mode));
     m_acc[0] = add32(m_acc[0], t);
     const std::int64_t mult = m_acc[0]; // sign-extended
 
@@ -146,14 +157,14 @@ void StaffCoder::add(std::int32_t art, bool worker, std::int64_t taxno, Currency
     for (int i = 0; i < 3; ++i) {
         const long double raw = static_cast<long double>(amounts[i].raw());
         const long double hundredths = raw * 100.0L / 10000.0L;
-        const std::int64_t h = roundExtended(hundredths);
+        const std::int64_t h = roundIn(hundredths, mode);
         const std::int64_t p = mul64(h, mult);
         m_acc[i + 1] = static_cast<std::int32_t>(modM(add64(m_acc[i + 1], p)));
     }
 
     // The leave date's day number times acc0 into acc4.
     const long double d = static_cast<long double>(leavedays);
-    const std::int64_t pd = roundExtended(static_cast<long double>(mult) * d);
+    const std::int64_t pd = roundIn(static_cast<long double>(mult) * d, mode);
     m_acc[4] = static_cast<std::int32_t>(modM(add64(m_acc[4], pd)));
 }
 
