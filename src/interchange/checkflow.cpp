@@ -525,7 +525,9 @@ bool Checker::checklistfile(const QString &text, const QString &listpath, const 
             if (taken(sets[j]))
                 takes.push_back({PackedText(cntbOf(rest[j])), std::uint32_t(j)});
         }
-        parallelstablesort(takes.begin(), takes.end(), [](const Take &a, const Take &b) { return a.cntb < b.cntb; });
+        const auto byNumber = [](const Take &a, const Take &b) { return a.cntb < b.cntb; };
+        if (!std::is_sorted(takes.begin(), takes.end(), byNumber))
+            parallelstablesort(takes.begin(), takes.end(), byNumber);
         // rowOf[j]: the row of record j's worker (-1: not taken); a record
         // whose number came before (here or one by one above) repeats it.
         std::vector<int> rowOf(m, -1);
@@ -1027,19 +1029,41 @@ std::pair<QByteArray, QByteArray> Checker::annexcodes()
     for (std::size_t r = 0; r < m_runs.size(); ++r)
         runsOf[runArt[r]].push_back(r);
 
+    using Codes = std::vector<std::pair<PackedText, int>>; // ascending, each with a row that holds it
+    const auto codeLess = [](const std::pair<PackedText, int> &x, const PackedText &k) { return x.first < k; };
     auto codeOf = [&](std::int32_t art) -> QByteArray {
         const auto at = runsOf.find(art);
         if (at == runsOf.end())
             return {};
-        // The distinct codes ascending, each with a row that holds it.
-        std::vector<std::pair<PackedText, int>> distinct;
-        for (const std::size_t r : at->second) {
-            for (int i = m_runs[r].begin; i < m_runs[r].end; ++i) {
-                const Item &it = items[std::size_t(i)];
-                const auto d = std::lower_bound(distinct.begin(), distinct.end(), it.code,
-                                                [](const auto &x, const PackedText &k) { return x.first < k; });
-                if (d == distinct.end() || !(d->first == it.code))
-                    distinct.insert(d, {it.code, it.row});
+        const std::vector<std::size_t> &runs = at->second;
+        // The article's items in the code's order, and the distinct codes
+        // (few: those of the catalogue) gathered a range of runs a thread.
+        std::vector<std::size_t> offset(runs.size() + 1, 0);
+        for (std::size_t k = 0; k < runs.size(); ++k)
+            offset[k + 1] = offset[k] + std::size_t(m_runs[runs[k]].end - m_runs[runs[k]].begin);
+        std::vector<ctrlcode::AnnexCoder::Item> feed(offset.back());
+        std::vector<Codes> found(rangesfor(runs.size(), 1024));
+        parallelranges(found.size(), 1, [&](std::size_t from, std::size_t to) {
+            for (std::size_t part = from; part < to; ++part) {
+                Codes &distinct = found[part];
+                const std::size_t r0 = runs.size() * part / found.size();
+                const std::size_t r1 = runs.size() * (part + 1) / found.size();
+                for (std::size_t k = r0; k < r1; ++k) {
+                    for (int i = m_runs[runs[k]].begin; i < m_runs[runs[k]].end; ++i) {
+                        const Item &it = items[std::size_t(i)];
+                        const auto d = std::lower_bound(distinct.begin(), distinct.end(), it.code, codeLess);
+                        if (d == distinct.end() || !(d->first == it.code))
+                            distinct.insert(d, {it.code, it.row});
+                    }
+                }
+            }
+        });
+        Codes distinct;
+        for (const Codes &part : found) {
+            for (const auto &c : part) {
+                const auto d = std::lower_bound(distinct.begin(), distinct.end(), c.first, codeLess);
+                if (d == distinct.end() || !(d->first == c.first))
+                    distinct.insert(d, c);
             }
         }
         if (distinct.size() > std::size_t(ctrlcode::kMaxItems))
@@ -1047,16 +1071,19 @@ std::pair<QByteArray, QByteArray> Checker::annexcodes()
         QList<QByteArray> list;
         for (const auto &[code, row] : distinct)
             list.append(sub.rowString(row, subcol::itemcod).toByteArray());
-        ctrlcode::AnnexCoder coder(list);
-        for (const std::size_t r : at->second) {
-            for (int i = m_runs[r].begin; i < m_runs[r].end; ++i) {
-                const Item &it = items[std::size_t(i)];
-                const auto d = std::lower_bound(distinct.begin(), distinct.end(), it.code,
-                                                [](const auto &x, const PackedText &k) { return x.first < k; });
-                coder.add(d != distinct.end() && d->first == it.code ? d - distinct.begin() : -1,
-                          Currency::fromRaw(it.itemval));
+        parallelranges(runs.size(), 1024, [&](std::size_t from, std::size_t to) {
+            for (std::size_t k = from; k < to; ++k) {
+                std::size_t to_ = offset[k];
+                for (int i = m_runs[runs[k]].begin; i < m_runs[runs[k]].end; ++i) {
+                    const Item &it = items[std::size_t(i)];
+                    const auto d = std::lower_bound(distinct.begin(), distinct.end(), it.code, codeLess);
+                    feed[to_++] = {d != distinct.end() && d->first == it.code ? d - distinct.begin() : -1,
+                                   Currency::fromRaw(it.itemval)};
+                }
             }
-        }
+        });
+        ctrlcode::AnnexCoder coder(list);
+        coder.addAll(feed);
         return coder.code();
     };
     std::pair<QByteArray, QByteArray> result{codeOf(32), codeOf(36)};
@@ -1067,19 +1094,42 @@ std::pair<QByteArray, QByteArray> Checker::annexcodes()
 void Checker::printsummary()
 {
     const MemTable &staff = m_dm.staff;
-    // Sums do not depend on the order: the rows are read as stored.
+    // Sums do not depend on the order: the rows are read as stored, a range
+    // a thread, and the ranges' sums added (money is exact).
+    struct Sums
+    {
+        std::int64_t count[3] = {0, 0, 0};
+        Currency rend[3], sub1[3], rimp[3];
+    };
+    std::vector<Sums> parts(rangesfor(std::size_t(staff.naturalCount()), 8192));
+    parallelranges(parts.size(), 1, [&](std::size_t from, std::size_t to) {
+        for (std::size_t part = from; part < to; ++part) {
+            Sums &p = parts[part];
+            const int r0 = int(std::size_t(staff.naturalCount()) * part / parts.size());
+            const int r1 = int(std::size_t(staff.naturalCount()) * (part + 1) / parts.size());
+            for (int r = r0; r < r1; ++r) {
+                const int col = staff.rowInt64(r, staffcol::art) == 32 ? 1 : 2;
+                const Currency a = Currency::fromRaw(staff.rowInt64(r, staffcol::rend));
+                const Currency s = Currency::fromRaw(staff.rowInt64(r, staffcol::sub1));
+                const Currency t = Currency::fromRaw(staff.rowInt64(r, staffcol::rimp));
+                p.count[col] += 1;
+                for (int c : {0, col}) {
+                    p.rend[c] += a;
+                    p.sub1[c] += s;
+                    p.rimp[c] += t;
+                }
+            }
+        }
+    });
     std::int64_t count[3] = {staff.naturalCount(), 0, 0};
     Currency rend[3], sub1[3], rimp[3];
-    for (int r = 0; r < staff.naturalCount(); ++r) {
-        const int col = staff.rowInt64(r, staffcol::art) == 32 ? 1 : 2;
-        count[col] += 1;
-        const Currency a = Currency::fromRaw(staff.rowInt64(r, staffcol::rend));
-        const Currency s = Currency::fromRaw(staff.rowInt64(r, staffcol::sub1));
-        const Currency t = Currency::fromRaw(staff.rowInt64(r, staffcol::rimp));
-        for (int c : {0, col}) {
-            rend[c] += a;
-            sub1[c] += s;
-            rimp[c] += t;
+    for (const Sums &p : parts) {
+        for (int c = 0; c < 3; ++c) {
+            if (c > 0)
+                count[c] += p.count[c];
+            rend[c] += p.rend[c];
+            sub1[c] += p.sub1[c];
+            rimp[c] += p.rimp[c];
         }
     }
     const QByteArray heads[3] = {enc(QStringLiteral("合計")), enc(QStringLiteral("屬32條例")),

@@ -1,6 +1,7 @@
 #include "shared/ctrlcode.h"
 
 #include "shared/big5.h"
+#include "shared/parallel.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
@@ -235,20 +236,42 @@ AnnexCoder::AnnexCoder(const QList<QByteArray> &items)
         m_hashes.push_back(strhash(code));
 }
 
-void AnnexCoder::add(qsizetype index, Currency itemval)
+std::int64_t AnnexCoder::step(std::int64_t as, qsizetype index, Currency itemval, int mode) const
 {
-    if (index < 0 || index >= qsizetype(m_hashes.size()))
-        return;
-    const qsizetype k = index + 1;
-    // Codes 1, 13 and 25 share slot 1, and so on.
-    const int slot = int(k % 12 == 0 ? 12 : k % 12);
-    std::int64_t &as = m_a[slot - 1];
-
     const long double q = static_cast<long double>(itemval.raw()) * static_cast<long double>(as) * 100.0L;
     const double h = m_hashes[std::size_t(index)];
     const long double v = (static_cast<long double>(h) * q + static_cast<long double>(as) * 10000.0L)
                           / 10000.0L;
-    as = modM(roundExtended(v));
+    return modM(roundIn(v, mode));
+}
+
+void AnnexCoder::add(qsizetype index, Currency itemval)
+{
+    if (index < 0 || index >= qsizetype(m_hashes.size()))
+        return;
+    // Codes 1, 13 and 25 (indexes 0, 12, 24) share slot 1, and so on.
+    std::int64_t &as = m_a[std::size_t(slotOf(index))];
+    as = step(as, index, itemval, std::fegetround());
+}
+
+void AnnexCoder::addAll(std::span<const Item> items)
+{
+    const qsizetype n = qsizetype(m_hashes.size());
+    const auto slotTask = [&](std::size_t slot) {
+        const int mode = std::fegetround();
+        std::int64_t as = m_a[slot];
+        for (const Item &it : items) {
+            if (it.index >= 0 && it.index < n && std::size_t(slotOf(it.index)) == slot)
+                as = step(as, it.index, it.itemval, mode);
+        }
+        m_a[slot] = as;
+    };
+    if (items.size() < 8192) {
+        for (std::size_t slot = 0; slot < 12; ++slot)
+            slotTask(slot);
+    } else {
+        paralleltasks(slotTask, 12);
+    }
 }
 
 QByteArray AnnexCoder::code() const

@@ -145,11 +145,25 @@ public:
     // The next item of the article: `index` its code's place in the item
     // list (0 for code number 1), -1 for a code not in the list (skipped).
     void add(qsizetype index, Currency itemval);
+    // One item as add() takes it.
+    struct Item
+    {
+        qsizetype index;
+        Currency itemval;
+    };
+    // add() for each of `items` in turn. Each of the twelve slots depends
+    // only on the items of its own codes, in order: for many items the slots
+    // are fed apart, on all cores.
+    void addAll(std::span<const Item> items);
     const std::array<std::int64_t, 12> &accumulators() const { return m_a; }
     // Empty when the item list is.
     QByteArray code() const;
 
 private:
+    // The slot (0..11) an item of the list feeds.
+    static int slotOf(qsizetype index) { return int(index % 12); }
+    std::int64_t step(std::int64_t as, qsizetype index, Currency itemval, int mode) const;
+
     std::array<std::int64_t, 12> m_a{};
     std::vector<double> m_hashes; // strhash of each item's code
 };
