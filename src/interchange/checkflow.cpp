@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <array>
 #include <map>
 #include <vector>
@@ -215,41 +216,65 @@ Checker::PackedText::PackedText(QByteArrayView v)
 void Checker::indexannex()
 {
     const MemTable &sub = m_dm.sub;
-    // What the runs need of each row, read on all cores in stored order (the
-    // rows of a large table lie far apart; the sort below only moves these).
-    struct Key
-    {
-        PackedText cntb;
-        int row;
-        bool severance;
-        std::int64_t itemval;
-    };
-    std::vector<Key> keys(std::size_t(sub.naturalCount()));
-    parallelranges(keys.size(), 8192, [&](std::size_t from, std::size_t to) {
-        for (std::size_t r = from; r < to; ++r) {
-            const int row = int(r);
-            keys[r] = {PackedText(sub.rowString(row, subcol::cntb)), row,
-                       big5::trimmed(sub.rowString(row, subcol::itemcod)) == "105",
-                       sub.rowInt64(row, subcol::itemval)};
+    const std::size_t n = std::size_t(sub.naturalCount());
+    // Files exported by the system come ordered by number: then the runs
+    // are the stored rows as they stand. Otherwise the rows are sorted by
+    // number (stable: equal numbers stay in stored order).
+    std::atomic<bool> stored{true};
+    parallelranges(n > 0 ? n - 1 : 0, 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to && stored.load(std::memory_order_relaxed); ++i) {
+            if (sub.rowString(int(i) + 1, subcol::cntb) < sub.rowString(int(i), subcol::cntb))
+                stored = false;
         }
     });
-    // Stable: equal numbers stay in stored order. Files exported by the
-    // system come ordered by number already.
-    const auto byNumber = [](const Key &a, const Key &b) { return a.cntb < b.cntb; };
-    if (!std::is_sorted(keys.begin(), keys.end(), byNumber))
-        parallelstablesort(keys.begin(), keys.end(), byNumber);
-    m_subOrder.resize(keys.size());
-    m_runs.clear();
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        const Key &k = keys[i];
-        if (m_runs.empty() || !(m_runs.back().cntb == k.cntb))
-            m_runs.push_back({k.cntb, Currency(), false, int(i), int(i)});
-        AnnexRun &run = m_runs.back();
-        run.sum += Currency::fromRaw(k.itemval);
-        run.severance = run.severance || k.severance;
-        m_subOrder[i] = k.row;
-        run.end = int(i) + 1;
+    m_subOrder.resize(n);
+    if (stored) {
+        for (std::size_t i = 0; i < n; ++i)
+            m_subOrder[i] = int(i);
+    } else {
+        struct Key
+        {
+            PackedText cntb;
+            int row;
+        };
+        std::vector<Key> keys(n);
+        parallelranges(n, 8192, [&](std::size_t from, std::size_t to) {
+            for (std::size_t r = from; r < to; ++r)
+                keys[r] = {PackedText(sub.rowString(int(r), subcol::cntb)), int(r)};
+        });
+        parallelstablesort(keys.begin(), keys.end(), [](const Key &a, const Key &b) { return a.cntb < b.cntb; });
+        for (std::size_t i = 0; i < n; ++i)
+            m_subOrder[i] = keys[i].row;
     }
+    // The runs of one number, and each one's sum and severance item, a
+    // range of rows a thread (a run that crosses into the next range is
+    // finished by the thread that started it).
+    std::vector<std::vector<AnnexRun>> parts(rangesfor(n, 8192));
+    parallelranges(parts.size(), 1, [&](std::size_t from, std::size_t to) {
+        for (std::size_t part = from; part < to; ++part) {
+            std::size_t i = n * part / parts.size();
+            const std::size_t end = n * (part + 1) / parts.size();
+            const auto number = [&](std::size_t k) { return sub.rowString(m_subOrder[k], subcol::cntb); };
+            // Skip the tail of a run begun in the range before.
+            while (i > 0 && i < end && number(i) == number(i - 1))
+                ++i;
+            std::vector<AnnexRun> &runs = parts[part];
+            while (i < end) {
+                const QByteArrayView cntb = number(i);
+                AnnexRun run{PackedText(cntb), Currency(), false, int(i), int(i)};
+                for (; i < n && number(i) == cntb; ++i) {
+                    const int row = m_subOrder[i];
+                    run.sum += Currency::fromRaw(sub.rowInt64(row, subcol::itemval));
+                    run.severance = run.severance || big5::trimmed(sub.rowString(row, subcol::itemcod)) == "105";
+                }
+                run.end = int(i);
+                runs.push_back(run);
+            }
+        }
+    });
+    m_runs.clear();
+    for (const std::vector<AnnexRun> &runs : parts)
+        m_runs.insert(m_runs.end(), runs.begin(), runs.end());
 }
 
 const Checker::AnnexRun *Checker::findrun(QByteArrayView cntb) const
@@ -921,71 +946,95 @@ void Checker::duplicateannexcodes()
 std::pair<QByteArray, QByteArray> Checker::staffcodes()
 {
     // What staffcode() of the data module gives for articles 32 and 36 with
-    // `staff` ordered by "art;nmp;cntb", from one sort of the rows: the order
-    // decides the code, so it is the table's own (unsigned bytes, equal keys
-    // in natural order).
+    // `staff` ordered by "art;nmp;cntb": the order decides the code, so it is
+    // the table's own (unsigned bytes, equal keys in natural order).
     MemTable &staff = m_dm.staff;
     const std::size_t n = std::size_t(staff.naturalCount());
-    // The name (40 bytes at most) packed into big-endian words compares as
-    // its bytes do; a shorter name that the other begins sorts first.
-    struct Key
-    {
-        std::int64_t art;
-        std::array<std::uint64_t, 5> name;
-        int nameSize;
-        PackedText cntb;
-        int row;
+    const auto rowBefore = [&](int a, int b) {
+        const std::int64_t artA = staff.rowInt64(a, staffcol::art), artB = staff.rowInt64(b, staffcol::art);
+        if (artA != artB)
+            return artA < artB;
+        const QByteArrayView nmpA = staff.rowString(a, staffcol::nmp), nmpB = staff.rowString(b, staffcol::nmp);
+        if (nmpA != nmpB)
+            return nmpA < nmpB;
+        return staff.rowString(a, staffcol::cntb) < staff.rowString(b, staffcol::cntb);
     };
-    // What the code reads of each row, by row.
+    // Files exported by the system come in this order already: then the
+    // rows are fed as they are stored.
+    std::atomic<bool> stored{true};
+    parallelranges(n > 0 ? n - 1 : 0, 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to && stored.load(std::memory_order_relaxed); ++i) {
+            if (rowBefore(int(i) + 1, int(i)))
+                stored = false;
+        }
+    });
+    std::vector<int> order; // empty: the stored order
+    if (!stored) {
+        // The name (40 bytes at most) packed into big-endian words compares
+        // as its bytes do; a shorter name that the other begins sorts first.
+        struct Key
+        {
+            std::int64_t art;
+            std::array<std::uint64_t, 5> name;
+            int nameSize;
+            PackedText cntb;
+            int row;
+        };
+        std::vector<Key> keys(n);
+        parallelranges(n, 4096, [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i) {
+                const int r = int(i);
+                Key k{staff.rowInt64(r, staffcol::art), {}, 0, PackedText(staff.rowString(r, staffcol::cntb)), r};
+                const QByteArrayView nmp = staff.rowString(r, staffcol::nmp);
+                k.nameSize = int(qMin<qsizetype>(nmp.size(), 40));
+                for (int b = 0; b < 40; ++b) {
+                    const std::uint64_t c = b < k.nameSize ? static_cast<unsigned char>(nmp[b]) : 0u;
+                    k.name[std::size_t(b / 8)] = (k.name[std::size_t(b / 8)] << 8) | c;
+                }
+                keys[i] = k;
+            }
+        });
+        // Stable: equal keys stay in natural order.
+        parallelstablesort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+            if (a.art != b.art)
+                return a.art < b.art;
+            if (a.name != b.name)
+                return a.name < b.name;
+            if (a.nameSize != b.nameSize)
+                return a.nameSize < b.nameSize;
+            return a.cntb < b.cntb;
+        });
+        order.resize(n);
+        for (std::size_t i = 0; i < n; ++i)
+            order[i] = keys[i].row;
+    }
+    // What the code reads of each row, by row, read on all cores.
     struct Values
     {
+        std::int64_t taxno;
+        std::int64_t leavedays;
+        Currency rend, sub1, rimp;
         std::int32_t art;
         bool worker;
-        std::int64_t taxno;
-        Currency rend, sub1, rimp;
-        std::int64_t leavedays;
     };
-    std::vector<Key> keys(n);
     std::vector<Values> values(n);
     parallelranges(n, 4096, [&](std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
             const int r = int(i);
             const QByteArrayView cntb = staff.rowString(r, staffcol::cntb);
-            Key k{staff.rowInt64(r, staffcol::art), {}, 0, PackedText(cntb), r};
-            const QByteArrayView nmp = staff.rowString(r, staffcol::nmp);
-            k.nameSize = int(qMin<qsizetype>(nmp.size(), 40));
-            for (int b = 0; b < 40; ++b) {
-                const std::uint64_t c = b < k.nameSize ? static_cast<unsigned char>(nmp[b]) : 0u;
-                k.name[std::size_t(b / 8)] = (k.name[std::size_t(b / 8)] << 8) | c;
-            }
-            keys[i] = k;
-            values[i] = {std::int32_t(k.art), isworker(cntb), ctrlcode::taxnoValue(cntb),
+            values[i] = {ctrlcode::taxnoValue(cntb), ctrlcode::leaveDays(staff.rowString(r, staffcol::leavedate)),
                          Currency::fromRaw(staff.rowInt64(r, staffcol::rend)),
                          Currency::fromRaw(staff.rowInt64(r, staffcol::sub1)),
                          Currency::fromRaw(staff.rowInt64(r, staffcol::rimp)),
-                         ctrlcode::leaveDays(staff.rowString(r, staffcol::leavedate))};
+                         std::int32_t(staff.rowInt64(r, staffcol::art)), isworker(cntb)};
         }
     });
-    const auto less = [](const Key &a, const Key &b) {
-        if (a.art != b.art)
-            return a.art < b.art;
-        if (a.name != b.name)
-            return a.name < b.name;
-        if (a.nameSize != b.nameSize)
-            return a.nameSize < b.nameSize;
-        if (!(a.cntb == b.cntb))
-            return a.cntb < b.cntb;
-        return a.row < b.row;
-    };
-    // Files exported by the system come in this order already.
-    if (!std::is_sorted(keys.begin(), keys.end(), less))
-        parallelstablesort(keys.begin(), keys.end(), less);
     // The two codes are fed side by side, each on its own thread.
     ctrlcode::StaffCoder coders[2] = {ctrlcode::StaffCoder(32), ctrlcode::StaffCoder(36)};
     paralleltasks(
         [&](std::size_t c) {
-            for (const Key &k : keys) {
-                const Values &v = values[std::size_t(k.row)];
+            for (std::size_t i = 0; i < n; ++i) {
+                const Values &v = values[order.empty() ? i : std::size_t(order[i])];
                 coders[c].add(v.art, v.worker, v.taxno, v.rend, v.sub1, v.rimp, v.leavedays);
             }
         },
