@@ -217,64 +217,74 @@ void Checker::indexannex()
 {
     const MemTable &sub = m_dm.sub;
     const std::size_t n = std::size_t(sub.naturalCount());
-    // Files exported by the system come ordered by number: then the runs
-    // are the stored rows as they stand. Otherwise the rows are sorted by
-    // number (stable: equal numbers stay in stored order).
-    std::atomic<bool> stored{true};
-    parallelranges(n > 0 ? n - 1 : 0, 8192, [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to && stored.load(std::memory_order_relaxed); ++i) {
-            if (sub.rowString(int(i) + 1, subcol::cntb) < sub.rowString(int(i), subcol::cntb))
-                stored = false;
-        }
-    });
+    // The runs of one number in the order of m_subOrder, and each one's sum
+    // and severance item, a range of positions a thread (a run that crosses
+    // into the next range is finished by the thread that started it). While
+    // `stored` is asked for, the order is the stored one, and a range that
+    // finds it out of number order says so.
+    std::atomic<bool> inorder{true};
+    const auto makeRuns = [&](bool stored) {
+        std::vector<std::vector<AnnexRun>> parts(rangesfor(n, 8192));
+        parallelranges(parts.size(), 1, [&](std::size_t from, std::size_t to) {
+            const auto rowAt = [&](std::size_t k) { return stored ? int(k) : m_subOrder[k]; };
+            const auto number = [&](std::size_t k) { return sub.rowString(rowAt(k), subcol::cntb); };
+            for (std::size_t part = from; part < to && inorder.load(std::memory_order_relaxed); ++part) {
+                std::size_t i = n * part / parts.size();
+                const std::size_t end = n * (part + 1) / parts.size();
+                // Skip the tail of a run begun in the range before.
+                while (i > 0 && i < end && number(i) == number(i - 1))
+                    ++i;
+                if (stored && i > 0 && i < end && number(i) < number(i - 1)) {
+                    inorder = false;
+                    return;
+                }
+                std::vector<AnnexRun> &runs = parts[part];
+                while (i < end) {
+                    const QByteArrayView cntb = number(i);
+                    AnnexRun run{PackedText(cntb), Currency(), false, int(i), int(i)};
+                    for (; i < n && number(i) == cntb; ++i) {
+                        const int row = rowAt(i);
+                        run.sum += Currency::fromRaw(sub.rowInt64(row, subcol::itemval));
+                        run.severance = run.severance || big5::trimmed(sub.rowString(row, subcol::itemcod)) == "105";
+                    }
+                    run.end = int(i);
+                    if (stored && i < n && number(i) < cntb) {
+                        inorder = false;
+                        return;
+                    }
+                    runs.push_back(run);
+                }
+            }
+        });
+        m_runs.clear();
+        for (const std::vector<AnnexRun> &runs : parts)
+            m_runs.insert(m_runs.end(), runs.begin(), runs.end());
+    };
+    // Files exported by the system come ordered by number: the runs are
+    // then the stored rows as they stand. Otherwise the rows are sorted by
+    // number first (stable: equal numbers stay in stored order).
     m_subOrder.resize(n);
-    if (stored) {
+    makeRuns(true);
+    if (inorder) {
         for (std::size_t i = 0; i < n; ++i)
             m_subOrder[i] = int(i);
-    } else {
-        struct Key
-        {
-            PackedText cntb;
-            int row;
-        };
-        std::vector<Key> keys(n);
-        parallelranges(n, 8192, [&](std::size_t from, std::size_t to) {
-            for (std::size_t r = from; r < to; ++r)
-                keys[r] = {PackedText(sub.rowString(int(r), subcol::cntb)), int(r)};
-        });
-        parallelstablesort(keys.begin(), keys.end(), [](const Key &a, const Key &b) { return a.cntb < b.cntb; });
-        for (std::size_t i = 0; i < n; ++i)
-            m_subOrder[i] = keys[i].row;
+        return;
     }
-    // The runs of one number, and each one's sum and severance item, a
-    // range of rows a thread (a run that crosses into the next range is
-    // finished by the thread that started it).
-    std::vector<std::vector<AnnexRun>> parts(rangesfor(n, 8192));
-    parallelranges(parts.size(), 1, [&](std::size_t from, std::size_t to) {
-        for (std::size_t part = from; part < to; ++part) {
-            std::size_t i = n * part / parts.size();
-            const std::size_t end = n * (part + 1) / parts.size();
-            const auto number = [&](std::size_t k) { return sub.rowString(m_subOrder[k], subcol::cntb); };
-            // Skip the tail of a run begun in the range before.
-            while (i > 0 && i < end && number(i) == number(i - 1))
-                ++i;
-            std::vector<AnnexRun> &runs = parts[part];
-            while (i < end) {
-                const QByteArrayView cntb = number(i);
-                AnnexRun run{PackedText(cntb), Currency(), false, int(i), int(i)};
-                for (; i < n && number(i) == cntb; ++i) {
-                    const int row = m_subOrder[i];
-                    run.sum += Currency::fromRaw(sub.rowInt64(row, subcol::itemval));
-                    run.severance = run.severance || big5::trimmed(sub.rowString(row, subcol::itemcod)) == "105";
-                }
-                run.end = int(i);
-                runs.push_back(run);
-            }
-        }
+    struct Key
+    {
+        PackedText cntb;
+        int row;
+    };
+    std::vector<Key> keys(n);
+    parallelranges(n, 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r)
+            keys[r] = {PackedText(sub.rowString(int(r), subcol::cntb)), int(r)};
     });
-    m_runs.clear();
-    for (const std::vector<AnnexRun> &runs : parts)
-        m_runs.insert(m_runs.end(), runs.begin(), runs.end());
+    parallelstablesort(keys.begin(), keys.end(), [](const Key &a, const Key &b) { return a.cntb < b.cntb; });
+    for (std::size_t i = 0; i < n; ++i)
+        m_subOrder[i] = keys[i].row;
+    inorder = true;
+    makeRuns(false);
 }
 
 const Checker::AnnexRun *Checker::findrun(QByteArrayView cntb) const
@@ -508,7 +518,7 @@ bool Checker::checklistfile(const QString &text, const QString &listpath, const 
             } else {
                 set |= errmask(errbit::E051dup);
             }
-            set |= workerchecks(line, at->second, p, r56::oldlayout);
+            set |= workerchecks(line, at->second, findrun(cntbOf(line)), p, r56::oldlayout);
         }
         if (set != 0)
             printrecorderrors(m_n, line, set);
@@ -555,13 +565,22 @@ bool Checker::checklistfile(const QString &text, const QString &listpath, const 
             parallelstablesort(takes.begin(), takes.end(), byNumber);
         // rowOf[j]: the row of record j's worker (-1: not taken); a record
         // whose number came before (here or one by one above) repeats it.
+        // Each number's annex run is found by walking the numbers and the
+        // runs (both ascending) side by side.
         std::vector<int> rowOf(m, -1);
+        std::vector<const AnnexRun *> runOf(m, nullptr);
         std::vector<char> repeat(m, 0);
         std::vector<char> starts(m, 0);
+        auto run = m_runs.begin();
         for (std::size_t g = 0; g < takes.size();) {
             std::size_t e = g + 1;
             while (e < takes.size() && takes[e].cntb == takes[g].cntb)
                 ++e;
+            while (run != m_runs.end() && run->cntb < takes[g].cntb)
+                ++run;
+            const AnnexRun *annex = run != m_runs.end() && run->cntb == takes[g].cntb ? &*run : nullptr;
+            for (std::size_t t = g; t < e; ++t)
+                runOf[takes[t].line] = annex;
             const auto earlier = rowOfNumber.find(takes[g].cntb);
             if (earlier != rowOfNumber.end())
                 rowOf[takes[g].line] = earlier->second;
@@ -589,7 +608,7 @@ bool Checker::checklistfile(const QString &text, const QString &listpath, const 
                     continue;
                 if (repeat[j])
                     sets[j] |= errmask(errbit::E051dup);
-                sets[j] |= workerchecks(rest[j], rowOf[j], p, oldBefore || firstOld <= j);
+                sets[j] |= workerchecks(rest[j], rowOf[j], runOf[j], p, oldBefore || firstOld <= j);
             }
         });
 
@@ -751,7 +770,8 @@ void Checker::takeFromFirstRecord(QByteArrayView line)
     m_employerKnown = !b.compid().isEmpty() && b.eano() != 0 && !b.periodpair().isEmpty();
 }
 
-std::uint32_t Checker::workerchecks(QByteArrayView line, int row, QByteArrayView p, bool old) const
+std::uint32_t Checker::workerchecks(QByteArrayView line, int row, const AnnexRun *annex, QByteArrayView p,
+                                    bool old) const
 {
     // Only reads: the records' workers are checked on several threads.
     const MemTable &staff = m_dm.staff;
@@ -763,7 +783,6 @@ std::uint32_t Checker::workerchecks(QByteArrayView line, int row, QByteArrayView
         set |= errmask(errbit::E172);
     // The cross-field tests, on the sum of the worker's items (0 without
     // any) as subtotal gives it.
-    const AnnexRun *annex = findrun(cntb);
     const Currency s = annex ? annex->sum : Currency();
     const Currency sub1 = Currency::fromRaw(staff.rowInt64(row, staffcol::sub1));
     const Currency rend = Currency::fromRaw(staff.rowInt64(row, staffcol::rend));
@@ -959,12 +978,29 @@ std::pair<QByteArray, QByteArray> Checker::staffcodes()
             return nmpA < nmpB;
         return staff.rowString(a, staffcol::cntb) < staff.rowString(b, staffcol::cntb);
     };
-    // Files exported by the system come in this order already: then the
-    // rows are fed as they are stored.
+    // What the code reads of each row, by row, read on all cores; and
+    // whether the rows stand in the code's order already (files exported by
+    // the system come so): then they are fed as they are stored.
+    struct Values
+    {
+        std::int64_t taxno;
+        std::int64_t leavedays;
+        Currency rend, sub1, rimp;
+        std::int32_t art;
+        bool worker;
+    };
+    std::vector<Values> values(n);
     std::atomic<bool> stored{true};
-    parallelranges(n > 0 ? n - 1 : 0, 8192, [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to && stored.load(std::memory_order_relaxed); ++i) {
-            if (rowBefore(int(i) + 1, int(i)))
+    parallelranges(n, 4096, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const int r = int(i);
+            const QByteArrayView cntb = staff.rowString(r, staffcol::cntb);
+            values[i] = {ctrlcode::taxnoValue(cntb), ctrlcode::leaveDays(staff.rowString(r, staffcol::leavedate)),
+                         Currency::fromRaw(staff.rowInt64(r, staffcol::rend)),
+                         Currency::fromRaw(staff.rowInt64(r, staffcol::sub1)),
+                         Currency::fromRaw(staff.rowInt64(r, staffcol::rimp)),
+                         std::int32_t(staff.rowInt64(r, staffcol::art)), isworker(cntb)};
+            if (i > 0 && stored.load(std::memory_order_relaxed) && rowBefore(r, r - 1))
                 stored = false;
         }
     });
@@ -1008,27 +1044,6 @@ std::pair<QByteArray, QByteArray> Checker::staffcodes()
         for (std::size_t i = 0; i < n; ++i)
             order[i] = keys[i].row;
     }
-    // What the code reads of each row, by row, read on all cores.
-    struct Values
-    {
-        std::int64_t taxno;
-        std::int64_t leavedays;
-        Currency rend, sub1, rimp;
-        std::int32_t art;
-        bool worker;
-    };
-    std::vector<Values> values(n);
-    parallelranges(n, 4096, [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            const int r = int(i);
-            const QByteArrayView cntb = staff.rowString(r, staffcol::cntb);
-            values[i] = {ctrlcode::taxnoValue(cntb), ctrlcode::leaveDays(staff.rowString(r, staffcol::leavedate)),
-                         Currency::fromRaw(staff.rowInt64(r, staffcol::rend)),
-                         Currency::fromRaw(staff.rowInt64(r, staffcol::sub1)),
-                         Currency::fromRaw(staff.rowInt64(r, staffcol::rimp)),
-                         std::int32_t(staff.rowInt64(r, staffcol::art)), isworker(cntb)};
-        }
-    });
     // The two codes are fed side by side, each on its own thread.
     ctrlcode::StaffCoder coders[2] = {ctrlcode::StaffCoder(32), ctrlcode::StaffCoder(36)};
     paralleltasks(

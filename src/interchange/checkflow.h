@@ -141,11 +141,14 @@ private:
     bool checklistfile(const QString &text, const QString &listpath, const Companions &comp);
     bool checkannex(const QString &path, char kind);
     void printrecorderrors(int n, QByteArrayView line, std::uint32_t set);
+    struct AnnexRun;
     // The checker's own tests of a taken record `line` whose worker (new, or
-    // the earlier one of its number) is `row` of `staff`: the article-36
-    // number, the period against the file name's `p` (unless `old`), the
-    // cross-field tests and the missing leave date. Reads only.
-    std::uint32_t workerchecks(QByteArrayView line, int row, QByteArrayView p, bool old) const;
+    // the earlier one of its number) is `row` of `staff`, its items `annex`
+    // (null: none): the article-36 number, the period against the file
+    // name's `p` (unless `old`), the cross-field tests and the missing leave
+    // date. Reads only.
+    std::uint32_t workerchecks(QByteArrayView line, int row, const AnnexRun *annex, QByteArrayView p,
+                               bool old) const;
     // Rows for rowLines[from..] appended to `staff`, filled on all cores.
     void appendstaffrows(const std::vector<QByteArrayView> &rowLines, std::size_t from);
     void duplicateannexcodes();

@@ -257,16 +257,29 @@ void AnnexCoder::add(qsizetype index, Currency itemval)
 void AnnexCoder::addAll(std::span<const Item> items)
 {
     const qsizetype n = qsizetype(m_hashes.size());
+    // The items of each slot, in order (a counting sort by slot).
+    std::array<std::size_t, 13> start{};
+    for (const Item &it : items) {
+        if (it.index >= 0 && it.index < n)
+            ++start[std::size_t(slotOf(it.index)) + 1];
+    }
+    for (std::size_t k = 0; k < 12; ++k)
+        start[k + 1] += start[k];
+    std::vector<const Item *> bySlot(start[12]);
+    std::array<std::size_t, 12> at{};
+    std::copy(start.begin(), start.begin() + 12, at.begin());
+    for (const Item &it : items) {
+        if (it.index >= 0 && it.index < n)
+            bySlot[at[std::size_t(slotOf(it.index))]++] = &it;
+    }
     const auto slotTask = [&](std::size_t slot) {
         const int mode = std::fegetround();
         std::int64_t as = m_a[slot];
-        for (const Item &it : items) {
-            if (it.index >= 0 && it.index < n && std::size_t(slotOf(it.index)) == slot)
-                as = step(as, it.index, it.itemval, mode);
-        }
+        for (std::size_t k = start[slot]; k < start[slot + 1]; ++k)
+            as = step(as, bySlot[k]->index, bySlot[k]->itemval, mode);
         m_a[slot] = as;
     };
-    if (items.size() < 8192) {
+    if (bySlot.size() < 8192) {
         for (std::size_t slot = 0; slot < 12; ++slot)
             slotTask(slot);
     } else {
