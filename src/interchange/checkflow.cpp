@@ -1085,7 +1085,19 @@ std::pair<QByteArray, QByteArray> Checker::annexcodes()
                 items[std::size_t(i)] = {PackedText(sub.rowString(row, subcol::itemcod)),
                                          sub.rowInt64(row, subcol::itemval), row};
             }
-            std::stable_sort(begin, end, [](const Item &a, const Item &b) { return a.code < b.code; });
+            // A worker has a few items as a rule: sorted in place by
+            // insertion, which keeps equal codes in stored order and needs
+            // no buffer.
+            const auto byCode = [](const Item &a, const Item &b) { return a.code < b.code; };
+            if (end - begin > 32)
+                std::stable_sort(begin, end, byCode);
+            for (auto i = begin + 1; i < end && end - begin <= 32; ++i) {
+                const Item it = *i;
+                auto j = i;
+                for (; j > begin && byCode(it, *(j - 1)); --j)
+                    *j = *(j - 1);
+                *j = it;
+            }
             runArt[r] = std::int32_t(sub.rowInt64(begin->row, subcol::art));
         }
     });
