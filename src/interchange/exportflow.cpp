@@ -417,9 +417,14 @@ char *putfield(char *p, QByteArrayView text, int width)
             keep += l;
         }
     }
-    const char *t = text.data();
-    for (qsizetype i = 0; i < keep; ++i)
-        p[i] = (t[i] == '\r' || t[i] == '\n') ? ' ' : t[i];
+    if (keep > 0) {
+        std::memcpy(p, text.data(), std::size_t(keep));
+        // A line end in a field is rare: looked for, not tested byte by byte.
+        for (const char end : {'\r', '\n'}) {
+            for (char *at = p; (at = static_cast<char *>(std::memchr(at, end, std::size_t(p + keep - at))));)
+                *at++ = ' ';
+        }
+    }
     std::memset(p + keep, ' ', std::size_t(width - keep));
     return p + width;
 }
@@ -586,6 +591,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     struct StaffKey
     {
         bool artnull;
+        bool dated; // a leave date with a "/" in it
         std::int64_t art;
         Cell nmp, cntb;
         NumberKey number;
@@ -603,6 +609,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
             w.nmp = cellAt(staff, r, staffcol::nmp);
             w.cntb = cellAt(staff, r, staffcol::cntb);
             w.number = NumberKey::of(w.cntb.null, w.cntb.bytes);
+            w.dated = stringAt(staff, r, staffcol::leavedate).contains('/');
             w.row = r;
         }
     });
@@ -660,7 +667,29 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         g.total += Currency::fromRaw(k.amount);
         g.severance = g.severance || k.severance;
     }
+    // The groups' numbers side by side for the search (a worker's number
+    // is eight bytes as a rule); any longer number takes the search through
+    // the groups themselves.
+    struct Packed
+    {
+        std::uint64_t bytes;
+        std::uint32_t length;
+        bool operator<(const Packed &o) const { return bytes != o.bytes ? bytes < o.bytes : length < o.length; }
+        bool operator==(const Packed &o) const = default;
+    };
+    std::vector<Packed> packed;
+    bool packable = true;
+    packed.reserve(groups.size());
+    for (const Group &g : groups) {
+        packable = packable && g.number.length <= 8;
+        packed.push_back({g.number.bytes, g.number.length});
+    }
     auto groupOf = [&](const NumberKey &number) -> const Group * {
+        if (packable && number.length <= 8) {
+            const Packed want{number.bytes, number.length};
+            const auto it = std::lower_bound(packed.begin(), packed.end(), want);
+            return it != packed.end() && *it == want ? &groups[std::size_t(it - packed.begin())] : nullptr;
+        }
         const auto it = std::lower_bound(groups.begin(), groups.end(), number,
                                          [](const Group &g, const NumberKey &n) { return g.number.numberBefore(n); });
         return it != groups.end() && it->number.sameNumber(number) ? &*it : nullptr;
@@ -695,18 +724,17 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     // A leave date is one with a "/" in it; none writes eight zeros. The
     // dates are read here, on this thread alone: reading one goes through
     // the date and text machinery shared by the whole program.
-    std::vector<QByteArray> leavefields(workers.size(), kNoDate);
+    std::vector<QByteArray> leavefields(workers.size());
     for (std::size_t i = 0; i < workers.size(); ++i) {
-        const QByteArrayView leave = stringAt(staff, workers[i].row, staffcol::leavedate);
-        if (leave.contains('/'))
-            leavefields[i] = leavedatefield(leave);
+        if (workers[i].dated)
+            leavefields[i] = leavedatefield(stringAt(staff, workers[i].row, staffcol::leavedate));
     }
     const qsizetype listlength = kListRecordLength + 2;
     const qsizetype badworker =
         makelines(listfile, qsizetype(workers.size()), listlength, [&](qsizetype i, char *p) {
             const StaffKey &w = workers[std::size_t(i)];
             const int r = w.row;
-            const QByteArray &field = leavefields[std::size_t(i)];
+            const QByteArray &field = w.dated ? leavefields[std::size_t(i)] : kNoDate;
             QByteArray date = kNoDate;
             bool dateok = true;
             if (field != kNoDate) {
