@@ -2,10 +2,16 @@
 // annex A items (validation, tables, save), beside the time it takes merely
 // to read the same files and split them into lines. Both are measured in wall
 // time: the import spreads its line checks and its table writes over the
-// machine's cores.
+// machine's cores. The read command through the import window (offscreen,
+// its progress bar shown) beside the same read without a window shows what
+// the window's progress costs.
 #include "interchange/exchange.h"
+#include "interchange/import.h"
 #include "interchange/importflow.h"
+#include "components/tooledit.h"
 #include "shared/showmsg.h"
+
+#include <QApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -174,8 +180,62 @@ void BM_ImportAndSaveNew(benchmark::State &state)
     setMessageHandler(previous);
 }
 
+// The read command alone, without a window.
+void BM_ImportRead(benchmark::State &state)
+{
+    Files &f = files();
+    Silent silent;
+    MessageHandler *previous = setMessageHandler(&silent);
+    Tdm56 dm;
+    bool old = false;
+    for (auto _ : state) {
+        TCmpFile rec;
+        importflow::ImportFlow flow(dm, rec);
+        flow.setOldLayoutFlag(&old);
+        flow.setItemCodes({"101", "102", "103", "104", "105"});
+        if (flow.read(f.list) != importflow::ImportFlow::ReadResult::Imported) {
+            state.SkipWithError("refused");
+            break;
+        }
+    }
+    setMessageHandler(previous);
+}
+
+// The same read through the import window, shown (offscreen) with its
+// progress bar.
+void BM_ImportWindowRead(benchmark::State &state)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "import_bench";
+    static char *argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    Files &f = files();
+    Silent silent;
+    MessageHandler *previous = setMessageHandler(&silent);
+    Tfimport window;
+    window.flow().setItemCodes({"101", "102", "103", "104", "105"});
+    window.edtxt->setText(f.list);
+    window.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.btclearClick(false);
+        state.ResumeTiming();
+        window.btreadClick();
+        if (!window.flow().readDone()) {
+            state.SkipWithError("refused");
+            break;
+        }
+    }
+    setMessageHandler(previous);
+}
+
 } // namespace
 
+BENCHMARK(BM_ImportRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ImportWindowRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadAndSplit)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ImportAndSave)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ImportAndSaveNew)->Unit(benchmark::kMillisecond)->UseRealTime();
