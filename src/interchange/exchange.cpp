@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <bitset>
 #include <cstdint>
 #include <cstring>
@@ -613,13 +614,18 @@ ExchangeFile readexchangefile(const QString &path, RecordKind kind)
         r.error = reader.errortext();
         return r;
     }
-    ExchangeLine line;
-    while (reader.next(line)) {
-        if (line.bytes.isEmpty()) {
-            r.emptyline = line.lineno;
-            return r;
-        }
-        r.records.append(line);
+    // The lines cut (and checked for Big5 text) at once, the records before
+    // the first empty line then copied into a list made large enough once.
+    const ExchangeLines lines = reader.remaininglines();
+    const auto empty = std::find_if(lines.bytes.begin(), lines.bytes.end(),
+                                    [](QByteArrayView l) { return l.isEmpty(); });
+    const std::size_t n = std::size_t(empty - lines.bytes.begin());
+    r.records.reserve(qsizetype(n));
+    for (std::size_t i = 0; i < n; ++i)
+        r.records.append(lines.line(i));
+    if (empty != lines.bytes.end()) {
+        r.emptyline = lines.firstlineno + int(n);
+        return r;
     }
     r.finallineend = reader.finallineend();
     return r;
