@@ -538,7 +538,12 @@ bool Checker::checklistfile(const QString &text, const QString &listpath, const 
     // records after that end taken out again.
     if (!stopped && i < n) {
         const std::size_t k = i;
-        const std::vector<QByteArrayView> rest(lines.bytes.begin() + std::ptrdiff_t(k), lines.bytes.end());
+        // The lines from k on (the whole list as a rule: a company file gave
+        // the employer).
+        std::vector<QByteArrayView> tail;
+        if (k > 0)
+            tail.assign(lines.bytes.begin() + std::ptrdiff_t(k), lines.bytes.end());
+        const std::vector<QByteArrayView> &rest = k > 0 ? tail : lines.bytes;
         const std::size_t m = rest.size();
         // The old layout, once a 170-byte record switched it on, stays on
         // for the records after it (the record itself included).
