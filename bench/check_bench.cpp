@@ -4,6 +4,7 @@
 // every line, fills the tables, computes both control codes and the totals;
 // it should stay within a few times the floor at every size, and grow as the
 // floor grows. Wall time: the check spreads its lines over the cores.
+#include "benchfiles.h"
 #include "interchange/checkflow.h"
 #include "interchange/exchange.h"
 #include "interchange/uchkr5r6.h"
@@ -16,8 +17,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <map>
-#include <memory>
 
 using namespace r56;
 
@@ -61,26 +60,15 @@ struct Files
         list = dir.path() + QStringLiteral("/R56_0112.TXT");
         annex = dir.path() + QStringLiteral("/R56A0112.TXT");
         company = dir.path() + QStringLiteral("/CADA0112.TXT");
-        write(list, l);
-        write(annex, a);
-        write(company, "5012345A\r\n2024&101120000\r\nX\r\nY\r\n");
-    }
-
-    static void write(const QString &p, const QByteArray &b)
-    {
-        QFile f(p);
-        if (!f.open(QIODevice::WriteOnly) || f.write(b) != b.size())
-            std::abort();
+        bench::writeFile(list, l);
+        bench::writeFile(annex, a);
+        bench::writeFile(company, "5012345A\r\n2024&101120000\r\nX\r\nY\r\n");
     }
 };
 
 Files &files(int n)
 {
-    static std::map<int, std::unique_ptr<Files>> all;
-    std::unique_ptr<Files> &f = all[n];
-    if (!f)
-        f = std::make_unique<Files>(n);
-    return *f;
+    return bench::perSize<Files>(n);
 }
 
 // The floor: each file the check reads, read whole and split into its lines.
@@ -88,19 +76,8 @@ void BM_ReadAndSplit(benchmark::State &state)
 {
     Files &f = files(int(state.range(0)));
     for (auto _ : state) {
-        qsizetype n = 0;
-        for (const QString &path : {f.company, f.list, f.annex}) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly)) {
-                state.SkipWithError("open");
-                return;
-            }
-            const QList<QByteArray> lines = file.readAll().split('\n');
-            n += lines.size();
-            benchmark::DoNotOptimize(lines.constData());
-        }
-        // Each file ends with its line end, which leaves one empty piece
-        // after its last line; the company file has four lines.
+        // The company file has four lines; each file ends with its line end.
+        const qsizetype n = bench::readAndSplit({f.company, f.list, f.annex});
         if (n != (4 + 1) + (f.workers + 1) + (qsizetype(f.workers) * kItemsPerWorker + 1))
             state.SkipWithError("lines");
     }

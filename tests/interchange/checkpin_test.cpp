@@ -19,6 +19,7 @@
 #include "shared/r5r6data.h"
 
 #include "msgrecorder.h"
+#include "checkfixtures.h"
 #include "tempdir.h"
 
 #include <QCryptographicHash>
@@ -40,8 +41,7 @@ namespace {
 
 QString pinDir()
 {
-    return qEnvironmentVariable("R56_SOURCE_DIR", QStringLiteral("/work/main"))
-        + QStringLiteral("/tests/interchange/fixtures/check/pinned");
+    return test::sourceDir() + QStringLiteral("/tests/interchange/fixtures/check/pinned");
 }
 
 const QList<QByteArray> kItemCodes{"101", "102", "103", "104", "105", "106", "107", "108"};
@@ -270,14 +270,6 @@ Set generate(std::uint32_t seed, const GenOptions &o)
     return s;
 }
 
-QByteArray crlf(const QList<QByteArray> &ls)
-{
-    QByteArray b;
-    for (const QByteArray &l : ls)
-        b += l + "\r\n";
-    return b;
-}
-
 void writeSet(const Set &s, const QString &dir)
 {
     const QDateTime exported(QDate(2025, 2, 20), QTime(10, 30));
@@ -289,29 +281,15 @@ void writeSet(const Set &s, const QString &dir)
         f.setFileTime(exported, QFileDevice::FileModificationTime);
     };
     const QString tail = s.listName.mid(4);
-    put(s.listName, crlf(s.list));
+    put(s.listName, test::crlfLines(s.list));
     if (!s.annexA.isEmpty())
-        put(QStringLiteral("R56A") + tail, crlf(s.annexA));
+        put(QStringLiteral("R56A") + tail, test::crlfLines(s.annexA));
     if (!s.annexC.isEmpty())
-        put(QStringLiteral("R56C") + tail, crlf(s.annexC));
+        put(QStringLiteral("R56C") + tail, test::crlfLines(s.annexC));
     if (s.company)
         put(QStringLiteral("CADA") + tail,
-            crlf({"5012345A", s.companySecondLine, b5("大豐貿易有限公司"), "TAI FONG LDA",
+            test::crlfLines({"5012345A", s.companySecondLine, b5("大豐貿易有限公司"), "TAI FONG LDA",
                   b5("東灣新馬路123號"), "AVENIDA 123"}));
-}
-
-QString render(const ReportLine &l)
-{
-    const QByteArrayView t(l.text);
-    QString s = l.red ? QStringLiteral("{red}") : QString();
-    if (l.mark.length > 0) {
-        s += big5::decode(t.first(l.mark.start)) + QStringLiteral("⟦")
-            + big5::decode(t.sliced(l.mark.start, l.mark.length)) + QStringLiteral("⟧")
-            + big5::decode(t.sliced(l.mark.start + l.mark.length));
-    } else {
-        s += big5::decode(t);
-    }
-    return s;
 }
 
 QString escaped(QString s)
@@ -365,7 +343,7 @@ QStringList outcomeOf(const Set &set)
 
     QStringList t;
     for (const ReportLine &l : checker.report().lines())
-        t << render(l).replace(tmp.path(), QStringLiteral("<dir>"));
+        t << test::renderReportLine(l).replace(tmp.path(), QStringLiteral("<dir>"));
     t << QStringLiteral("-- outcome");
     t << QStringLiteral("end %1, list lines %2, progress calls %3, old layout %4")
              .arg(int(out.end))
