@@ -118,11 +118,12 @@ void BM_RulesOnly(benchmark::State &state)
     state.counters["workers"] = f.workers;
 }
 
+// Each check into the same data module, as the program checks into its one.
 void BM_Check(benchmark::State &state)
 {
     Files &f = files(int(state.range(0)));
+    Tdm56 dm;
     for (auto _ : state) {
-        Tdm56 dm;
         TCmpFile emp;
         checkflow::Options o;
         o.itemcodes = kItemCodes;

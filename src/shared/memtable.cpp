@@ -147,6 +147,7 @@ void MemTable::setFields(QList<FieldDef> fields)
     m_store.clear();
     m_view.clear();
     m_chunks.clear();
+    m_chunkAt = 0;
     m_free.clear();
     m_chunkUsed = m_chunkRows = 0;
     m_order.clear();
@@ -192,10 +193,13 @@ MemTable::Row MemTable::takeRow()
     }
     if (m_chunks.empty() || m_chunkUsed == m_chunkRows) {
         m_chunkRows = std::max(64, (1 << 16) / std::max(1, m_rowSize));
-        m_chunks.emplace_back(new char[size_t(m_chunkRows) * size_t(m_rowSize)]);
+        if (!m_chunks.empty())
+            ++m_chunkAt;
+        if (m_chunkAt == m_chunks.size())
+            m_chunks.emplace_back(new char[size_t(m_chunkRows) * size_t(m_rowSize)]);
         m_chunkUsed = 0;
     }
-    return m_chunks.back().get() + size_t(m_chunkUsed++) * size_t(m_rowSize);
+    return m_chunks[m_chunkAt].get() + size_t(m_chunkUsed++) * size_t(m_rowSize);
 }
 
 void MemTable::clearRow(Row r) const
@@ -601,9 +605,10 @@ void MemTable::emptyTable()
     m_state = State::Browse;
     m_store.clear();
     m_view.clear();
-    m_chunks.clear();
+    // The chunks stay, to be filled again from the first.
+    m_chunkAt = 0;
     m_free.clear();
-    m_chunkUsed = m_chunkRows = 0;
+    m_chunkUsed = 0;
     m_cur = nullptr;
     m_bof = m_eof = true;
     m_fullDirty = false;

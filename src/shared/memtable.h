@@ -286,7 +286,11 @@ private:
     int m_rowSize = 0;
 
     // Row blocks come from fixed-size chunks; freed blocks are reused.
+    // Emptying the table keeps the chunks for the rows that come next (a
+    // check or an import refills the tables it empties): m_chunkAt is the
+    // chunk rows are taken from.
     std::vector<std::unique_ptr<char[]>> m_chunks;
+    std::size_t m_chunkAt = 0;
     std::vector<char *> m_free;
     int m_chunkUsed = 0;
     int m_chunkRows = 0;
