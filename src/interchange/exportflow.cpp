@@ -485,6 +485,24 @@ qsizetype makelines(QByteArray &file, qsizetype count, qsizetype length,
     return -1;
 }
 
+// A number of at most eleven characters (an article) at `p`, as "%d" gives
+// it; the byte after it.
+char *putnumber(char *p, std::int32_t v)
+{
+    char digits[12];
+    int n = 0;
+    std::uint32_t u = v < 0 ? 0u - std::uint32_t(v) : std::uint32_t(v);
+    do {
+        digits[n++] = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0)
+        *p++ = '-';
+    while (n)
+        *p++ = digits[--n];
+    return p;
+}
+
 Currency moneyAt(const MemTable &t, int row, int col)
 {
     return t.rowIsNull(row, col) ? Currency() : Currency::fromRaw(t.rowInt64(row, col));
@@ -633,6 +651,10 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         int row;
         bool severance;
         std::int64_t amount;
+        // The code as the line takes it (the row's first five bytes; the
+        // line is made from the sorted keys without going back to the rows).
+        char code[5];
+        std::uint8_t codeLength;
     };
     std::vector<ItemKey> items(std::size_t(sub.naturalCount()));
     parallelranges(items.size(), kGrain, [&](std::size_t from, std::size_t to) {
@@ -642,8 +664,12 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
             ItemKey &k = items[i];
             k.number = NumberKey::of(c.null, c.bytes);
             k.row = r;
-            k.severance = big5::trimmed(stringAt(sub, r, subcol::itemcod)) == "105";
+            const QByteArrayView code = stringAt(sub, r, subcol::itemcod);
+            k.severance = big5::trimmed(code) == "105";
             k.amount = sub.rowIsNull(r, subcol::itemval) ? 0 : sub.rowInt64(r, subcol::itemval);
+            k.codeLength = std::uint8_t(std::min<qsizetype>(code.size(), 5));
+            if (k.codeLength)
+                std::memcpy(k.code, code.data(), k.codeLength);
         }
     });
     parallelstablesort(items.begin(), items.end(),
@@ -737,7 +763,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
             const QByteArray &field = w.dated ? leavefields[std::size_t(i)] : kNoDate;
             QByteArray date = kNoDate;
             bool dateok = true;
-            if (field != kNoDate) {
+            if (w.dated && field != kNoDate) {
                 const std::int64_t v = str2int64(field);
                 const QByteArray digits = QByteArray::number(qlonglong(v));
                 dateok = v >= 0 && digits.size() <= 8;
@@ -758,7 +784,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
                 return no(Amount);
             p = putbytes(p, listhead);
             char art[12];
-            const int artlength = std::snprintf(art, sizeof art, "%d", int(std::int32_t(w.art)));
+            const qsizetype artlength = putnumber(art, std::int32_t(w.art)) - art;
             p = putfield(p, QByteArrayView(art, artlength), linefields[2].length);
             p = putfield(p, w.cntb.bytes, linefields[3].length);
             p = putfield(p, stringAt(staff, r, staffcol::nmc), linefields[4].length);
@@ -797,8 +823,16 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         makelines(annexfile, qsizetype(items.size()), annexlength, [&](qsizetype i, char *p) {
             const ItemKey &k = items[std::size_t(i)];
             p = putbytes(p, annexhead);
-            p = putfield(p, k.number.text, 8);
-            p = putfield(p, stringAt(sub, k.row, subcol::itemcod), 5);
+            // The number from its packed bytes (a longer one from its row).
+            char number[8];
+            QByteArrayView cntb = k.number.text;
+            if (k.number.length <= 8) {
+                for (std::uint32_t b = 0; b < k.number.length; ++b)
+                    number[b] = char(k.number.bytes >> (8 * (7 - b)));
+                cntb = QByteArrayView(number, k.number.length);
+            }
+            p = putfield(p, cntb, 8);
+            p = putfield(p, QByteArrayView(k.code, k.codeLength), 5);
             p = putamount(p, Currency::fromRaw(k.amount));
             if (!p)
                 return false;
