@@ -1,7 +1,10 @@
-// The check of a 50,000-worker list with 150,000 annex A lines, beside what
-// reading and splitting the same files into records costs. The check runs
-// every rule over every line, fills the tables, computes both control codes
-// and the totals; it should stay within a few times the plain read.
+// The check of a list of 25,000, 50,000 and 100,000 workers with three annex A
+// lines each, beside the plain floor: reading the same files whole and
+// splitting them into lines, nothing more. The check runs every rule over
+// every line, fills the tables, computes both control codes and the totals;
+// it should stay within a few times the floor at every size, and grow as the
+// floor grows. Wall time: the check spreads its lines over the cores.
+#include "benchfiles.h"
 #include "interchange/checkflow.h"
 #include "interchange/exchange.h"
 #include "interchange/uchkr5r6.h"
@@ -14,12 +17,13 @@
 
 #include <benchmark/benchmark.h>
 
+
 using namespace r56;
 
 namespace {
 
-constexpr int kWorkers = 50000;
 constexpr int kItemsPerWorker = 3;
+const QList<QByteArray> kItemCodes{"101", "102", "103", "104", "105", "106"};
 
 QByteArray amount(std::int64_t h)
 {
@@ -29,17 +33,19 @@ QByteArray amount(std::int64_t h)
 struct Files
 {
     QTemporaryDir dir;
+    int workers = 0;
     QString list;
     QString annex;
+    QString company;
 
-    Files()
+    explicit Files(int n) : workers(n)
     {
         QByteArray l, a;
-        l.reserve(kWorkers * 176);
-        a.reserve(kWorkers * kItemsPerWorker * 60);
+        l.reserve(qsizetype(n) * 176);
+        a.reserve(qsizetype(n) * kItemsPerWorker * 60);
         const QByteArray nmc = big5::pad(big5::encode(QStringLiteral("陳大文")), 40);
         const QByteArray nmp = big5::pad("CHAN TAI MAN", 40);
-        for (int i = 0; i < kWorkers; ++i) {
+        for (int i = 0; i < n; ++i) {
             const QByteArray cntb = QByteArray::number(10000000 + i);
             std::int64_t sum = 0;
             for (int k = 0; k < kItemsPerWorker; ++k) {
@@ -53,49 +59,36 @@ struct Files
         }
         list = dir.path() + QStringLiteral("/R56_0112.TXT");
         annex = dir.path() + QStringLiteral("/R56A0112.TXT");
-        QFile fl(list), fa(annex);
-        fl.open(QIODevice::WriteOnly);
-        fl.write(l);
-        fa.open(QIODevice::WriteOnly);
-        fa.write(a);
-        QFile fc(dir.path() + QStringLiteral("/CADA0112.TXT"));
-        fc.open(QIODevice::WriteOnly);
-        fc.write("5012345A\r\n2024&101120000\r\nX\r\nY\r\n");
+        company = dir.path() + QStringLiteral("/CADA0112.TXT");
+        bench::writeFile(list, l);
+        bench::writeFile(annex, a);
+        bench::writeFile(company, "5012345A\r\n2024&101120000\r\nX\r\nY\r\n");
     }
 };
 
-Files &files()
+Files &files(int n)
 {
-    static Files f;
-    return f;
+    return bench::perSize<Files>(n);
 }
 
-// Reading both files and cutting every line into its fields.
+// The floor: each file the check reads, read whole and split into its lines.
 void BM_ReadAndSplit(benchmark::State &state)
 {
-    Files &f = files();
+    Files &f = files(int(state.range(0)));
     for (auto _ : state) {
-        qsizetype bytes = 0;
-        ExchangeFile list = readexchangefile(f.list, RecordKind::List);
-        for (const ExchangeLine &l : list.records) {
-            for (int k = 0; k < 12; ++k)
-                bytes += getfield(l.bytes, k).size();
-        }
-        ExchangeFile annex = readexchangefile(f.annex, RecordKind::Annex);
-        for (const ExchangeLine &l : annex.records) {
-            for (const FieldPos &p : annexfields)
-                bytes += big5::copy(l.bytes, p.start, p.length).size();
-        }
-        benchmark::DoNotOptimize(bytes);
+        // The company file has four lines; each file ends with its line end.
+        const qsizetype n = bench::readAndSplit({f.company, f.list, f.annex});
+        if (n != (4 + 1) + (f.workers + 1) + (qsizetype(f.workers) * kItemsPerWorker + 1))
+            state.SkipWithError("lines");
     }
+    state.counters["workers"] = f.workers;
 }
-BENCHMARK(BM_ReadAndSplit)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The record rules alone over the same lines (read beforehand): the part of
-// the check that is the rules' own work.
+// the check that is the rules' own work, one line after the other.
 void BM_RulesOnly(benchmark::State &state)
 {
-    Files &f = files();
+    Files &f = files(int(state.range(0)));
     const ExchangeFile list = readexchangefile(f.list, RecordKind::List);
     const ExchangeFile annex = readexchangefile(f.annex, RecordKind::Annex);
     TCmpFile emp;
@@ -108,7 +101,7 @@ void BM_RulesOnly(benchmark::State &state)
     ctx.employer = &emp;
     ctx.oldlayout = &old;
     ctx.namebox = false;
-    ctx.itemcodes = {"101", "102", "103", "104", "105", "106"};
+    ctx.itemcodes = kItemCodes;
     for (auto _ : state) {
         int bad = 0;
         for (const ExchangeLine &l : annex.records) {
@@ -122,25 +115,30 @@ void BM_RulesOnly(benchmark::State &state)
         if (bad != 0)
             state.SkipWithError("a record was refused");
     }
+    state.counters["workers"] = f.workers;
 }
-BENCHMARK(BM_RulesOnly)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// Each check into the same data module, as the program checks into its one.
 void BM_Check(benchmark::State &state)
 {
-    Files &f = files();
+    Files &f = files(int(state.range(0)));
+    Tdm56 dm;
     for (auto _ : state) {
-        Tdm56 dm;
         TCmpFile emp;
         checkflow::Options o;
-        o.itemcodes = QList<QByteArray>{"101", "102", "103", "104", "105", "106"};
+        o.itemcodes = kItemCodes;
         o.namebox = false;
         checkflow::Checker c(dm, emp, o);
         const checkflow::Outcome out = c.check(f.list);
-        if (out.end != checkflow::End::Completed || dm.staff.recordCount() != kWorkers)
+        if (out.end != checkflow::End::Completed || dm.staff.recordCount() != f.workers)
             state.SkipWithError("the check did not complete");
         benchmark::DoNotOptimize(c.report().count());
     }
+    state.counters["workers"] = f.workers;
 }
-BENCHMARK(BM_Check)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
+
+BENCHMARK(BM_ReadAndSplit)->Arg(25000)->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RulesOnly)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Check)->Arg(25000)->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();

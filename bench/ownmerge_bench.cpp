@@ -2,9 +2,9 @@
 // of an authority file with an own file of as many workers (half of them
 // new) against the same import without it (the merge is the difference),
 // beside reading and splitting the own file. `addstaffline` one line at a
-// time (each line looked up by taxpayer number, then appended), as the
-// checker adds the workers it reads. Sizes 12,500, 25,000 and 50,000: the
-// ratios show no step grows faster than n log n.
+// time (each line looked up by taxpayer number, then appended). Sizes
+// 12,500, 25,000 and 50,000: the ratios show no step grows faster than
+// n log n.
 #include "interchange/exchange.h"
 #include "interchange/importflow.h"
 #include "shared/r5r6data.h"

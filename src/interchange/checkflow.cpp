@@ -6,13 +6,14 @@
 #include "shared/r5r6data.h"
 #include "shared/showmsg.h"
 #include "shared/anexocat.h"
+#include "shared/parallel.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <array>
 #include <map>
-#include <unordered_set>
 #include <vector>
 
 namespace r56::checkflow {
@@ -122,16 +123,12 @@ QByteArray zeroPadded6(int n)
     return QByteArray::number(n).rightJustified(6, '0');
 }
 
-// Reads on after an empty line: whether any line with data follows, i.e.
+// After an empty line at `from`: whether any line with data follows, i.e.
 // whether the empty line stood in the middle of the file.
-bool dataFollows(ExchangeReader &reader)
+bool dataFollows(const ExchangeLines &lines, std::size_t from)
 {
-    ExchangeLine l;
-    while (reader.next(l)) {
-        if (!big5::trim(l.bytes).isEmpty())
-            return true;
-    }
-    return false;
+    return std::any_of(lines.bytes.begin() + std::ptrdiff_t(from), lines.bytes.end(),
+                       [](QByteArrayView l) { return !big5::trimmed(l).isEmpty(); });
 }
 
 } // namespace
@@ -193,31 +190,75 @@ Checker::PackedText::PackedText(QByteArrayView v)
 void Checker::indexannex()
 {
     const MemTable &sub = m_dm.sub;
+    const std::size_t n = std::size_t(sub.naturalCount());
+    // The runs of one number in the order of m_subOrder, and each one's sum
+    // and severance item, a range of positions a thread (a run that crosses
+    // into the next range is finished by the thread that started it). While
+    // `stored` is asked for, the order is the stored one, and a range that
+    // finds it out of number order says so.
+    std::atomic<bool> inorder{true};
+    const auto makeRuns = [&](bool stored) {
+        std::vector<std::vector<AnnexRun>> parts(rangesfor(n, 8192));
+        parallelranges(parts.size(), 1, [&](std::size_t from, std::size_t to) {
+            const auto rowAt = [&](std::size_t k) { return stored ? int(k) : m_subOrder[k]; };
+            const auto number = [&](std::size_t k) { return sub.rowString(rowAt(k), subcol::cntb); };
+            for (std::size_t part = from; part < to && inorder.load(std::memory_order_relaxed); ++part) {
+                std::size_t i = n * part / parts.size();
+                const std::size_t end = n * (part + 1) / parts.size();
+                // Skip the tail of a run begun in the range before.
+                while (i > 0 && i < end && number(i) == number(i - 1))
+                    ++i;
+                if (stored && i > 0 && i < end && number(i) < number(i - 1)) {
+                    inorder = false;
+                    return;
+                }
+                std::vector<AnnexRun> &runs = parts[part];
+                while (i < end) {
+                    const QByteArrayView cntb = number(i);
+                    AnnexRun run{PackedText(cntb), Currency(), false, int(i), int(i)};
+                    for (; i < n && number(i) == cntb; ++i) {
+                        const int row = rowAt(i);
+                        run.sum += Currency::fromRaw(sub.rowInt64(row, subcol::itemval));
+                        run.severance = run.severance || big5::trimmed(sub.rowString(row, subcol::itemcod)) == "105";
+                    }
+                    run.end = int(i);
+                    if (stored && i < n && number(i) < cntb) {
+                        inorder = false;
+                        return;
+                    }
+                    runs.push_back(run);
+                }
+            }
+        });
+        m_runs.clear();
+        for (const std::vector<AnnexRun> &runs : parts)
+            m_runs.insert(m_runs.end(), runs.begin(), runs.end());
+    };
+    // Files exported by the system come ordered by number: the runs are
+    // then the stored rows as they stand. Otherwise the rows are sorted by
+    // number first (stable: equal numbers stay in stored order).
+    m_subOrder.resize(n);
+    makeRuns(true);
+    if (inorder) {
+        for (std::size_t i = 0; i < n; ++i)
+            m_subOrder[i] = int(i);
+        return;
+    }
     struct Key
     {
         PackedText cntb;
         int row;
     };
-    std::vector<Key> keys;
-    keys.reserve(std::size_t(sub.naturalCount()));
-    for (int r = 0; r < sub.naturalCount(); ++r)
-        keys.push_back({PackedText(sub.rowString(r, subcol::cntb)), r});
-    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
-        return a.cntb == b.cntb ? a.row < b.row : a.cntb < b.cntb;
+    std::vector<Key> keys(n);
+    parallelranges(n, 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r)
+            keys[r] = {PackedText(sub.rowString(int(r), subcol::cntb)), int(r)};
     });
-    m_subOrder.clear();
-    m_subOrder.reserve(keys.size());
-    m_runs.clear();
-    for (const Key &k : keys) {
-        if (m_runs.empty() || !(m_runs.back().cntb == k.cntb))
-            m_runs.push_back({k.cntb, Currency(), false, int(m_subOrder.size()), int(m_subOrder.size())});
-        AnnexRun &run = m_runs.back();
-        run.sum += Currency::fromRaw(sub.rowInt64(k.row, subcol::itemval));
-        if (big5::trim(sub.rowString(k.row, subcol::itemcod)) == "105")
-            run.severance = true;
-        m_subOrder.push_back(k.row);
-        run.end = int(m_subOrder.size());
-    }
+    parallelstablesort(keys.begin(), keys.end(), [](const Key &a, const Key &b) { return a.cntb < b.cntb; });
+    for (std::size_t i = 0; i < n; ++i)
+        m_subOrder[i] = keys[i].row;
+    inorder = true;
+    makeRuns(false);
 }
 
 const Checker::AnnexRun *Checker::findrun(QByteArrayView cntb) const
@@ -414,53 +455,181 @@ bool Checker::checklistfile(const QString &text, const ExchangeSet &files)
     // `sub` does not change during the list check, so it is indexed once
     // here instead of being searched for every worker.
     indexannex();
-    std::unordered_set<PackedText, PackedHash> listed;
-    listed.reserve(4096);
 
+    const ExchangeLines lines = reader.remaininglines(false);
+    const std::size_t n = lines.bytes.size();
+    const auto cntbOf = [](QByteArrayView rec) {
+        return rec.sliced(linefields[3].start - 1, linefields[3].length);
+    };
+    // Whether a record's worker enters `staff` (or is the earlier one of its
+    // number): it was accepted, or its only fault is the leave date. Such a
+    // record has its full length, so its fields are slices.
+    const auto taken = [](std::uint32_t set) { return set == 0 || set == errmask(errbit::E151); };
+    // The workers' rows by taxpayer number, and the line each row comes from.
+    std::map<PackedText, int> rowOfNumber;
+    std::vector<QByteArrayView> rowLines;
+    bool stopped = false;
     bool emptyStop = false;
     int emptyLine = 0;
-    ExchangeLine line;
-    while (!overCap() && reader.next(line)) {
-        std::uint32_t set = 0;
-        const QByteArray &bytes = line.bytes;
-        const bool empty = bytes.isEmpty();
-        if (empty)
-            set |= errmask(errbit::E001);
-        ++m_n;
-        takeFromFirstRecord(bytes);
+    // After record `i` (from 0): an empty one ends the list.
+    const auto endsAt = [&](std::size_t i) {
+        if (!lines.bytes[i].isEmpty())
+            return false;
+        emptyLine = lines.firstlineno + int(i);
+        emptyStop = dataFollows(lines, i + 1);
+        stopped = true;
+        return true;
+    };
 
-        const bool accepted = checklistrecord(bytes, set, m_ctx);
-        if (!accepted && set != errmask(errbit::E151)) {
-            printrecorderrors(m_n, bytes, set);
-        } else {
-            // An accepted record has its full length: the fields are slices.
-            const QByteArrayView rec(bytes);
-            const QByteArrayView cntb = rec.sliced(linefields[3].start - 1, linefields[3].length);
-            if (listed.count(PackedText(cntb)) && staff.findKey({MemValue(cntb)})) {
-                set |= errmask(errbit::E051dup);
-            } else {
-                m_dm.addstaffline(bytes);
-                listed.insert(PackedText(cntb));
-            }
-            // The current row, new or earlier, carries this very number.
-            const QByteArrayView rowcntb = cntb;
-            if (staff.asInteger(staffcol::art) == 36 && chktaxno(rowcntb, 36) != 0)
-                set |= errmask(errbit::E051);
-            if (!r56::oldlayout && rec.sliced(linefields[11].start - 1, linefields[11].length) != p)
-                set |= errmask(errbit::E172);
-            crossfieldchecks(rowcntb, set);
-            const AnnexRun *annex = findrun(rowcntb);
-            if (str2date(staff.asString(staffcol::leavedate)) == 0 && annex && annex->severance)
-                set |= errmask(errbit::E151missing);
-            if (set != 0)
-                printrecorderrors(m_n, bytes, set);
+    // While the records still give the employer (no company file), each
+    // record's rules depend on those before it: they are checked one by one.
+    std::size_t i = 0;
+    for (; i < n && !m_employerKnown; ++i) {
+        if (overCap()) {
+            stopped = true;
+            break;
         }
+        const QByteArrayView line = lines.bytes[i];
+        std::uint32_t set = line.isEmpty() ? errmask(errbit::E001) : 0;
+        ++m_n;
+        takeFromFirstRecord(line);
+        checklistrecord(line, set, m_ctx);
+        if (taken(set)) {
+            const auto [at, isnew] = rowOfNumber.try_emplace(PackedText(cntbOf(line)), int(rowLines.size()));
+            if (isnew) {
+                rowLines.push_back(line);
+                m_dm.setstaffrow(staff.appendRaw(), line);
+            } else {
+                set |= errmask(errbit::E051dup);
+            }
+            set |= workerchecks(line, at->second, findrun(cntbOf(line)), p, r56::oldlayout);
+        }
+        if (set != 0)
+            printrecorderrors(m_n, line, set);
         if (m_options.progress)
             m_options.progress();
-        if (empty) {
-            emptyLine = line.lineno;
-            emptyStop = dataFollows(reader);
+        if (endsAt(i)) {
+            ++i;
             break;
+        }
+    }
+
+    // The rest at once, on all cores: every record's rules, the worker of
+    // each taken record (a new row for the first of its number, in file
+    // order), and the checker's own tests on that worker. Then the records
+    // in order on this thread, as one by one: each faulty one listed, the
+    // loop ending at the report cap or an empty line, and the workers of the
+    // records after that end taken out again.
+    if (!stopped && i < n) {
+        const std::size_t k = i;
+        // The lines from k on (the whole list as a rule: a company file gave
+        // the employer).
+        std::vector<QByteArrayView> tail;
+        if (k > 0)
+            tail.assign(lines.bytes.begin() + std::ptrdiff_t(k), lines.bytes.end());
+        const std::vector<QByteArrayView> &rest = k > 0 ? tail : lines.bytes;
+        const std::size_t m = rest.size();
+        // The old layout, once a 170-byte record switched it on, stays on
+        // for the records after it (the record itself included).
+        const bool oldBefore = r56::oldlayout;
+        const std::size_t firstOld = std::size_t(
+            std::find_if(rest.begin(), rest.end(), [](QByteArrayView l) { return l.size() == kOldListRecordLength; })
+            - rest.begin());
+        std::vector<std::uint32_t> sets = checklistrecords(rest, m_ctx);
+
+        // Taken records by number (stable: file order within a number).
+        struct Take
+        {
+            PackedText cntb;
+            std::uint32_t line;
+        };
+        std::vector<Take> takes;
+        takes.reserve(m);
+        for (std::size_t j = 0; j < m; ++j) {
+            if (taken(sets[j]))
+                takes.push_back({PackedText(cntbOf(rest[j])), std::uint32_t(j)});
+        }
+        const auto byNumber = [](const Take &a, const Take &b) { return a.cntb < b.cntb; };
+        if (!std::is_sorted(takes.begin(), takes.end(), byNumber))
+            parallelstablesort(takes.begin(), takes.end(), byNumber);
+        // rowOf[j]: the row of record j's worker (-1: not taken); a record
+        // whose number came before (here or one by one above) repeats it.
+        // Each number's annex run is found by walking the numbers and the
+        // runs (both ascending) side by side.
+        std::vector<int> rowOf(m, -1);
+        std::vector<const AnnexRun *> runOf(m, nullptr);
+        std::vector<char> repeat(m, 0);
+        std::vector<char> starts(m, 0);
+        auto run = m_runs.begin();
+        for (std::size_t g = 0; g < takes.size();) {
+            std::size_t e = g + 1;
+            while (e < takes.size() && takes[e].cntb == takes[g].cntb)
+                ++e;
+            while (run != m_runs.end() && run->cntb < takes[g].cntb)
+                ++run;
+            const AnnexRun *annex = run != m_runs.end() && run->cntb == takes[g].cntb ? &*run : nullptr;
+            for (std::size_t t = g; t < e; ++t)
+                runOf[takes[t].line] = annex;
+            const auto earlier = rowOfNumber.find(takes[g].cntb);
+            if (earlier != rowOfNumber.end())
+                rowOf[takes[g].line] = earlier->second;
+            else
+                starts[takes[g].line] = 1;
+            for (std::size_t t = g; t < e; ++t)
+                repeat[takes[t].line] = t > g || earlier != rowOfNumber.end();
+            g = e;
+        }
+        const std::size_t rowsBefore = rowLines.size();
+        for (std::size_t j = 0; j < m; ++j) {
+            if (starts[j]) {
+                rowOf[j] = int(rowLines.size());
+                rowLines.push_back(rest[j]);
+            }
+        }
+        for (std::size_t g = 0; g < takes.size(); ++g) {
+            if (g > 0 && takes[g].cntb == takes[g - 1].cntb)
+                rowOf[takes[g].line] = rowOf[takes[g - 1].line];
+        }
+        appendstaffrows(rowLines, rowsBefore);
+        parallelranges(m, 4096, [&](std::size_t from, std::size_t to) {
+            for (std::size_t j = from; j < to; ++j) {
+                if (rowOf[j] < 0)
+                    continue;
+                if (repeat[j])
+                    sets[j] |= errmask(errbit::E051dup);
+                sets[j] |= workerchecks(rest[j], rowOf[j], runOf[j], p, oldBefore || firstOld <= j);
+            }
+        });
+
+        std::size_t j = 0;
+        std::size_t rowsTaken = rowsBefore; // rows of the records walked
+        for (; j < m; ++j) {
+            if (overCap()) {
+                stopped = true;
+                break;
+            }
+            const QByteArrayView line = rest[j];
+            ++m_n;
+            if ((sets[j] & errmask(errbit::E061)) != 0 && m_ctx.namebox) {
+                // The rule once more, for the box it shows with the name.
+                std::uint32_t again = 0;
+                checklistrecord(line, again, m_ctx);
+            } else {
+                noteoldlayout(line, m_ctx);
+            }
+            if (starts[j])
+                ++rowsTaken;
+            if (sets[j] != 0)
+                printrecorderrors(m_n, line, sets[j]);
+            if (m_options.progress)
+                m_options.progress();
+            if (endsAt(k + j))
+                break;
+        }
+        if (rowsTaken < rowLines.size()) {
+            rowLines.resize(rowsTaken);
+            staff.emptyTable();
+            appendstaffrows(rowLines, 0);
         }
     }
 
@@ -508,27 +677,39 @@ bool Checker::checkannex(const platform::LocalPath &file, char kind)
     }
     MemTable &table = isA ? m_dm.sub : m_dm.exp;
 
+    // Every line's rule at once, on all cores; then the lines in order, as
+    // one by one: each refused one listed, the loop ending at the report cap
+    // or an empty line; then the accepted lines before that end become the
+    // rows, in order, filled on all cores.
+    const ExchangeLines lines = reader.remaininglines(false);
+    const std::vector<std::uint32_t> sets = checkannexrecords(lines.bytes, kind, m_ctx);
+    std::vector<std::uint32_t> accepted; // the lines that become rows
     bool result = true;
     bool emptyStop = false;
     int emptyLine = 0;
-    ExchangeLine line;
-    while (!overCap() && reader.next(line)) {
-        if (line.bytes.isEmpty()) {
-            emptyLine = line.lineno;
-            emptyStop = dataFollows(reader);
+    for (std::size_t i = 0; i < lines.bytes.size() && !overCap(); ++i) {
+        const QByteArrayView line = lines.bytes[i];
+        if (line.isEmpty()) {
+            emptyLine = lines.firstlineno + int(i);
+            emptyStop = dataFollows(lines, i + 1);
             break;
         }
-        std::uint32_t set = 0;
         ++m_n;
-        const QByteArray &bytes = line.bytes;
-        if (checkannexrecord(bytes, set, kind, m_ctx)) {
+        if (sets[i] == 0) {
+            accepted.push_back(std::uint32_t(i));
+        } else {
+            printrecorderrors(m_n, line, sets[i]);
+            result = false;
+        }
+    }
+    const int first = table.appendRaws(int(accepted.size()));
+    parallelranges(accepted.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) {
             // An accepted record has its full length: the fields are slices.
-            const QByteArrayView rec(bytes);
-            const QByteArrayView cntb = rec.sliced(annexfields[2].start - 1, annexfields[2].length);
-            const QByteArrayView code = rec.sliced(annexfields[3].start - 1, annexfields[3].length);
-            const int row = table.appendRaw();
-            table.rowSetString(row, subcol::cntb, cntb);
-            table.rowSetString(row, subcol::itemcod, code);
+            const QByteArrayView rec = lines.bytes[accepted[k]];
+            const int row = first + int(k);
+            table.rowSetString(row, subcol::cntb, rec.sliced(annexfields[2].start - 1, annexfields[2].length));
+            table.rowSetString(row, subcol::itemcod, rec.sliced(annexfields[3].start - 1, annexfields[3].length));
             if (isA) {
                 const QByteArrayView amount = rec.sliced(annexfields[4].start - 1, annexfields[4].length);
                 table.rowSetInt64(row, subcol::itemval, Currency::fromHundredths(str2int64(amount)).raw());
@@ -536,11 +717,8 @@ bool Checker::checkannex(const platform::LocalPath &file, char kind)
             } else {
                 table.rowSetInt64(row, expcol::checked, 1);
             }
-        } else {
-            printrecorderrors(m_n, bytes, set);
-            result = false;
         }
-    }
+    });
     if (overCap()) {
         tooMany();
         return false;
@@ -581,21 +759,42 @@ void Checker::takeFromFirstRecord(QByteArrayView line)
     m_employerKnown = !b.compid().isEmpty() && b.eano() != 0 && !b.periodpair().isEmpty();
 }
 
-void Checker::crossfieldchecks(QByteArrayView cntb, std::uint32_t &set)
+std::uint32_t Checker::workerchecks(QByteArrayView line, int row, const AnnexRun *annex, QByteArrayView p,
+                                    bool old) const
 {
+    // Only reads: the records' workers are checked on several threads.
     const MemTable &staff = m_dm.staff;
-    // The sum of the worker's items (0 without any), as subtotal gives it.
-    const AnnexRun *annex = findrun(cntb);
+    std::uint32_t set = 0;
+    const QByteArrayView cntb = staff.rowString(row, staffcol::cntb);
+    if (staff.rowInt64(row, staffcol::art) == 36 && chktaxno(cntb, 36) != 0)
+        set |= errmask(errbit::E051);
+    if (!old && line.sliced(linefields[11].start - 1, linefields[11].length) != p)
+        set |= errmask(errbit::E172);
+    // The cross-field tests, on the sum of the worker's items (0 without
+    // any) as subtotal gives it.
     const Currency s = annex ? annex->sum : Currency();
-    const Currency sub1 = staff.asCurrency(staffcol::sub1);
-    const Currency rend = staff.asCurrency(staffcol::rend);
-    const Currency rimp = staff.asCurrency(staffcol::rimp);
+    const Currency sub1 = Currency::fromRaw(staff.rowInt64(row, staffcol::sub1));
+    const Currency rend = Currency::fromRaw(staff.rowInt64(row, staffcol::rend));
+    const Currency rimp = Currency::fromRaw(staff.rowInt64(row, staffcol::rimp));
     if (s >= Currency() && s != sub1)
         set |= errmask(errbit::E111);
     if (sub1 > Currency() && rend < sub1)
         set |= errmask(errbit::E092);
     if (rimp > Currency() && rend <= rimp)
         set |= errmask(errbit::E093);
+    if (annex && annex->severance && str2date(staff.rowString(row, staffcol::leavedate)) == 0)
+        set |= errmask(errbit::E151missing);
+    return set;
+}
+
+void Checker::appendstaffrows(const std::vector<QByteArrayView> &rowLines, std::size_t from)
+{
+    MemTable &staff = m_dm.staff;
+    const int first = staff.appendRaws(int(rowLines.size() - from));
+    parallelranges(rowLines.size() - from, 4096, [&](std::size_t a, std::size_t b) {
+        for (std::size_t r = a; r < b; ++r)
+            m_dm.setstaffrow(first + int(r), rowLines[from + r]);
+    });
 }
 
 void Checker::printrecorderrors(int n, QByteArrayView line, std::uint32_t set)
@@ -687,44 +886,65 @@ void Checker::duplicateannexcodes()
     // a search by number finds what a key search in that order would.
     staff.setIndexFieldNames(QStringLiteral("cntb"));
     sub.setIndexFieldNames(QStringLiteral("cntb"));
-    std::vector<std::pair<PackedText, int>> workers;
-    workers.reserve(std::size_t(staff.naturalCount()));
-    for (int r = 0; r < staff.naturalCount(); ++r) {
-        if (!staff.rowIsNull(r, staffcol::cntb))
-            workers.push_back({PackedText(staff.rowString(r, staffcol::cntb)),
-                               int(staff.rowInt64(r, staffcol::art))});
-    }
-    std::stable_sort(workers.begin(), workers.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    struct Worker
+    {
+        PackedText cntb;
+        int art;
+        bool listed; // the row has a number
+    };
+    std::vector<Worker> workers(std::size_t(staff.naturalCount()));
+    parallelranges(workers.size(), 8192, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r) {
+            const int row = int(r);
+            workers[r] = {PackedText(staff.rowString(row, staffcol::cntb)), int(staff.rowInt64(row, staffcol::art)),
+                          !staff.rowIsNull(row, staffcol::cntb)};
+        }
+    });
+    workers.erase(std::remove_if(workers.begin(), workers.end(), [](const Worker &w) { return !w.listed; }),
+                  workers.end());
+    const auto byNumber = [](const Worker &a, const Worker &b) { return a.cntb < b.cntb; };
+    if (!std::is_sorted(workers.begin(), workers.end(), byNumber))
+        parallelstablesort(workers.begin(), workers.end(), byNumber);
 
-    QByteArray text;
-    QList<QByteArrayView> seen;
-    QList<QByteArrayView> again;
-    auto w = workers.begin();
-    for (const AnnexRun &run : m_runs) {
-        while (w != workers.end() && w->first < run.cntb)
-            ++w;
-        if (w == workers.end() || !(w->first == run.cntb))
-            continue;
-        seen.clear();
-        again.clear();
-        for (int i = run.begin; i < run.end; ++i) {
-            const int r = m_subOrder[std::size_t(i)];
-            const QByteArrayView code = big5::trimmed(sub.rowString(r, subcol::itemcod));
-            if (seen.contains(code)) {
-                if (!again.contains(code))
-                    again.append(code);
-            } else {
-                seen.append(code);
+    // Each listed worker's run on its own (on all cores): its rows take the
+    // worker's article, and its repeated codes make its line of the text;
+    // the lines are then joined in the runs' order.
+    sub.changingPlacedRows();
+    std::vector<QByteArray> lines(m_runs.size());
+    parallelranges(m_runs.size(), 2048, [&](std::size_t from, std::size_t to) {
+        auto w = std::lower_bound(workers.begin(), workers.end(), m_runs[from].cntb,
+                                  [](const Worker &x, const PackedText &k) { return x.cntb < k; });
+        QList<QByteArrayView> seen;
+        QList<QByteArrayView> again;
+        for (std::size_t k = from; k < to; ++k) {
+            const AnnexRun &run = m_runs[k];
+            while (w != workers.end() && w->cntb < run.cntb)
+                ++w;
+            if (w == workers.end() || !(w->cntb == run.cntb))
+                continue;
+            seen.clear();
+            again.clear();
+            for (int i = run.begin; i < run.end; ++i) {
+                const int r = m_subOrder[std::size_t(i)];
+                const QByteArrayView code = big5::trimmed(sub.rowString(r, subcol::itemcod));
+                if (seen.contains(code)) {
+                    if (!again.contains(code))
+                        again.append(code);
+                } else {
+                    seen.append(code);
+                }
+                // Each counted row takes its worker's article.
+                sub.rowSetInt64(r, subcol::art, w->art);
             }
-            // Each counted row takes its worker's article.
-            sub.rowSetInt64(r, subcol::art, w->second);
+            if (!again.isEmpty()) {
+                lines[k] = sub.rowString(m_subOrder[std::size_t(run.begin)], subcol::cntb).toByteArray()
+                    + ":(" + joined(again) + ')' + joined(seen) + "\r\n";
+            }
         }
-        if (!again.isEmpty()) {
-            text += sub.rowString(m_subOrder[std::size_t(run.begin)], subcol::cntb).toByteArray()
-                + ":(" + joined(again) + ')' + joined(seen) + "\r\n";
-        }
-    }
+    });
+    QByteArray text;
+    for (const QByteArray &l : lines)
+        text += l;
     if (!text.isEmpty()) {
         m_report.addText(QStringLiteral("發現重複的不屬課稅收益編號:"));
         m_report.add(text, {}, true);
@@ -734,64 +954,97 @@ void Checker::duplicateannexcodes()
 std::pair<QByteArray, QByteArray> Checker::staffcodes()
 {
     // What staffcode() of the data module gives for articles 32 and 36 with
-    // `staff` ordered by "art;nmp;cntb", from one sort of the rows: the order
-    // decides the code, so it is the table's own (unsigned bytes, equal keys
-    // in natural order).
+    // `staff` ordered by "art;nmp;cntb": the order decides the code, so it is
+    // the table's own (unsigned bytes, equal keys in natural order).
     MemTable &staff = m_dm.staff;
-    const int n = staff.naturalCount();
-    // The name (40 bytes at most) packed into big-endian words compares as
-    // its bytes do; a shorter name that the other begins sorts first.
-    struct Key
-    {
-        std::int64_t art;
-        std::array<std::uint64_t, 5> name;
-        int nameSize;
-        PackedText cntb;
-        int row;
+    const std::size_t n = std::size_t(staff.naturalCount());
+    const auto rowBefore = [&](int a, int b) {
+        const std::int64_t artA = staff.rowInt64(a, staffcol::art), artB = staff.rowInt64(b, staffcol::art);
+        if (artA != artB)
+            return artA < artB;
+        const QByteArrayView nmpA = staff.rowString(a, staffcol::nmp), nmpB = staff.rowString(b, staffcol::nmp);
+        if (nmpA != nmpB)
+            return nmpA < nmpB;
+        return staff.rowString(a, staffcol::cntb) < staff.rowString(b, staffcol::cntb);
     };
-    std::vector<Key> keys;
-    keys.reserve(std::size_t(n));
-    for (int r = 0; r < n; ++r) {
-        Key k{staff.rowInt64(r, staffcol::art), {}, 0, PackedText(staff.rowString(r, staffcol::cntb)), r};
-        const QByteArrayView nmp = staff.rowString(r, staffcol::nmp);
-        k.nameSize = int(qMin<qsizetype>(nmp.size(), 40));
-        for (int i = 0; i < 40; ++i) {
-            const std::uint64_t b = i < k.nameSize ? static_cast<unsigned char>(nmp[i]) : 0u;
-            k.name[std::size_t(i / 8)] = (k.name[std::size_t(i / 8)] << 8) | b;
+    // What the code reads of each row, by row, read on all cores; and
+    // whether the rows stand in the code's order already (files exported by
+    // the system come so): then they are fed as they are stored.
+    struct Values
+    {
+        std::int64_t taxno;
+        std::int64_t leavedays;
+        Currency rend, sub1, rimp;
+        std::int32_t art;
+        bool worker;
+    };
+    std::vector<Values> values(n);
+    std::atomic<bool> stored{true};
+    parallelranges(n, 4096, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const int r = int(i);
+            const QByteArrayView cntb = staff.rowString(r, staffcol::cntb);
+            values[i] = {ctrlcode::taxnoValue(cntb), ctrlcode::leaveDays(staff.rowString(r, staffcol::leavedate)),
+                         Currency::fromRaw(staff.rowInt64(r, staffcol::rend)),
+                         Currency::fromRaw(staff.rowInt64(r, staffcol::sub1)),
+                         Currency::fromRaw(staff.rowInt64(r, staffcol::rimp)),
+                         std::int32_t(staff.rowInt64(r, staffcol::art)), isworker(cntb)};
+            if (i > 0 && stored.load(std::memory_order_relaxed) && rowBefore(r, r - 1))
+                stored = false;
         }
-        keys.push_back(k);
-    }
-    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
-        if (a.art != b.art)
-            return a.art < b.art;
-        if (a.name != b.name)
-            return a.name < b.name;
-        if (a.nameSize != b.nameSize)
-            return a.nameSize < b.nameSize;
-        if (!(a.cntb == b.cntb))
-            return a.cntb < b.cntb;
-        return a.row < b.row;
     });
-    std::vector<int> rows;
-    rows.reserve(keys.size());
-    for (const Key &k : keys)
-        rows.push_back(k.row);
-    ctrlcode::StaffCoder c32(32), c36(36);
-    for (const int r : rows) {
-        const QByteArrayView cntb = staff.rowString(r, staffcol::cntb);
-        const QByteArrayView leave = staff.rowString(r, staffcol::leavedate);
-        ctrlcode::StaffRow row;
-        row.art = std::int32_t(staff.rowInt64(r, staffcol::art));
-        row.cntb = QByteArray::fromRawData(cntb.data(), cntb.size());
-        row.rend = Currency::fromRaw(staff.rowInt64(r, staffcol::rend));
-        row.sub1 = Currency::fromRaw(staff.rowInt64(r, staffcol::sub1));
-        row.rimp = Currency::fromRaw(staff.rowInt64(r, staffcol::rimp));
-        row.leavedate = QByteArray::fromRawData(leave.data(), leave.size());
-        c32.add(row);
-        c36.add(row);
+    std::vector<int> order; // empty: the stored order
+    if (!stored) {
+        // The name (40 bytes at most) packed into big-endian words compares
+        // as its bytes do; a shorter name that the other begins sorts first.
+        struct Key
+        {
+            std::int64_t art;
+            std::array<std::uint64_t, 5> name;
+            int nameSize;
+            PackedText cntb;
+            int row;
+        };
+        std::vector<Key> keys(n);
+        parallelranges(n, 4096, [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i) {
+                const int r = int(i);
+                Key k{staff.rowInt64(r, staffcol::art), {}, 0, PackedText(staff.rowString(r, staffcol::cntb)), r};
+                const QByteArrayView nmp = staff.rowString(r, staffcol::nmp);
+                k.nameSize = int(qMin<qsizetype>(nmp.size(), 40));
+                for (int b = 0; b < 40; ++b) {
+                    const std::uint64_t c = b < k.nameSize ? static_cast<unsigned char>(nmp[b]) : 0u;
+                    k.name[std::size_t(b / 8)] = (k.name[std::size_t(b / 8)] << 8) | c;
+                }
+                keys[i] = k;
+            }
+        });
+        // Stable: equal keys stay in natural order.
+        parallelstablesort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+            if (a.art != b.art)
+                return a.art < b.art;
+            if (a.name != b.name)
+                return a.name < b.name;
+            if (a.nameSize != b.nameSize)
+                return a.nameSize < b.nameSize;
+            return a.cntb < b.cntb;
+        });
+        order.resize(n);
+        for (std::size_t i = 0; i < n; ++i)
+            order[i] = keys[i].row;
     }
+    // The two codes are fed side by side, each on its own thread.
+    ctrlcode::StaffCoder coders[2] = {ctrlcode::StaffCoder(32), ctrlcode::StaffCoder(36)};
+    paralleltasks(
+        [&](std::size_t c) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const Values &v = values[order.empty() ? i : std::size_t(order[i])];
+                coders[c].add(v.art, v.worker, v.taxno, v.rend, v.sub1, v.rimp, v.leavedays);
+            }
+        },
+        2);
     staff.setIndexFieldNames(QStringLiteral("art;nmp;cntb"));
-    return {c32.code(), c36.code()};
+    return {coders[0].code(), coders[1].code()};
 }
 
 std::pair<QByteArray, QByteArray> Checker::annexcodes()
@@ -800,60 +1053,103 @@ std::pair<QByteArray, QByteArray> Checker::annexcodes()
     // rows ordered by "art;cntb;itemcod" (equal keys in natural order) and
     // each article's distinct item codes ascending (at most the 36 smallest,
     // as the item list holds them). The order comes from the runs by number:
-    // a run (one worker, so one article) is sorted by code, and the runs are
-    // taken article by article.
+    // a run (one worker, so one article) is sorted by code on its own, on
+    // all cores, and the runs are taken article by article.
     MemTable &sub = m_dm.sub;
-    struct Key
+    struct Item
     {
         PackedText code;
+        std::int64_t itemval;
         int row;
     };
-    std::map<std::int32_t, std::vector<Key>> byArt;
-    std::vector<Key> run;
-    for (const AnnexRun &r : m_runs) {
-        run.clear();
-        for (int i = r.begin; i < r.end; ++i) {
-            const int row = m_subOrder[std::size_t(i)];
-            run.push_back({PackedText(sub.rowString(row, subcol::itemcod)), row});
+    std::vector<Item> items(m_subOrder.size());
+    std::vector<std::int32_t> runArt(m_runs.size());
+    parallelranges(m_runs.size(), 1024, [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from; r < to; ++r) {
+            const AnnexRun &run = m_runs[r];
+            const auto begin = items.begin() + run.begin;
+            const auto end = items.begin() + run.end;
+            for (int i = run.begin; i < run.end; ++i) {
+                const int row = m_subOrder[std::size_t(i)];
+                items[std::size_t(i)] = {PackedText(sub.rowString(row, subcol::itemcod)),
+                                         sub.rowInt64(row, subcol::itemval), row};
+            }
+            // A worker has a few items as a rule: sorted in place by
+            // insertion, which keeps equal codes in stored order and needs
+            // no buffer.
+            const auto byCode = [](const Item &a, const Item &b) { return a.code < b.code; };
+            if (end - begin > 32)
+                std::stable_sort(begin, end, byCode);
+            for (auto i = begin + 1; i < end && end - begin <= 32; ++i) {
+                const Item it = *i;
+                auto j = i;
+                for (; j > begin && byCode(it, *(j - 1)); --j)
+                    *j = *(j - 1);
+                *j = it;
+            }
+            runArt[r] = std::int32_t(sub.rowInt64(begin->row, subcol::art));
         }
-        std::sort(run.begin(), run.end(), [](const Key &a, const Key &b) {
-            return a.code == b.code ? a.row < b.row : a.code < b.code;
+    });
+    std::map<std::int32_t, std::vector<std::size_t>> runsOf; // by article, in number order
+    for (std::size_t r = 0; r < m_runs.size(); ++r)
+        runsOf[runArt[r]].push_back(r);
+
+    using Codes = std::vector<std::pair<PackedText, int>>; // ascending, each with a row that holds it
+    const auto codeLess = [](const std::pair<PackedText, int> &x, const PackedText &k) { return x.first < k; };
+    auto codeOf = [&](std::int32_t art) -> QByteArray {
+        const auto at = runsOf.find(art);
+        if (at == runsOf.end())
+            return {};
+        const std::vector<std::size_t> &runs = at->second;
+        // The article's items in the code's order, and the distinct codes
+        // (few: those of the catalogue) gathered a range of runs a thread.
+        std::vector<std::size_t> offset(runs.size() + 1, 0);
+        for (std::size_t k = 0; k < runs.size(); ++k)
+            offset[k + 1] = offset[k] + std::size_t(m_runs[runs[k]].end - m_runs[runs[k]].begin);
+        std::vector<ctrlcode::AnnexCoder::Item> feed(offset.back());
+        std::vector<Codes> found(rangesfor(runs.size(), 1024));
+        parallelranges(found.size(), 1, [&](std::size_t from, std::size_t to) {
+            for (std::size_t part = from; part < to; ++part) {
+                Codes &distinct = found[part];
+                const std::size_t r0 = runs.size() * part / found.size();
+                const std::size_t r1 = runs.size() * (part + 1) / found.size();
+                for (std::size_t k = r0; k < r1; ++k) {
+                    for (int i = m_runs[runs[k]].begin; i < m_runs[runs[k]].end; ++i) {
+                        const Item &it = items[std::size_t(i)];
+                        const auto d = std::lower_bound(distinct.begin(), distinct.end(), it.code, codeLess);
+                        if (d == distinct.end() || !(d->first == it.code))
+                            distinct.insert(d, {it.code, it.row});
+                    }
+                }
+            }
         });
-        const std::int32_t art = std::int32_t(sub.rowInt64(run.front().row, subcol::art));
-        std::vector<Key> &to = byArt[art];
-        to.insert(to.end(), run.begin(), run.end());
-    }
-    // The rows point into the table, which does not change meanwhile.
-    std::vector<ctrlcode::AnnexRow> rows;
-    std::vector<PackedText> codes;
-    rows.reserve(std::size_t(sub.naturalCount()));
-    codes.reserve(std::size_t(sub.naturalCount()));
-    for (const auto &[art, keys] : byArt) {
-        for (const Key &k : keys) {
-            const QByteArrayView cntb = sub.rowString(k.row, subcol::cntb);
-            const QByteArrayView code = sub.rowString(k.row, subcol::itemcod);
-            rows.push_back({art, QByteArray::fromRawData(cntb.data(), cntb.size()),
-                            QByteArray::fromRawData(code.data(), code.size()),
-                            Currency::fromRaw(sub.rowInt64(k.row, subcol::itemval))});
-            codes.push_back(k.code);
-        }
-    }
-    auto codeOf = [&](std::int32_t art) {
-        std::vector<PackedText> distinct;
-        std::vector<std::size_t> first;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].art != art)
-                continue;
-            const auto at = std::lower_bound(distinct.begin(), distinct.end(), codes[i]);
-            if (at == distinct.end() || !(*at == codes[i])) {
-                first.insert(first.begin() + (at - distinct.begin()), i);
-                distinct.insert(at, codes[i]);
+        Codes distinct;
+        for (const Codes &part : found) {
+            for (const auto &c : part) {
+                const auto d = std::lower_bound(distinct.begin(), distinct.end(), c.first, codeLess);
+                if (d == distinct.end() || !(d->first == c.first))
+                    distinct.insert(d, c);
             }
         }
-        QList<QByteArray> items;
-        for (std::size_t i = 0; i < first.size() && i < std::size_t(ctrlcode::kMaxItems); ++i)
-            items.append(rows[first[i]].itemcod);
-        return ctrlcode::annexcode(rows, QByteArray::number(art), items);
+        if (distinct.size() > std::size_t(ctrlcode::kMaxItems))
+            distinct.resize(std::size_t(ctrlcode::kMaxItems));
+        QList<QByteArray> list;
+        for (const auto &[code, row] : distinct)
+            list.append(sub.rowString(row, subcol::itemcod).toByteArray());
+        parallelranges(runs.size(), 1024, [&](std::size_t from, std::size_t to) {
+            for (std::size_t k = from; k < to; ++k) {
+                std::size_t to_ = offset[k];
+                for (int i = m_runs[runs[k]].begin; i < m_runs[runs[k]].end; ++i) {
+                    const Item &it = items[std::size_t(i)];
+                    const auto d = std::lower_bound(distinct.begin(), distinct.end(), it.code, codeLess);
+                    feed[to_++] = {d != distinct.end() && d->first == it.code ? d - distinct.begin() : -1,
+                                   Currency::fromRaw(it.itemval)};
+                }
+            }
+        });
+        ctrlcode::AnnexCoder coder(list);
+        coder.addAll(feed);
+        return coder.code();
     };
     std::pair<QByteArray, QByteArray> result{codeOf(32), codeOf(36)};
     sub.setIndexFieldNames(QStringLiteral("art;cntb;itemcod"));
@@ -863,19 +1159,42 @@ std::pair<QByteArray, QByteArray> Checker::annexcodes()
 void Checker::printsummary()
 {
     const MemTable &staff = m_dm.staff;
-    // Sums do not depend on the order: the rows are read as stored.
+    // Sums do not depend on the order: the rows are read as stored, a range
+    // a thread, and the ranges' sums added (money is exact).
+    struct Sums
+    {
+        std::int64_t count[3] = {0, 0, 0};
+        Currency rend[3], sub1[3], rimp[3];
+    };
+    std::vector<Sums> parts(rangesfor(std::size_t(staff.naturalCount()), 8192));
+    parallelranges(parts.size(), 1, [&](std::size_t from, std::size_t to) {
+        for (std::size_t part = from; part < to; ++part) {
+            Sums &p = parts[part];
+            const int r0 = int(std::size_t(staff.naturalCount()) * part / parts.size());
+            const int r1 = int(std::size_t(staff.naturalCount()) * (part + 1) / parts.size());
+            for (int r = r0; r < r1; ++r) {
+                const int col = staff.rowInt64(r, staffcol::art) == 32 ? 1 : 2;
+                const Currency a = Currency::fromRaw(staff.rowInt64(r, staffcol::rend));
+                const Currency s = Currency::fromRaw(staff.rowInt64(r, staffcol::sub1));
+                const Currency t = Currency::fromRaw(staff.rowInt64(r, staffcol::rimp));
+                p.count[col] += 1;
+                for (int c : {0, col}) {
+                    p.rend[c] += a;
+                    p.sub1[c] += s;
+                    p.rimp[c] += t;
+                }
+            }
+        }
+    });
     std::int64_t count[3] = {staff.naturalCount(), 0, 0};
     Currency rend[3], sub1[3], rimp[3];
-    for (int r = 0; r < staff.naturalCount(); ++r) {
-        const int col = staff.rowInt64(r, staffcol::art) == 32 ? 1 : 2;
-        count[col] += 1;
-        const Currency a = Currency::fromRaw(staff.rowInt64(r, staffcol::rend));
-        const Currency s = Currency::fromRaw(staff.rowInt64(r, staffcol::sub1));
-        const Currency t = Currency::fromRaw(staff.rowInt64(r, staffcol::rimp));
-        for (int c : {0, col}) {
-            rend[c] += a;
-            sub1[c] += s;
-            rimp[c] += t;
+    for (const Sums &p : parts) {
+        for (int c = 0; c < 3; ++c) {
+            if (c > 0)
+                count[c] += p.count[c];
+            rend[c] += p.rend[c];
+            sub1[c] += p.sub1[c];
+            rimp[c] += p.rimp[c];
         }
     }
     const QByteArray heads[3] = {enc(QStringLiteral("合計")), enc(QStringLiteral("屬32條例")),

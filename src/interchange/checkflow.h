@@ -148,7 +148,16 @@ private:
     bool checklistfile(const QString &text, const ExchangeSet &files);
     bool checkannex(const platform::LocalPath &file, char kind);
     void printrecorderrors(int n, QByteArrayView line, std::uint32_t set);
-    void crossfieldchecks(QByteArrayView cntb, std::uint32_t &set);
+    struct AnnexRun;
+    // The checker's own tests of a taken record `line` whose worker (new, or
+    // the earlier one of its number) is `row` of `staff`, its items `annex`
+    // (null: none): the article-36 number, the period against the file
+    // name's `p` (unless `old`), the cross-field tests and the missing leave
+    // date. Reads only.
+    std::uint32_t workerchecks(QByteArrayView line, int row, const AnnexRun *annex, QByteArrayView p,
+                               bool old) const;
+    // Rows for rowLines[from..] appended to `staff`, filled on all cores.
+    void appendstaffrows(const std::vector<QByteArrayView> &rowLines, std::size_t from);
     void duplicateannexcodes();
     std::pair<QByteArray, QByteArray> annexcodes(); // articles 32 and 36
     std::pair<QByteArray, QByteArray> staffcodes();
@@ -173,13 +182,6 @@ private:
             return a.bytes != b.bytes ? a.bytes < b.bytes : a.size < b.size;
         }
         bool operator==(const PackedText &) const = default;
-    };
-    struct PackedHash
-    {
-        std::size_t operator()(const PackedText &k) const noexcept
-        {
-            return std::size_t((k.bytes ^ std::uint64_t(k.size)) * 0x9E3779B97F4A7C15ULL >> 7);
-        }
     };
     // One worker's rows of `sub`: positions begin..end in m_subOrder.
     struct AnnexRun

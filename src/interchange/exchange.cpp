@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <bitset>
 #include <cstdint>
 #include <cstring>
@@ -564,7 +565,7 @@ bool ExchangeReader::next(ExchangeLine &out)
     return true;
 }
 
-ExchangeLines ExchangeReader::remaininglines()
+ExchangeLines ExchangeReader::remaininglines(bool big5check)
 {
     ExchangeLines r;
     r.kind = m_kind;
@@ -586,39 +587,37 @@ ExchangeLines ExchangeReader::remaininglines()
             bounds.push_back(after);
     }
     bounds.push_back(m_end);
-    // Room for the lines of a file of whole records, found without a count.
-    const qsizetype record = m_kind == RecordKind::List ? kOldListRecordLength + 2
-        : m_kind == RecordKind::Annex                  ? kAnnexRecordLength + 2
-                                                         : 0;
-    std::vector<ExchangeLines> stretches(bounds.size() - 1);
+    // The lines of each stretch counted first, so that every stretch cuts
+    // its lines straight into their places in the one list.
+    const std::size_t nparts = bounds.size() - 1;
+    std::vector<std::size_t> first(nparts + 1, 0);
     paralleltasks(
         [&](std::size_t k) {
-            ExchangeLines &part = stretches[k];
-            if (record > 0) {
-                part.bytes.reserve(std::size_t((bounds[k + 1] - bounds[k]) / record + 1));
-                part.badbyte.reserve(part.bytes.capacity());
-            }
-            for (qsizetype pos = bounds[k]; pos < bounds[k + 1];) {
-                const QByteArrayView line = cutat(data, pos, bounds[k + 1]);
-                part.bytes.push_back(line);
-                part.badbyte.push_back(firstbadbig5(line));
+            const char *from = data + bounds[k];
+            const char *to = data + bounds[k + 1];
+            std::size_t n = std::size_t(std::count(from, to, '\n'));
+            // A last line without its line end.
+            if (to > from && to[-1] != '\n')
+                ++n;
+            first[k + 1] = n;
+        },
+        nparts);
+    for (std::size_t k = 0; k < nparts; ++k)
+        first[k + 1] += first[k];
+    r.bytes.resize(first[nparts]);
+    if (big5check)
+        r.badbyte.resize(first[nparts]);
+    paralleltasks(
+        [&](std::size_t k) {
+            std::size_t i = first[k];
+            for (qsizetype pos = bounds[k]; pos < bounds[k + 1]; ++i)
+                r.bytes[i] = cutat(data, pos, bounds[k + 1]);
+            if (big5check) {
+                for (std::size_t j = first[k]; j < first[k + 1]; ++j)
+                    r.badbyte[j] = firstbadbig5(r.bytes[j]);
             }
         },
-        stretches.size());
-    if (stretches.size() == 1) {
-        r.bytes = std::move(stretches[0].bytes);
-        r.badbyte = std::move(stretches[0].badbyte);
-    } else {
-        std::size_t total = 0;
-        for (const ExchangeLines &part : stretches)
-            total += part.bytes.size();
-        r.bytes.reserve(total);
-        r.badbyte.reserve(total);
-        for (const ExchangeLines &part : stretches) {
-            r.bytes.insert(r.bytes.end(), part.bytes.begin(), part.bytes.end());
-            r.badbyte.insert(r.badbyte.end(), part.badbyte.begin(), part.badbyte.end());
-        }
-    }
+        nparts);
     m_lineno += int(r.bytes.size());
     m_pos = m_end;
     return r;
@@ -642,7 +641,7 @@ ExchangeLine ExchangeLines::line(std::size_t i) const
     l.lineno = firstlineno + int(i);
     l.bytes = bytes[i].toByteArray();
     if (!l.bytes.isEmpty()) {
-        l.badbyte = badbyte[i];
+        l.badbyte = i < badbyte.size() ? badbyte[i] : -1;
         l.badlength = badlengthfor(kind, l.bytes.size());
     }
     return l;
@@ -669,13 +668,18 @@ ExchangeFile readexchangefile(const platform::LocalPath &file, RecordKind kind)
         r.error = reader.errortext();
         return r;
     }
-    ExchangeLine line;
-    while (reader.next(line)) {
-        if (line.bytes.isEmpty()) {
-            r.emptyline = line.lineno;
-            return r;
-        }
-        r.records.append(line);
+    // The lines cut (and checked for Big5 text) at once, the records before
+    // the first empty line then copied into a list made large enough once.
+    const ExchangeLines lines = reader.remaininglines();
+    const auto empty = std::find_if(lines.bytes.begin(), lines.bytes.end(),
+                                    [](QByteArrayView l) { return l.isEmpty(); });
+    const std::size_t n = std::size_t(empty - lines.bytes.begin());
+    r.records.reserve(qsizetype(n));
+    for (std::size_t i = 0; i < n; ++i)
+        r.records.append(lines.line(i));
+    if (empty != lines.bytes.end()) {
+        r.emptyline = lines.firstlineno + int(n);
+        return r;
     }
     r.finallineend = reader.finallineend();
     return r;

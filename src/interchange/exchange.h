@@ -199,7 +199,7 @@ struct ExchangeLines
     RecordKind kind = RecordKind::Text;
     int firstlineno = 1;                // the line number of bytes[0]
     std::vector<QByteArrayView> bytes;  // each line without its line end
-    std::vector<qsizetype> badbyte;     // firstbadbig5 of each line
+    std::vector<qsizetype> badbyte;     // firstbadbig5 of each line (when checked)
     // Line i as the reader's next() gives it (its bytes copied).
     ExchangeLine line(std::size_t i) const;
 };
@@ -229,7 +229,9 @@ public:
     bool next(ExchangeLine &out);
     // All the lines from here to the end of the data at once, the reader
     // moved to the end; the Big5 check of large files runs on all cores.
-    ExchangeLines remaininglines();
+    // Without `big5check` the lines' badbyte stays empty (for a caller that
+    // takes every byte as it is).
+    ExchangeLines remaininglines(bool big5check = true);
     // The position past `line` (one of the slices of remaininglines()) and
     // its line end: what position() gives once next() has returned it.
     qint64 positionafter(QByteArrayView line) const;

@@ -417,9 +417,14 @@ char *putfield(char *p, QByteArrayView text, int width)
             keep += l;
         }
     }
-    const char *t = text.data();
-    for (qsizetype i = 0; i < keep; ++i)
-        p[i] = (t[i] == '\r' || t[i] == '\n') ? ' ' : t[i];
+    if (keep > 0) {
+        std::memcpy(p, text.data(), std::size_t(keep));
+        // A line end in a field is rare: looked for, not tested byte by byte.
+        for (const char end : {'\r', '\n'}) {
+            for (char *at = p; (at = static_cast<char *>(std::memchr(at, end, std::size_t(p + keep - at))));)
+                *at++ = ' ';
+        }
+    }
     std::memset(p + keep, ' ', std::size_t(width - keep));
     return p + width;
 }
@@ -478,6 +483,24 @@ qsizetype makelines(QByteArray &file, qsizetype count, qsizetype length,
         }
     }
     return -1;
+}
+
+// A number of at most eleven characters (an article) at `p`, as "%d" gives
+// it; the byte after it.
+char *putnumber(char *p, std::int32_t v)
+{
+    char digits[12];
+    int n = 0;
+    std::uint32_t u = v < 0 ? 0u - std::uint32_t(v) : std::uint32_t(v);
+    do {
+        digits[n++] = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0)
+        *p++ = '-';
+    while (n)
+        *p++ = digits[--n];
+    return p;
 }
 
 Currency moneyAt(const MemTable &t, int row, int col)
@@ -586,6 +609,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     struct StaffKey
     {
         bool artnull;
+        bool dated; // a leave date with a "/" in it
         std::int64_t art;
         Cell nmp, cntb;
         NumberKey number;
@@ -603,6 +627,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
             w.nmp = cellAt(staff, r, staffcol::nmp);
             w.cntb = cellAt(staff, r, staffcol::cntb);
             w.number = NumberKey::of(w.cntb.null, w.cntb.bytes);
+            w.dated = stringAt(staff, r, staffcol::leavedate).contains('/');
             w.row = r;
         }
     });
@@ -626,6 +651,10 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         int row;
         bool severance;
         std::int64_t amount;
+        // The code as the line takes it (the row's first five bytes; the
+        // line is made from the sorted keys without going back to the rows).
+        char code[5];
+        std::uint8_t codeLength;
     };
     std::vector<ItemKey> items(std::size_t(sub.naturalCount()));
     parallelranges(items.size(), kGrain, [&](std::size_t from, std::size_t to) {
@@ -635,8 +664,12 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
             ItemKey &k = items[i];
             k.number = NumberKey::of(c.null, c.bytes);
             k.row = r;
-            k.severance = big5::trimmed(stringAt(sub, r, subcol::itemcod)) == "105";
+            const QByteArrayView code = stringAt(sub, r, subcol::itemcod);
+            k.severance = big5::trimmed(code) == "105";
             k.amount = sub.rowIsNull(r, subcol::itemval) ? 0 : sub.rowInt64(r, subcol::itemval);
+            k.codeLength = std::uint8_t(std::min<qsizetype>(code.size(), 5));
+            if (k.codeLength)
+                std::memcpy(k.code, code.data(), k.codeLength);
         }
     });
     parallelstablesort(items.begin(), items.end(),
@@ -660,7 +693,29 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         g.total += Currency::fromRaw(k.amount);
         g.severance = g.severance || k.severance;
     }
+    // The groups' numbers side by side for the search (a worker's number
+    // is eight bytes as a rule); any longer number takes the search through
+    // the groups themselves.
+    struct Packed
+    {
+        std::uint64_t bytes;
+        std::uint32_t length;
+        bool operator<(const Packed &o) const { return bytes != o.bytes ? bytes < o.bytes : length < o.length; }
+        bool operator==(const Packed &o) const = default;
+    };
+    std::vector<Packed> packed;
+    bool packable = true;
+    packed.reserve(groups.size());
+    for (const Group &g : groups) {
+        packable = packable && g.number.length <= 8;
+        packed.push_back({g.number.bytes, g.number.length});
+    }
     auto groupOf = [&](const NumberKey &number) -> const Group * {
+        if (packable && number.length <= 8) {
+            const Packed want{number.bytes, number.length};
+            const auto it = std::lower_bound(packed.begin(), packed.end(), want);
+            return it != packed.end() && *it == want ? &groups[std::size_t(it - packed.begin())] : nullptr;
+        }
         const auto it = std::lower_bound(groups.begin(), groups.end(), number,
                                          [](const Group &g, const NumberKey &n) { return g.number.numberBefore(n); });
         return it != groups.end() && it->number.sameNumber(number) ? &*it : nullptr;
@@ -695,21 +750,20 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
     // A leave date is one with a "/" in it; none writes eight zeros. The
     // dates are read here, on this thread alone: reading one goes through
     // the date and text machinery shared by the whole program.
-    std::vector<QByteArray> leavefields(workers.size(), kNoDate);
+    std::vector<QByteArray> leavefields(workers.size());
     for (std::size_t i = 0; i < workers.size(); ++i) {
-        const QByteArrayView leave = stringAt(staff, workers[i].row, staffcol::leavedate);
-        if (leave.contains('/'))
-            leavefields[i] = leavedatefield(leave);
+        if (workers[i].dated)
+            leavefields[i] = leavedatefield(stringAt(staff, workers[i].row, staffcol::leavedate));
     }
     const qsizetype listlength = kListRecordLength + 2;
     const qsizetype badworker =
         makelines(listfile, qsizetype(workers.size()), listlength, [&](qsizetype i, char *p) {
             const StaffKey &w = workers[std::size_t(i)];
             const int r = w.row;
-            const QByteArray &field = leavefields[std::size_t(i)];
+            const QByteArray &field = w.dated ? leavefields[std::size_t(i)] : kNoDate;
             QByteArray date = kNoDate;
             bool dateok = true;
-            if (field != kNoDate) {
+            if (w.dated && field != kNoDate) {
                 const std::int64_t v = str2int64(field);
                 const QByteArray digits = QByteArray::number(qlonglong(v));
                 dateok = v >= 0 && digits.size() <= 8;
@@ -730,7 +784,7 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
                 return no(Amount);
             p = putbytes(p, listhead);
             char art[12];
-            const int artlength = std::snprintf(art, sizeof art, "%d", int(std::int32_t(w.art)));
+            const qsizetype artlength = putnumber(art, std::int32_t(w.art)) - art;
             p = putfield(p, QByteArrayView(art, artlength), linefields[2].length);
             p = putfield(p, w.cntb.bytes, linefields[3].length);
             p = putfield(p, stringAt(staff, r, staffcol::nmc), linefields[4].length);
@@ -769,8 +823,16 @@ bool ExportFlow::checkdeclaration(QByteArray &listfile, QByteArray &annexfile)
         makelines(annexfile, qsizetype(items.size()), annexlength, [&](qsizetype i, char *p) {
             const ItemKey &k = items[std::size_t(i)];
             p = putbytes(p, annexhead);
-            p = putfield(p, k.number.text, 8);
-            p = putfield(p, stringAt(sub, k.row, subcol::itemcod), 5);
+            // The number from its packed bytes (a longer one from its row).
+            char number[8];
+            QByteArrayView cntb = k.number.text;
+            if (k.number.length <= 8) {
+                for (std::uint32_t b = 0; b < k.number.length; ++b)
+                    number[b] = char(k.number.bytes >> (8 * (7 - b)));
+                cntb = QByteArrayView(number, k.number.length);
+            }
+            p = putfield(p, cntb, 8);
+            p = putfield(p, QByteArrayView(k.code, k.codeLength), 5);
             p = putamount(p, Currency::fromRaw(k.amount));
             if (!p)
                 return false;

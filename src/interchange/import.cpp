@@ -159,10 +159,7 @@ Tfimport::Tfimport(QWidget *parent) : platform::TForm(parent)
     connect(btclear, &QAbstractButton::clicked, this, [this] { btclearClick(true); });
     connect(btexit, &QAbstractButton::clicked, this, &Tfimport::btexitClick);
 
-    m_flow.onProgress = [this](int p) {
-        pb->setValue(p);
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
+    m_flow.onProgress = [this](int p) { progress(p); };
     m_flow.onStatus = [this](const QString &t) { msgbox->showMessage(t); };
 
     mo->clear();
@@ -186,6 +183,26 @@ void Tfimport::applyState()
     ck_usr_data->setEnabled(m_flow.ownBoxEnabled());
 }
 
+namespace {
+// Repainting the bar costs far more than reading the lines it counts.
+constexpr qint64 kProgressEvery = 50; // ms
+} // namespace
+
+void Tfimport::progress(int percent)
+{
+    m_progressValue = percent;
+    if (m_progressShown.isValid() && m_progressShown.elapsed() < kProgressEvery)
+        return;
+    showProgress();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_progressShown.start();
+}
+
+void Tfimport::showProgress()
+{
+    pb->setValue(m_progressValue);
+}
+
 void Tfimport::showInfo()
 {
     mo->setPlainText(m_flow.info().join(QLatin1Char('\n')));
@@ -202,7 +219,9 @@ void Tfimport::ck_usr_dataClick()
 void Tfimport::btreadClick()
 {
     const bool own = ck_usr_data->isChecked();
+    m_progressShown.invalidate();
     const auto r = m_flow.read(chosenfile(edtxt), own, own ? chosenfile(edusrfile) : platform::LocalPath());
+    showProgress();
     using R = importflow::ImportFlow::ReadResult;
     switch (r) {
     case R::Stopped:
@@ -271,6 +290,7 @@ void Tfimport::btclearClick(bool asked)
         return;
     m_flow.clear();
     mo->clear();
+    m_progressValue = 0;
     pb->setValue(0);
     applyState();
 }

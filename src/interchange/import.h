@@ -13,6 +13,8 @@
 #include "interchange/importflow.h"
 #include "platform/form.h"
 
+#include <QElapsedTimer>
+
 #include <functional>
 
 class QCheckBox;
@@ -90,8 +92,15 @@ public:
 private:
     void applyState();
     void showInfo();
+    // The progress of the read: the bar is repainted (and pending events
+    // run) at most every kProgressEvery ms; the last value always shows
+    // once the read is over.
+    void progress(int percent);
+    void showProgress();
 
     importflow::ImportFlow m_flow;
+    QElapsedTimer m_progressShown;
+    int m_progressValue = 0;
 };
 
 // Alive while the import window exists.

@@ -1,6 +1,7 @@
 #include "shared/ctrlcode.h"
 
 #include "shared/big5.h"
+#include "shared/parallel.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
@@ -78,10 +79,13 @@ char digit37(std::int64_t v)
     return '?';
 }
 
-std::int64_t roundExtended(long double v)
+namespace {
+
+// roundExtended with the rounding mode read already (once for the several
+// roundings of one row).
+std::int64_t roundIn(long double v, int mode)
 {
     constexpr long double two63 = 9223372036854775808.0L; // 2^63, exact
-    const int mode = std::fegetround();
     // Well inside the 64-bit range, llrintl in round-to-nearest mode gives
     // the same integer as nearbyintl followed by the conversion (ties to
     // even both), without saving and restoring the FPU environment.
@@ -95,6 +99,13 @@ std::int64_t roundExtended(long double v)
     if (!(r >= -two63 && r < two63))
         return std::numeric_limits<std::int64_t>::min();
     return static_cast<std::int64_t>(r);
+}
+
+} // namespace
+
+std::int64_t roundExtended(long double v)
+{
+    return roundIn(v, std::fegetround());
 }
 
 // ------------------------------------------------------------ worker code
@@ -121,32 +132,40 @@ StaffCoder::StaffCoder(std::int32_t art) : m_art(art)
 
 void StaffCoder::add(const StaffRow &row)
 {
+    add(row.art, isworker(row.cntb), row.art == m_art ? taxnoValue(row.cntb) : 0, row.rend, row.sub1,
+        row.rimp, row.art == m_art ? leaveDays(row.leavedate) : 0);
+}
+
+void StaffCoder::add(std::int32_t art, bool worker, std::int64_t taxno, Currency rend, Currency sub1,
+                     Currency rimp, std::int64_t leavedays)
+{
     const std::int32_t pos = m_pos++;
-    if (row.art != m_art || !isworker(row.cntb))
+    if (art != m_art || !worker)
         return;
     if (m_rowcount == 0)
         m_firstindex = pos;
     ++m_rowcount;
 
+    const int mode = std::fegetround();
     // acc0 takes the number / 367, rounded, mod M, in a 32-bit sum that wraps.
-    const long double n = static_cast<long double>(taxnoValue(row.cntb));
-    const std::int64_t t = modM(roundExtended(n / 367.0L));
+    const long double n = static_cast<long double>(taxno);
+    const std::int64_t t = modM(roundIn(n / 367.0L, mode));
     m_acc[0] = add32(m_acc[0], t);
     const std::int64_t mult = m_acc[0]; // sign-extended
 
     // The three amounts in hundredths, each times acc0, into acc1..acc3.
-    const Currency amounts[3] = {row.rend, row.sub1, row.rimp};
+    const Currency amounts[3] = {rend, sub1, rimp};
     for (int i = 0; i < 3; ++i) {
         const long double raw = static_cast<long double>(amounts[i].raw());
         const long double hundredths = raw * 100.0L / 10000.0L;
-        const std::int64_t h = roundExtended(hundredths);
+        const std::int64_t h = roundIn(hundredths, mode);
         const std::int64_t p = mul64(h, mult);
         m_acc[i + 1] = static_cast<std::int32_t>(modM(add64(m_acc[i + 1], p)));
     }
 
     // The leave date's day number times acc0 into acc4.
-    const long double d = static_cast<long double>(leaveDays(row.leavedate));
-    const std::int64_t pd = roundExtended(static_cast<long double>(mult) * d);
+    const long double d = static_cast<long double>(leavedays);
+    const std::int64_t pd = roundIn(static_cast<long double>(mult) * d, mode);
     m_acc[4] = static_cast<std::int32_t>(modM(add64(m_acc[4], pd)));
 }
 
@@ -207,40 +226,84 @@ QList<QByteArray> collectItems(std::span<const AnnexRow> rows, QByteArrayView ar
     return items;
 }
 
+AnnexCoder::AnnexCoder(const QList<QByteArray> &items)
+{
+    for (int i = 0; i < 12; ++i)
+        m_a[i] = static_cast<std::int64_t>(static_cast<unsigned char>(kAnnexSeed[i])) * 37;
+    // Each item's hash once, not once for every row of the item.
+    m_hashes.reserve(std::size_t(items.size()));
+    for (const QByteArray &code : items)
+        m_hashes.push_back(strhash(code));
+}
+
+std::int64_t AnnexCoder::step(std::int64_t as, qsizetype index, Currency itemval, int mode) const
+{
+    const long double q = static_cast<long double>(itemval.raw()) * static_cast<long double>(as) * 100.0L;
+    const double h = m_hashes[std::size_t(index)];
+    const long double v = (static_cast<long double>(h) * q + static_cast<long double>(as) * 10000.0L)
+                          / 10000.0L;
+    return modM(roundIn(v, mode));
+}
+
+void AnnexCoder::add(qsizetype index, Currency itemval)
+{
+    if (index < 0 || index >= qsizetype(m_hashes.size()))
+        return;
+    // Codes 1, 13 and 25 (indexes 0, 12, 24) share slot 1, and so on.
+    std::int64_t &as = m_a[std::size_t(slotOf(index))];
+    as = step(as, index, itemval, std::fegetround());
+}
+
+void AnnexCoder::addAll(std::span<const Item> items)
+{
+    const qsizetype n = qsizetype(m_hashes.size());
+    // The items of each slot, in order (a counting sort by slot).
+    std::array<std::size_t, 13> start{};
+    for (const Item &it : items) {
+        if (it.index >= 0 && it.index < n)
+            ++start[std::size_t(slotOf(it.index)) + 1];
+    }
+    for (std::size_t k = 0; k < 12; ++k)
+        start[k + 1] += start[k];
+    std::vector<const Item *> bySlot(start[12]);
+    std::array<std::size_t, 12> at{};
+    std::copy(start.begin(), start.begin() + 12, at.begin());
+    for (const Item &it : items) {
+        if (it.index >= 0 && it.index < n)
+            bySlot[at[std::size_t(slotOf(it.index))]++] = &it;
+    }
+    const auto slotTask = [&](std::size_t slot) {
+        const int mode = std::fegetround();
+        std::int64_t as = m_a[slot];
+        for (std::size_t k = start[slot]; k < start[slot + 1]; ++k)
+            as = step(as, bySlot[k]->index, bySlot[k]->itemval, mode);
+        m_a[slot] = as;
+    };
+    if (bySlot.size() < 8192) {
+        for (std::size_t slot = 0; slot < 12; ++slot)
+            slotTask(slot);
+    } else {
+        paralleltasks(slotTask, 12);
+    }
+}
+
+QByteArray AnnexCoder::code() const
+{
+    if (m_hashes.empty())
+        return {};
+    return annexText(m_a);
+}
+
 std::array<std::int64_t, 12> annexSlots(std::span<const AnnexRow> rows, QByteArrayView art,
                                         const QList<QByteArray> &items)
 {
-    std::array<std::int64_t, 12> a{};
-    for (int i = 0; i < 12; ++i)
-        a[i] = static_cast<std::int64_t>(static_cast<unsigned char>(kAnnexSeed[i])) * 37;
-
-    // Each item's hash once, not once for every row of the item.
-    std::vector<double> hashes;
-    hashes.reserve(std::size_t(items.size()));
-    for (const QByteArray &code : items)
-        hashes.push_back(strhash(code));
-
+    AnnexCoder coder(items);
     ArticleMatch ofArticle(art);
     for (const AnnexRow &r : rows) {
-        if (!ofArticle(r.art))
-            continue;
-        const qsizetype idx = items.indexOf(r.itemcod);
-        if (idx < 0)
-            continue;
-        const qsizetype k = idx + 1;
-        // Codes 1, 13 and 25 share slot 1, and so on.
-        const int slot = int(k % 12 == 0 ? 12 : k % 12);
-        std::int64_t &as = a[slot - 1];
-
-        const long double q = static_cast<long double>(r.itemval.raw())
-                              * static_cast<long double>(as) * 100.0L;
-        const double h = hashes[std::size_t(idx)];
-        const long double v = (static_cast<long double>(h) * q
-                               + static_cast<long double>(as) * 10000.0L)
-                              / 10000.0L;
-        as = modM(roundExtended(v));
+        if (ofArticle(r.art))
+            coder.add(items.indexOf(r.itemcod), r.itemval);
     }
-    return a;
+    return coder.accumulators();
 }
 
 QByteArray annexText(const std::array<std::int64_t, 12> &acc)

@@ -24,6 +24,7 @@
 #include <cfloat>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 // The codes need the x87 80-bit type: a 64-bit mantissa, not a double in
 // disguise and not a 128-bit quad.
@@ -73,6 +74,11 @@ public:
 
     // Feeds the next row of the table.
     void add(const StaffRow &row);
+    // The same row as the code reads it: its article, whether it is a worker
+    // (isworker of its number), taxnoValue of its number, the three amounts
+    // and leaveDays of its leave date.
+    void add(std::int32_t art, bool worker, std::int64_t taxno, Currency rend, Currency sub1,
+             Currency rimp, std::int64_t leavedays);
 
     // The 8 code characters followed by 2 blanks.
     QByteArray code() const;
@@ -129,6 +135,38 @@ struct AnnexRow
 // given (rows ordered by item code give them ascending); at most kMaxItems,
 // further codes are left out.
 QList<QByteArray> collectItems(std::span<const AnnexRow> rows, QByteArrayView art);
+
+// The annex code of one article, fed its items one by one in the order
+// "art;cntb;itemcod" with the numbered item list given at the start.
+class AnnexCoder
+{
+public:
+    explicit AnnexCoder(const QList<QByteArray> &items);
+    // The next item of the article: `index` its code's place in the item
+    // list (0 for code number 1), -1 for a code not in the list (skipped).
+    void add(qsizetype index, Currency itemval);
+    // One item as add() takes it.
+    struct Item
+    {
+        qsizetype index;
+        Currency itemval;
+    };
+    // add() for each of `items` in turn. Each of the twelve slots depends
+    // only on the items of its own codes, in order: for many items the slots
+    // are fed apart, on all cores.
+    void addAll(std::span<const Item> items);
+    const std::array<std::int64_t, 12> &accumulators() const { return m_a; }
+    // Empty when the item list is.
+    QByteArray code() const;
+
+private:
+    // The slot (0..11) an item of the list feeds.
+    static int slotOf(qsizetype index) { return int(index % 12); }
+    std::int64_t step(std::int64_t as, qsizetype index, Currency itemval, int mode) const;
+
+    std::array<std::int64_t, 12> m_a{};
+    std::vector<double> m_hashes; // strhash of each item's code
+};
 
 // The twelve accumulators a1..a12 after walking `rows` (in the order
 // "art;cntb;itemcod") with the numbered item list `items` (1-based in the

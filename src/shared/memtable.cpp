@@ -147,6 +147,7 @@ void MemTable::setFields(QList<FieldDef> fields)
     m_store.clear();
     m_view.clear();
     m_chunks.clear();
+    m_chunkAt = 0;
     m_free.clear();
     m_chunkUsed = m_chunkRows = 0;
     m_order.clear();
@@ -155,8 +156,7 @@ void MemTable::setFields(QList<FieldDef> fields)
     m_bof = m_eof = true;
     m_fullDirty = false;
     m_builtUpTo = 0;
-    m_tailSorted.clear();
-    m_tailSortedUpTo = 0;
+    clearTail(0);
     m_viewKeysValid = false;
     m_placedRowsChanged = false;
 
@@ -193,10 +193,13 @@ MemTable::Row MemTable::takeRow()
     }
     if (m_chunks.empty() || m_chunkUsed == m_chunkRows) {
         m_chunkRows = std::max(64, (1 << 16) / std::max(1, m_rowSize));
-        m_chunks.emplace_back(new char[size_t(m_chunkRows) * size_t(m_rowSize)]);
+        if (!m_chunks.empty())
+            ++m_chunkAt;
+        if (m_chunkAt == m_chunks.size())
+            m_chunks.emplace_back(new char[size_t(m_chunkRows) * size_t(m_rowSize)]);
         m_chunkUsed = 0;
     }
-    return m_chunks.back().get() + size_t(m_chunkUsed++) * size_t(m_rowSize);
+    return m_chunks[m_chunkAt].get() + size_t(m_chunkUsed++) * size_t(m_rowSize);
 }
 
 void MemTable::clearRow(Row r) const
@@ -582,8 +585,7 @@ void MemTable::rebuildView() const
     });
     m_builtUpTo = m_store.size();
     m_fullDirty = false;
-    m_tailSorted.clear();
-    m_tailSortedUpTo = m_builtUpTo;
+    clearTail(m_builtUpTo);
     m_viewKeysValid = false;
 }
 
@@ -603,15 +605,15 @@ void MemTable::emptyTable()
     m_state = State::Browse;
     m_store.clear();
     m_view.clear();
-    m_chunks.clear();
+    // The chunks stay, to be filled again from the first.
+    m_chunkAt = 0;
     m_free.clear();
-    m_chunkUsed = m_chunkRows = 0;
+    m_chunkUsed = 0;
     m_cur = nullptr;
     m_bof = m_eof = true;
     m_fullDirty = false;
     m_builtUpTo = 0;
-    m_tailSorted.clear();
-    m_tailSortedUpTo = 0;
+    clearTail(0);
     m_viewKeysValid = false;
     m_placedRowsChanged = false;
 }
@@ -728,6 +730,66 @@ bool MemTable::locate(const QString &fieldNames, const QList<MemValue> &values)
     return false;
 }
 
+void MemTable::clearTail(std::size_t from) const
+{
+    m_tailSorted.clear();
+    m_tailSortedUpTo = from;
+    m_tailHash.clear();
+    m_tailHashed = 0;
+    m_tailHashedUpTo = from;
+}
+
+namespace {
+
+std::size_t packedHash(std::uint64_t hi, std::uint64_t lo)
+{
+    std::uint64_t k = hi * 0x9E3779B97F4A7C15ULL ^ lo;
+    k ^= k >> 33;
+    k *= 0xff51afd7ed558ccdULL;
+    k ^= k >> 33;
+    return std::size_t(k);
+}
+
+} // namespace
+
+const char *MemTable::tailHashFind(const SortKey &key) const
+{
+    if (m_tailHash.empty())
+        return nullptr;
+    const std::size_t mask = m_tailHash.size() - 1;
+    for (std::size_t i = packedHash(key.hi, key.lo) & mask;; i = (i + 1) & mask) {
+        const SortKey &s = m_tailHash[i];
+        if (!s.row)
+            return nullptr;
+        if (s.hi == key.hi && s.lo == key.lo)
+            return s.row;
+    }
+}
+
+void MemTable::tailHashAdd(const SortKey &key) const
+{
+    if ((m_tailHashed + 1) * 2 > m_tailHash.size()) {
+        std::vector<SortKey> old(std::max<std::size_t>(64, m_tailHash.size() * 2), SortKey{0, 0, nullptr});
+        old.swap(m_tailHash);
+        m_tailHashed = 0;
+        for (const SortKey &k : old) {
+            if (k.row)
+                tailHashAdd(k);
+        }
+    }
+    const std::size_t mask = m_tailHash.size() - 1;
+    for (std::size_t i = packedHash(key.hi, key.lo) & mask;; i = (i + 1) & mask) {
+        SortKey &s = m_tailHash[i];
+        if (!s.row) {
+            s = key;
+            ++m_tailHashed;
+            return;
+        }
+        if (s.hi == key.hi && s.lo == key.lo)
+            return; // the first row of the key stays
+    }
+}
+
 bool MemTable::findKey(const QList<MemValue> &values)
 {
     checkBrowse();
@@ -769,6 +831,32 @@ bool MemTable::findKey(const QList<MemValue> &values)
     // Files are often in key order: a key beyond the last row is settled by
     // one comparison instead of a search through rows all over memory.
     Row hit = nullptr;
+    // A whole key packed is found by its packed bytes alone: the rows are
+    // not touched (each would be a cache miss in a large table).
+    const bool whole = packed && values.size() == qsizetype(m_order.size());
+    const auto equalKey = [&](const SortKey &k) { return k.hi == want.hi && k.lo == want.lo; };
+    if (whole) {
+        if (!m_viewKeys.empty() && !packedBefore(m_viewKeys.back(), want)) {
+            const auto it = std::lower_bound(m_viewKeys.begin(), m_viewKeys.end(), want, packedBefore);
+            if (it != m_viewKeys.end() && equalKey(*it))
+                hit = const_cast<Row>(it->row);
+        }
+        if (!hit) {
+            if (m_tailHashedUpTo < m_builtUpTo)
+                m_tailHashedUpTo = m_builtUpTo;
+            for (; m_tailHashedUpTo < m_store.size(); ++m_tailHashedUpTo) {
+                const Row r = m_store[m_tailHashedUpTo];
+                if (accepts(r))
+                    tailHashAdd(sortKey(r));
+            }
+            hit = const_cast<Row>(tailHashFind(want));
+        }
+        if (!hit)
+            return false;
+        m_cur = hit;
+        m_bof = m_eof = false;
+        return true;
+    }
     if (!m_view.empty() && !keyLess(m_view.back())) {
         if (packed) {
             const auto it = std::lower_bound(m_viewKeys.begin(), m_viewKeys.end(), want, packedBefore);
@@ -928,7 +1016,7 @@ bool MemTable::deleteRecord()
             std::memcpy(m_view[i], &q, 4);
         }
         m_builtUpTo = m_store.size();
-        m_tailSortedUpTo = m_builtUpTo;
+        clearTail(m_builtUpTo);
     } else {
         markDirty();
         ensureView();

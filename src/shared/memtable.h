@@ -286,7 +286,11 @@ private:
     int m_rowSize = 0;
 
     // Row blocks come from fixed-size chunks; freed blocks are reused.
+    // Emptying the table keeps the chunks for the rows that come next (a
+    // check or an import refills the tables it empties): m_chunkAt is the
+    // chunk rows are taken from.
     std::vector<std::unique_ptr<char[]>> m_chunks;
+    std::size_t m_chunkAt = 0;
     std::vector<char *> m_free;
     int m_chunkUsed = 0;
     int m_chunkRows = 0;
@@ -316,6 +320,18 @@ private:
     // looks into O(log n) runs.
     mutable std::vector<std::vector<SortKey>> m_tailSorted;
     mutable std::size_t m_tailSortedUpTo = 0;
+    // The same tail rows by their packed keys, for searches of a whole key
+    // when the packed key decides the order alone (the import's and the
+    // employer's list merge's "look up, then append"): one probe instead of
+    // a search in each run. The first row of each key is kept, as the order
+    // puts it first among equals. Rows m_store[m_builtUpTo ..
+    // m_tailHashedUpTo) that the filter accepts.
+    mutable std::vector<SortKey> m_tailHash; // open addressing; row null: free
+    mutable std::size_t m_tailHashed = 0;     // keys held
+    mutable std::size_t m_tailHashedUpTo = 0;
+    const char *tailHashFind(const SortKey &key) const;
+    void tailHashAdd(const SortKey &key) const;
+    void clearTail(std::size_t from) const;
     // The packed keys of the rows in m_view, for key searches that compare
     // keys lying side by side instead of rows all over memory (a table of
     // tens of thousands of workers is far larger than the cache). Made by

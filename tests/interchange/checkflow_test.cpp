@@ -11,6 +11,7 @@
 #include "shared/anexocat.h"
 
 #include "msgrecorder.h"
+#include "checkfixtures.h"
 #include "tempdir.h"
 
 #include <QCryptographicHash>
@@ -39,11 +40,7 @@ using r56::test::MessageRecorder;
 
 namespace {
 
-QString sourceDir()
-{
-    // CTest sets it; a run by hand from the tree works without.
-    return qEnvironmentVariable("R56_SOURCE_DIR", QStringLiteral("/work/main"));
-}
+using test::sourceDir;
 
 QString fixtureDir()
 {
@@ -80,28 +77,11 @@ void setMtime(const QString &path)
     f.setFileTime(kExported, QFileDevice::FileModificationTime);
 }
 
-// A line as the golden file holds it: the marked bytes between ⟦ and ⟧, a
-// red line led by "{red}". Each piece is decoded on its own, so a mark one
-// byte off either moves a bracket or splits a character into U+FFFD.
-QString render(const ReportLine &l)
-{
-    const QByteArrayView t(l.text);
-    QString s = l.red ? QStringLiteral("{red}") : QString();
-    if (l.mark.length > 0) {
-        s += big5::decode(t.first(l.mark.start)) + QStringLiteral("⟦")
-            + big5::decode(t.sliced(l.mark.start, l.mark.length)) + QStringLiteral("⟧")
-            + big5::decode(t.sliced(l.mark.start + l.mark.length));
-    } else {
-        s += big5::decode(t);
-    }
-    return s;
-}
-
 QStringList rendered(const Report &r)
 {
     QStringList out;
     for (const ReportLine &l : r.lines())
-        out << render(l);
+        out << test::renderReportLine(l);
     return out;
 }
 
@@ -128,10 +108,7 @@ QByteArray listRecord(const char *cntb, const char *nmp, const char *period = "0
 
 QByteArray lines(const QList<QByteArray> &ls)
 {
-    QByteArray b;
-    for (const QByteArray &l : ls)
-        b += l + "\r\n";
-    return b;
+    return test::crlfLines(ls);
 }
 
 // A check over a folder with its own data module and employer record.

@@ -10,7 +10,9 @@
 #include "tempdir.h"
 #include "shared/anexocat.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -231,4 +233,51 @@ TEST_F(ImportWindow, RunimportGivesBackTheOutcome)
     EXPECT_TRUE(cmpfile.block.compid().isEmpty());
     EXPECT_EQ(cmpfile.block.eano(), 0);
     EXPECT_EQ(fimport, nullptr);
+}
+
+TEST_F(ImportWindow, ProgressRepaintsAtMostEvery50Milliseconds)
+{
+    // A large diskette: the read takes long enough for many percents.
+    QByteArray list, annex;
+    for (int i = 0; i < 20000; ++i) {
+        const QByteArray cntb = QByteArray::number(10000000 + i * 7);
+        list += "5012345A202432" + cntb + QByteArray(40, ' ') + QByteArray("CHAN TAI MAN").leftJustified(40, ' ')
+            + "0000024000000 " + "0000000010100" + "0000000960000" + "00000000" + "0112" + QByteArray(20, ' ')
+            + "\r\n";
+        annex += "5012345A2024" + cntb + "101  0000000010100" + QByteArray(20, ' ') + "\r\n";
+    }
+    ASSERT_TRUE(test::writeFile(dir.filePath("R56_0112.txt"), list));
+    ASSERT_TRUE(test::writeFile(dir.filePath("R56A0112.txt"), annex));
+
+    Tfimport f;
+    f.flow().setItemCodes(codes);
+    f.edtxt->setText(dir.filePath("R56_0112.txt"));
+    f.show();
+    QApplication::processEvents();
+    // The bar's paints and values while the read runs.
+    struct Watch : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            paints += e->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } watch;
+    f.pb->installEventFilter(&watch);
+    QList<int> values;
+    QObject::connect(f.pb, &QProgressBar::valueChanged, [&](int v) { values << v; });
+    QElapsedTimer clock;
+    clock.start();
+    f.btread->click();
+    const qint64 took = clock.elapsed();
+    f.pb->removeEventFilter(&watch);
+
+    ASSERT_TRUE(msgs.empty()) << msgs.last().text.toStdString();
+    EXPECT_TRUE(f.mo->toPlainText().contains(QStringLiteral("-- 總人數20000")));
+    // The read's last value shows when it is over.
+    EXPECT_EQ(f.pb->value(), 100);
+    // At most one repaint for every 50 ms the read took (and the first).
+    EXPECT_LE(values.size(), took / 50 + 2) << took << " ms";
+    EXPECT_LE(watch.paints, took / 50 + 2) << took << " ms";
 }

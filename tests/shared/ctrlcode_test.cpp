@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cmath>
 #include <vector>
 
@@ -435,4 +437,27 @@ TEST(ControlCodesOverTables, AnnexCodeSortsItsItems)
     EXPECT_EQ(text, QByteArray("LW6IV0A23S5U"));
     EXPECT_EQ(annexcode(other, u"32", &text), QByteArray("FPS0Z0S070I0"));
     EXPECT_TRUE(msgs.empty());
+}
+
+TEST(AnnexCode, ManyItemsAtOnceAsOneByOne)
+{
+    // addAll feeds each slot its own items apart (on all cores for many):
+    // the accumulators are those of feeding every item in turn, codes not
+    // in the list and indexes past it skipped alike.
+    std::mt19937 gen(2511);
+    QList<QByteArray> list;
+    for (int k = 0; k < 30; ++k)
+        list << QByteArray::number(101 + k);
+    for (const std::size_t n : {std::size_t(7), std::size_t(20000)}) {
+        std::vector<AnnexCoder::Item> many;
+        for (std::size_t i = 0; i < n; ++i)
+            many.push_back({qsizetype(gen() % 34) - 2, Currency::fromRaw(std::int64_t(gen() % 50000000))});
+        AnnexCoder oneByOne(list), atOnce(list);
+        for (const AnnexCoder::Item &it : many)
+            oneByOne.add(it.index, it.itemval);
+        atOnce.addAll(many);
+        EXPECT_EQ(atOnce.accumulators(), oneByOne.accumulators()) << n;
+        EXPECT_EQ(atOnce.code(), oneByOne.code()) << n;
+    }
+    EXPECT_EQ(AnnexCoder({}).code(), QByteArray());
 }

@@ -399,3 +399,65 @@ TEST(TableFile, SavedFileHoldsThePacketWhateverTheRowCount)
     ASSERT_TRUE(tablefile::loadFile(back.exp, path));
     EXPECT_EQ(firstDifferentCell(dm.exp, back.exp), QString());
 }
+
+TEST(TableFile, LargePacketsAreReadAsSmallOnes)
+{
+    // Large packets are read in two passes (where each row starts, then the
+    // rows on all cores): what they give and what they refuse is what the
+    // row-by-row reading of small packets gives and refuses.
+    constexpr int kRows = 6000;
+    const auto subRows = [](Bytes &p, int from, int to, int status) {
+        for (int i = from; i < to; ++i)
+            p.u8(status).u8(0).str(QByteArray::number(10000000 + i)).str("A0" + QByteArray::number(i % 7))
+                .f64(i * 0.25).i32(i % 2 ? 32 : 36);
+    };
+
+    // The original engine's change log over many rows: every row inserted,
+    // the last one then modified (its amount only).
+    Bytes logged = subMetadata(kRows + 1, 0);
+    logged.u16(2).name("DEFAULT_ORDER").u32(0x00820002).u32(0);
+    logged.name("CHANGE_LOG").u32(0x00820004).u32(3 * (kRows + 1));
+    for (int i = 1; i <= kRows; ++i)
+        logged.u32(quint32(i)).u32(0).u32(4);
+    logged.u32(kRows + 1).u32(kRows).u32(8);
+    subRows(logged, 0, kRows - 1, 0x04);
+    subRows(logged, kRows - 1, kRows, 0x05);
+    logged.u8(0x08).u8(0x02 | 0x08 | 0x80).f64(99.5);
+    MemTable t(subFields());
+    QString why;
+    ASSERT_TRUE(tablefile::readPacket(logged.b, t, &why)) << why.toStdString();
+    ASSERT_EQ(t.naturalCount(), kRows);
+    EXPECT_EQ(t.rowString(kRows - 1, subcol::cntb), QByteArray::number(10000000 + kRows - 1));
+    EXPECT_EQ(t.rowInt64(kRows - 1, subcol::itemval), 995000);
+    EXPECT_EQ(t.rowInt64(kRows - 2, subcol::itemval), Currency::fromDouble((kRows - 2) * 0.25).raw());
+
+    // Plain rows, broken in the last row or past it.
+    Bytes plain = subMetadata(kRows, 0);
+    plain.u16(1).name("DEFAULT_ORDER").u32(0x00820002).u32(0);
+    const qsizetype firstRow = plain.b.size();
+    subRows(plain, 0, kRows, 0);
+    const QByteArray good = plain.b;
+    ASSERT_TRUE(tablefile::readPacket(good, t, &why)) << why.toStdString();
+    EXPECT_EQ(t.naturalCount(), kRows);
+    const qsizetype lastRow = good.lastIndexOf(QByteArrayView("\x00\x00\x08" "1", 4));
+    ASSERT_GT(lastRow, firstRow);
+    QByteArray badMoney = good;
+    const double huge = 1e300;
+    badMoney.replace(good.size() - 12, 8, QByteArray(reinterpret_cast<const char *>(&huge), 8));
+    QByteArray badLength = good;
+    badLength[lastRow + 2] = char(0xFF);
+    struct Case { const char *what; QByteArray bytes; };
+    const Case cases[] = {
+        {"cut in the middle", good.left((firstRow + good.size()) / 2)},
+        {"cut in the last row", good.left(good.size() - 3)},
+        {"money out of range in the last row", badMoney},
+        {"string length past the end", badLength},
+        {"trailing bytes", good + "x"},
+    };
+    for (const Case &c : cases) {
+        MemTable u(subFields());
+        u.appendRecord({"x"});
+        EXPECT_FALSE(tablefile::readPacket(c.bytes, u)) << c.what;
+        EXPECT_EQ(u.recordCount(), 0) << c.what;
+    }
+}
