@@ -1,12 +1,37 @@
 #include "platform/form.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 namespace r56::platform {
+
+namespace {
+
+bool onX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+// The window that asks for `self` to be shown: the one of the innermost modal
+// run, else the active window, else the window of the form's parent.
+QWidget *askingWindow(const QWidget *self)
+{
+    for (QWidget *w : {QApplication::activeModalWidget(), QApplication::activeWindow()}) {
+        if (w && w->window() != self && w->window()->isVisible())
+            return w->window();
+    }
+    if (QWidget *p = self->parentWidget(); p && p->window()->isVisible())
+        return p->window();
+    return nullptr;
+}
+
+} // namespace
 
 TForm::TForm(QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
@@ -80,6 +105,117 @@ void TForm::setModalResult(int result)
     m_modalResult = result;
     if (result != mrNone && isVisible())
         QDialog::done(result);
+}
+
+void TForm::setStaysOnTop(bool on)
+{
+    if (on == m_staysOnTop)
+        return;
+    m_staysOnTop = on;
+    applyStaysOnTop();
+}
+
+void TForm::applyStaysOnTop()
+{
+    const bool on = m_staysOnTop || m_liftedOnTop;
+    Qt::WindowFlags f = windowFlags();
+    if (bool(f & Qt::WindowStaysOnTopHint) == on)
+        return;
+    f.setFlag(Qt::WindowStaysOnTopHint, on);
+    // QWidget::setWindowFlags would make a new window, hiding this one (and
+    // ending its modal run); the window's own flags change in place.
+    overrideWindowFlags(f);
+    if (QWindow *w = windowHandle())
+        w->setFlags(f);
+}
+
+void TForm::setVisible(bool visible)
+{
+    if (visible == isVisible()) {
+        QDialog::setVisible(visible);
+        return;
+    }
+    if (visible) {
+        QWidget *asker = askingWindow(this);
+        m_opener = asker;
+        // A window manager stacks each window within its layer: a form asked
+        // for by a window that stays on top would come up behind it.
+        m_liftedOnTop = asker && (asker->windowFlags() & Qt::WindowStaysOnTopHint);
+        // A window manager may still be withdrawing the window this form
+        // showed last (ICCCM wants a client to wait for that before mapping
+        // it again; a wait note hidden before the manager even took it in
+        // can leave it never mapped, and a modal run on it waits for ever):
+        // each showing is a new window.
+        if (onX11() && m_shownBefore && testAttribute(Qt::WA_WState_Created))
+            destroy(true, false);
+        applyStaysOnTop();
+        m_sizeAtShow = size();
+        m_maximiseOnMap = windowState() & Qt::WindowMaximized;
+        QDialog::setVisible(true);
+        m_shownBefore = true;
+        if (m_maximiseOnMap)
+            watchWindow();
+        return;
+    }
+    const bool hadKeyboard = isActiveWindow();
+    QDialog::setVisible(false);
+    // With no window manager the keyboard would go nowhere: back to the
+    // window that asked, or to the modal run that remains.
+    QWidget *back = QApplication::activeModalWidget();
+    if (!back || !back->isVisible())
+        back = m_opener;
+    if (hadKeyboard && back && back->isVisible())
+        back->activateWindow();
+}
+
+void TForm::watchWindow()
+{
+    // Till the server first shows the window (a window manager, when there
+    // is one, has taken it in and sized it by then).
+    if (!m_mapWatch) {
+        m_mapWatch = new QTimer(this);
+        m_mapWatch->setInterval(10);
+        connect(m_mapWatch, &QTimer::timeout, this, [this] {
+            const QWindow *w = windowHandle();
+            if (!isVisible() || (w && w->isExposed()) || m_mapWatchStart.elapsed() > 2000) {
+                m_mapWatch->stop();
+                if (isVisible())
+                    mapped();
+            }
+        });
+    }
+    m_mapWatchStart.start();
+    m_mapWatch->start();
+}
+
+void TForm::mapped()
+{
+    if (!m_maximiseOnMap)
+        return;
+    m_maximiseOnMap = false;
+    // A window manager gives a maximised window its size before the window
+    // is first shown; with none, nobody does: the screen's free area.
+    if (!(windowState() & Qt::WindowMaximized) || size() != m_sizeAtShow)
+        return;
+    if (const QScreen *s = screen()) {
+        const QRect r = s->availableGeometry();
+        if (r != geometry())
+            setGeometry(r);
+    }
+}
+
+void TForm::changeEvent(QEvent *e)
+{
+    QDialog::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange || !isVisible() || !(windowState() & Qt::WindowMaximized))
+        return;
+    // Maximised while shown (a menu item): a window manager answers at once.
+    m_sizeAtShow = size();
+    m_maximiseOnMap = true;
+    QTimer::singleShot(250, this, [this] {
+        if (isVisible())
+            mapped();
+    });
 }
 
 void TForm::centerOnScreen()
