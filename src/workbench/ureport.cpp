@@ -98,7 +98,7 @@ Tfreport::Tfreport(QWidget *parent) : platform::TForm(parent)
     kittitle->setObjectName(QStringLiteral("kittitle"));
     kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), QColor(0, 0, 128));
     setClientSize(594, 337);
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setStaysOnTop(true);
     QWidget *c = client();
 
     // Model.
@@ -590,16 +590,20 @@ bool Tfreport::runprintprogram(const QByteArray &line)
         showmsgw(caption(), reportflow::jobWriteFailedText(printjob::jobfilename(program)), mkContinue);
     } else {
         // The print program comes to the front; this window waits for it,
-        // repainting but taking no input.
-        setWindowFlag(Qt::WindowStaysOnTopHint, false);
-        if (isVisible())
-            show();
+        // repainting but taking no input, and stays: the user goes on with
+        // the next job, or saves the margins a test page has tried.
+        setStaysOnTop(false);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         setEnabled(false);
         m_lastRun = reportflow::runprogram(program, reportflow::jobwords(line));
         setEnabled(true);
-        setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        if (isVisible())
-            show();
+        setStaysOnTop(true);
+        if (isVisible()) {
+            // The print program's window has gone; the keyboard comes back
+            // here (with no window manager nobody else would give it).
+            raise();
+            activateWindow();
+        }
         if (!m_lastRun.started)
             showmsgw(caption(), reportflow::notStartedText(program), mkContinue);
         else if (m_lastRun.crashed)
