@@ -9,6 +9,7 @@ pkgs=(
   clang libclang-rt-14-dev
   fonts-arphic-uming fonts-liberation qt6-translations-l10n
   poppler-utils xvfb xauth ccache
+  openbox xdotool x11-utils imagemagick
 )
 missing=()
 for p in "${pkgs[@]}"; do
