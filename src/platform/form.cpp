@@ -1,13 +1,16 @@
 #include "platform/form.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTextLayout>
 #include <QTimer>
 #include <QWindow>
+#include <QtMath>
 
 namespace r56::platform {
 
@@ -270,6 +273,20 @@ void TForm::layoutChildren()
     if (m_titleBar)
         m_titleBar->setGeometry(0, 0, width(), m_titleHeight);
     m_client->setGeometry(0, m_titleHeight, width(), height() - m_titleHeight);
+}
+
+int textBoxHeight(const QAbstractScrollArea *box, int lines)
+{
+    QTextLayout layout(QStringLiteral("東灣Ag"), box->font());
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLeadingIncluded(true); // as a text box lays its lines out
+    line.setLineWidth(1000);
+    layout.endLayout();
+    const int lineHeight = qMax(qCeil(line.height()), QFontMetrics(box->font()).lineSpacing());
+    constexpr int documentMargin = 4; // a text document's own
+    constexpr int slack = 2;          // a plain text box counts a line cut by a pixel as hidden
+    return lines * lineHeight + 2 * documentMargin + 2 * box->frameWidth() + slack;
 }
 
 } // namespace r56::platform

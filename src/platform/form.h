@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
+class QAbstractScrollArea;
 class QTimer;
 
 namespace r56::platform {
@@ -108,5 +109,10 @@ private:
     QTimer *m_mapWatch = nullptr;
     QElapsedTimer m_mapWatchStart;
 };
+
+// The height a text box of a form needs to show `lines` lines whole in its
+// font (a Chinese line of the Ming serif, the tallest), with its frame and
+// its document's margins.
+int textBoxHeight(const QAbstractScrollArea *box, int lines);
 
 } // namespace r56::platform
