@@ -158,16 +158,25 @@ void TForm::setVisible(bool visible)
         m_shownBefore = true;
         if (m_maximiseOnMap)
             watchWindow();
+        // The program's first window (or one shown while none of the others
+        // has the keyboard) takes it: with no window manager nobody would
+        // give it.
+        if (!QApplication::activeWindow())
+            activateWindow();
         return;
     }
     const bool hadKeyboard = isActiveWindow();
     QDialog::setVisible(false);
     // With no window manager the keyboard would go nowhere: back to the
-    // window that asked, or to the modal run that remains.
+    // window that asked, or to the modal run that remains. So too when this
+    // form had not got it yet (a message just before it gave it back to
+    // this one, and the server has not answered), or when no window shown
+    // has it.
     QWidget *back = QApplication::activeModalWidget();
     if (!back || !back->isVisible())
         back = m_opener;
-    if (hadKeyboard && back && back->isVisible())
+    const QWidget *active = QApplication::activeWindow();
+    if ((hadKeyboard || !active || active == this || !active->isVisible()) && back && back->isVisible())
         back->activateWindow();
 }
 

@@ -104,6 +104,12 @@ QString binDir()
     return dir.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin") : dir;
 }
 
+QString sourceDir()
+{
+    const QString dir = qEnvironmentVariable("R56_SOURCE_DIR");
+    return dir.isEmpty() ? QStringLiteral(R56_SOURCE_TREE) : dir;
+}
+
 bool windowManager()
 {
     return !qEnvironmentVariableIsEmpty("R56_WINDOW_MANAGER");

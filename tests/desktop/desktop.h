@@ -31,8 +31,10 @@ namespace r56::desk {
 // Whether a window manager runs on the display (xsession.sh says which).
 bool windowManager();
 
-// The folder of the built programs (R56_BIN_DIR, else bin/ beside tests/).
+// The folder of the built programs (R56_BIN_DIR, else bin/ beside tests/)
+// and the source tree (R56_SOURCE_DIR, else the one it was built from).
 QString binDir();
+QString sourceDir();
 
 // Whether the running test has failed so far (safe from either thread).
 bool failed();
