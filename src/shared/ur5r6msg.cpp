@@ -228,6 +228,9 @@ void Tfr5r6msgw::bt1Click()
 int Tfr5r6msgw::showmsgw(const QString &caption, const QString &text, int kind)
 {
     kittitle->setFormCaption(caption);
+    // The window's own title too: a window manager's list (and a user's
+    // search among the windows) names the message by it.
+    setCaption(caption);
     const bool compact = big5::encode(text).size() <= kCompactBytes;
     setsize(compact);
     // A caption too long for the compact window's bar gets the large window.

@@ -203,6 +203,18 @@ protected:
     QStringList answered;
 };
 
+// The amount fields of the data-entry window in their editing look though
+// the keyboard is elsewhere.
+QStringList editingWithoutFocus(Tr5r6f *entry)
+{
+    QStringList out;
+    for (int r = 1; r <= 10; ++r)
+        for (TCurrencyEdit *e : {entry->xttl(r), entry->xsub(r), entry->ximp(r)})
+            if ((e->editing() || e->editingShown()) && entry->focusWidget() != e)
+                out << e->objectName() + (e->editingShown() ? QStringLiteral(" (shown)") : QString());
+    return out;
+}
+
 bool containsText(const QStringList &list, const QString &part)
 {
     for (const QString &s : list)
@@ -363,6 +375,8 @@ TEST_F(Road, FromTheAuthoritysFilesToTheExportAndTheCheck)
                    "the data saved"))
             return;
         look(QStringLiteral("entry-saved"));
+        EXPECT_EQ(gui([&] { return editingWithoutFocus(entry); }).join(QLatin1Char(' ')).toStdString(), "")
+            << "fields without the keyboard show their display format";
         click(entry->btexit);
         if (!until([&] { return !entry || !entry->isVisible(); }, "the data-entry window closed"))
             return;

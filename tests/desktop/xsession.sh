@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command on an X display of its own: a virtual X server (Xvfb) on a
-# free display number it picks itself,
-# with the openbox window manager, or with none (--no-wm), as a user's desktop
-# would have them. Both are stopped when the command ends; its exit status is
-# the script's. Exit status 77 (a skipped test for CTest) when Xvfb, openbox
-# or xdotool is not installed.
+# free display number it picks itself, with the openbox window manager, or
+# with none (--no-wm), as a user's desktop would have them. Both are stopped
+# when the command ends; its exit status is the script's. Exit status 77 (a
+# skipped test for CTest) when Xvfb, openbox, xdotool or xprop is missing.
 #
 #   xsession.sh [--no-wm] command [arguments...]
 set -u
