@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 
 using namespace r56;
 using namespace r56::desk;
@@ -51,70 +52,65 @@ bool messageComesUp(const char *what, int round, int ms = 4000)
     return up;
 }
 
-} // namespace
-
-// The report step: the wait note, hidden as soon as the counts are made, and
-// at once the notice before printing. Over and over, the notice comes up and
-// Enter answers it; a message that the window manager never maps would leave
-// the program frozen behind an invisible modal window.
-TEST(Messages, TheMessageAfterAWaitNoteAlwaysComesUp)
+// The user's side of `rounds` messages in a row: each comes up and Enter
+// answers it (`answered` counts the answers the program got).
+void answerEach(int rounds, const char *what, const std::atomic<int> &answered)
 {
-    MessageWindowHandler handler;
-    Opener main(false);
-    main.show();
-    constexpr int kRounds = 40;
-    std::atomic<int> answered = 0;
-    Driver user([&] {
-        for (int i = 0; i < kRounds; ++i) {
-            if (!messageComesUp("the notice after the wait note", i)) {
-                closeModals();
-                return;
-            }
-            key(QStringLiteral("Return"));
-            if (!waitUntil([&] { return answered > i; }, 4000)) {
-                ADD_FAILURE() << "round " << i << ": Enter did not answer the notice";
-                return;
-            }
+    for (int i = 0; i < rounds; ++i) {
+        if (!messageComesUp(what, i)) {
+            closeModals();
+            return;
         }
-    });
-    for (int i = 0; i < kRounds && !failed(); ++i) {
-        showmsgw(QStringLiteral("注意(Atencao)"), processingText(), mkWait);
-        QCoreApplication::processEvents();
-        closemsgw();
-        EXPECT_EQ(showmsgw(QStringLiteral("注意(Atencao)"), QStringLiteral("列印報表前, 請先關閉其他應用程式。"),
-                           mkContinue),
-                  2);
-        ++answered;
+        key(QStringLiteral("Return"));
+        if (!waitUntil([&] { return answered > i; }, 4000)) {
+            ADD_FAILURE() << what << ", round " << i << ": Enter did not answer it";
+            return;
+        }
     }
-    user.join();
 }
 
-// Two questions in a row, the second asked the moment the first is answered.
-TEST(Messages, AQuestionRightAfterAnotherComesUp)
+} // namespace
+
+// Messages in quick succession, each run over and over: the report step's
+// wait note, hidden as soon as the counts are made, and at once the notice
+// before printing; a question asked the moment the one before was answered.
+// Each message comes up and Enter answers it; one that the window manager
+// never maps would leave the program frozen behind an invisible modal window.
+TEST(Messages, EachMessageOfAQuickSuccessionComesUp)
 {
-    MessageWindowHandler handler;
-    Opener main(false);
-    main.show();
-    constexpr int kRounds = 20;
-    std::atomic<int> answered = 0;
-    Driver user([&] {
-        for (int i = 0; i < 2 * kRounds; ++i) {
-            if (!messageComesUp("a question right after another", i)) {
-                closeModals();
-                return;
-            }
-            key(QStringLiteral("Return"));
-            if (!waitUntil([&] { return answered > i; }, 4000)) {
-                ADD_FAILURE() << "round " << i << ": Enter did not answer the question";
-                return;
-            }
+    struct Case
+    {
+        const char *what;
+        int rounds;
+        std::function<int()> ask; // one round; the answer the program got
+        int answer;
+    };
+    const Case cases[] = {
+        {"the notice after the wait note", 40,
+         [] {
+             showmsgw(QStringLiteral("注意(Atencao)"), processingText(), mkWait);
+             QCoreApplication::processEvents();
+             closemsgw();
+             return showmsgw(QStringLiteral("注意(Atencao)"), QStringLiteral("列印報表前, 請先關閉其他應用程式。"),
+                             mkContinue);
+         },
+         2},
+        {"a question right after another", 40,
+         [] { return showmsgw(QStringLiteral("R5/R6"), QStringLiteral("是否繼續?"), mkYesNo); }, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        MessageWindowHandler handler;
+        Opener main(false);
+        main.show();
+        std::atomic<int> answered = 0;
+        Driver user([&] { answerEach(c.rounds, c.what, answered); });
+        for (int i = 0; i < c.rounds && !failed(); ++i) {
+            EXPECT_EQ(c.ask(), c.answer);
+            ++answered;
         }
-    });
-    for (int i = 0; i < 2 * kRounds && !failed(); ++i) {
-        EXPECT_EQ(showmsgw(QStringLiteral("R5/R6"), QStringLiteral("是否繼續?"), mkYesNo), 1);
-        ++answered;
+        user.join();
     }
-    user.join();
 }
 
 // A message asked for by a window that stays on top (the report selection

@@ -40,14 +40,9 @@ protected:
         ASSERT_TRUE(decl.writeEmployer());
         ASSERT_TRUE(decl.writeWorkers({{32, "12345678", "陳大文", "CHAN TAI MAN", Currency::fromUnits(240000),
                                         " ", Currency::fromUnits(1000), Currency::fromUnits(9600), ""}}));
-        progdir = decl.path(QStringLiteral("bin"));
-        QDir().mkpath(progdir);
-        ASSERT_TRUE(QFile::copy(built, progdir + QStringLiteral("/printr5r6")));
         savedStart = startdir;
-        startdir = decl.dir.path();
-        cmpname = decl.cmp;
-        cmpfile = TCmpFile{};
-        ASSERT_TRUE(readcmp(cmpfile));
+        progdir = decl.openWithPrintProgram(built);
+        ASSERT_FALSE(progdir.isEmpty());
         pdf = decl.path(QStringLiteral("job.pdf"));
         qputenv("R56_PRINT_PDF", pdf.toLocal8Bit());
         qputenv("R56_CLOCK", "2024-01-31 08:00:00");

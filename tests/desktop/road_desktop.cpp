@@ -190,6 +190,13 @@ protected:
         key(QStringLiteral("Return"));
         return waitUntil([&] { return !d || !d->isVisible(); }, 10000);
     }
+    // `button` clicked, and `w` gone (freed or hidden) afterwards.
+    template <class W>
+    bool closeWith(QWidget *button, const QPointer<W> &w, const char *what, int ms = 30000)
+    {
+        click(button);
+        return until([&] { return !w || !w->isVisible(); }, what, ms);
+    }
     // Text into an edit: clicked, all selected, typed over.
     static void typeInto(QWidget *edit, const QString &text)
     {
@@ -278,8 +285,7 @@ TEST_F(Road, FromTheAuthoritysFilesToTheExportAndTheCheck)
         if (!adm)
             return;
         typeInto(adm->COMPTELE, QStringLiteral("28123456"));
-        click(adm->btsave);
-        if (!until([&] { return !adm || !adm->isVisible(); }, "the employer data saved"))
+        if (!closeWith(adm->btsave, adm, "the employer data saved"))
             return;
         EXPECT_EQ(gui([] { return cmpfile.block.comptele(); }).trimmed(), QByteArray("28123456"));
 
@@ -315,8 +321,7 @@ TEST_F(Road, FromTheAuthoritysFilesToTheExportAndTheCheck)
         key(QStringLiteral("Return"));
         EXPECT_TRUE(waitUntil([&] { return annex->annextotal() != before; })) << "the amount did not reach the item";
         annexTotal = gui([&] { return annex->annextotal(); });
-        click(annex->btok);
-        if (!until([&] { return !annex || !annex->isVisible(); }, "the annex editor confirmed"))
+        if (!closeWith(annex->btok, annex, "the annex editor confirmed"))
             return;
         // Typing again where the keyboard came back: the tax paid of row 2.
         EXPECT_TRUE(waitUntil([&] { return entry->xsub(2)->hasFocus(); })) << "the keyboard is back in row 2";
@@ -350,8 +355,8 @@ TEST_F(Road, FromTheAuthoritysFilesToTheExportAndTheCheck)
         // (xdotool maps a spare key for a character the keyboard lacks; the
         // first such key may come before the program has heard of the map.)
         const QString chinese = QStringLiteral("黃大仙");
-        type(chinese);
-        if (!waitUntil([&] { return taxer->edchnm->text() == chinese; }, 1000)) {
+        for (int attempt = 0; attempt < 4 && !waitUntil([&] { return taxer->edchnm->text() == chinese; }, 500);
+             ++attempt) {
             key(QStringLiteral("ctrl+a"));
             type(chinese);
         }
@@ -377,8 +382,7 @@ TEST_F(Road, FromTheAuthoritysFilesToTheExportAndTheCheck)
         look(QStringLiteral("entry-saved"));
         EXPECT_EQ(gui([&] { return editingWithoutFocus(entry); }).join(QLatin1Char(' ')).toStdString(), "")
             << "fields without the keyboard show their display format";
-        click(entry->btexit);
-        if (!until([&] { return !entry || !entry->isVisible(); }, "the data-entry window closed"))
+        if (!closeWith(entry->btexit, entry, "the data-entry window closed"))
             return;
 
         // ---- The report window: a preview and a print of the nominal list
@@ -410,8 +414,7 @@ TEST_F(Road, FromTheAuthoritysFilesToTheExportAndTheCheck)
         if (!back("the test page"))
             return;
         EXPECT_TRUE(containsText(answered, QStringLiteral("已印出第一頁之")));
-        click(report->btexit);
-        if (!until([&] { return !report || !report->isVisible(); }, "the report window closed"))
+        if (!closeWith(report->btexit, report, "the report window closed"))
             return;
 
         // ---- Export to a folder.
@@ -420,8 +423,7 @@ TEST_F(Road, FromTheAuthoritysFilesToTheExportAndTheCheck)
         if (!exp)
             return;
         typeInto(exp->export_to, out);
-        click(exp->btexport);
-        if (!until([&] { return !exp || !exp->isVisible(); }, "the export done", 60000))
+        if (!closeWith(exp->btexport, exp, "the export done", 60000))
             return;
         EXPECT_TRUE(QFileInfo::exists(out + QStringLiteral("/R56_0112.txt")));
 
@@ -438,8 +440,7 @@ TEST_F(Road, FromTheAuthoritysFilesToTheExportAndTheCheck)
         if (!until([&] { return check->msg->isVisible() && !check->msg->toPlainText().isEmpty(); }, "the check's report"))
             return;
         look(QStringLiteral("check-done"));
-        click(check->btexit);
-        if (!until([&] { return !check || !check->isVisible(); }, "the checker closed"))
+        if (!closeWith(check->btexit, check, "the checker closed"))
             return;
 
         // ---- Exit.

@@ -32,14 +32,9 @@ protected:
         ASSERT_TRUE(decl.writeEmployer());
         ASSERT_TRUE(decl.writeWorkers({{32, "12345678", "陳大文", "CHAN", Currency::fromUnits(1234),
                                         "X", Currency(), Currency::fromUnits(12), ""}}));
-        progdir = decl.path(QStringLiteral("bin"));
-        QDir().mkpath(progdir);
-        ASSERT_TRUE(QFile::copy(built, progdir + QStringLiteral("/printr5r6")));
         savedStart = startdir;
-        startdir = decl.dir.path();
-        cmpname = decl.cmp;
-        cmpfile = TCmpFile{};
-        ASSERT_TRUE(readcmp(cmpfile));
+        progdir = decl.openWithPrintProgram(built);
+        ASSERT_FALSE(progdir.isEmpty());
         pdf = pdfPath(decl.dir.path(), QStringLiteral("handover.pdf"));
         QFile::remove(pdf);
         qputenv("R56_PRINT_PDF", pdf.toLocal8Bit());
