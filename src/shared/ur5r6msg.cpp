@@ -4,6 +4,7 @@
 #include "components/kitgrdcpt.h"
 #include "shared/big5.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
@@ -306,7 +307,14 @@ void MessageWindowHandler::closeMessage()
 
 int MessageWindowHandler::messageBox(const QString &text, const QString &caption, int buttons)
 {
-    QMessageBox box;
+    // A dialog of the window that asks: a window manager keeps it above that
+    // one, and in its layer when that one stays on top.
+    QWidget *asker = QApplication::activeModalWidget();
+    if (!asker)
+        asker = QApplication::activeWindow();
+    QMessageBox box(asker);
+    if (asker && (asker->windowFlags() & Qt::WindowStaysOnTopHint))
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.setWindowTitle(caption);
     box.setText(fromMessageText(text));
     box.setIcon(QMessageBox::NoIcon);

@@ -115,31 +115,46 @@ TEST(Messages, EachMessageOfAQuickSuccessionComesUp)
 
 // A message asked for by a window that stays on top (the report selection
 // window) comes up above it, not hidden behind it; so does one asked for by a
-// window that does not.
+// window that does not. The same for the plain system box.
 TEST(Messages, AMessageComesUpAboveTheWindowThatAskedForIt)
 {
-    for (bool onTop : {true, false}) {
-        SCOPED_TRACE(onTop ? "opener stays on top" : "opener as any window");
-        MessageWindowHandler handler;
-        Opener main(false);
-        main.show();
-        Opener asker(onTop);
-        Driver user([&] {
-            if (!waitUntil([&] { return asker.isVisible(); }) || !messageComesUp("the opener's message", 0)) {
-                closeModals();
-                return;
-            }
-            if (windowManager()) {
-                EXPECT_TRUE(stackedAbove(gui([] { return static_cast<QWidget *>(modalMessage()); }), &asker));
-            }
-            key(QStringLiteral("Return"));
-            EXPECT_TRUE(waitUntil([&] { return !modalMessage(); }));
-            gui([&] { asker.setModalResult(platform::mrOk); });
-        });
-        QTimer::singleShot(300, &asker, [] {
-            showmsgw(QStringLiteral("注意(Attencao)"), QStringLiteral("上邊界超出範圍"), mkContinue);
-        });
-        asker.showModal();
-        user.join();
+    for (bool plainBox : {false, true}) {
+        for (bool onTop : {true, false}) {
+            const std::string what = std::string(plainBox ? "the plain box" : "the message window") + " of "
+                + (onTop ? "a window that stays on top" : "any window");
+            MessageWindowHandler handler;
+            Opener main(false);
+            main.show();
+            Opener asker(onTop);
+            Driver user([&] {
+                QWidget *box = nullptr;
+                if (!waitUntil([&] { return asker.isVisible(); })
+                    || !waitUntil([&] {
+                           box = QApplication::activeModalWidget();
+                           return box && box != &asker && box->isVisible();
+                       })
+                    || !waitUntil([&] { return viewable(box) && hasXFocus(box); })) {
+                    screenshots(QStringLiteral("not-up"));
+                    ADD_FAILURE() << what << " did not come up with the keyboard";
+                    closeModals();
+                    return;
+                }
+                if (windowManager() && !stackedAbove(box, &asker)) {
+                    screenshots(QStringLiteral("behind"));
+                    ADD_FAILURE() << what << " is behind the window that asked for it";
+                }
+                key(QStringLiteral("Return"));
+                EXPECT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == &asker; })) << what;
+                gui([&] { asker.setModalResult(platform::mrOk); });
+            });
+            QTimer::singleShot(300, &asker, [plainBox] {
+                if (plainBox)
+                    msgbox(QStringLiteral("請先選擇開啟上半年或下半年！"), QStringLiteral("R5/R6"), mbOk);
+                else
+                    showmsgw(QStringLiteral("注意(Attencao)"), QStringLiteral("上邊界超出範圍"), mkContinue);
+            });
+            asker.showModal();
+            user.join();
+        }
     }
 }
