@@ -87,7 +87,8 @@ TEST(TFormCentre, ATallWindowKeepsItsTopOnTheScreen)
         f.centerOnScreen();
         EXPECT_GE(f.y(), screen.top()) << c.w << "x" << c.h;
         EXPECT_GE(f.x(), screen.left()) << c.w << "x" << c.h;
-        if (c.h < screen.height() && c.w < screen.width())
+        if (c.h < screen.height() && c.w < screen.width()) {
             EXPECT_NEAR(f.geometry().center().y(), screen.center().y(), 1);
+        }
     }
 }
