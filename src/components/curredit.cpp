@@ -707,9 +707,14 @@ void TCustomNumEdit::focusOutEvent(QFocusEvent *e)
     emit exited();
 }
 
+bool TCustomNumEdit::editingShown() const
+{
+    return m_focused && (hasFocus() || window()->focusWidget() == this);
+}
+
 void TCustomNumEdit::paintEvent(QPaintEvent *e)
 {
-    if (m_focused && !isDropDownShown()) {
+    if (editingShown() && !isDropDownShown()) {
         TCustomComboEdit::paintEvent(e);
         return;
     }
@@ -722,6 +727,18 @@ void TCustomNumEdit::changeEvent(QEvent *e)
     TCustomComboEdit::changeEvent(e);
     if (e->type() == QEvent::EnabledChange || e->type() == QEvent::FontChange)
         update();
+}
+
+bool TCustomNumEdit::event(QEvent *e)
+{
+    // Back to a window whose focus moved on meanwhile (no focus-out came
+    // while it was inactive): the editing state ends as a focus-out would.
+    if (e->type() == QEvent::WindowActivate && m_focused && window()->focusWidget() != this) {
+        takeValueFromText();
+        setEditingState(false);
+        setCursorPosition(0);
+    }
+    return TCustomComboEdit::event(e);
 }
 
 void TCustomNumEdit::contextMenuEvent(QContextMenuEvent *e)

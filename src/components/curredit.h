@@ -97,6 +97,11 @@ public:
     QString displayedText() const;
     // Whether the focused (editing) state is on.
     bool editing() const { return m_focused; }
+    // Whether the edit shows its editing text: in the editing state and its
+    // window's focus field. An edit the focus left while its window was
+    // behind a dialog (a page shown, another row chosen) shows the display
+    // format like every field without the focus.
+    bool editingShown() const;
 
     // What leaving the edit checks: with CheckOnExit the bounds, then that the
     // text is a number. False and the message when it would be refused.
@@ -126,6 +131,7 @@ protected:
     void focusOutEvent(QFocusEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
     void changeEvent(QEvent *e) override;
+    bool event(QEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
     QPixmap defaultGlyphBitmap(bool &freeAfterUse) override;
 

@@ -412,6 +412,12 @@ void TCustomDateEdit::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
+    // Into an empty date the first digit goes to the first position, wherever
+    // the cursor stood (after the separators, reached by a click right of
+    // them or from another row): the mask would take nothing there.
+    if (mayWrite && t.size() == 1 && t.at(0).unicode() >= 32 && !hasDateText()
+        && !(mods & (Qt::ControlModifier | Qt::AltModifier)))
+        setCursorPosition(0);
     TCustomComboEdit::keyPressEvent(e);
 }
 

@@ -5,6 +5,7 @@
 #include "components/tooledit.h"
 #include "components/uiutils.h"
 #include "platform/casefs.h"
+#include "platform/drives.h"
 #include "shared/showmsg.h"
 #include "shared/anexocat.h"
 
@@ -98,10 +99,17 @@ Tfimport::Tfimport(QWidget *parent) : platform::TForm(parent)
     edtxt->setText(QStringLiteral("A:\\R56_0000.TXT"));
     edtxt->setFilter(QStringLiteral("R5R6 Data|R56_????.TXT|All files (*.*)|*.*"));
     edtxt->setDialogTitle(QStringLiteral("尋找匯入資料檔案(稅務當局提供的檔案)"));
-    // A folder that does not exist (the diskette drive's, on most machines)
-    // would leave the dialog nowhere: it starts in the start directory then.
+    // The dialog opens where the name points: a drive letter is the disk it
+    // stands for here ("A:\" the removable disk or R56_DRIVE_A). A folder
+    // that does not exist (no disk in the drive) would leave the dialog
+    // nowhere: it starts in the start directory then.
     edtxt->onBeforeDialog = [](TFileDirEdit *sender, QString &name, bool &) {
         auto *e = static_cast<TFilenameEdit *>(sender);
+        if (!platform::driveLetter(name).isNull()) {
+            const QString local = platform::resolveDrivePath(name);
+            if (!local.isEmpty())
+                name = local;
+        }
         const QString folder = QFileInfo(platform::nativeSeparators(name)).path();
         if (name.isEmpty() || !QFileInfo(platform::resolveCaseBlind(folder)).isDir())
             e->setInitialDir(startdir);

@@ -3,7 +3,23 @@
 // whose title bar is drawn by a caption component (TKitGradientCaption), with a
 // client area laid out in client coordinates, a modal result, and the
 // framework's rule that setting a modal result ends a modal run.
+//
+// On a real desktop a form also behaves as the framework's forms did under
+// their system, whether a window manager runs or not:
+// - it comes up above the window that asked for it (a modal run's or the
+//   active window), in that window's layer when that one stays on top, and
+//   with the keyboard; when it goes, the keyboard goes back to that window;
+// - each showing is a new window for the X server, so that a window manager
+//   still busy with the last hiding (a wait note taken away at once, a
+//   message right after it) can never leave it unmapped;
+// - maximised, it fills the screen's free area even with no window manager
+//   to do it.
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
+
+class QAbstractScrollArea;
+class QTimer;
 
 namespace r56::platform {
 
@@ -48,6 +64,17 @@ public:
 
     void centerOnScreen();
 
+    // Whether the window stays above the program's other windows. Changed
+    // while the window shows, it stays where it is: it is not hidden and
+    // shown again, as a change of the window flags would do.
+    void setStaysOnTop(bool on);
+    bool staysOnTop() const { return m_staysOnTop; }
+    // The window that asked for this one when it was last shown (none for
+    // the first window of a program).
+    QWidget *opener() const { return m_opener; }
+
+    void setVisible(bool visible) override;
+
 signals:
     void captionChanged(const QString &caption);
     void systemMenuChanged(bool on);
@@ -56,10 +83,14 @@ protected:
     void resizeEvent(QResizeEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void changeEvent(QEvent *e) override;
     void done(int r) override;
 
 private:
     void layoutChildren();
+    void applyStaysOnTop();
+    void watchWindow();
+    void mapped();
 
     QWidget *m_client = nullptr;
     QWidget *m_titleBar = nullptr;
@@ -69,6 +100,19 @@ private:
     bool m_systemMenu = true;
     bool m_escapeCloses = false;
     bool m_userCanClose = true;
+    bool m_staysOnTop = false;    // the window's own
+    bool m_liftedOnTop = false;   // its opener's
+    bool m_shownBefore = false;
+    bool m_maximiseOnMap = false;
+    QSize m_sizeAtShow;
+    QPointer<QWidget> m_opener;
+    QTimer *m_mapWatch = nullptr;
+    QElapsedTimer m_mapWatchStart;
 };
+
+// The height a text box of a form needs to show `lines` lines whole in its
+// font (a Chinese line of the Ming serif, the tallest), with its frame and
+// its document's margins.
+int textBoxHeight(const QAbstractScrollArea *box, int lines);
 
 } // namespace r56::platform

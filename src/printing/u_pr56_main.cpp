@@ -69,6 +69,9 @@ Tfkbvprint::Tfkbvprint(QWidget *parent) : platform::TForm(parent)
     bt2->setGeometry(213, 259, 212, 38);
     bt2->hide();
     bt2->setEnabled(false);
+    // The buttons in the system's face, as every other window's.
+    for (QPushButton *b : {btexit, bt2})
+        b->setFont(platform::mingFont(13));
     connect(bt2, &QPushButton::clicked, this, &Tfkbvprint::bt2Click);
     connect(btexit, &QPushButton::clicked, this, &Tfkbvprint::btexitClick);
 

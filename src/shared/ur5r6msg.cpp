@@ -4,6 +4,7 @@
 #include "components/kitgrdcpt.h"
 #include "shared/big5.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
@@ -228,6 +229,9 @@ void Tfr5r6msgw::bt1Click()
 int Tfr5r6msgw::showmsgw(const QString &caption, const QString &text, int kind)
 {
     kittitle->setFormCaption(caption);
+    // The window's own title too: a window manager's list (and a user's
+    // search among the windows) names the message by it.
+    setCaption(caption);
     const bool compact = big5::encode(text).size() <= kCompactBytes;
     setsize(compact);
     // A caption too long for the compact window's bar gets the large window.
@@ -303,7 +307,14 @@ void MessageWindowHandler::closeMessage()
 
 int MessageWindowHandler::messageBox(const QString &text, const QString &caption, int buttons)
 {
-    QMessageBox box;
+    // A dialog of the window that asks: a window manager keeps it above that
+    // one, and in its layer when that one stays on top.
+    QWidget *asker = QApplication::activeModalWidget();
+    if (!asker)
+        asker = QApplication::activeWindow();
+    QMessageBox box(asker);
+    if (asker && (asker->windowFlags() & Qt::WindowStaysOnTopHint))
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.setWindowTitle(caption);
     box.setText(fromMessageText(text));
     box.setIcon(QMessageBox::NoIcon);

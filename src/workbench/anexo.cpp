@@ -220,6 +220,8 @@ void Tfanexo::build()
     mp.setColor(QPalette::Text, Qt::yellow);
     Memo1->setPalette(mp);
     Memo1->setFont(ming(12));
+    // Six lines, each as the design breaks them.
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     const QString fw(QChar(0x3000));
     Memo1->setPlainText(
         QStringLiteral("(a)上限至為公共行政機關公務員及服務人員所訂定的限額。\n") + fw
@@ -284,13 +286,17 @@ void Tfanexo::layoutClient()
         return;
     const QSize cs = clientSize();
     const int w = cs.width();
-    const int gridTop = kInfoHeight;
-    const int gridHeight = qMax(cs.height() - kInfoHeight - kNoteHeight - kTotalHeight - kButtonHeight, 40);
-    info->setGeometry(0, 0, w, kInfoHeight);
+    // The worker's heading and the note show every line whole (the design's
+    // heights cut them in the fonts here); the grid takes what is left.
+    const int infoHeight = qMax(kInfoHeight, platform::textBoxHeight(info, int(anexoflow::infoLines({}).size())));
+    const int noteHeight = qMax(kNoteHeight, platform::textBoxHeight(Memo1, Memo1->blockCount()));
+    const int gridTop = infoHeight;
+    const int gridHeight = qMax(cs.height() - infoHeight - noteHeight - kTotalHeight - kButtonHeight, 40);
+    info->setGeometry(0, 0, w, infoHeight);
     gax->setGeometry(0, gridTop, w, gridHeight);
     int y = gridTop + gridHeight;
-    Memo1->setGeometry(0, y, w, kNoteHeight);
-    y += kNoteHeight;
+    Memo1->setGeometry(0, y, w, noteHeight);
+    y += noteHeight;
     Label1->setGeometry(300, y + 5, 180, 18);
     TTLVAL->setGeometry(w - 160, y + 3, 150, 22);
     y += kTotalHeight;
@@ -322,6 +328,12 @@ void Tfanexo::FormActivate()
 
 void Tfanexo::showEvent(QShowEvent *e)
 {
+    // At the top of the data-entry window, across its middle (that window
+    // may have been maximised since the editor was made).
+    if (const QWidget *entry = parentWidget() ? parentWidget()->window() : nullptr) {
+        const QRect r = entry->geometry();
+        move(r.x() + qMax(0, (r.width() - width()) / 2), r.y());
+    }
     platform::TForm::showEvent(e);
     FormActivate();
 }

@@ -312,8 +312,10 @@ bool Tfmodtaxer::eventFilter(QObject *o, QEvent *e)
     auto *k = static_cast<QKeyEvent *>(e);
     const int key = k->key();
     const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-    if (o == edchnm && !enter && (key == Qt::Key_Down || key == Qt::Key_Up)) {
-        if (key == Qt::Key_Down)
+    if (o == edchnm && (enter || key == Qt::Key_Down || key == Qt::Key_Up)) {
+        // Enter in the Chinese name goes on to the Portuguese name; it does
+        // not confirm a worker still without one.
+        if (key != Qt::Key_Up)
             focusNextChild();
         else
             focusPreviousChild();
@@ -340,7 +342,7 @@ bool Tfmodtaxer::eventFilter(QObject *o, QEvent *e)
             }
         }
     }
-    if (enter && (o == edconno || o == edchnm || o == edptnm)) {
+    if (enter && (o == edconno || o == edptnm)) {
         // The confirmation is the window's default button.
         btsaveClick();
         return true;

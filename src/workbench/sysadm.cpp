@@ -61,10 +61,10 @@ public:
 
 using platform::mingFont;
 
-QLabel *fieldLabel(QWidget *parent, const QString &text, int x, int y, int h)
+QLabel *fieldLabel(QWidget *parent, const QString &text)
 {
     auto *l = new QLabel(text, parent);
-    l->setGeometry(x, y, 128, h);
+    l->setFixedWidth(128);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return l;
 }
@@ -96,41 +96,58 @@ Tfsysadm::Tfsysadm(QWidget *parent)
 
     QWidget *c = client();
     const int ex = 144; // left edge of the edits
+    constexpr int editHeight = 26;
+    constexpr int gap = 4;
 
-    fieldLabel(c, QStringLiteral("申報年度\nExercicio"), 10, 2, 36);
+    // Rows from the top, each as high as its label's lines or its edits,
+    // measured in the fonts as they are here (the Chinese lines come from
+    // the Ming serif, taller than the design's): no label runs into the
+    // next row's and the address shows its four lines whole.
+    int y = 2;
+    auto row = [&](QLabel *l, int editsHeight) {
+        const int top = y;
+        l->move(10, top);
+        l->setFixedHeight(l->sizeHint().height());
+        y = top + qMax(l->height(), editsHeight) + gap;
+        return top;
+    };
+
+    const int yearTop = row(fieldLabel(c, QStringLiteral("申報年度\nExercicio")), editHeight);
     eano = new QLineEdit(c);
     eano->setObjectName(QStringLiteral("eano"));
-    eano->setGeometry(ex, 6, 64, 26);
+    eano->setGeometry(ex, yearTop + 2, 64, editHeight);
     eano->setMaxLength(sysadm::kYearChars);
     eano->setValidator(new UpperValidator(eano));
 
-    fieldLabel(c, QStringLiteral("營業稅編號 \nNo. Cadastro"), 10, 38, 36);
+    QLabel *telLabel = fieldLabel(c, QStringLiteral("聯絡電話\nTelefone"));
+    const int idTop = row(fieldLabel(c, QStringLiteral("營業稅編號 \nNo. Cadastro")), editHeight);
     compid = new QLineEdit(c);
     compid->setObjectName(QStringLiteral("compid"));
-    compid->setGeometry(ex, 42, 100, 26);
+    compid->setGeometry(ex, idTop + 2, 100, editHeight);
     compid->setValidator(new Big5FieldValidator(sysadm::kCompidBytes, compid));
 
-    fieldLabel(c, QStringLiteral("商號名稱\nNome da entidade\npatronal"), 10, 76, 54);
+    const int nameTop = row(fieldLabel(c, QStringLiteral("商號名稱\nNome da entidade\npatronal")), 2 * editHeight + 2);
     compchnm = new QLineEdit(c);
     compchnm->setObjectName(QStringLiteral("compchnm"));
-    compchnm->setGeometry(ex, 76, 366, 26);
+    compchnm->setGeometry(ex, nameTop + 2, 366, editHeight);
     compchnm->setValidator(new Big5FieldValidator(sysadm::kTextBytes, compchnm));
     COMPNAME = new QLineEdit(c);
     COMPNAME->setObjectName(QStringLiteral("COMPNAME"));
-    COMPNAME->setGeometry(ex, 102, 366, 26);
+    COMPNAME->setGeometry(ex, nameTop + 2 + editHeight + 2, 366, editHeight);
     COMPNAME->setValidator(new Big5FieldValidator(sysadm::kTextBytes, COMPNAME));
 
-    fieldLabel(c, QStringLiteral("地址或通訊處\nEndereco de\ncontacto"), 10, 130, 54);
     COMPADDR = new QPlainTextEdit(c);
     COMPADDR->setObjectName(QStringLiteral("COMPADDR"));
-    COMPADDR->setGeometry(ex, 130, 366, 76);
     COMPADDR->setLineWrapMode(QPlainTextEdit::NoWrap);
     COMPADDR->setTabChangesFocus(true);
+    const int addrHeight = platform::textBoxHeight(COMPADDR, sysadm::kAddrLines);
+    const int addrTop = row(fieldLabel(c, QStringLiteral("地址或通訊處\nEndereco de\ncontacto")), addrHeight + 2);
+    COMPADDR->setGeometry(ex, addrTop + 2, 366, addrHeight);
 
-    fieldLabel(c, QStringLiteral("聯絡電話\nTelefone"), 262, 38, 36)->setFixedWidth(80);
+    telLabel->setGeometry(262, idTop, 80, telLabel->sizeHint().height());
     COMPTELE = new QLineEdit(c);
     COMPTELE->setObjectName(QStringLiteral("COMPTELE"));
-    COMPTELE->setGeometry(342, 42, 168, 26);
+    COMPTELE->setGeometry(342, idTop + 2, 168, editHeight);
     COMPTELE->setValidator(new Big5FieldValidator(sysadm::kTextBytes, COMPTELE));
 
     btsave = new TKitSpeedButton(c);
@@ -146,7 +163,6 @@ Tfsysadm::Tfsysadm(QWidget *parent)
 
     MSGBOX = new QTextEdit(c);
     MSGBOX->setObjectName(QStringLiteral("MSGBOX"));
-    MSGBOX->setGeometry(4, 212, 638, 82);
     MSGBOX->setReadOnly(true);
     MSGBOX->setEnabled(false);
     MSGBOX->setFont(mingFont(19));
@@ -157,6 +173,12 @@ Tfsysadm::Tfsysadm(QWidget *parent)
             p.setColor(g, QPalette::Base, QColor(253, 251, 219));
         MSGBOX->setPalette(p);
     }
+    // The notices run to three lines; the window is as high as it needs
+    // for them below the rows, never lower than its design.
+    const int msgHeight = platform::textBoxHeight(MSGBOX, 3);
+    const int clientHeight = qMax(297, y + 2 + msgHeight + 3);
+    setClientSize(646, clientHeight);
+    MSGBOX->setGeometry(4, clientHeight - 3 - msgHeight, 638, msgHeight);
 
     // The memo keeps its own byte limits: a change past them is taken back.
     connect(COMPADDR, &QPlainTextEdit::textChanged, this, &Tfsysadm::addressChanged);

@@ -98,7 +98,7 @@ Tfreport::Tfreport(QWidget *parent) : platform::TForm(parent)
     kittitle->setObjectName(QStringLiteral("kittitle"));
     kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), QColor(0, 0, 128));
     setClientSize(594, 337);
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setStaysOnTop(true);
     QWidget *c = client();
 
     // Model.
@@ -181,27 +181,31 @@ Tfreport::Tfreport(QWidget *parent) : platform::TForm(parent)
     // Margins.
     gpnl_mg = new QGroupBox(QStringLiteral("邊界設定 (Fixacao das Margens)"), c);
     gpnl_mg->setObjectName(QStringLiteral("gpnl_mg"));
-    gpnl_mg->setGeometry(8, 190, 400, 100);
+    // Each block is as high as its two margin edits, and its Portuguese
+    // name's two lines fit under the Chinese one.
+    gpnl_mg->setGeometry(8, 188, 400, 108);
     auto marginBlock = [&](const QString &name, const QString &zh, const QString &pt, int y,
                            QWidget *&panel, QSpinBox *&top, QSpinBox *&left, const QString &suffix) {
         panel = new QWidget(gpnl_mg);
         panel->setObjectName(name);
-        panel->setGeometry(6, y, 388, 40);
-        label(zh, panel, 0, 2, 170);
-        auto *p = label(pt, panel, 0, 17, 170, 11);
+        panel->setGeometry(6, y, 388, 45);
+        label(zh, panel, 0, 1, 170);
+        auto *p = label(pt, panel, 0, 16, 170, 11);
         p->setWordWrap(true);
+        p->setFixedHeight(29);
+        p->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label(QStringLiteral("上邊界 (Margem Superior)"), panel, 172, 3, 0, 11);
         top = marginEdit(QStringLiteral("t_mg_") + suffix, panel, 318, 0);
         label(QStringLiteral("mm"), panel, 368, 3);
-        label(QStringLiteral("左邊界 (Margem Esquerda)"), panel, 172, 23, 0, 11);
-        left = marginEdit(QStringLiteral("l_mg_") + suffix, panel, 318, 20);
-        label(QStringLiteral("mm"), panel, 368, 23);
+        label(QStringLiteral("左邊界 (Margem Esquerda)"), panel, 172, 25, 0, 11);
+        left = marginEdit(QStringLiteral("l_mg_") + suffix, panel, 318, 22);
+        label(QStringLiteral("mm"), panel, 368, 25);
     };
     marginBlock(QStringLiteral("pnl_r56_mg"), QStringLiteral("僱員或散工名表 "),
                 QStringLiteral("(Relacao Nominal-E./A.)"), 16, pnl_r56_mg, t_mg_r56, l_mg_r56,
                 QStringLiteral("r56"));
     marginBlock(QStringLiteral("pnl_axo_mg"), QStringLiteral("附件A-不屬課稅收益明細表"),
-                QStringLiteral("(Anexo-A Discriminacao da materia nao colectavel)"), 56, pnl_axo_mg,
+                QStringLiteral("(Anexo-A Discriminacao da materia nao colectavel)"), 61, pnl_axo_mg,
                 t_mg_axo, l_mg_axo, QStringLiteral("axo"));
     pnl_axo_mg->setEnabled(false);
     for (QSpinBox *s : {t_mg_r56, l_mg_r56, t_mg_axo, l_mg_axo})
@@ -590,16 +594,20 @@ bool Tfreport::runprintprogram(const QByteArray &line)
         showmsgw(caption(), reportflow::jobWriteFailedText(printjob::jobfilename(program)), mkContinue);
     } else {
         // The print program comes to the front; this window waits for it,
-        // repainting but taking no input.
-        setWindowFlag(Qt::WindowStaysOnTopHint, false);
-        if (isVisible())
-            show();
+        // repainting but taking no input, and stays: the user goes on with
+        // the next job, or saves the margins a test page has tried.
+        setStaysOnTop(false);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         setEnabled(false);
         m_lastRun = reportflow::runprogram(program, reportflow::jobwords(line));
         setEnabled(true);
-        setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        if (isVisible())
-            show();
+        setStaysOnTop(true);
+        if (isVisible()) {
+            // The print program's window has gone; the keyboard comes back
+            // here (with no window manager nobody else would give it).
+            raise();
+            activateWindow();
+        }
         if (!m_lastRun.started)
             showmsgw(caption(), reportflow::notStartedText(program), mkContinue);
         else if (m_lastRun.crashed)

@@ -224,6 +224,41 @@ TEST(CurrencyEdit, FocusShowsTheGroupedEditingTextAndLeavingTakesTheAmount)
     EXPECT_EQ(e->displayedText(), QStringLiteral("1,234,567.25"));
 }
 
+// A dialog comes while the edit has the focus. Should the focus move on
+// while the window is behind it (a page shown, another row chosen), the edit
+// shows its display format, as a field without the focus does, and is out
+// of its editing state once its window is back; should it stay, the edit is
+// still being edited.
+TEST(CurrencyEdit, AFieldTheFocusLeftBehindADialogShowsItsDisplayFormat)
+{
+    for (bool focusMoves : {true, false}) {
+        SCOPED_TRACE(focusMoves ? "the focus moved on" : "the focus stayed");
+        Window w;
+        w.earnings();
+        TCurrencyEdit *e = w.edit;
+        e->setValue(money("150000"));
+        e->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(e->editingShown());
+        EXPECT_EQ(e->text().toStdString(), "150,000");
+
+        QDialog dialog;
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        EXPECT_TRUE(e->editing()) << "another window took the focus for a while: no exit";
+        if (focusMoves) {
+            w.other->setFocus();
+            e->setValue(money("198000"));
+            EXPECT_FALSE(e->editingShown());
+        }
+        dialog.hide();
+        QApplication::setActiveWindow(&w.dlg);
+        EXPECT_EQ(e->editing(), !focusMoves);
+        EXPECT_EQ(e->editingShown(), !focusMoves);
+        EXPECT_EQ(e->value(), money(focusMoves ? "198000" : "150000"));
+        EXPECT_EQ(e->displayedText().toStdString(), focusMoves ? "198,000.00" : "150,000.00");
+    }
+}
+
 TEST(CurrencyEdit, KeysThatWouldNotLeaveAValidNumberAreDropped)
 {
     Window w;

@@ -107,6 +107,35 @@ TEST(DateEdit, EmptyEditShowsTheMaskAndReadsNoDate)
     EXPECT_EQ(e->date(), EmptyDate);
 }
 
+// Typing into an empty date starts at its first position, wherever the
+// cursor stood: at the end (reached from another row), right after a
+// separator (a click right of it), or where a refused date left it.
+TEST(DateEdit, TypingIntoAnEmptyDateStartsAtItsFirstPosition)
+{
+    for (int at : {10, 6, 3, 0}) {
+        SCOPED_TRACE(at);
+        Window w;
+        TDateEdit *e = w.edit;
+        e->setCursorPosition(at);
+        for (QChar c : QStringLiteral("15092024"))
+            key(e, Qt::Key_0 + (c.unicode() - '0'), Qt::NoModifier, QString(c));
+        EXPECT_EQ(e->displayText().toStdString(), "15/09/2024");
+        EXPECT_EQ(e->date(), ymd(2024, 9, 15));
+    }
+    // A date already typed is edited where the cursor stands.
+    Window w;
+    w.edit->setDate(ymd(2024, 9, 15));
+    w.edit->setCursorPosition(3);
+    key(w.edit, Qt::Key_1, Qt::NoModifier, QStringLiteral("1"));
+    EXPECT_EQ(w.edit->displayText().toStdString(), "15/19/2024");
+    // A locked (read-only) date takes nothing.
+    Window locked;
+    locked.edit->setReadOnly(true);
+    locked.edit->setCursorPosition(10);
+    key(locked.edit, Qt::Key_1, Qt::NoModifier, QStringLiteral("1"));
+    EXPECT_FALSE(locked.edit->hasDateText());
+}
+
 TEST(DateEdit, WritingTheDate)
 {
     Window w;

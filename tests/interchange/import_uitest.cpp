@@ -94,6 +94,44 @@ TEST_F(ImportWindow, StartsWithOnlyReadAndExit)
     EXPECT_FALSE(f.edusrfile->isEnabled());
 }
 
+// The file button opens where the edit's name points: on drive A, which is
+// the removable disk (here R56_DRIVE_A), as the window starts; in a folder
+// typed into the edit; in the start directory when the drive holds no disk.
+TEST_F(ImportWindow, TheFileButtonOpensOnDriveA)
+{
+    const QString disk = dir.filePath(QStringLiteral("disk"));
+    ASSERT_TRUE(QDir().mkpath(disk));
+    const QString typed = dir.filePath(QStringLiteral("mine"));
+    ASSERT_TRUE(QDir().mkpath(typed));
+    QString openedIn, openedOn;
+    const auto old = TFilenameEdit::setDialogHook([&](TFilenameEdit &e, QString &name) {
+        openedIn = QDir::cleanPath(e.initialDir());
+        openedOn = QDir::cleanPath(name);
+        return false;
+    });
+    struct Case { const char *drive; QString text; QString folder; QString name; };
+    const Case cases[] = {
+        {"disk", QStringLiteral("A:\\R56_0000.TXT"), disk, disk + QStringLiteral("/R56_0000.TXT")},
+        {"disk", typed + QStringLiteral("/R56_0112.TXT"), typed, typed + QStringLiteral("/R56_0112.TXT")},
+        {"", QStringLiteral("A:\\R56_0000.TXT"), dir.path(), QString()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        qputenv("R56_DRIVE_A", c.drive[0] ? disk.toLocal8Bit() : QByteArray());
+        Tfimport f;
+        f.edtxt->setText(c.text);
+        openedIn.clear();
+        f.edtxt->button()->click();
+        EXPECT_EQ(openedIn.toStdString(), QDir::cleanPath(c.folder).toStdString());
+        if (!c.name.isEmpty()) {
+            EXPECT_EQ(openedOn.toStdString(), c.name.toStdString());
+        }
+        EXPECT_EQ(f.edtxt->text(), c.text) << "no file chosen: the edit keeps its text";
+    }
+    qunsetenv("R56_DRIVE_A");
+    TFilenameEdit::setDialogHook(old);
+}
+
 TEST_F(ImportWindow, ReadThenSaveClosesWithOk)
 {
     Tfimport f;

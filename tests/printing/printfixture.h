@@ -8,6 +8,7 @@
 #include "tempdir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 namespace r56::test {
@@ -72,6 +73,19 @@ public:
         return dm.savestaff(base + QLatin1Char('.') + ext, false);
     }
     QString path(const QString &name) const { return dir.filePath(name); }
+    // The declaration made the program's open one (the start directory its
+    // folder), with a copy of the print program `built` in its folder
+    // "bin": that folder, empty when the copy or the reading failed.
+    QString openWithPrintProgram(const QString &built)
+    {
+        const QString bin = path(QStringLiteral("bin"));
+        if (!QDir().mkpath(bin) || !QFile::copy(built, bin + QStringLiteral("/printr5r6")))
+            return {};
+        startdir = dir.path();
+        cmpname = cmp;
+        cmpfile = TCmpFile{};
+        return readcmp(cmpfile) ? bin : QString();
+    }
 
     QTemporaryDir dir;
     QString base;

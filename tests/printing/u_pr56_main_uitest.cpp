@@ -11,9 +11,11 @@
 #include "pdfcheck.h"
 #include "printfixture.h"
 #include "printing/pr56job.h"
+#include "platform/fonts.h"
 #include "shared/big5.h"
 
 #include <QDir>
+#include <QFontInfo>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPushButton>
@@ -110,6 +112,9 @@ TEST_F(PrintWindow, LongRangeWaitsForTheButton)
     EXPECT_EQ(w.prtmsg->Lines().string(0), QStringLiteral("預覽32條例的僱員或散工名表"));
     EXPECT_TRUE(w.prtmsg->text().contains(QStringLiteral("建議分批印出")));
     EXPECT_FALSE(w.Timer1->isActive());
+    // The buttons in the system's face (as the declaration program's).
+    for (QPushButton *b : {w.bt2, w.btexit})
+        EXPECT_EQ(QFontInfo(b->font()).family().toStdString(), QFontInfo(platform::mingFont(13)).family().toStdString());
     const QString shots = qEnvironmentVariable("R56_TEST_SHOTS");
     if (!shots.isEmpty())
         w.grab().save(shots + QStringLiteral("/fkbvprint.png"));

@@ -123,6 +123,7 @@ TEST_F(MessageWindowTest, CaptionAndTextWithCentredLines)
 {
     whenModal<Tfr5r6msgw>([](Tfr5r6msgw *w) {
         EXPECT_EQ(w->kittitle->formCaption(), QStringLiteral("錯誤 (Erro)"));
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("錯誤 (Erro)")) << "the title a window manager lists";
         EXPECT_EQ(w->msg->toPlainText(), QStringLiteral("第一行\n(Linha 2)"));
         int blocks = 0;
         for (QTextBlock b = w->msg->document()->begin(); b.isValid(); b = b.next(), ++blocks)

@@ -4,10 +4,13 @@
 
 #include "components/kitctrls.h"
 #include "msgrecorder.h"
+#include "tempdir.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -177,4 +180,32 @@ TEST_F(AnexoUi, MissingCatalogueReportedNoItems)
     startdir = saved;
     EXPECT_EQ(g.gax->rowCount(), 0);
     EXPECT_TRUE(rec.anyTextContains(QStringLiteral("系統錯誤,請從新安裝")));
+}
+
+// The editor comes up at the top of the data-entry window, across its middle,
+// wherever that window stands (maximised after the editor was made); the
+// worker's heading and the note show every line whole.
+TEST_F(AnexoUi, OpensAtTheTopOfTheDataEntryWindowWithItsHeadingWhole)
+{
+    QDialog entry;
+    entry.setGeometry(100, 50, 1000, 700);
+    entry.show();
+    Tfanexo f(catalogue(), &entry);
+    entry.setGeometry(40, 30, 1200, 900);
+    f.setOuterHeight(entry.height() - 100);
+    f.loadannexitems({"11111111", 32, test::b5("陳大文"), "CHAN TAI MAN"});
+    QRect at;
+    bool headingWhole = false, noteWhole = false;
+    run(f, [&] {
+        at = f.geometry();
+        const auto whole = [](const QPlainTextEdit *m) { return m->verticalScrollBar()->maximum() == 0; };
+        headingWhole = whole(f.info);
+        noteWhole = whole(f.Memo1);
+
+    });
+    EXPECT_EQ(at.top(), 30);
+    EXPECT_EQ(at.left(), 40 + (1200 - Tfanexo::kOuterWidth) / 2);
+    EXPECT_EQ(at.height(), 800);
+    EXPECT_TRUE(headingWhole) << f.info->toPlainText().toStdString();
+    EXPECT_TRUE(noteWhole);
 }

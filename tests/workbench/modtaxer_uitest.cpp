@@ -235,9 +235,20 @@ TEST_F(ModtaxerDialog, LeavingTheNumberChecksIt)
     EXPECT_EQ(rec.messages.size(), 1) << "an empty number passes the exit";
     EXPECT_TRUE(d.edchnm->hasFocus());
 
-    // Down and Up in the Chinese name move between the controls.
-    key(d.edchnm, Qt::Key_Down);
-    EXPECT_TRUE(d.edptnm->hasFocus());
+    // Down and Enter in the Chinese name move on to the Portuguese name, Up
+    // back; Enter confirms nothing there (no message, the dialog stays).
+    for (int k : {int(Qt::Key_Down), int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        SCOPED_TRACE(k);
+        d.edchnm->setFocus(Qt::TabFocusReason);
+        key(d.edchnm, k);
+        QApplication::processEvents();
+        EXPECT_TRUE(d.edptnm->hasFocus());
+        EXPECT_EQ(rec.messages.size(), 1);
+        EXPECT_EQ(d.modalResult(), platform::mrNone);
+    }
+    d.edchnm->setFocus(Qt::TabFocusReason);
+    key(d.edchnm, Qt::Key_Up);
+    EXPECT_TRUE(d.edconno->hasFocus());
 }
 
 TEST_F(ModtaxerDialog, Screenshot)

@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QScrollBar>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -238,3 +240,33 @@ TEST_F(SysadmWindow, HintsFollowTheMouse)
 }
 
 } // namespace
+
+// The address shows its four lines whole, Chinese and Portuguese, and no
+// field's label runs into the next row's.
+TEST_F(SysadmWindow, TheFourAddressLinesShowWholeAndTheLabelsKeepToTheirRows)
+{
+    authorityRecord();
+    cmpfile.block.setCompaddr(1, b5("大豐商業大廈10樓A座"));
+    cmpfile.block.setCompaddr(2, "AVENIDA DE ALMEIDA RIBEIRO 123");
+    cmpfile.block.setCompaddr(3, "EDF. COMERCIAL TAI FONG 10 A");
+    Tfsysadm f;
+    open(f);
+    EXPECT_EQ(f.COMPADDR->blockCount(), 4);
+    EXPECT_EQ(f.COMPADDR->verticalScrollBar()->maximum(), 0) << "the address scrolls: a line is cut";
+
+    QList<QRect> labels;
+    for (QLabel *l : f.client()->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (l->text().isEmpty())
+            continue;
+        // Where the text stands as the label lays it out.
+        labels << l->fontMetrics()
+                      .boundingRect(l->contentsRect(), int(l->alignment()), l->text())
+                      .translated(l->pos());
+    }
+    ASSERT_EQ(labels.size(), 5);
+    for (qsizetype i = 0; i < labels.size(); ++i)
+        for (qsizetype j = i + 1; j < labels.size(); ++j)
+            EXPECT_FALSE(labels[i].intersects(labels[j])) << "labels " << i << " and " << j << " overlap";
+    for (QWidget *w : {static_cast<QWidget *>(f.COMPADDR), static_cast<QWidget *>(f.COMPNAME)})
+        EXPECT_FALSE(w->geometry().intersects(f.MSGBOX->geometry()));
+}

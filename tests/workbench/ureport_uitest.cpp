@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace r56;
@@ -266,6 +267,36 @@ TEST_F(ReportWindow, TestPageAndWhatFollowsByExitStatus)
     EXPECT_TRUE(messages.last().text.startsWith(QStringLiteral("提醒閣下:")));
     EXPECT_TRUE(f->dbtview->isEnabled());
     EXPECT_TRUE(f->isEnabled());
+}
+
+// Shown modally, the window stays after each job, shown and usable: two jobs
+// in a row and a test page, whose tried margin is then saved.
+TEST_F(ReportWindow, StaysShownAndUsableAfterEveryJob)
+{
+    auto f = open(2, 0);
+    QStringList lost;
+    auto back = [&](const char *job) {
+        if (!f->isVisible() || !f->isEnabled() || !f->dbtview->isEnabled() || !f->dbtprint->isEnabled()
+            || !f->bttest->isEnabled() || !f->sel_fmt->isEnabled() || !f->btsave->isEnabled())
+            lost << QString::fromLatin1(job);
+    };
+    QTimer::singleShot(0, f.get(), [&] {
+        f->dbtviewClick(true);
+        back("the preview");
+        f->dbtviewClick(false);
+        back("the print");
+        f->t_mg_r56->setValue(15);
+        f->bttestClick();
+        back("the test page");
+        EXPECT_EQ(f->t_mg_r56->value(), 15);
+        f->btsave->click();
+        f->btexitClick();
+    });
+    EXPECT_EQ(f->showModal(), 1);
+    EXPECT_TRUE(lost.isEmpty()) << "the window was lost after " << lost.join(QStringLiteral(", ")).toStdString();
+    reportflow::Margins m{};
+    ASSERT_EQ(reportflow::readmargins(reportflow::marginfile(), m), reportflow::MarginRead::Read);
+    EXPECT_EQ(m[0], 15);
 }
 
 TEST_F(ReportWindow, JobsThatCannotRunSaySo)
