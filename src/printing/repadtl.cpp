@@ -381,8 +381,10 @@ int renderarticle(const annexa::AnnexArticle &a, const TCmpFile &employer, int p
         // left edge, whatever its alignment.
         p.text({6.3, 25.4, 0, 4.0}, year, fontOf(0));
         p.text({33.9, 25.4, 0, 4.0}, cadno, fontOf(0));
-        p.text({57.1, 20.9, 150.0, 4.0}, chname, fontOf(1));
-        p.text({57.1, 24.3, 150.0, 4.0}, ptname, fontOf(2));
+        // The names end left of the box's caption, set smaller where one as
+        // long as its field holds would reach it.
+        p.fitText({57.1, 20.9, 150.0, 4.0}, chname, fontOf(1));
+        p.fitText({57.1, 24.3, 150.0, 4.0}, ptname, fontOf(2));
         p.text({57.1, 28.0, 80.0, 3.0}, artno, fontOf(3));
         p.text({231.8, 16.1, 0, 3.0}, versno, fontOf(4));
         p.text({262.5, 15.9, 0, 3.0}, QString::number(a.firstpage + p.number() - pagesBefore - 1), fontOf(5));

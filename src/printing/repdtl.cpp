@@ -36,6 +36,8 @@ constexpr QRectF kStamp{30 * kPx - kMarginLeft, 940 * kPx - kMarginTop, 3.7, 31.
 // The room of the name and the amounts: their cells of the row grid, less
 // half a millimetre at the lines.
 constexpr double kCellPad = 0.5;
+// The right edge of the texts in the employer's box.
+constexpr double kBoxRight = kGridRight - kCellPad;
 // The grey strip over the employer's box and its pen (3 pixels at 96 per
 // inch).
 constexpr QRectF kStrip{49.0, 23.5, 139.4, 4.5};
@@ -315,11 +317,14 @@ int renderlist(print::Sheet &sheet, MemTable &staff, const nominal::ArticleList 
         p.text({30.2, 24.9, 13.0, 4.5}, QString::number(p.number()), arial(10), Qt::AlignRight);
         p.text({30.2, 33.1, 13.0, 4.5}, ttl, arial(10), Qt::AlignRight);
         p.text({31.0, 43.7, 14.6, 5.0}, year, arial(12, true), Qt::AlignRight);
-        p.text({68.0, 33.3, 0, 4.5}, chname, mingLiu(10, true));
+        // The employer's texts within the employer's box (to the grid's
+        // right line), set smaller where one as long as its field holds
+        // would pass it.
+        p.fitText({68.0, 33.3, kBoxRight - 68.0, 4.5}, chname, mingLiu(10, true));
         p.wrapText({68.0, 40.0, 108.0, 9.3}, ptname, ptfont);
-        p.text({67.7, 50.8, 0, 16.0}, address, arial(9));
+        p.fitText({67.7, 50.8, kBoxRight - 67.7, 16.0}, address, arial(9));
         p.text({63.5, 73.3, 0, 5.0}, cdno, arial(12, true));
-        p.text({115.6, 73.3, 0, 4.5}, telno, arial(10));
+        p.fitText({115.6, 73.3, kBoxRight - 115.6, 4.5}, telno, arial(10));
         p.text({148.2, 65.9, 0, 3.5}, version, narrow8());
         p.text({51.1, 68.0, 0, 4.5}, artno, mingLiu(10, true, true));
         p.turnedText(kStamp, stamp, mingLiu(6, false));

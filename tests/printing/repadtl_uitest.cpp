@@ -8,6 +8,7 @@
 #include "printing/pr56job.h"
 #include "printing/repadtl.h"
 #include "printing/reportkinds.h"
+#include "shared/big5.h"
 #include "shared/printjob.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
@@ -275,6 +276,35 @@ TEST_F(AnnexPdf, HeaderFieldsStartAtTheirLeftEdges)
                     EXPECT_FALSE(r56::test::overlaps(v, w)) << v.text.toStdString() << " / " << w.text.toStdString();
                 }
     }
+}
+
+TEST_F(AnnexPdf, EmployerNamesAtTheirLongestEndBeforeTheBoxsCaption)
+{
+    // Names as long as their fields hold (80 bytes): whole, on their lines,
+    // ending left of the caption "僱 主 名 稱" / "Nome da Entidade Patronal"
+    // at the box's right, which they never touch.
+    const QByteArray chinese = b5("東灣國際貿易投資發展集團控股有限公司東灣國際貿易投資發展集團控股有限公司總部辦事");
+    const QByteArray wide(80, 'W');
+    ASSERT_EQ(chinese.size(), 80);
+    employer.block.setCompchnm(chinese);
+    employer.block.setCompname(wide);
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    const auto words = r56::test::pdfWords(pdf);
+    const double x = 10.0, y = 5.0;
+    const auto line = [&](double top) {
+        QString got;
+        for (const r56::test::PdfWord &w : r56::test::wordsWithin(words, x + 57.0, y + top - 0.3, x + 207.1, y + top + 4.0))
+            got += w.text;
+        return got.toStdString();
+    };
+    EXPECT_EQ(line(20.9), big5::decode(chinese).toStdString());
+    EXPECT_EQ(line(24.3), wide.toStdString());
+    const r56::test::PdfWord *caption = r56::test::findWord(words, QStringLiteral("Nome"), 1);
+    ASSERT_TRUE(caption);
+    for (const r56::test::PdfWord &w : words)
+        if (w.page == 1 && w.yMin > y + 20.0 && w.yMax < y + 31.6 && w.xMin > x + 57.0 && w.xMin < caption->xMin)
+            EXPECT_LT(w.xMax, caption->xMin - 0.5) << w.text.toStdString();
 }
 
 TEST_F(AnnexPdf, LongestAmountsFitTheirCells)

@@ -8,6 +8,7 @@
 #include "printfixture.h"
 #include "printing/repdtl.h"
 #include "printing/reportkinds.h"
+#include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
@@ -481,6 +482,53 @@ TEST_F(ListPdf, ALongPortugueseEmployerNameWrapsInItsBox)
         for (const test::PdfWord &w : test::wordsWithin(words, x - 0.1, y - 0.1, x + 108.0, y + 9.3))
             got << w.text;
         EXPECT_EQ(got.join(QLatin1Char(' ')), QString::fromLatin1(name));
+    }
+}
+
+TEST_F(ListPdf, TheEmployersTextsAtTheirLongestStayInTheirBox)
+{
+    // The Chinese name, the four address lines and the telephone as long as
+    // their fields hold (80 bytes): each whole, within the employer's box
+    // (49.0 to 188.4 mm), none on another, at offsets 0 and 5.
+    const QByteArray chinese = b5("東灣國際貿易投資發展集團控股有限公司東灣國際貿易投資發展集團控股有限公司總部辦事");
+    const QByteArray address = b5("東灣新馬路一百二十三號大豐商業中心二十八樓全層東灣新馬路一百二十三號大豐商業中心");
+    const QByteArray latin = "AVENIDA DE ALMEIDA RIBEIRO NUMERO 123 EDIFICIO COMERCIAL TAI FUNG 28 ANDAR TODOS";
+    const QByteArray wide(80, 'W');
+    const QByteArray phone = "28123456 / 28765432 / 66123456 / 66654321 / 28999999 EXT 1234 / FAX 28111111 ABC";
+    for (const QByteArray *f : {&chinese, &address, &latin, &wide, &phone})
+        ASSERT_EQ(f->size(), 80);
+    employer.block.setCompchnm(chinese);
+    employer.block.setCompaddr(0, address);
+    employer.block.setCompaddr(1, latin);
+    employer.block.setCompaddr(2, wide);
+    employer.block.setCompaddr(3, address);
+    employer.block.setComptele(phone);
+    const auto plain = [](const QByteArray &b) { return big5::decode(b).remove(QLatin1Char(' ')).toStdString(); };
+    for (const int off : {0, 5}) {
+        SCOPED_TRACE(testing::Message() << "offsets " << off);
+        save(1);
+        job.top = job.left = off;
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        const auto words = test::pdfWords(pdf);
+        const double x = 12.0 + off, y = 12.0 + off;
+        const auto joined = [&](double y0, double y1, double x0) {
+            QString got;
+            for (const test::PdfWord &w : test::wordsWithin(words, x + x0 - 0.1, y + y0, x + 188.4, y + y1))
+                got += w.text;
+            return got.toStdString();
+        };
+        // The name's line (33.3 mm) above the Portuguese name's box.
+        EXPECT_EQ(joined(32.8, 40.0, 68.0), plain(chinese));
+        // The address part of the box, between its lines at 49.5 and 72.0,
+        // where the version line and the article's end follow the address.
+        const std::string lines = plain(address) + plain(latin) + plain(wide) + plain(address);
+        EXPECT_EQ(joined(49.5, 72.0, 67.7).substr(0, lines.size()), lines);
+        // The telephone right of its caption, in the box's last row.
+        EXPECT_EQ(joined(72.0, 81.0, 115.6), plain(phone));
+        for (qsizetype i = 0; i < words.size(); ++i)
+            for (qsizetype k = i + 1; k < words.size(); ++k)
+                if (words[i].yMin < y + 81.0 && test::overlaps(words[i], words[k]))
+                    ADD_FAILURE() << words[i].text.toStdString() << " / " << words[k].text.toStdString();
     }
 }
 
