@@ -80,17 +80,27 @@ QImage drawPicture(int w, int h, const std::function<void(QPainter &, const QRec
     return img.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
 }
 
+// Three pixels of paper at either end of a caption: a letter standing on a
+// bitmap's edge loses its side when the bitmap is scaled onto the page.
+constexpr int kCaptionPad = 3;
+
+// `f` at its size, or smaller, so that `text` takes at most `room` pixels.
+QFont fitted(QFont f, const QString &text, qreal room)
+{
+    while (f.pixelSize() > 6 && QFontMetricsF(f).horizontalAdvance(text) > room)
+        f.setPixelSize(f.pixelSize() - 1);
+    return f;
+}
+
 QImage captionPicture(int w, int h, const QString &text)
 {
     return drawPicture(w, h, [&](QPainter &p, const QRectF &r) {
         QFont f(QStringLiteral("Arial"));
         f.setPixelSize(int(h * 0.72));
-        // The caption fills the bitmap's width at most.
-        while (f.pixelSize() > 6 && QFontMetricsF(f).horizontalAdvance(text) > r.width() - 2)
-            f.setPixelSize(f.pixelSize() - 1);
-        p.setFont(f);
+        const QRectF room = r.adjusted(kCaptionPad, 0, -kCaptionPad, 0);
+        p.setFont(fitted(f, text, room.width()));
         p.setPen(Qt::black);
-        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, text);
+        p.drawText(room, Qt::AlignLeft | Qt::AlignVCenter, text);
     });
 }
 
@@ -104,12 +114,15 @@ QImage emblemPicture()
         QFont f(QStringLiteral("Times New Roman"));
         f.setPixelSize(17);
         f.setBold(true);
-        p.setFont(f);
+        // The names beside the seal, each within the paper left of it and
+        // right of it.
+        const QString left = QStringLiteral("DOS SERVIÇOS"), right = QStringLiteral("DE TRIBUTOS");
+        const QRectF before(kCaptionPad, 0, c.x() - R - 6 - kCaptionPad, r.height());
+        const QRectF after(c.x() + R + 6, 0, r.width() - kCaptionPad - (c.x() + R + 6), r.height());
+        p.setFont(fitted(fitted(f, left, before.width()), right, after.width()));
         p.setPen(Qt::black);
-        p.drawText(QRectF(0, 0, c.x() - R - 6, r.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("DIRECÇÃO\nDOS SERVIÇOS"));
-        p.drawText(QRectF(c.x() + R + 6, 0, r.width(), r.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("DE TRIBUTOS"));
+        p.drawText(before, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("DIRECÇÃO\n") + left);
+        p.drawText(after, Qt::AlignLeft | Qt::AlignVCenter, right);
     });
 }
 
