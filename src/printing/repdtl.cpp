@@ -27,12 +27,12 @@ constexpr std::array<double, 5> kColumnLines{25.6, 68.6, 77.5, 118.3, 159.4};
 constexpr double kGridRight = 188.4;
 // The page area's corner on the paper at offsets 0.
 constexpr double kMarginLeft = 12.0, kMarginTop = 12.0;
-// The print-time stamp stands in the paper's left margin beside the foot:
-// 30 and 940 pixels at 96 per inch from the paper's corner, 3.7 x 31.5 mm.
-// The layer's origin carries the offsets, so the stamp moves with them a
-// millimetre per millimetre, exactly as every other field does.
-constexpr double kPx = 25.4 / 96.0;
-constexpr QRectF kStamp{30 * kPx - kMarginLeft, 940 * kPx - kMarginTop, 3.7, 31.5};
+// The print-time stamp stands in the paper's left margin beside the foot
+// (nominal::kStampMm). The layer's origin carries the offsets, so the stamp
+// moves with them a millimetre per millimetre, exactly as every other field
+// does.
+static_assert(kMarginLeft == 12.0 && kMarginTop == 12.0, "the stamp is placed from these margins");
+constexpr double kPx = nominal::kStampPx;
 // The room of the name and the amounts: their cells of the row grid, less
 // half a millimetre at the lines.
 constexpr double kCellPad = 0.5;
@@ -327,7 +327,7 @@ int renderlist(print::Sheet &sheet, MemTable &staff, const nominal::ArticleList 
         p.fitText({115.6, 73.3, kBoxRight - 115.6, 4.5}, telno, arial(10));
         p.text({148.2, 65.9, 0, 3.5}, version, narrow8());
         p.text({51.1, 68.0, 0, 4.5}, artno, mingLiu(10, true, true));
-        p.turnedText(kStamp, stamp, mingLiu(6, false));
+        p.turnedText(nominal::kStampMm, stamp, mingLiu(6, false));
     };
     tpl.detail = [&](print::Page &p, int slot) {
         // The row is read on every page, so that the pages before the first

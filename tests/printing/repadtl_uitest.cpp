@@ -303,8 +303,9 @@ TEST_F(AnnexPdf, EmployerNamesAtTheirLongestEndBeforeTheBoxsCaption)
     const r56::test::PdfWord *caption = r56::test::findWord(words, QStringLiteral("Nome"), 1);
     ASSERT_TRUE(caption);
     for (const r56::test::PdfWord &w : words)
-        if (w.page == 1 && w.yMin > y + 20.0 && w.yMax < y + 31.6 && w.xMin > x + 57.0 && w.xMin < caption->xMin)
+        if (w.page == 1 && w.yMin > y + 20.0 && w.yMax < y + 31.6 && w.xMin > x + 57.0 && w.xMin < caption->xMin) {
             EXPECT_LT(w.xMax, caption->xMin - 0.5) << w.text.toStdString();
+        }
 }
 
 TEST_F(AnnexPdf, LongestAmountsFitTheirCells)
@@ -376,20 +377,39 @@ TEST_F(AnnexPdf, LongestAmountsFitTheirCells)
 
 TEST_F(AnnexPdf, OffsetsOffTheSheetAreSaidButKept)
 {
+    // Whatever leaves the sheet is said, naming the part, and the annex
+    // prints all the same: the header at a top offset below -5, the foot
+    // above 6, the total column above a left offset of 10.
     struct Case
     {
         int top, left;
-        bool said;
+        const char *part; // named in the warning; null: no warning
     };
-    for (const Case c : {Case{0, 0, false}, Case{5, 5, false}, Case{20, 0, true}, Case{0, 20, true},
-                         Case{20, 20, true}}) {
+    const Case cases[] = {
+        {0, 0, nullptr}, {5, 5, nullptr}, {-5, -10, nullptr}, {-10, -10, "頁首"},
+        {20, 0, "頁底"},  {0, 20, "右邊的欄位"}, {20, 20, "頁底"},
+    };
+    for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "offsets " << c.top << "/" << c.left);
         r56::test::MessageRecorder rec;
         job.top = c.top;
         job.left = c.left;
         ASSERT_TRUE(print::succeeded(run()));
-        EXPECT_EQ(rec.anyTextContains(QStringLiteral("Atencao")), c.said);
         EXPECT_EQ(r56::test::pdfPages(pdf), 2);
+        bool off = false;
+        for (const r56::test::PdfWord &w : r56::test::pdfWords(pdf))
+            off = off || w.xMin < 0 || w.yMin < 0 || w.xMax > 297.0 || w.yMax > 210.0;
+        const bool said = rec.anyTextContains(QStringLiteral("Atencao"));
+        EXPECT_EQ(said, c.part != nullptr);
+        if (off) {
+            EXPECT_TRUE(said) << "a part of the page left the sheet unsaid";
+        }
+        if (c.part) {
+            EXPECT_TRUE(rec.anyTextContains(QString::fromUtf8(c.part)));
+            if (c.top < 0) { // a header off the top is no foot off the bottom
+                EXPECT_FALSE(rec.anyTextContains(QStringLiteral("頁底")));
+            }
+        }
     }
 }
 

@@ -304,11 +304,42 @@ TEST_F(ListPdf, BrokenWorkerFilesPrintNothing)
 
 TEST_F(ListPdf, OffsetsOffTheSheetAreSaidButKept)
 {
+    // Whatever the offsets push off the sheet, the print-time stamp in the
+    // left margin included, is said before the list prints, naming the part;
+    // the list prints all the same. A word off the sheet is one whose box
+    // leaves the paper, or one the page no longer holds at all.
+    struct Case
+    {
+        int top, left;
+        const char *part; // named in the warning; null: no warning
+    };
+    const Case cases[] = {
+        {0, 0, nullptr},     {5, 5, nullptr},       {-10, -7, nullptr}, {-10, -8, "列印時間"},
+        {-10, -10, "列印時間"}, {20, 0, "頁底"}, {0, 7, "右邊的欄位"}, {20, 20, "列印時間"},
+    };
     save(3);
-    job.top = 20;
-    ASSERT_EQ(run(), print::Outcome::Printed);
-    ASSERT_EQ(msgs.messages.size(), 1);
-    EXPECT_TRUE(msgs.last().text.contains("Atencao"));
+    qsizetype wordsOnTheSheet = -1;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "offsets " << c.top << "/" << c.left);
+        msgs.messages.clear();
+        job.top = c.top;
+        job.left = c.left;
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        const auto words = test::pdfWords(pdf);
+        if (wordsOnTheSheet < 0)
+            wordsOnTheSheet = words.size(); // offsets 0: every word there
+        bool off = words.size() < wordsOnTheSheet;
+        for (const test::PdfWord &w : words)
+            off = off || w.xMin < 0 || w.yMin < 0 || w.xMax > 210.0 || w.yMax > 297.0;
+        const bool said = msgs.anyTextContains(QStringLiteral("Atencao"));
+        EXPECT_EQ(said, c.part != nullptr);
+        if (off) {
+            EXPECT_TRUE(said) << "a part of the page left the sheet unsaid";
+        }
+        if (c.part) {
+            EXPECT_TRUE(msgs.anyTextContains(QString::fromUtf8(c.part)));
+        }
+    }
 }
 
 TEST_F(ListPdf, GoldenText)
