@@ -308,6 +308,35 @@ TEST_F(AnnexPdf, EmployerNamesAtTheirLongestEndBeforeTheBoxsCaption)
         }
 }
 
+TEST_F(AnnexPdf, ImportedNamesKeepTheirPaddingAndTheirSize)
+{
+    // The annex prints the Chinese name as the import stores it, padded with
+    // blanks to 40 bytes. Even the widest such name (one character, 38
+    // blanks, " - " and 40 wide capitals) stays at its size within its cell:
+    // the padding widens the gap before " - ", never shrinks the name.
+    Tdm56 dm;
+    const QByteArray nmp(40, 'W');
+    worker(dm, 32, "10000001", b5("陳") + QByteArray(38, ' '), nmp.constData());
+    worker(dm, 32, "10000002", b5("陳"), nmp.constData());
+    item(dm, "10000001", "101", Currency::fromUnits(1));
+    item(dm, "10000002", "101", Currency::fromUnits(1));
+    ASSERT_TRUE(dm.savestaff(job.rows.dtaname, true));
+    ASSERT_TRUE(dm.savesub(job.rows.axaname, true));
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    QList<r56::test::PdfWord> names;
+    for (const r56::test::PdfWord &w : r56::test::pdfWords(pdf))
+        if (w.page == 1 && w.text == QString::fromLatin1(nmp))
+            names.append(w);
+    ASSERT_EQ(names.size(), 2);
+    std::sort(names.begin(), names.end(), [](const auto &a, const auto &b) { return a.yMin < b.yMin; });
+    const r56::test::PdfWord &padded = names[0], &plain = names[1];
+    EXPECT_NEAR(padded.yMax - padded.yMin, plain.yMax - plain.yMin, 0.05); // the same size
+    EXPECT_NEAR(padded.xMax - padded.xMin, plain.xMax - plain.xMin, 0.05);
+    EXPECT_GT(padded.xMin, plain.xMin + 25.0); // the blanks' room before it
+    EXPECT_LT(padded.xMax, 10.0 + 245.5 - 0.4); // inside the cell, off the total column
+}
+
 TEST_F(AnnexPdf, LongestAmountsFitTheirCells)
 {
     // Items of 13 digits (the most the annex file carries) in all twelve
