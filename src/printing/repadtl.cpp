@@ -409,7 +409,9 @@ int renderarticle(const annexa::AnnexArticle &a, const TCmpFile &employer, int p
         p.text({2.1, y + 4.0, 25.5, 4.0}, cntb.DisplayText(), fontOf(6));
         p.fitText({29.1, y + 0.8, kTotalColumn - kCellPad - 29.1, 4.0}, nmcnt.DisplayText(), fontOf(7));
         for (std::size_t c = 0; c < 12; ++c) {
-            p.text({kCodLeft[c], y + 5.0, 10.0, 3.0}, cod[c]->DisplayText(), fontOf(8));
+            // The code's field starts on its column's line: the code stands
+            // just off it.
+            p.text({kCodLeft[c] + kCellPad, y + 5.0, 10.0, 3.0}, cod[c]->DisplayText(), fontOf(8));
             p.fitText(amountCell(c, y + 7.7), amountText(*amt[c]), fontOf(9), Qt::AlignRight);
         }
         p.fitText({kTotalColumn + kCellPad, y + 7.7, kTotalRight - kTotalColumn - kCellPad, 3.0}, amountText(total),

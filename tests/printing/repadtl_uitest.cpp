@@ -396,6 +396,18 @@ TEST_F(AnnexPdf, LongestAmountsFitTheirCells)
         for (qsizetype i = 1; i < amounts.size(); ++i)
             EXPECT_LT(amounts[i - 1].xMax, amounts[i].xMin);
     }
+    // The item codes inside their cells, off the line on either side.
+    int codes = 0;
+    for (const r56::test::PdfWord &w : words) {
+        if (w.page != 1 || !w.text.startsWith(u'('))
+            continue;
+        ++codes;
+        bool inCell = false;
+        for (std::size_t c = 0; c + 1 < std::size(lines); ++c)
+            inCell = inCell || (w.xMin > 10.0 + lines[c] + 0.2 && w.xMax < 10.0 + lines[c + 1] - 0.2);
+        EXPECT_TRUE(inCell) << w.text.toStdString() << " " << w.xMin << "-" << w.xMax;
+    }
+    EXPECT_EQ(codes, 13 + 12 + 13); // two workers and the Total row
     // The names fit the row above the item columns.
     for (const int slot : {0, 2}) {
         const double top = 5.0 + 52.3875 + slot * 11.6417;
