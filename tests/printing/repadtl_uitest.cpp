@@ -283,11 +283,10 @@ TEST_F(AnnexPdf, EmployerNamesAtTheirLongestEndBeforeTheBoxsCaption)
     // Names as long as their fields hold (80 bytes): whole, on their lines,
     // ending left of the caption "僱 主 名 稱" / "Nome da Entidade Patronal"
     // at the box's right, which they never touch.
-    const QByteArray chinese = b5("東灣國際貿易投資發展集團控股有限公司東灣國際貿易投資發展集團控股有限公司總部辦事");
-    const QByteArray wide(80, 'W');
-    ASSERT_EQ(chinese.size(), 80);
-    employer.block.setCompchnm(chinese);
-    employer.block.setCompname(wide);
+    const r56::test::LongestEmployer longest;
+    ASSERT_TRUE(longest.whole());
+    longest.fill(employer.block);
+    employer.block.setCompname(longest.wide);
     r56::test::MessageRecorder rec;
     ASSERT_TRUE(print::succeeded(run()));
     const auto words = r56::test::pdfWords(pdf);
@@ -298,8 +297,8 @@ TEST_F(AnnexPdf, EmployerNamesAtTheirLongestEndBeforeTheBoxsCaption)
             got += w.text;
         return got.toStdString();
     };
-    EXPECT_EQ(line(20.9), big5::decode(chinese).toStdString());
-    EXPECT_EQ(line(24.3), wide.toStdString());
+    EXPECT_EQ(line(20.9), big5::decode(longest.chinese).toStdString());
+    EXPECT_EQ(line(24.3), longest.wide.toStdString());
     const r56::test::PdfWord *caption = r56::test::findWord(words, QStringLiteral("Nome"), 1);
     ASSERT_TRUE(caption);
     for (const r56::test::PdfWord &w : words)
@@ -437,19 +436,9 @@ TEST_F(AnnexPdf, OffsetsOffTheSheetAreSaidButKept)
         job.left = c.left;
         ASSERT_TRUE(print::succeeded(run()));
         EXPECT_EQ(r56::test::pdfPages(pdf), 2);
-        bool off = false;
-        for (const r56::test::PdfWord &w : r56::test::pdfWords(pdf))
-            off = off || w.xMin < 0 || w.yMin < 0 || w.xMax > 297.0 || w.yMax > 210.0;
-        const bool said = rec.anyTextContains(QStringLiteral("Atencao"));
-        EXPECT_EQ(said, c.part != nullptr);
-        if (off) {
-            EXPECT_TRUE(said) << "a part of the page left the sheet unsaid";
-        }
-        if (c.part) {
-            EXPECT_TRUE(rec.anyTextContains(QString::fromUtf8(c.part)));
-            if (c.top < 0) { // a header off the top is no foot off the bottom
-                EXPECT_FALSE(rec.anyTextContains(QStringLiteral("頁底")));
-            }
+        r56::test::expectOffsetsSaid(rec, r56::test::offTheSheet(r56::test::pdfWords(pdf), {297.0, 210.0}), c.part);
+        if (c.part && c.top < 0) { // a header off the top is no foot off the bottom
+            EXPECT_FALSE(rec.anyTextContains(QStringLiteral("頁底")));
         }
     }
 }

@@ -78,6 +78,15 @@ public:
         Tdm56 dm;
         return repdtl::printemployeelist(dm, job, employer, nullptr);
     }
+    // The words of the list printed at top and left offsets `off`; none
+    // when it did not print.
+    QList<test::PdfWord> printAt(int off)
+    {
+        job.top = job.left = off;
+        const print::Outcome r = run();
+        EXPECT_EQ(r, print::Outcome::Printed);
+        return r == print::Outcome::Printed ? test::pdfWords(pdf) : QList<test::PdfWord>();
+    }
 
     QTemporaryDir dir;
     QString pdf;
@@ -328,17 +337,7 @@ TEST_F(ListPdf, OffsetsOffTheSheetAreSaidButKept)
         const auto words = test::pdfWords(pdf);
         if (wordsOnTheSheet < 0)
             wordsOnTheSheet = words.size(); // offsets 0: every word there
-        bool off = words.size() < wordsOnTheSheet;
-        for (const test::PdfWord &w : words)
-            off = off || w.xMin < 0 || w.yMin < 0 || w.xMax > 210.0 || w.yMax > 297.0;
-        const bool said = msgs.anyTextContains(QStringLiteral("Atencao"));
-        EXPECT_EQ(said, c.part != nullptr);
-        if (off) {
-            EXPECT_TRUE(said) << "a part of the page left the sheet unsaid";
-        }
-        if (c.part) {
-            EXPECT_TRUE(msgs.anyTextContains(QString::fromUtf8(c.part)));
-        }
+        test::expectOffsetsSaid(msgs, test::offTheSheet(words, {210.0, 297.0}, wordsOnTheSheet), c.part);
     }
 }
 
@@ -375,12 +374,10 @@ TEST_F(ListPdf, TheStampStandsInTheMarginBesideTheFoot)
     // In the paper's left margin, left of the foot's boxes and whole on the
     // sheet, a millimetre per millimetre of offset; read from the bottom up
     // it gives the date and time of the print.
+    save(3);
     for (const int off : {0, 5}) {
         SCOPED_TRACE(testing::Message() << "offsets " << off);
-        save(3);
-        job.top = job.left = off;
-        ASSERT_EQ(run(), print::Outcome::Printed);
-        const auto words = test::pdfWords(pdf);
+        const auto words = printAt(off);
         QList<test::PdfWord> stamp =
             test::wordsWithin(words, off + kStampLeft - kTol, off + kStampTop - kTol, off + kStampLeft + 3.7 + kTol,
                               off + kStampTop + 31.5 + kTol);
@@ -502,12 +499,10 @@ TEST_F(ListPdf, ALongPortugueseEmployerNameWrapsInItsBox)
     const QByteArray name = "COMPANHIA INTERNACIONAL DE COMERCIO E INVESTIMENTO TAI FUNG GRUPO LIMITADA MACAU";
     ASSERT_EQ(name.size(), 80);
     employer.block.setCompname(name);
+    save(1);
     for (const int off : {0, 5}) {
         SCOPED_TRACE(testing::Message() << "offsets " << off);
-        save(1);
-        job.top = job.left = off;
-        ASSERT_EQ(run(), print::Outcome::Printed);
-        const auto words = test::pdfWords(pdf);
+        const auto words = printAt(off);
         const double x = 12.0 + off + 68.0, y = 12.0 + off + 40.0;
         QStringList got;
         for (const test::PdfWord &w : test::wordsWithin(words, x - 0.1, y - 0.1, x + 108.0, y + 9.3))
@@ -521,26 +516,14 @@ TEST_F(ListPdf, TheEmployersTextsAtTheirLongestStayInTheirBox)
     // The Chinese name, the four address lines and the telephone as long as
     // their fields hold (80 bytes): each whole, within the employer's box
     // (49.0 to 188.4 mm), none on another, at offsets 0 and 5.
-    const QByteArray chinese = b5("東灣國際貿易投資發展集團控股有限公司東灣國際貿易投資發展集團控股有限公司總部辦事");
-    const QByteArray address = b5("東灣新馬路一百二十三號大豐商業中心二十八樓全層東灣新馬路一百二十三號大豐商業中心");
-    const QByteArray latin = "AVENIDA DE ALMEIDA RIBEIRO NUMERO 123 EDIFICIO COMERCIAL TAI FUNG 28 ANDAR TODOS";
-    const QByteArray wide(80, 'W');
-    const QByteArray phone = "28123456 / 28765432 / 66123456 / 66654321 / 28999999 EXT 1234 / FAX 28111111 ABC";
-    for (const QByteArray *f : {&chinese, &address, &latin, &wide, &phone})
-        ASSERT_EQ(f->size(), 80);
-    employer.block.setCompchnm(chinese);
-    employer.block.setCompaddr(0, address);
-    employer.block.setCompaddr(1, latin);
-    employer.block.setCompaddr(2, wide);
-    employer.block.setCompaddr(3, address);
-    employer.block.setComptele(phone);
+    const test::LongestEmployer longest;
+    ASSERT_TRUE(longest.whole());
+    longest.fill(employer.block);
     const auto plain = [](const QByteArray &b) { return big5::decode(b).remove(QLatin1Char(' ')).toStdString(); };
+    save(1);
     for (const int off : {0, 5}) {
         SCOPED_TRACE(testing::Message() << "offsets " << off);
-        save(1);
-        job.top = job.left = off;
-        ASSERT_EQ(run(), print::Outcome::Printed);
-        const auto words = test::pdfWords(pdf);
+        const auto words = printAt(off);
         const double x = 12.0 + off, y = 12.0 + off;
         const auto joined = [&](double y0, double y1, double x0) {
             QString got;
@@ -549,13 +532,14 @@ TEST_F(ListPdf, TheEmployersTextsAtTheirLongestStayInTheirBox)
             return got.toStdString();
         };
         // The name's line (33.3 mm) above the Portuguese name's box.
-        EXPECT_EQ(joined(32.8, 40.0, 68.0), plain(chinese));
+        EXPECT_EQ(joined(32.8, 40.0, 68.0), plain(longest.chinese));
         // The address part of the box, between its lines at 49.5 and 72.0,
         // where the version line and the article's end follow the address.
-        const std::string lines = plain(address) + plain(latin) + plain(wide) + plain(address);
+        const std::string lines =
+            plain(longest.address) + plain(longest.latin) + plain(longest.wide) + plain(longest.address);
         EXPECT_EQ(joined(49.5, 72.0, 67.7).substr(0, lines.size()), lines);
         // The telephone right of its caption, in the box's last row.
-        EXPECT_EQ(joined(72.0, 81.0, 115.6), plain(phone));
+        EXPECT_EQ(joined(72.0, 81.0, 115.6), plain(longest.phone));
         for (qsizetype i = 0; i < words.size(); ++i)
             for (qsizetype k = i + 1; k < words.size(); ++k)
                 if (words[i].yMin < y + 81.0 && test::overlaps(words[i], words[k]))

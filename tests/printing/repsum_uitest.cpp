@@ -161,14 +161,6 @@ TEST_F(SummaryPdf, MissingWorkerFilePrintsNothing)
 
 namespace {
 
-// The employer's fields at the longest they hold (80 bytes): a Chinese name
-// of 40 characters, Portuguese texts of wide capitals.
-const QByteArray kLongChinese = b5("東灣國際貿易投資發展集團控股有限公司東灣國際貿易投資發展集團控股有限公司總部辦事");
-const QByteArray kLongLatin = "COMPANHIA INTERNACIONAL DE COMERCIO E INVESTIMENTO TAI FUNG GRUPO LIMITADA MACAU";
-const QByteArray kWide = QByteArray(80, 'W');
-const QByteArray kLongAddress = b5("東灣新馬路一百二十三號大豐商業中心二十八樓全層東灣新馬路一百二十三號大豐商業中心");
-const QByteArray kLongPhone = "28123456 / 28765432 / 66123456 / 66654321 / 28999999 EXT 1234 / FAX 28111111 ABC";
-
 QString withoutBlanks(const QByteArray &big5text)
 {
     return big5::decode(big5text).remove(QLatin1Char(' '));
@@ -178,15 +170,9 @@ QString withoutBlanks(const QByteArray &big5text)
 
 TEST_F(SummaryPdf, EmployerTextsAtTheirLongestStayInTheirBoxes)
 {
-    for (const QByteArray *f : {&kLongChinese, &kLongLatin, &kWide, &kLongAddress, &kLongPhone})
-        ASSERT_EQ(f->size(), 80);
-    cmpfile.block.setCompchnm(kLongChinese);
-    cmpfile.block.setCompname(kLongLatin);
-    cmpfile.block.setCompaddr(0, kLongAddress);
-    cmpfile.block.setCompaddr(1, kLongLatin);
-    cmpfile.block.setCompaddr(2, kWide);
-    cmpfile.block.setCompaddr(3, kLongAddress);
-    cmpfile.block.setComptele(kLongPhone);
+    const LongestEmployer longest;
+    ASSERT_TRUE(longest.whole());
+    longest.fill(cmpfile.block);
     ASSERT_EQ(printsummarysheet(nullptr), print::Outcome::Printed);
     const auto words = pdfWords(pdf);
     // Every word on the sheet (A4 landscape).
@@ -204,10 +190,10 @@ TEST_F(SummaryPdf, EmployerTextsAtTheirLongestStayInTheirBoxes)
         double left, top, right;
     };
     const Field fields[] = {
-        {"Chinese name", kLongChinese, 74.1, 43.7, 203.0},  {"Portuguese name", kLongLatin, 74.1, 47.9, 203.0},
-        {"address 1", kLongAddress, 74.3, 62.7, 203.0},      {"address 2", kLongLatin, 74.3, 66.4, 203.0},
-        {"address 3", kWide, 74.3, 70.1, 203.0},             {"address 4", kLongAddress, 74.3, 73.8, 203.0},
-        {"telephone", kLongPhone, 222.2, 85.5, 270.5},
+        {"Chinese name", longest.chinese, 74.1, 43.7, 203.0}, {"Portuguese name", longest.latin, 74.1, 47.9, 203.0},
+        {"address 1", longest.address, 74.3, 62.7, 203.0},    {"address 2", longest.latin, 74.3, 66.4, 203.0},
+        {"address 3", longest.wide, 74.3, 70.1, 203.0},       {"address 4", longest.address, 74.3, 73.8, 203.0},
+        {"telephone", longest.phone, 222.2, 85.5, 270.5},
     };
     for (const Field &f : fields) {
         SCOPED_TRACE(f.what);
