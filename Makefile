@@ -64,7 +64,8 @@ SANITIZEDIR ?= build-sanitize
 SANITIZE := -fsanitize=address,undefined,float-cast-overflow
 SANITIZE_REPORT = $(abspath $(SANITIZEDIR))/sanitizer-report
 SANITIZE_RUN = QT_QPA_PLATFORM=offscreen \
-  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1:log_path=$(SANITIZE_REPORT) \
+  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1:suppressions=$(abspath tests/support/asan.supp):log_path=$(SANITIZE_REPORT) \
+  LSAN_OPTIONS=print_suppressions=0:suppressions=$(abspath tests/support/lsan.supp) \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:log_path=$(SANITIZE_REPORT)
 .PHONY: test-sanitize
 test-sanitize: deps

@@ -129,9 +129,25 @@ void Page::fitText(const QRectF &boxMm, const QString &s, const QFont &f, Qt::Al
         text(boxMm, s, f, align, layer);
         return;
     }
-    const QRectF r = toDevice(boxMm);
+    QRectF r = toDevice(boxMm);
     m_painter->setFont(f);
     m_painter->setPen(Qt::black);
+    if (!s.contains(QLatin1Char('\n'))) {
+        fitLine(r, s, f, align);
+        return;
+    }
+    // Lines one under the other at the font's own line spacing, as a text
+    // of several lines is set, each fitted by itself.
+    const qreal pitch = QFontMetricsF(m_painter->font()).lineSpacing();
+    for (const QString &line : s.split(QLatin1Char('\n'))) {
+        if (!line.isEmpty())
+            fitLine(r, line, f, align);
+        r.translate(0, pitch);
+    }
+}
+
+void Page::fitLine(const QRectF &r, const QString &s, const QFont &f, Qt::Alignment align)
+{
     // Most values fit by far: the font's widest advance times the length, or
     // else the characters' own advances, tell so without shaping the text
     // (kerning moves a line by far less than the margin kept here).

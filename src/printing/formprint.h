@@ -116,7 +116,9 @@ public:
     // One line of text that stays within the box's width: at the font's size
     // when it fits, else at the size that just fits, on the baseline the
     // font's own size would have (so a smaller text stands on the row's
-    // line). For cells whose values may be wider than the cell.
+    // line). For cells whose values may be wider than the cell. Lines ("\n")
+    // stand one under the other at the font's line spacing, each fitted by
+    // itself.
     void fitText(const QRectF &boxMm, const QString &s, const QFont &f,
                  Qt::Alignment align = Qt::AlignLeft, Layer layer = Layer::Data);
     // Text that wraps within the box: broken into lines at word boundaries
@@ -161,6 +163,7 @@ private:
     friend class Sheet;
     friend class TemplateBook;
     bool skip(Layer layer) const { return !m_painter || (layer == Layer::Form && !m_decorations); }
+    void fitLine(const QRectF &deviceBox, const QString &s, const QFont &f, Qt::Alignment align);
 
     QPainter *m_painter = nullptr;
     double m_dotsPerMm = 1;

@@ -80,17 +80,27 @@ QImage drawPicture(int w, int h, const std::function<void(QPainter &, const QRec
     return img.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
 }
 
+// Three pixels of paper at either end of a caption: a letter standing on a
+// bitmap's edge loses its side when the bitmap is scaled onto the page.
+constexpr int kCaptionPad = 3;
+
+// `f` at its size, or smaller, so that `text` takes at most `room` pixels.
+QFont fitted(QFont f, const QString &text, qreal room)
+{
+    while (f.pixelSize() > 6 && QFontMetricsF(f).horizontalAdvance(text) > room)
+        f.setPixelSize(f.pixelSize() - 1);
+    return f;
+}
+
 QImage captionPicture(int w, int h, const QString &text)
 {
     return drawPicture(w, h, [&](QPainter &p, const QRectF &r) {
         QFont f(QStringLiteral("Arial"));
         f.setPixelSize(int(h * 0.72));
-        // The caption fills the bitmap's width at most.
-        while (f.pixelSize() > 6 && QFontMetricsF(f).horizontalAdvance(text) > r.width() - 2)
-            f.setPixelSize(f.pixelSize() - 1);
-        p.setFont(f);
+        const QRectF room = r.adjusted(kCaptionPad, 0, -kCaptionPad, 0);
+        p.setFont(fitted(f, text, room.width()));
         p.setPen(Qt::black);
-        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, text);
+        p.drawText(room, Qt::AlignLeft | Qt::AlignVCenter, text);
     });
 }
 
@@ -104,12 +114,15 @@ QImage emblemPicture()
         QFont f(QStringLiteral("Times New Roman"));
         f.setPixelSize(17);
         f.setBold(true);
-        p.setFont(f);
+        // The names beside the seal, each within the paper left of it and
+        // right of it.
+        const QString left = QStringLiteral("DOS SERVIÇOS"), right = QStringLiteral("DE TRIBUTOS");
+        const QRectF before(kCaptionPad, 0, c.x() - R - 6 - kCaptionPad, r.height());
+        const QRectF after(c.x() + R + 6, 0, r.width() - kCaptionPad - (c.x() + R + 6), r.height());
+        p.setFont(fitted(fitted(f, left, before.width()), right, after.width()));
         p.setPen(Qt::black);
-        p.drawText(QRectF(0, 0, c.x() - R - 6, r.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("DIRECÇÃO\nDOS SERVIÇOS"));
-        p.drawText(QRectF(c.x() + R + 6, 0, r.width(), r.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("DE TRIBUTOS"));
+        p.drawText(before, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("DIRECÇÃO\n") + left);
+        p.drawText(after, Qt::AlignLeft | Qt::AlignVCenter, right);
     });
 }
 
@@ -381,8 +394,10 @@ int renderarticle(const annexa::AnnexArticle &a, const TCmpFile &employer, int p
         // left edge, whatever its alignment.
         p.text({6.3, 25.4, 0, 4.0}, year, fontOf(0));
         p.text({33.9, 25.4, 0, 4.0}, cadno, fontOf(0));
-        p.text({57.1, 20.9, 150.0, 4.0}, chname, fontOf(1));
-        p.text({57.1, 24.3, 150.0, 4.0}, ptname, fontOf(2));
+        // The names end left of the box's caption, set smaller where one as
+        // long as its field holds would reach it.
+        p.fitText({57.1, 20.9, 150.0, 4.0}, chname, fontOf(1));
+        p.fitText({57.1, 24.3, 150.0, 4.0}, ptname, fontOf(2));
         p.text({57.1, 28.0, 80.0, 3.0}, artno, fontOf(3));
         p.text({231.8, 16.1, 0, 3.0}, versno, fontOf(4));
         p.text({262.5, 15.9, 0, 3.0}, QString::number(a.firstpage + p.number() - pagesBefore - 1), fontOf(5));
@@ -394,7 +409,9 @@ int renderarticle(const annexa::AnnexArticle &a, const TCmpFile &employer, int p
         p.text({2.1, y + 4.0, 25.5, 4.0}, cntb.DisplayText(), fontOf(6));
         p.fitText({29.1, y + 0.8, kTotalColumn - kCellPad - 29.1, 4.0}, nmcnt.DisplayText(), fontOf(7));
         for (std::size_t c = 0; c < 12; ++c) {
-            p.text({kCodLeft[c], y + 5.0, 10.0, 3.0}, cod[c]->DisplayText(), fontOf(8));
+            // The code's field starts on its column's line: the code stands
+            // just off it.
+            p.text({kCodLeft[c] + kCellPad, y + 5.0, 10.0, 3.0}, cod[c]->DisplayText(), fontOf(8));
             p.fitText(amountCell(c, y + 7.7), amountText(*amt[c]), fontOf(9), Qt::AlignRight);
         }
         p.fitText({kTotalColumn + kCellPad, y + 7.7, kTotalRight - kTotalColumn - kCellPad, 3.0}, amountText(total),

@@ -25,9 +25,16 @@ QString emptyRangeText()
 QString offsetWarningText(int top, int left)
 {
     // Landscape A4; the page area 5 mm down and 10 mm in; header, ten rows
-    // and footer, 277 mm wide.
-    return nominal::offsheetText({297.0, 210.0}, {10.0, 5.0}, {277.0, 52.3875 + 10 * 11.6417 + 30.1625}, top,
-                                 left);
+    // and footer, 277 mm wide; the taxpayer numbers on the left, the total
+    // column and the page boxes on the right.
+    using P = nominal::SheetPart;
+    constexpr double header = 52.3875, footer = 30.1625, bands = header + 10 * 11.6417 + footer;
+    return nominal::offsheetText({297.0, 210.0}, {10.0, 5.0},
+                                 {{P::Header, {0, 0, 277.0, header}},
+                                  {P::Foot, {0, bands - footer, 277.0, footer}},
+                                  {P::LeftColumns, {0, 0, 28.0, bands}},
+                                  {P::RightColumns, {245.5, 0, 277.0 - 245.5, bands}}},
+                                 top, left);
 }
 
 namespace {

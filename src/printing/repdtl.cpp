@@ -27,15 +27,17 @@ constexpr std::array<double, 5> kColumnLines{25.6, 68.6, 77.5, 118.3, 159.4};
 constexpr double kGridRight = 188.4;
 // The page area's corner on the paper at offsets 0.
 constexpr double kMarginLeft = 12.0, kMarginTop = 12.0;
-// The print-time stamp stands in the paper's left margin beside the foot:
-// 30 and 940 pixels at 96 per inch from the paper's corner, 3.7 x 31.5 mm.
-// The layer's origin carries the offsets, so the stamp moves with them a
-// millimetre per millimetre, exactly as every other field does.
-constexpr double kPx = 25.4 / 96.0;
-constexpr QRectF kStamp{30 * kPx - kMarginLeft, 940 * kPx - kMarginTop, 3.7, 31.5};
+// The print-time stamp stands in the paper's left margin beside the foot
+// (nominal::kStampMm). The layer's origin carries the offsets, so the stamp
+// moves with them a millimetre per millimetre, exactly as every other field
+// does.
+static_assert(kMarginLeft == 12.0 && kMarginTop == 12.0, "the stamp is placed from these margins");
+constexpr double kPx = nominal::kStampPx;
 // The room of the name and the amounts: their cells of the row grid, less
 // half a millimetre at the lines.
 constexpr double kCellPad = 0.5;
+// The right edge of the texts in the employer's box.
+constexpr double kBoxRight = kGridRight - kCellPad;
 // The grey strip over the employer's box and its pen (3 pixels at 96 per
 // inch).
 constexpr QRectF kStrip{49.0, 23.5, 139.4, 4.5};
@@ -315,14 +317,17 @@ int renderlist(print::Sheet &sheet, MemTable &staff, const nominal::ArticleList 
         p.text({30.2, 24.9, 13.0, 4.5}, QString::number(p.number()), arial(10), Qt::AlignRight);
         p.text({30.2, 33.1, 13.0, 4.5}, ttl, arial(10), Qt::AlignRight);
         p.text({31.0, 43.7, 14.6, 5.0}, year, arial(12, true), Qt::AlignRight);
-        p.text({68.0, 33.3, 0, 4.5}, chname, mingLiu(10, true));
+        // The employer's texts within the employer's box (to the grid's
+        // right line), set smaller where one as long as its field holds
+        // would pass it.
+        p.fitText({68.0, 33.3, kBoxRight - 68.0, 4.5}, chname, mingLiu(10, true));
         p.wrapText({68.0, 40.0, 108.0, 9.3}, ptname, ptfont);
-        p.text({67.7, 50.8, 0, 16.0}, address, arial(9));
+        p.fitText({67.7, 50.8, kBoxRight - 67.7, 16.0}, address, arial(9));
         p.text({63.5, 73.3, 0, 5.0}, cdno, arial(12, true));
-        p.text({115.6, 73.3, 0, 4.5}, telno, arial(10));
+        p.fitText({115.6, 73.3, kBoxRight - 115.6, 4.5}, telno, arial(10));
         p.text({148.2, 65.9, 0, 3.5}, version, narrow8());
         p.text({51.1, 68.0, 0, 4.5}, artno, mingLiu(10, true, true));
-        p.turnedText(kStamp, stamp, mingLiu(6, false));
+        p.turnedText(nominal::kStampMm, stamp, mingLiu(6, false));
     };
     tpl.detail = [&](print::Page &p, int slot) {
         // The row is read on every page, so that the pages before the first

@@ -16,7 +16,9 @@ namespace {
 // Bands of the form, in mm (they decide where the page leaves the sheet).
 constexpr double kPageW = 210.0, kPageH = 297.0;
 constexpr double kMargin = 12.0;
-constexpr double kBandsH = 110.596 + 10 * 12.7 + 37.042;
+constexpr double kHeaderH = 110.596;
+constexpr double kFooterH = 37.042;
+constexpr double kBandsH = kHeaderH + 10 * 12.7 + kFooterH;
 constexpr double kBandsW = 191.3;
 
 } // namespace
@@ -40,25 +42,51 @@ QString emptyRangeText(int first, int ttlpages)
 
 QString offsetWarningText(int top, int left)
 {
-    return offsheetText({kPageW, kPageH}, {kMargin, kMargin}, {kBandsW, kBandsH}, top, left);
+    using P = SheetPart;
+    return offsheetText({kPageW, kPageH}, {kMargin, kMargin},
+                        {{P::Header, {0, 0, kBandsW, kHeaderH}},
+                         {P::Foot, {0, kBandsH - kFooterH, kBandsW, kFooterH}},
+                         {P::Stamp, kStampMm},
+                         {P::LeftColumns, {0, 0, 25.6, kBandsH}},
+                         {P::RightColumns, {159.4, 0, kBandsW - 159.4, kBandsH}}},
+                        top, left);
 }
 
-QString offsheetText(QSizeF paper, QPointF margins, QSizeF bands, int top, int left)
+QString offsheetText(QSizeF paper, QPointF origin, const QList<SheetPart> &parts, int top, int left)
 {
-    const bool foot = margins.y() + top + bands.height() > paper.height() || margins.y() + top < 0;
-    const bool side = margins.x() + left + bands.width() > paper.width() || margins.x() + left < 0;
-    if (!foot && !side)
+    struct Name
+    {
+        const char16_t *zh, *pt;
+    };
+    static const Name names[] = {
+        {u"頁首", u"o cabecalho"},
+        {u"頁底（合計/結轉次頁）", u"o rodape (Total / A Transportar)"},
+        {u"左邊的欄位", u"as colunas da esquerda"},
+        {u"右邊的欄位", u"as colunas da direita"},
+        {u"列印時間", u"a hora de impressao"},
+    };
+    const QRectF sheet(QPointF(0, 0), paper);
+    QString zhTop, ptTop, zhLeft, ptLeft;
+    for (const SheetPart &part : parts) {
+        const QRectF r = part.mm.translated(origin + QPointF(left, top));
+        const bool any = part.kind == SheetPart::Stamp;
+        const bool offTop = (any || part.kind == SheetPart::Header) && r.top() < sheet.top();
+        const bool offBottom = (any || part.kind == SheetPart::Foot) && r.bottom() > sheet.bottom();
+        const bool offLeft = (any || part.kind == SheetPart::LeftColumns) && r.left() < sheet.left();
+        const bool offRight = (any || part.kind == SheetPart::RightColumns) && r.right() > sheet.right();
+        const Name &n = names[part.kind];
+        if (offTop || offBottom) {
+            zhTop += QStringLiteral("上邊界使%1超出紙張範圍。").arg(QString::fromUtf16(n.zh));
+            ptTop += QStringLiteral("A margem superior faz sair %1 da folha. ").arg(QString::fromUtf16(n.pt));
+        }
+        if (offLeft || offRight) {
+            zhLeft += QStringLiteral("左邊界使%1超出紙張範圍。").arg(QString::fromUtf16(n.zh));
+            ptLeft += QStringLiteral("A margem esquerda faz sair %1 da folha. ").arg(QString::fromUtf16(n.pt));
+        }
+    }
+    if (zhTop.isEmpty() && zhLeft.isEmpty())
         return {};
-    QString zh, pt;
-    if (foot) {
-        zh += QStringLiteral("上邊界使頁底（合計/結轉次頁）超出紙張範圍。");
-        pt += QStringLiteral("A margem superior faz sair o rodape (Total / A Transportar) da folha. ");
-    }
-    if (side) {
-        zh += QStringLiteral("左邊界使右邊的欄位超出紙張範圍。");
-        pt += QStringLiteral("A margem esquerda faz sair as colunas da direita da folha. ");
-    }
-    return QStringLiteral("注意：") + zh + QStringLiteral("\r\nAtencao: ") + pt.trimmed();
+    return QStringLiteral("注意：") + zhTop + zhLeft + QStringLiteral("\r\nAtencao: ") + (ptTop + ptLeft).trimmed();
 }
 
 QString versiontext(QByteArrayView code)

@@ -10,6 +10,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QPointF>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 
@@ -27,13 +28,34 @@ QString caption();                // "列印／預覽僱員名表 (IMPRESSAO/PRE
 QString noWorkersText();          // "沒有僱員資料"
 QString noArticleText(int art);   // "沒有32條例的僱員"
 QString emptyRangeText(int first, int ttlpages);
-// The warning of offsets that move a part of the page off the sheet; empty
-// when the whole page stays on it.
+// The warning of offsets that move a part of the page off the sheet, the
+// print-time stamp in the left margin included; empty when the whole page
+// stays on it.
 QString offsetWarningText(int top, int left);
-// The same warning for a form of `bands` (mm) set at `margins` plus the
-// offsets on `paper`: the foot off the sheet (the top offset), the right
-// columns off it (the left offset).
-QString offsheetText(QSizeF paper, QPointF margins, QSizeF bands, int top, int left);
+
+// The print-time stamp: 30 and 940 pixels at 96 per inch from the paper's
+// corner, 3.7 x 31.5 mm, given here from the page area's corner (12 mm in
+// and down from the paper's at offsets 0); it moves with the offsets as
+// every field does.
+inline constexpr double kStampPx = 25.4 / 96.0;
+inline constexpr QRectF kStampMm{30 * kStampPx - 12.0, 940 * kStampPx - 12.0, 3.7, 31.5};
+
+// A part of a form's page that the offsets may push off the sheet. Each is
+// measured against the edges of the sheet it stands at: the page header
+// against the top, the foot against the bottom, the left and right columns
+// against their sides, the stamp against every edge.
+struct SheetPart
+{
+    enum Kind { Header, Foot, LeftColumns, RightColumns, Stamp };
+    Kind kind;
+    QRectF mm; // within the page area at offsets 0
+};
+// The warning for the parts of a page whose area's corner stands at
+// `origin` (mm from the paper's corner at offsets 0) on `paper`: for each
+// part off the sheet, the margin that moves it there (the top offset for a
+// part off the top or bottom, the left offset for one off a side) and the
+// part, Chinese, then Portuguese.
+QString offsheetText(QSizeF paper, QPointF origin, const QList<SheetPart> &parts, int top, int left);
 
 // "Ver. 3.2(" + code + ")"
 QString versiontext(QByteArrayView code);

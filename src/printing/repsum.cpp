@@ -21,6 +21,14 @@ constexpr Column kColumns[6] = {
     {234.9, 20.9, Qt::AlignRight, false},  // workers who left
 };
 constexpr double kLineHeight = 5.0;
+// The boxes of the form's picture that hold the employer's texts (band
+// mm): the name box and the address box end at 203, the telephone stands
+// before the form's frame at 270.5. A text as long as its field holds (80
+// characters) is set smaller rather than past them; half a millimetre is
+// kept off the lines.
+constexpr double kBoxRight = 203.0;
+constexpr double kFrameRight = 270.5;
+constexpr double kPad = 0.5;
 
 QString txt(const QByteArray &b)
 {
@@ -60,14 +68,17 @@ void drawsummary(print::Page &p, const TCmpFile &rec, const SummarySums &sums,
     const CmpBlock &b = rec.block;
     p.text({12.7, 59.8, 25.7, kLineHeight}, txt(b.compid()), ming(), Qt::AlignHCenter);
     p.text({16.9, 84.7, 17.2, kLineHeight}, QString::number(b.eano()), ming(), Qt::AlignHCenter);
-    p.text({74.1, 43.7, 0, kLineHeight}, txt(b.compchnm()), ming());
-    p.text({74.1, 47.9, 0, kLineHeight}, txt(b.compname()), ming());
+    const auto boxed = [&](double left, double top, double right, const QByteArray &value) {
+        p.fitText({left, top, right - kPad - left, kLineHeight}, txt(value), ming());
+    };
+    boxed(74.1, 43.7, kBoxRight, b.compchnm());
+    boxed(74.1, 47.9, kBoxRight, b.compname());
     const double addrTop[4] = {62.7, 66.4, 70.1, 73.8};
     for (int i = 0; i < 4; ++i)
-        p.text({74.3, addrTop[i], 0, kLineHeight}, txt(b.compaddr(i)), ming());
+        boxed(74.3, addrTop[i], kBoxRight, b.compaddr(i));
     p.text({205.3, 85.5, 0, kLineHeight}, QStringLiteral("電話"), ming(false));
     p.text({215.9, 85.5, 0, kLineHeight}, QStringLiteral("Tel."), print::font(QStringLiteral("Arial"), 8));
-    p.text({222.2, 85.5, 0, kLineHeight}, txt(b.comptele()), ming());
+    boxed(222.2, 85.5, kFrameRight - 1.0, b.comptele());
     p.text({242.4, 90.0, 0, kLineHeight}, QStringLiteral("Ver. 3.2"),
            print::font(QStringLiteral("Arial Narrow"), 8));
 

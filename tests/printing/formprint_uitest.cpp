@@ -680,6 +680,43 @@ TEST_F(PdfJob, FittedTextStaysInItsBoxOnItsLine)
     }
 }
 
+TEST_F(PdfJob, FittedLinesStandWhereTheTextsLinesStand)
+{
+    // Lines of a fitted text (an address) one under the other as the same
+    // text's lines are set, each fitted by itself: a short line keeps its
+    // size, a long one is set smaller within the box, on its own line.
+    const QString lines = QStringLiteral("FIRST\nSECONDLINEWIDERTHANTHEBOX\n\nLAST");
+    ASSERT_EQ(print::run({}, false,
+                         [&](print::Sheet &sheet) {
+                             print::Page &p = sheet.newPage();
+                             p.fitText({20, 20, 30, 20}, lines, arial());
+                             p.text({100, 20, 0, 20}, lines, arial());
+                             return true;
+                         }),
+              print::Outcome::Printed);
+    const auto words = pdfWords(pdf);
+    for (const char *word : {"FIRST", "SECONDLINEWIDERTHANTHEBOX", "LAST"}) {
+        SCOPED_TRACE(word);
+        const PdfWord *fitted = findWord(words, QString::fromLatin1(word));
+        const PdfWord *plain = nullptr;
+        for (const PdfWord &w : words)
+            if (w.text == QLatin1String(word) && w.xMin > 100)
+                plain = &w;
+        ASSERT_TRUE(fitted && plain);
+        EXPECT_GE(fitted->xMin, 30 - 0.05);
+        EXPECT_LE(fitted->xMax, 60 + 0.05);
+        if (QByteArrayView(word) == "SECONDLINEWIDERTHANTHEBOX") {
+            // Smaller, on the line's baseline: its bottom no lower.
+            EXPECT_LT(fitted->yMax - fitted->yMin, plain->yMax - plain->yMin - 0.1);
+            EXPECT_LE(fitted->yMax, plain->yMax + 0.05);
+            EXPECT_GT(fitted->yMin, plain->yMin);
+        } else {
+            EXPECT_NEAR(fitted->yMin, plain->yMin, 0.1);
+            EXPECT_NEAR(fitted->yMax, plain->yMax, 0.1);
+        }
+    }
+}
+
 TEST_F(PdfJob, WrappedTextBreaksAtWordsAndStaysInItsBox)
 {
     // An 80-character name in a box of 108 x 9.3 mm at 9 pt: two lines,

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QList>
 #include <QRectF>
+#include <QSizeF>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -97,6 +98,18 @@ inline int pdfPages(const QString &pdf)
 inline bool overlaps(const PdfWord &a, const PdfWord &b)
 {
     return a.xMin < b.xMax && b.xMin < a.xMax && a.yMin < b.yMax && b.yMin < a.yMax;
+}
+
+// Whether a part of the page left a sheet of `paper` (mm): a word whose box
+// leaves it, or fewer words than `onTheSheet` (the words of the same page
+// wholly on the sheet), since a word wholly off the sheet is not read back.
+inline bool offTheSheet(const QList<PdfWord> &words, QSizeF paper, qsizetype onTheSheet = 0)
+{
+    if (words.size() < onTheSheet)
+        return true;
+    return std::any_of(words.begin(), words.end(), [&](const PdfWord &w) {
+        return w.xMin < 0 || w.yMin < 0 || w.xMax > paper.width() || w.yMax > paper.height();
+    });
 }
 
 // The words whose boxes lie inside the rectangle (mm from the paper's

@@ -5,7 +5,10 @@
 #include "shared/money.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
+#include "msgrecorder.h"
 #include "tempdir.h"
+
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
@@ -33,6 +36,53 @@ inline void appendWorkers(MemTable &t, const QList<Worker> &rows)
         t.appendRecord({w.art, " ", w.cntb, b5(w.nmc), w.nmp, MemValue(), MemValue(), w.rend,
                         w.rexp, w.sub1, MemValue(), w.rimp, std::int64_t(0), w.leavedate, 4,
                         MemValue()});
+}
+
+// The employer's texts as long as their fields hold (80 bytes): a Chinese
+// name of 40 characters, Portuguese texts in capitals, one of the widest
+// capital only, a telephone of several numbers.
+struct LongestEmployer
+{
+    QByteArray chinese = b5("東灣國際貿易投資發展集團控股有限公司東灣國際貿易投資發展集團控股有限公司總部辦事");
+    QByteArray address = b5("東灣新馬路一百二十三號大豐商業中心二十八樓全層東灣新馬路一百二十三號大豐商業中心");
+    QByteArray latin = "AVENIDA DE ALMEIDA RIBEIRO NUMERO 123 EDIFICIO COMERCIAL TAI FUNG 28 ANDAR TODOS";
+    QByteArray wide = QByteArray(80, 'W');
+    QByteArray phone = "28123456 / 28765432 / 66123456 / 66654321 / 28999999 EXT 1234 / FAX 28111111 ABC";
+
+    // Both names, the four address lines (address, latin, wide, address)
+    // and the telephone.
+    void fill(CmpBlock &b) const
+    {
+        b.setCompchnm(chinese);
+        b.setCompname(latin);
+        b.setCompaddr(0, address);
+        b.setCompaddr(1, latin);
+        b.setCompaddr(2, wide);
+        b.setCompaddr(3, address);
+        b.setComptele(phone);
+    }
+    bool whole() const
+    {
+        for (const QByteArray *f : {&chinese, &address, &latin, &wide, &phone})
+            if (f->size() != 80)
+                return false;
+        return true;
+    }
+};
+
+// The offsets warning of a print: given exactly when a part of the page
+// was to leave the sheet (`part`, the name the warning gives it; null for
+// none), and whenever one did (`off`).
+inline void expectOffsetsSaid(const MessageRecorder &m, bool off, const char *part)
+{
+    const bool said = m.anyTextContains(QStringLiteral("Atencao"));
+    EXPECT_EQ(said, part != nullptr);
+    if (off) {
+        EXPECT_TRUE(said) << "a part of the page left the sheet unsaid";
+    }
+    if (part) {
+        EXPECT_TRUE(m.anyTextContains(QString::fromUtf8(part))) << part;
+    }
 }
 
 class Declaration

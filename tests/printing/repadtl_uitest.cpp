@@ -8,6 +8,7 @@
 #include "printing/pr56job.h"
 #include "printing/repadtl.h"
 #include "printing/reportkinds.h"
+#include "shared/big5.h"
 #include "shared/printjob.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
@@ -277,6 +278,64 @@ TEST_F(AnnexPdf, HeaderFieldsStartAtTheirLeftEdges)
     }
 }
 
+TEST_F(AnnexPdf, EmployerNamesAtTheirLongestEndBeforeTheBoxsCaption)
+{
+    // Names as long as their fields hold (80 bytes): whole, on their lines,
+    // ending left of the caption "僱 主 名 稱" / "Nome da Entidade Patronal"
+    // at the box's right, which they never touch.
+    const r56::test::LongestEmployer longest;
+    ASSERT_TRUE(longest.whole());
+    longest.fill(employer.block);
+    employer.block.setCompname(longest.wide);
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    const auto words = r56::test::pdfWords(pdf);
+    const double x = 10.0, y = 5.0;
+    const auto line = [&](double top) {
+        QString got;
+        for (const r56::test::PdfWord &w : r56::test::wordsWithin(words, x + 57.0, y + top - 0.3, x + 207.1, y + top + 4.0))
+            got += w.text;
+        return got.toStdString();
+    };
+    EXPECT_EQ(line(20.9), big5::decode(longest.chinese).toStdString());
+    EXPECT_EQ(line(24.3), longest.wide.toStdString());
+    const r56::test::PdfWord *caption = r56::test::findWord(words, QStringLiteral("Nome"), 1);
+    ASSERT_TRUE(caption);
+    for (const r56::test::PdfWord &w : words)
+        if (w.page == 1 && w.yMin > y + 20.0 && w.yMax < y + 31.6 && w.xMin > x + 57.0 && w.xMin < caption->xMin) {
+            EXPECT_LT(w.xMax, caption->xMin - 0.5) << w.text.toStdString();
+        }
+}
+
+TEST_F(AnnexPdf, ImportedNamesKeepTheirPaddingAndTheirSize)
+{
+    // The annex prints the Chinese name as the import stores it, padded with
+    // blanks to 40 bytes. Even the widest such name (one character, 38
+    // blanks, " - " and 40 wide capitals) stays at its size within its cell:
+    // the padding widens the gap before " - ", never shrinks the name.
+    Tdm56 dm;
+    const QByteArray nmp(40, 'W');
+    worker(dm, 32, "10000001", b5("陳") + QByteArray(38, ' '), nmp.constData());
+    worker(dm, 32, "10000002", b5("陳"), nmp.constData());
+    item(dm, "10000001", "101", Currency::fromUnits(1));
+    item(dm, "10000002", "101", Currency::fromUnits(1));
+    ASSERT_TRUE(dm.savestaff(job.rows.dtaname, true));
+    ASSERT_TRUE(dm.savesub(job.rows.axaname, true));
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    QList<r56::test::PdfWord> names;
+    for (const r56::test::PdfWord &w : r56::test::pdfWords(pdf))
+        if (w.page == 1 && w.text == QString::fromLatin1(nmp))
+            names.append(w);
+    ASSERT_EQ(names.size(), 2);
+    std::sort(names.begin(), names.end(), [](const auto &a, const auto &b) { return a.yMin < b.yMin; });
+    const r56::test::PdfWord &padded = names[0], &plain = names[1];
+    EXPECT_NEAR(padded.yMax - padded.yMin, plain.yMax - plain.yMin, 0.05); // the same size
+    EXPECT_NEAR(padded.xMax - padded.xMin, plain.xMax - plain.xMin, 0.05);
+    EXPECT_GT(padded.xMin, plain.xMin + 25.0); // the blanks' room before it
+    EXPECT_LT(padded.xMax, 10.0 + 245.5 - 0.4); // inside the cell, off the total column
+}
+
 TEST_F(AnnexPdf, LongestAmountsFitTheirCells)
 {
     // Items of 13 digits (the most the annex file carries) in all twelve
@@ -336,6 +395,18 @@ TEST_F(AnnexPdf, LongestAmountsFitTheirCells)
         for (qsizetype i = 1; i < amounts.size(); ++i)
             EXPECT_LT(amounts[i - 1].xMax, amounts[i].xMin);
     }
+    // The item codes inside their cells, off the line on either side.
+    int codes = 0;
+    for (const r56::test::PdfWord &w : words) {
+        if (w.page != 1 || !w.text.startsWith(u'('))
+            continue;
+        ++codes;
+        bool inCell = false;
+        for (std::size_t c = 0; c + 1 < std::size(lines); ++c)
+            inCell = inCell || (w.xMin > 10.0 + lines[c] + 0.2 && w.xMax < 10.0 + lines[c + 1] - 0.2);
+        EXPECT_TRUE(inCell) << w.text.toStdString() << " " << w.xMin << "-" << w.xMax;
+    }
+    EXPECT_EQ(codes, 13 + 12 + 13); // two workers and the Total row
     // The names fit the row above the item columns.
     for (const int slot : {0, 2}) {
         const double top = 5.0 + 52.3875 + slot * 11.6417;
@@ -346,20 +417,29 @@ TEST_F(AnnexPdf, LongestAmountsFitTheirCells)
 
 TEST_F(AnnexPdf, OffsetsOffTheSheetAreSaidButKept)
 {
+    // Whatever leaves the sheet is said, naming the part, and the annex
+    // prints all the same: the header at a top offset below -5, the foot
+    // above 6, the total column above a left offset of 10.
     struct Case
     {
         int top, left;
-        bool said;
+        const char *part; // named in the warning; null: no warning
     };
-    for (const Case c : {Case{0, 0, false}, Case{5, 5, false}, Case{20, 0, true}, Case{0, 20, true},
-                         Case{20, 20, true}}) {
+    const Case cases[] = {
+        {0, 0, nullptr}, {5, 5, nullptr}, {-5, -10, nullptr}, {-10, -10, "頁首"},
+        {20, 0, "頁底"},  {0, 20, "右邊的欄位"}, {20, 20, "頁底"},
+    };
+    for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "offsets " << c.top << "/" << c.left);
         r56::test::MessageRecorder rec;
         job.top = c.top;
         job.left = c.left;
         ASSERT_TRUE(print::succeeded(run()));
-        EXPECT_EQ(rec.anyTextContains(QStringLiteral("Atencao")), c.said);
         EXPECT_EQ(r56::test::pdfPages(pdf), 2);
+        r56::test::expectOffsetsSaid(rec, r56::test::offTheSheet(r56::test::pdfWords(pdf), {297.0, 210.0}), c.part);
+        if (c.part && c.top < 0) { // a header off the top is no foot off the bottom
+            EXPECT_FALSE(rec.anyTextContains(QStringLiteral("頁底")));
+        }
     }
 }
 

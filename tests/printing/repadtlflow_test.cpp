@@ -268,19 +268,31 @@ TEST(AnnexName, CutsNeverSplitACharacter)
 TEST(AnnexTexts, OffsetWarning)
 {
     // Landscape, the page area 5 mm down and 10 mm in, 199 mm of bands and
-    // 277 mm across: a top offset above 6 moves the foot off the sheet, a
-    // left offset above 10 the total column and the page boxes.
+    // 277 mm across: a top offset above 6 moves the foot off the sheet, one
+    // below -5 the header; a left offset above 10 the total column and the
+    // page boxes, one below -10 the taxpayer numbers.
     struct Case
     {
         int top, left;
-        bool foot, side;
+        QStringList parts;
     };
-    for (const Case c : {Case{0, 0, false, false}, Case{6, 10, false, false}, Case{7, 0, true, false},
-                         Case{0, 11, false, true}, Case{20, 20, true, true}, Case{-6, -10, true, false}}) {
+    const QString header = QStringLiteral("上邊界使頁首"), foot = QStringLiteral("上邊界使頁底");
+    const QString leftSide = QStringLiteral("左邊界使左邊的欄位"), rightSide = QStringLiteral("左邊界使右邊的欄位");
+    const Case cases[] = {
+        {0, 0, {}},           {6, 10, {}},         {-5, -10, {}},        {7, 0, {foot}},
+        {0, 11, {rightSide}}, {20, 20, {foot, rightSide}}, {-6, 0, {header}}, {-10, -10, {header}},
+        {-6, -11, {header, leftSide}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.top << "/" << c.left);
         const QString w = offsetWarningText(c.top, c.left);
-        EXPECT_EQ(w.contains("上邊界"), c.foot) << c.top << "/" << c.left;
-        EXPECT_EQ(w.contains("左邊界"), c.side) << c.top << "/" << c.left;
+        EXPECT_EQ(w.isEmpty(), c.parts.isEmpty()) << w.toStdString();
+        for (const QString &part : {header, foot, leftSide, rightSide})
+            EXPECT_EQ(w.contains(part), c.parts.contains(part)) << part.toStdString() << ": " << w.toStdString();
     }
+    EXPECT_EQ(offsetWarningText(-10, -10),
+              QStringLiteral("注意：上邊界使頁首超出紙張範圍。\r\n"
+                             "Atencao: A margem superior faz sair o cabecalho da folha."));
 }
 
 TEST(AnnexRun, BothArticlesInModeAAndTheMessages)

@@ -8,6 +8,7 @@
 #include "printfixture.h"
 #include "printing/repdtl.h"
 #include "printing/reportkinds.h"
+#include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 
@@ -76,6 +77,15 @@ public:
     {
         Tdm56 dm;
         return repdtl::printemployeelist(dm, job, employer, nullptr);
+    }
+    // The words of the list printed at top and left offsets `off`; none
+    // when it did not print.
+    QList<test::PdfWord> printAt(int off)
+    {
+        job.top = job.left = off;
+        const print::Outcome r = run();
+        EXPECT_EQ(r, print::Outcome::Printed);
+        return r == print::Outcome::Printed ? test::pdfWords(pdf) : QList<test::PdfWord>();
     }
 
     QTemporaryDir dir;
@@ -303,11 +313,32 @@ TEST_F(ListPdf, BrokenWorkerFilesPrintNothing)
 
 TEST_F(ListPdf, OffsetsOffTheSheetAreSaidButKept)
 {
+    // Whatever the offsets push off the sheet, the print-time stamp in the
+    // left margin included, is said before the list prints, naming the part;
+    // the list prints all the same. A word off the sheet is one whose box
+    // leaves the paper, or one the page no longer holds at all.
+    struct Case
+    {
+        int top, left;
+        const char *part; // named in the warning; null: no warning
+    };
+    const Case cases[] = {
+        {0, 0, nullptr},     {5, 5, nullptr},       {-10, -7, nullptr}, {-10, -8, "列印時間"},
+        {-10, -10, "列印時間"}, {20, 0, "頁底"}, {0, 7, "右邊的欄位"}, {20, 20, "列印時間"},
+    };
     save(3);
-    job.top = 20;
-    ASSERT_EQ(run(), print::Outcome::Printed);
-    ASSERT_EQ(msgs.messages.size(), 1);
-    EXPECT_TRUE(msgs.last().text.contains("Atencao"));
+    qsizetype wordsOnTheSheet = -1;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "offsets " << c.top << "/" << c.left);
+        msgs.messages.clear();
+        job.top = c.top;
+        job.left = c.left;
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        const auto words = test::pdfWords(pdf);
+        if (wordsOnTheSheet < 0)
+            wordsOnTheSheet = words.size(); // offsets 0: every word there
+        test::expectOffsetsSaid(msgs, test::offTheSheet(words, {210.0, 297.0}, wordsOnTheSheet), c.part);
+    }
 }
 
 TEST_F(ListPdf, GoldenText)
@@ -343,12 +374,10 @@ TEST_F(ListPdf, TheStampStandsInTheMarginBesideTheFoot)
     // In the paper's left margin, left of the foot's boxes and whole on the
     // sheet, a millimetre per millimetre of offset; read from the bottom up
     // it gives the date and time of the print.
+    save(3);
     for (const int off : {0, 5}) {
         SCOPED_TRACE(testing::Message() << "offsets " << off);
-        save(3);
-        job.top = job.left = off;
-        ASSERT_EQ(run(), print::Outcome::Printed);
-        const auto words = test::pdfWords(pdf);
+        const auto words = printAt(off);
         QList<test::PdfWord> stamp =
             test::wordsWithin(words, off + kStampLeft - kTol, off + kStampTop - kTol, off + kStampLeft + 3.7 + kTol,
                               off + kStampTop + 31.5 + kTol);
@@ -470,17 +499,51 @@ TEST_F(ListPdf, ALongPortugueseEmployerNameWrapsInItsBox)
     const QByteArray name = "COMPANHIA INTERNACIONAL DE COMERCIO E INVESTIMENTO TAI FUNG GRUPO LIMITADA MACAU";
     ASSERT_EQ(name.size(), 80);
     employer.block.setCompname(name);
+    save(1);
     for (const int off : {0, 5}) {
         SCOPED_TRACE(testing::Message() << "offsets " << off);
-        save(1);
-        job.top = job.left = off;
-        ASSERT_EQ(run(), print::Outcome::Printed);
-        const auto words = test::pdfWords(pdf);
+        const auto words = printAt(off);
         const double x = 12.0 + off + 68.0, y = 12.0 + off + 40.0;
         QStringList got;
         for (const test::PdfWord &w : test::wordsWithin(words, x - 0.1, y - 0.1, x + 108.0, y + 9.3))
             got << w.text;
         EXPECT_EQ(got.join(QLatin1Char(' ')), QString::fromLatin1(name));
+    }
+}
+
+TEST_F(ListPdf, TheEmployersTextsAtTheirLongestStayInTheirBox)
+{
+    // The Chinese name, the four address lines and the telephone as long as
+    // their fields hold (80 bytes): each whole, within the employer's box
+    // (49.0 to 188.4 mm), none on another, at offsets 0 and 5.
+    const test::LongestEmployer longest;
+    ASSERT_TRUE(longest.whole());
+    longest.fill(employer.block);
+    const auto plain = [](const QByteArray &b) { return big5::decode(b).remove(QLatin1Char(' ')).toStdString(); };
+    save(1);
+    for (const int off : {0, 5}) {
+        SCOPED_TRACE(testing::Message() << "offsets " << off);
+        const auto words = printAt(off);
+        const double x = 12.0 + off, y = 12.0 + off;
+        const auto joined = [&](double y0, double y1, double x0) {
+            QString got;
+            for (const test::PdfWord &w : test::wordsWithin(words, x + x0 - 0.1, y + y0, x + 188.4, y + y1))
+                got += w.text;
+            return got.toStdString();
+        };
+        // The name's line (33.3 mm) above the Portuguese name's box.
+        EXPECT_EQ(joined(32.8, 40.0, 68.0), plain(longest.chinese));
+        // The address part of the box, between its lines at 49.5 and 72.0,
+        // where the version line and the article's end follow the address.
+        const std::string lines =
+            plain(longest.address) + plain(longest.latin) + plain(longest.wide) + plain(longest.address);
+        EXPECT_EQ(joined(49.5, 72.0, 67.7).substr(0, lines.size()), lines);
+        // The telephone right of its caption, in the box's last row.
+        EXPECT_EQ(joined(72.0, 81.0, 115.6), plain(longest.phone));
+        for (qsizetype i = 0; i < words.size(); ++i)
+            for (qsizetype k = i + 1; k < words.size(); ++k)
+                if (words[i].yMin < y + 81.0 && test::overlaps(words[i], words[k]))
+                    ADD_FAILURE() << words[i].text.toStdString() << " / " << words[k].text.toStdString();
     }
 }
 

@@ -116,17 +116,51 @@ TEST(ListTexts, RowAndFormTexts)
 
 TEST(ListTexts, OffsetWarning)
 {
+    // A4 portrait, the page area 12 mm in and down, 191.3 x 274.6 mm; the
+    // stamp 7.9 mm from the paper's left edge, 248.7 to 280.2 mm down. Each
+    // part that leaves the sheet is named with the margin that moves it.
     struct Case
     {
         int top, left;
-        bool foot, side;
+        QStringList parts; // "上邊界使…", "左邊界使…" as the warning names them
     };
-    for (const Case c : {Case{0, 0, false, false}, Case{10, 6, false, false}, Case{11, 0, true, false},
-                         Case{0, 7, false, true}, Case{20, 20, true, true}, Case{-13, 0, true, false}}) {
+    const QString foot = QStringLiteral("上邊界使頁底（合計/結轉次頁）");
+    const QString stampTop = QStringLiteral("上邊界使列印時間");
+    const QString stampLeft = QStringLiteral("左邊界使列印時間");
+    const QString right = QStringLiteral("左邊界使右邊的欄位");
+    const Case cases[] = {
+        {0, 0, {}},
+        {10, 6, {}},
+        {-10, -7, {}},      // the stamp's left edge 0.9 mm on the paper
+        {-10, -10, {stampLeft}},
+        {0, -8, {stampLeft}},
+        {11, 0, {foot}},
+        {17, 0, {foot, stampTop}}, // the stamp's foot below the paper's
+        {0, 7, {right}},
+        {20, 20, {foot, stampTop, right}},
+        {-13, 0, {QStringLiteral("上邊界使頁首")}},
+        {-13, -13, {QStringLiteral("上邊界使頁首"), stampLeft, QStringLiteral("左邊界使左邊的欄位")}},
+    };
+    const QStringList all{foot,
+                          stampTop,
+                          stampLeft,
+                          right,
+                          QStringLiteral("上邊界使頁首"),
+                          QStringLiteral("左邊界使左邊的欄位")};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.top << "/" << c.left);
         const QString w = offsetWarningText(c.top, c.left);
-        EXPECT_EQ(w.contains("上邊界"), c.foot) << c.top << "/" << c.left;
-        EXPECT_EQ(w.contains("左邊界"), c.side) << c.top << "/" << c.left;
+        EXPECT_EQ(w.isEmpty(), c.parts.isEmpty()) << w.toStdString();
+        for (const QString &part : all)
+            EXPECT_EQ(w.contains(part), c.parts.contains(part)) << part.toStdString() << ": " << w.toStdString();
+        // Bilingual: the Portuguese after a line break.
+        if (!w.isEmpty()) {
+            EXPECT_TRUE(w.contains(QStringLiteral("\r\nAtencao: A margem"))) << w.toStdString();
+        }
     }
+    EXPECT_EQ(offsetWarningText(-10, -10),
+              QStringLiteral("注意：左邊界使列印時間超出紙張範圍。\r\n"
+                             "Atencao: A margem esquerda faz sair a hora de impressao da folha."));
 }
 
 TEST(ListTexts, NameColumn)

@@ -8,6 +8,9 @@
 #include "printfixture.h"
 #include "printing/formpics.h"
 #include "printing/pr56job.h"
+#include "shared/big5.h"
+
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -154,4 +157,90 @@ TEST_F(SummaryPdf, MissingWorkerFilePrintsNothing)
     EXPECT_FALSE(QFileInfo::exists(pdf));
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_TRUE(messages.last().text.contains(QStringLiteral("none.dta")));
+}
+
+namespace {
+
+QString withoutBlanks(const QByteArray &big5text)
+{
+    return big5::decode(big5text).remove(QLatin1Char(' '));
+}
+
+} // namespace
+
+TEST_F(SummaryPdf, EmployerTextsAtTheirLongestStayInTheirBoxes)
+{
+    const LongestEmployer longest;
+    ASSERT_TRUE(longest.whole());
+    longest.fill(cmpfile.block);
+    ASSERT_EQ(printsummarysheet(nullptr), print::Outcome::Printed);
+    const auto words = pdfWords(pdf);
+    // Every word on the sheet (A4 landscape).
+    for (const PdfWord &w : words) {
+        EXPECT_GE(w.xMin, 0.0) << w.text.toStdString();
+        EXPECT_LE(w.xMax, 297.0) << w.text.toStdString();
+    }
+    // Each text whole, on its line, inside its box of the form: the name and
+    // address boxes end at 203 mm of the band, the telephone before the
+    // form's frame at 270.5 mm.
+    struct Field
+    {
+        const char *what;
+        const QByteArray &value;
+        double left, top, right;
+    };
+    const Field fields[] = {
+        {"Chinese name", longest.chinese, 74.1, 43.7, 203.0}, {"Portuguese name", longest.latin, 74.1, 47.9, 203.0},
+        {"address 1", longest.address, 74.3, 62.7, 203.0},    {"address 2", longest.latin, 74.3, 66.4, 203.0},
+        {"address 3", longest.wide, 74.3, 70.1, 203.0},       {"address 4", longest.address, 74.3, 73.8, 203.0},
+        {"telephone", longest.phone, 222.2, 85.5, 270.5},
+    };
+    for (const Field &f : fields) {
+        SCOPED_TRACE(f.what);
+        const double x0 = kMargin + f.left - 0.1, y0 = kMargin + f.top - 0.5;
+        const double x1 = kMargin + f.right, y1 = kMargin + f.top + 4.4;
+        const auto inside = [&](const PdfWord &w) {
+            return w.xMin >= x0 && w.xMax <= x1 && w.yMin >= y0 && w.yMax <= y1;
+        };
+        QString got;
+        for (const PdfWord &w : words)
+            if (inside(w))
+                got += w.text;
+        EXPECT_EQ(got.toStdString(), withoutBlanks(f.value).toStdString());
+        // Nothing else of the page on it (its neighbour lines included).
+        for (const PdfWord &w : words)
+            for (const PdfWord &o : words)
+                if (inside(w) && !inside(o) && overlaps(w, o))
+                    ADD_FAILURE() << w.text.toStdString() << " touches " << o.text.toStdString();
+    }
+}
+
+TEST_F(SummaryPdf, FiguresAtTheirLargestStayInTheirColumns)
+{
+    // The largest amount the money type holds and a seven-digit count in
+    // every cell: each figure inside the lines of its column.
+    SummaryRow most;
+    most.workers = most.inkind = most.left = Currency::fromUnits(9999999);
+    most.earnings = most.nontaxable = most.tax = Currency::fromRaw(std::numeric_limits<std::int64_t>::max());
+    const SummarySums sums{most, most, most};
+    ASSERT_EQ(print::run(summarysetup(1), false,
+                         [&](print::Sheet &sheet) {
+                             drawsummary(sheet.newPage(), cmpfile, sums, print::now());
+                             return true;
+                         }),
+              print::Outcome::Printed);
+    const auto words = pdfWords(pdf);
+    // The column lines of the form's table (band mm).
+    const double lines[] = {55, 84, 127.5, 143.5, 186.5, 229, 262};
+    const QString texts[] = {QStringLiteral("9999999"), moneyText(most.earnings)};
+    EXPECT_EQ(texts[1], QStringLiteral("922,337,203,685,477.58"));
+    for (const double top : {132.8, 144.5, 158.8}) {
+        for (int c = 0; c < 6; ++c) {
+            SCOPED_TRACE(testing::Message() << "row " << top << " column " << c);
+            const QList<PdfWord> in = wordsWithin(words, kMargin + lines[c], kMargin + top - 0.5,
+                                                  kMargin + lines[c + 1], kMargin + top + 4.5);
+            ASSERT_EQ(in.size(), 1);
+            EXPECT_EQ(in.first().text, texts[c == 1 || c == 3 || c == 4 ? 1 : 0]);
+        }
+    }
 }

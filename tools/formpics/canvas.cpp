@@ -1,12 +1,14 @@
 #include "formpics.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 
 namespace formpics {
 
 Canvas::Canvas(QImage &img, double widthMm, double heightMm)
-    : m_p(new QPainter(&img)), m_sx(img.width() / widthMm), m_sy(img.height() / heightMm)
+    : m_p(new QPainter(&img)), m_sx(img.width() / widthMm), m_sy(img.height() / heightMm), m_widthMm(widthMm),
+      m_img(img)
 {
     m_p->setRenderHint(QPainter::Antialiasing, true);
     m_p->setRenderHint(QPainter::TextAntialiasing, true);
@@ -18,14 +20,37 @@ Canvas::~Canvas()
     delete m_p;
 }
 
-void Canvas::text(double x, double y, const QString &s, double pt, bool bold, Qt::Alignment align,
-                  double width, const QString &family)
+QFont Canvas::fontOf(double pt, bool bold, const QString &family) const
 {
     QFont f(family);
     // Points to millimetres (1 pt = 0.3528 mm), then to the picture's pixels.
     f.setPixelSize(qMax(1, qRound(pt * 0.3528 * m_sy)));
     f.setBold(bold);
+    return f;
+}
+
+void Canvas::fitText(double x, double y, const QString &s, double pt, double width, const QString &family)
+{
+    QFont f = fontOf(pt, false, family);
+    const qreal room = width * m_sx;
+    const qreal wide = QFontMetricsF(f, &m_img).horizontalAdvance(s);
+    if (wide > room) {
+        // A fraction of a pixel: the size that just fits, in points of the
+        // picture's resolution.
+        const qreal px = f.pixelSize() * room / wide;
+        f.setPointSizeF(px * 72.0 / m_img.logicalDpiY());
+        while (QFontMetricsF(f, &m_img).horizontalAdvance(s) > room && f.pointSizeF() > 1)
+            f.setPointSizeF(f.pointSizeF() * 0.99);
+    }
     m_p->setFont(f);
+    m_p->setPen(Qt::black);
+    m_p->drawText(QRectF(x * m_sx, y * m_sy, room, 0), Qt::AlignTop | Qt::AlignLeft | Qt::TextDontClip, s);
+}
+
+void Canvas::text(double x, double y, const QString &s, double pt, bool bold, Qt::Alignment align,
+                  double width, const QString &family)
+{
+    m_p->setFont(fontOf(pt, bold, family));
     m_p->setPen(Qt::black);
     const QRectF r(x * m_sx, y * m_sy, width * m_sx, 0);
     int flags = Qt::AlignTop | Qt::TextDontClip;

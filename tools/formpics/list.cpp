@@ -40,10 +40,15 @@ void drawListColumns(Canvas &c)
 
 namespace {
 
+// A caption strip: one line three quarters of the strip high, a quarter of
+// a millimetre (three pixels) off either end, smaller where the strip is
+// too short for it.
+constexpr double kCaptionPad = 0.25;
+
 void caption(Canvas &c, double heightMm, const char *text)
 {
-    c.text(0, heightMm * 0.1, QString::fromUtf8(text), heightMm / 0.3528 * 0.75, false, Qt::AlignLeft, 0,
-           QStringLiteral("Arial"));
+    c.fitText(kCaptionPad, heightMm * 0.1, QString::fromUtf8(text), heightMm / 0.3528 * 0.75,
+              c.widthMm() - 2 * kCaptionPad, QStringLiteral("Arial"));
 }
 
 } // namespace
