@@ -1116,7 +1116,17 @@ ImportFlow::SaveResult ImportFlow::save(const platform::LocalPath &chosen)
     declock::SaveLock lock(file);
     if (!declock::mayWrite(lock, caption()))
         return SaveResult::Kept;
-    cmpname = chosen.given();
+    // What a killed save left in the folder is finished or undone before its
+    // files are looked at. Where that cannot be done (a medium that cannot
+    // be written) the folder may hold a mix of two saves: nothing is read or
+    // written there.
+    if (!file.isEmpty() && !platform::recoverfolder(chosen.folderPath())) {
+        showmsgw(errorCaption(), unsettledtext(chosen.folder().given()), mkContinue);
+        if (onStatus)
+            onStatus(saveFailedStatus());
+        return SaveResult::Failed;
+    }
+    setcmpname(chosen);
     const QFileInfo fi(file);
     TCmpFile next = m_rec;
     if (!fi.exists()) {
@@ -1219,9 +1229,9 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing, const platform::
 
     // The tables, the employer file and its backup go in as one set: a kill
     // or a full disk at any moment leaves the old declaration or the new one
-    // (platform/fileset). What an earlier killed save left is settled first.
+    // (platform/fileset). What an earlier killed save left was settled first
+    // (save).
     const QString folder = QFileInfo(cmp).absolutePath();
-    platform::recoverfolder(folder);
     platform::FileSet set(folder, QFileInfo(cmp).completeBaseName());
     auto failTable = [&](const QString &path) {
         set.discard();

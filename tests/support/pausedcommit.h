@@ -97,8 +97,8 @@ public:
     PausedCommit(const PausedCommit &) = delete;
     PausedCommit &operator=(const PausedCommit &) = delete;
 
-    // Whether the other copy stands at its step now (false when it ended or
-    // failed before).
+    // Whether the other copy stands at its step now (false when it ended
+    // before: its commit has fewer steps, or it failed).
     bool paused()
     {
         if (!m_process.waitForStarted())
@@ -110,10 +110,13 @@ public:
     // Lets it go on; true when its commit succeeded.
     bool resume()
     {
-        m_process.write("\n");
-        m_process.closeWriteChannel();
-        return m_process.waitForFinished(30000) && m_process.exitStatus() == QProcess::NormalExit
-            && m_process.exitCode() == 0;
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.write("\n");
+            m_process.closeWriteChannel();
+            if (!m_process.waitForFinished(30000))
+                return false;
+        }
+        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
     }
     // Ends it where it stands, as a crash would (no clean-up runs).
     void kill()
