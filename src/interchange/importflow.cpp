@@ -419,6 +419,13 @@ QString otherEmployerText()
         + QString(14, QLatin1Char(' '));
 }
 
+QString folderNameText(const QString &name)
+{
+    return QStringLiteral("這是一個資料夾,不能作為檔案名稱儲存,請另外選擇檔案名!") + LB + name + LB
+        + QStringLiteral("E uma pasta, nao pode ser o nome do ficheiro a registar;") + LB
+        + QStringLiteral("escolha outro nome, por favor.");
+}
+
 QString savedText(int year, TDateTime when)
 {
     const QString y = QString::number(year);
@@ -1109,6 +1116,12 @@ QString ImportFlow::proposedName() const
 ImportFlow::SaveResult ImportFlow::save(const platform::LocalPath &chosen)
 {
     const QString file = chosen.path();
+    // A folder is no employer file: its name would become the declaration's
+    // base name inside nothing the open can find.
+    if (chosen.isDir()) {
+        showmsgw(caption(), folderNameText(chosen.given()), mkContinue);
+        return SaveResult::Kept;
+    }
     // Another copy that has this declaration open would go on with its own
     // tables while these replaced them on disk, and never know: the save
     // holds the declaration's lock from the first look at the old files to

@@ -515,7 +515,7 @@ std::optional<QString> Tfmain::chooseFile(const OpenRequest &req)
     dlg.selectFile(req.fileName);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return std::nullopt;
-    return dlg.selectedFiles().constFirst();
+    return platform::withDefaultExtension(dlg.selectedFiles().constFirst(), req.defaultExtension);
 }
 
 bool Tfmain::runHalfStep()

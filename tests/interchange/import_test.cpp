@@ -1039,6 +1039,28 @@ TEST_F(ExistingDeclarationTest, ASaveLeavesAnotherCopysCommitInTheFolderAlone)
     EXPECT_EQ(k, 7); // staged, linked, journal, two renames, released, done
 }
 
+// A folder chosen as the employer file's name (a dialog that gives one
+// back, a name typed with the folder's extension) is refused, named as
+// chosen; nothing is written and the window stays open for another choice.
+TEST_F(ImportTest, AFolderChosenAsTheNameIsRefused)
+{
+    for (const char *d : {"big", "big.cmp"})
+        ASSERT_TRUE(QDir(out).mkdir(QString::fromLatin1(d)));
+    ASSERT_EQ(flow.read(authority({listRecord({"12345678"})})), R::Imported);
+    const auto before = snapshot(out);
+    for (const char *name : {"/big", "/big.cmp"}) {
+        SCOPED_TRACE(name);
+        msgs.messages.clear();
+        EXPECT_EQ(flow.save(out + name), S::Kept);
+        ASSERT_EQ(msgs.messages.size(), 1);
+        EXPECT_EQ(msgs.last().caption, caption());
+        EXPECT_EQ(msgs.last().text, folderNameText(out + name));
+        EXPECT_EQ(snapshot(out), before);
+    }
+    EXPECT_TRUE(flow.saveEnabled());
+    EXPECT_EQ(flow.save(out + "/big/big.cmp"), S::Saved);
+}
+
 // A folder holding a half-replaced set that cannot be put right (a rename
 // the folder refuses, as a write-protected diskette refuses every one): the
 // save says so and writes nothing there; the window stays open.

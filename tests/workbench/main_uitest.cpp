@@ -12,6 +12,7 @@
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
 #include "interchange/exchange.h"
+#include "filedialog.h"
 #include "lockholder.h"
 #include "msgrecorder.h"
 #include "shared/big5.h"
@@ -344,6 +345,27 @@ TEST_F(MainWindowTest, TheEmployerFileFoundAtTheOpenIsTheOneSaved)
     cmpname = found;
     ASSERT_TRUE(readcmp(back));
     EXPECT_EQ(back.block.comptele(), QByteArray("28999999"));
+}
+
+// The open dialog itself, as its user meets it in the start folder: a
+// folder's name typed as the file's opens that folder; the same name typed
+// there is the employer file's, with the dialog's extension.
+TEST_F(MainWindowTest, TheOpenDialogOpensAFolderTypedAsTheNameAndGivesTheNameItsExtension)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("big")));
+    const QString cmp = makeDeclaration(QStringLiteral("big/big.cmp"), 2010);
+    win->setFileChooser({});
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path())); // the program runs in its start folder
+    QStringList shown;
+    test::typeIntoNextFileDialog(QStringLiteral("big"), 2, &shown);
+    win->btopen->click();
+    QDir::setCurrent(cwd);
+    EXPECT_EQ(shown, QStringList{path(QStringLiteral("big"))});
+    EXPECT_TRUE(rec.empty()) << rec.last().text.toStdString();
+    expectOpenState();
+    EXPECT_EQ(cmpname, cmp);
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("big/big"))));
 }
 
 // A folder holding a half-replaced save that cannot be put right (a rename
