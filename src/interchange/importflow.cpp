@@ -1134,6 +1134,7 @@ ImportFlow::SaveResult ImportFlow::save(const platform::LocalPath &chosen)
     // be written) the folder may hold a mix of two saves: nothing is read or
     // written there.
     if (!file.isEmpty() && !platform::recoverfolder(chosen.folderPath())) {
+        lock.release();
         showmsgw(errorCaption(), unsettledtext(chosen.folder().given()), mkContinue);
         if (onStatus)
             onStatus(saveFailedStatus());

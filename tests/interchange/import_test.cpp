@@ -949,6 +949,22 @@ TEST_F(ExistingDeclarationTest, DecliningTheOverwriteChangesNothing)
     EXPECT_EQ(snapshot(out), before);
 }
 
+namespace {
+
+// Records whether the lock file `lock` is there at each message.
+struct LockWatch : test::MessageRecorder
+{
+    QString lock;
+    QList<bool> held; // at each message
+    int showMessage(const QString &caption, const QString &text, int kind) override
+    {
+        held << QFileInfo::exists(lock);
+        return MessageRecorder::showMessage(caption, text, kind);
+    }
+};
+
+} // namespace
+
 // The other copy of the program in the lock test below.
 TEST(DeclarationLockHolder, HoldsTheLockWhileAsked) { test::holdLockWhileAsked(); }
 
@@ -979,16 +995,7 @@ TEST_F(ExistingDeclarationTest, ADeclarationOpenInAnotherCopyIsNotSavedOver)
     // while the files are written, not while the note of the save is up.
     other.closeWriteChannel();
     ASSERT_TRUE(other.waitForFinished());
-    struct LockWatch : test::MessageRecorder
-    {
-        QString lock;
-        QList<bool> held; // at each message
-        int showMessage(const QString &caption, const QString &text, int kind) override
-        {
-            held << QFileInfo::exists(lock);
-            return MessageRecorder::showMessage(caption, text, kind);
-        }
-    } watch;
+    LockWatch watch;
     watch.lock = out + "/d.cmp.lck";
     watch.answer(1);
     ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
@@ -1072,13 +1079,16 @@ TEST_F(ImportTest, AFolderThatCannotBePutRightIsNotSavedInto)
     const QString list = authority({listRecord({"12345678"})});
     ASSERT_EQ(flow.read(list), R::Imported);
     const auto before = snapshot(out);
-    msgs.messages.clear();
     QStringList status;
     flow.onStatus = [&](const QString &t) { status << t; };
+    // The lock taken for the save is given up before the message.
+    LockWatch watch;
+    watch.lock = out + "/d.cmp.lck";
     EXPECT_EQ(flow.save(out + "/d.cmp"), S::Failed);
-    ASSERT_EQ(msgs.messages.size(), 1);
-    EXPECT_EQ(msgs.last().caption, errorCaption());
-    EXPECT_EQ(msgs.last().text, unsettledtext(out + "/"));
+    ASSERT_EQ(watch.messages.size(), 1);
+    EXPECT_EQ(watch.last().caption, errorCaption());
+    EXPECT_EQ(watch.last().text, unsettledtext(out + "/"));
+    EXPECT_EQ(watch.held, QList<bool>{false});
     EXPECT_EQ(status, QStringList{saveFailedStatus()});
     EXPECT_EQ(snapshot(out), before);
     EXPECT_TRUE(flow.saveEnabled());
