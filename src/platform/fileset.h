@@ -126,12 +126,11 @@ private:
 // tells whether a left journal was carried out, i.e. whether files of the
 // folder were renamed or removed.
 //
-// A reader that only cares for some of the folder's files settles only
-// their sets, so that it never gets in the way of a commit of other files
-// that another copy of the program may be making there meanwhile: the
-// journals of sets made with `tag` (every tag when empty) and, of the
-// temporaries no journal names, those whose target's file name `temporary`
-// accepts (every one when not given).
+// A reader that only cares for some of the folder's files may settle only
+// their sets (a live commit of any set is left alone in every case, by its
+// lock): the journals of sets made with `tag` (every tag when empty) and, of
+// the temporaries no journal speaks for, those whose target's file name
+// `temporary` accepts (every one when not given).
 struct RecoveryScope
 {
     QString tag;
