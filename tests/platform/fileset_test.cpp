@@ -62,6 +62,17 @@ struct HookGuard
     ~HookGuard() { FileSet::setHook({}); }
 };
 
+// The next reader's recovery of `folder`, then what the folder holds: the
+// old set or the new one, whole, never a mix.
+void recoverAndCount(const QString &folder, int &olds, int &news)
+{
+    EXPECT_TRUE(r56::platform::recoverfolder(folder));
+    const Files after = contents(folder);
+    olds += after == kOld;
+    news += after == kNew;
+    EXPECT_TRUE(after == kOld || after == kNew) << "a mix after recovery";
+}
+
 int countSteps(const QString &folder)
 {
     HookGuard g;
@@ -109,14 +120,7 @@ TEST(FileSet, KillAtEveryStepThenRecoverGivesOldOrNew)
         for (const char *n : {"d.dta", "d.axa"})
             EXPECT_TRUE(killed.count(QString::fromLatin1(n))) << n << " missing at the kill";
 
-        EXPECT_TRUE(r56::platform::recoverfolder(d.path()));
-        const Files after = contents(d.path());
-        if (after == kOld)
-            ++olds;
-        else if (after == kNew)
-            ++news;
-        else
-            ADD_FAILURE() << "a mix after recovery";
+        recoverAndCount(d.path(), olds, news);
     }
     EXPECT_EQ(olds, 2); // before the journal was complete
     EXPECT_EQ(news, steps - 2);
@@ -316,14 +320,7 @@ TEST(FileSet, SigkillAtEveryStepThenRecoverGivesOldOrNew)
         ASSERT_TRUE(child.waitForFinished(30000));
         if (child.exitStatus() == QProcess::CrashExit)
             ++killed;
-        EXPECT_TRUE(r56::platform::recoverfolder(d.path()));
-        const Files after = contents(d.path());
-        if (after == kOld)
-            ++olds;
-        else if (after == kNew)
-            ++news;
-        else
-            ADD_FAILURE() << "a mix after recovery";
+        recoverAndCount(d.path(), olds, news);
     }
     EXPECT_EQ(killed, steps);
     EXPECT_EQ(olds, 2);
@@ -368,14 +365,7 @@ TEST(FileSet, ARecoveryLeavesALiveCommitAloneAndSettlesAKilledOne)
         r56::test::PausedCommit other(self, d.path(), order, k);
         ASSERT_TRUE(other.paused()) << other.said().toStdString();
         other.kill();
-        EXPECT_TRUE(r56::platform::recoverfolder(d.path()));
-        const Files after = contents(d.path());
-        if (after == kOld)
-            ++olds;
-        else if (after == kNew)
-            ++news;
-        else
-            ADD_FAILURE() << "a mix after recovery";
+        recoverAndCount(d.path(), olds, news);
     }
     EXPECT_EQ(olds, 2);
     EXPECT_EQ(news, steps - 2);
