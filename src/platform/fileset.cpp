@@ -82,15 +82,16 @@ int createUnique(const QString &folder, const QString &base, const char *mark, m
     return -1;
 }
 
-// A working file of the set marked `mark`: base + kind + mark. A file of
-// that name is a leftover of a set long gone (no live set has the mark: this
-// one's journal has it), so it makes way.
+// A working file of the set marked `mark`: base + kind + mark.
 QString markedName(const QString &base, const char *kind, const QString &mark)
 {
     return base + QLatin1String(kind) + mark;
 }
 
-// Creates the temporary of `base`, open for writing, with `mode`.
+// Creates the temporary of `base`, open for writing, with `mode`. A file
+// already there under its name is a leftover of a set long gone (no live set
+// has the mark: this one's journal has it), so it makes way; the same for a
+// second name below.
 int createMarked(const QString &folder, const QString &base, const QString &mark, mode_t mode,
                  QString &name)
 {
