@@ -275,7 +275,7 @@ void Tfimport::btsaveClick()
         d.selectFile(name);
         chosen = d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty();
         if (chosen)
-            name = d.selectedFiles().first();
+            name = platform::withDefaultExtension(d.selectedFiles().first(), QStringLiteral("cmp"));
     }
     if (!chosen)
         return;

@@ -419,6 +419,13 @@ QString otherEmployerText()
         + QString(14, QLatin1Char(' '));
 }
 
+QString folderNameText(const QString &name)
+{
+    return QStringLiteral("這是一個資料夾,不能作為檔案名稱儲存,請另外選擇檔案名!") + LB + name + LB
+        + QStringLiteral("E uma pasta, nao pode ser o nome do ficheiro a registar;") + LB
+        + QStringLiteral("escolha outro nome, por favor.");
+}
+
 QString savedText(int year, TDateTime when)
 {
     const QString y = QString::number(year);
@@ -1109,6 +1116,12 @@ QString ImportFlow::proposedName() const
 ImportFlow::SaveResult ImportFlow::save(const platform::LocalPath &chosen)
 {
     const QString file = chosen.path();
+    // A folder is no employer file: its name would become the declaration's
+    // base name inside nothing the open can find.
+    if (chosen.isDir()) {
+        showmsgw(caption(), folderNameText(chosen.given()), mkContinue);
+        return SaveResult::Kept;
+    }
     // Another copy that has this declaration open would go on with its own
     // tables while these replaced them on disk, and never know: the save
     // holds the declaration's lock from the first look at the old files to
@@ -1116,7 +1129,18 @@ ImportFlow::SaveResult ImportFlow::save(const platform::LocalPath &chosen)
     declock::SaveLock lock(file);
     if (!declock::mayWrite(lock, caption()))
         return SaveResult::Kept;
-    cmpname = chosen.given();
+    // What a killed save left in the folder is finished or undone before its
+    // files are looked at. Where that cannot be done (a medium that cannot
+    // be written) the folder may hold a mix of two saves: nothing is read or
+    // written there.
+    if (!file.isEmpty() && !platform::recoverfolder(chosen.folderPath())) {
+        lock.release();
+        showmsgw(errorCaption(), unsettledtext(chosen.folder().given()), mkContinue);
+        if (onStatus)
+            onStatus(saveFailedStatus());
+        return SaveResult::Failed;
+    }
+    setcmpname(chosen);
     const QFileInfo fi(file);
     TCmpFile next = m_rec;
     if (!fi.exists()) {
@@ -1219,9 +1243,9 @@ bool ImportFlow::savedeclaration(TCmpFile next, bool replacing, const platform::
 
     // The tables, the employer file and its backup go in as one set: a kill
     // or a full disk at any moment leaves the old declaration or the new one
-    // (platform/fileset). What an earlier killed save left is settled first.
+    // (platform/fileset). What an earlier killed save left was settled first
+    // (save).
     const QString folder = QFileInfo(cmp).absolutePath();
-    platform::recoverfolder(folder);
     platform::FileSet set(folder, QFileInfo(cmp).completeBaseName());
     auto failTable = [&](const QString &path) {
         set.discard();

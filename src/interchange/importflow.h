@@ -55,6 +55,8 @@ QString annexQuestionText();
 QString overwriteCaption();
 QString overwriteText();
 QString otherEmployerText();
+// The refusal of a save dialog's choice that is a folder (`name` as chosen).
+QString folderNameText(const QString &name);
 QString savedText(int year, TDateTime when);
 QString saveDialogTitle(); // "儲存匯入資料(Registar Dados)"
 QString savingStatus();    // "正在存檔,請稍後!"
@@ -111,7 +113,7 @@ public:
     enum class SaveResult {
         Saved,  // written; the window closes with "OK"
         Kept,   // not written, the window stays open (declined overwrite,
-                // another employer's file)
+                // another employer's file, a folder chosen)
         Failed, // a write failed; every file is as it was, save may be retried
     };
     // `chosen`: the employer file chosen in the save dialog.

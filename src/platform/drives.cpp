@@ -3,10 +3,13 @@
 #include "platform/casefs.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
 
 #include <algorithm>
+
+#include <sys/statvfs.h>
 
 namespace r56::platform {
 
@@ -36,16 +39,32 @@ QString nearestFolder(const QString &path)
     }
 }
 
+// The room left for this user on the volume of `folder` (an existing one);
+// -1 when there is no volume to ask.
+qint64 availableOn(const QString &folder)
+{
+    const QStorageInfo si(folder);
+    if (si.isValid())
+        return si.isReady() ? si.bytesAvailable() : -1;
+    // Qt finds the volume in the mount table, which knows no mount point
+    // above a folder where the root itself is none (a chroot, a container):
+    // the folder's own file system is asked then.
+    struct statvfs st;
+    if (::statvfs(QFile::encodeName(folder).constData(), &st) != 0)
+        return -1;
+    return qint64(st.f_bavail) * qint64(st.f_frsize);
+}
+
 qint64 freeSpaceOf(const QString &folder)
 {
     bool ok = false;
     const qint64 fake = qEnvironmentVariable(kFreeVar).trimmed().toLongLong(&ok);
-    const QStorageInfo si(folder);
-    if (!si.isValid() || !si.isReady())
+    const qint64 real = availableOn(folder);
+    if (real < 0)
         return -1;
     if (ok && qEnvironmentVariableIsSet(kFreeVar))
         return std::max<qint64>(fake, 0);
-    return si.bytesAvailable();
+    return real;
 }
 
 } // namespace

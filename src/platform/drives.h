@@ -35,7 +35,9 @@ QString resolveDrivePath(const QString &path);
 
 // Free bytes of the volume holding `local` (a path of this machine; for one
 // not made yet, its nearest folder that exists); -1 when there is no such
-// volume.
+// volume. Where the mount table knows no volume above the folder (a root
+// folder that is no mount point, as in a chroot) its own file system is
+// asked.
 qint64 freespace(const QString &local);
 
 struct DriveState

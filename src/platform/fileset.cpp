@@ -5,11 +5,14 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstring>
+#include <optional>
 #include <thread>
 #include <vector>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace r56::platform {
@@ -79,18 +82,66 @@ int createUnique(const QString &folder, const QString &base, const char *mark, m
     return -1;
 }
 
-// A second name for an existing file (a hard link): nothing is copied.
-QString linkUnique(const QString &folder, const QString &base)
+// A working file of the set marked `mark`: base + kind + mark.
+QString markedName(const QString &base, const char *kind, const QString &mark)
 {
-    const QString from = QDir(folder).filePath(base);
-    for (int tries = 0; tries < 100; ++tries) {
-        const QString name = base + QLatin1String(kOldMark) + suffix();
-        if (::link(local(from).constData(), local(QDir(folder).filePath(name)).constData()) == 0)
-            return name;
-        if (errno != EEXIST)
-            return {};
-    }
+    return base + QLatin1String(kind) + mark;
+}
+
+// Creates the temporary of `base`, open for writing, with `mode`. A file
+// already there under its name is a leftover of a set long gone (no live set
+// has the mark: this one's journal has it), so it makes way; the same for a
+// second name below.
+int createMarked(const QString &folder, const QString &base, const QString &mark, mode_t mode,
+                 QString &name)
+{
+    name = markedName(base, kNewMark, mark);
+    const QByteArray path = local(QDir(folder).filePath(name));
+    int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && errno == EEXIST && ::unlink(path.constData()) == 0)
+        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    return fd;
+}
+
+// A second name for an existing file (a hard link): nothing is copied.
+QString linkMarked(const QString &folder, const QString &base, const QString &mark)
+{
+    const QString name = markedName(base, kOldMark, mark);
+    const QByteArray from = local(QDir(folder).filePath(base));
+    const QByteArray to = local(QDir(folder).filePath(name));
+    if (::link(from.constData(), to.constData()) == 0)
+        return name;
+    if (errno == EEXIST && ::unlink(to.constData()) == 0 && ::link(from.constData(), to.constData()) == 0)
+        return name;
     return {};
+}
+
+// Whether `fd` is the file `path` names now (a name not removed or replaced
+// since the file was opened).
+bool isNamed(int fd, const QString &path)
+{
+    struct stat open, named;
+    return ::fstat(fd, &open) == 0 && open.st_nlink > 0 && lstatOf(path, named)
+        && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// The advisory lock of a journal: held by the set that commits it, for the
+// length of the commit. Only a lock another open file holds counts as held;
+// a file system that keeps no locks holds none.
+bool lockJournal(int fd, bool wait)
+{
+    int r;
+    do
+        r = ::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB));
+    while (r != 0 && errno == EINTR);
+    return r == 0 || errno != EWOULDBLOCK;
+}
+
+// The mark of a working file or journal name (after its kind), or empty.
+QString markOf(const QString &name, const char *kind)
+{
+    const qsizetype at = name.lastIndexOf(QLatin1String(kind));
+    return at < 0 ? QString() : name.mid(at + qsizetype(std::strlen(kind)));
 }
 
 // One line of a journal: a rename of `temp` over `target` or, with an empty
@@ -289,9 +340,50 @@ void FileSet::step(Step s, int index)
             m_killed = true;
             for (auto &e : m_entries)
                 e->file.close();
+            // A killed program holds no lock any more; its journal stays.
+            if (m_lock >= 0)
+                ::close(m_lock);
+            m_lock = -1;
+            m_journal.clear();
             throw;
         }
     }
+}
+
+bool FileSet::begin()
+{
+    if (m_lock >= 0)
+        return true;
+    if (m_failed)
+        return false;
+    for (int tries = 0; tries < 100; ++tries) {
+        QString name;
+        const int fd = createUnique(m_folder, m_tag, kSetMark, 0644, name);
+        if (fd < 0)
+            return fail(QStringLiteral("cannot create a file in ") + m_folder);
+        // Between the making and the lock a reader may have taken the empty
+        // journal for one a killed commit left, and removed it; the lock is
+        // then on a file no one finds, and another journal is made.
+        lockJournal(fd, true);
+        if (isNamed(fd, QDir(m_folder).filePath(name))) {
+            m_lock = fd;
+            m_journal = name;
+            m_mark = markOf(name, kSetMark);
+            return true;
+        }
+        ::close(fd);
+    }
+    return fail(QStringLiteral("cannot create a file in ") + m_folder);
+}
+
+void FileSet::endjournal(bool remove)
+{
+    if (remove && !m_journal.isEmpty())
+        removeName(QDir(m_folder).filePath(m_journal));
+    if (m_lock >= 0)
+        ::close(m_lock);
+    m_lock = -1;
+    m_journal.clear();
 }
 
 QFile *FileSet::stage(const QString &target)
@@ -318,10 +410,12 @@ QFile *FileSet::stage(const QString &target)
         }
         mode = st.st_mode & 07777;
     }
+    if (!begin())
+        return nullptr;
     auto e = std::make_shared<Entry>();
     e->target = name;
     e->old = existed ? QStringLiteral("!") : QStringLiteral("-");
-    const int fd = createUnique(m_folder, name, kNewMark, mode, e->temp);
+    const int fd = createMarked(m_folder, name, m_mark, mode, e->temp);
     if (fd < 0) {
         fail(QStringLiteral("cannot create a file in ") + m_folder);
         return nullptr;
@@ -408,12 +502,13 @@ void FileSet::discard()
     }
     m_entries.clear();
     m_drops.clear();
+    endjournal(true);
 }
 
 bool FileSet::commit()
 {
     const QDir dir(m_folder);
-    if (m_failed || m_committed) {
+    if (m_failed || m_committed || !begin()) {
         discard();
         return false;
     }
@@ -431,7 +526,7 @@ bool FileSet::commit()
     QList<Line> lines;
     for (auto &e : m_entries) {
         if (e->old == QLatin1String("!")) {
-            const QString l = linkUnique(m_folder, e->target);
+            const QString l = linkMarked(m_folder, e->target, m_mark);
             if (!l.isEmpty())
                 e->old = l;
         }
@@ -449,7 +544,7 @@ bool FileSet::commit()
             discard();
             return false;
         }
-        QString old = linkUnique(m_folder, d);
+        QString old = linkMarked(m_folder, d, m_mark);
         lines << Line{QString(), d, old.isEmpty() ? QStringLiteral("!") : old};
     }
     auto dropOlds = [&] {
@@ -459,20 +554,8 @@ bool FileSet::commit()
     };
     step(Step::Linked);
 
-    // 3. The journal.
-    QString jname;
-    const int jfd = createUnique(m_folder, m_tag, kSetMark, 0644, jname);
-    const QString journal = dir.filePath(jname);
-    if (jfd < 0) {
-        fail(QStringLiteral("cannot create a file in ") + m_folder);
-        dropOlds();
-        discard();
-        return false;
-    }
-    const bool written = writeAllSync(jfd, journalText(lines));
-    ::close(jfd);
-    if (!written || !syncfolder(m_folder)) {
-        removeName(journal);
+    // 3. The journal (made and locked with the set's first file).
+    if (!writeAllSync(m_lock, journalText(lines)) || !syncfolder(m_folder)) {
         fail(QStringLiteral("cannot write in ") + m_folder);
         dropOlds();
         discard();
@@ -504,14 +587,10 @@ bool FileSet::commit()
         // The old set comes back. The journal says so first, so that a kill
         // during the undo is undone the same way at the next open.
         fail(QStringLiteral("cannot replace the files in ") + m_folder);
-        const int fd = ::open(local(journal).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        if (fd >= 0) {
-            writeAllSync(fd, QByteArray(kUndo) + '\n');
-            ::close(fd);
-        }
-        if (undo(dir, lines)) {
-            removeName(journal);
-        }
+        writeAllSync(m_lock, QByteArray(kUndo) + '\n');
+        // Where the old files cannot all be put back, the journal stays for
+        // the next reader to finish the undo.
+        endjournal(undo(dir, lines));
         syncfolder(m_folder);
         m_entries.clear();
         m_drops.clear();
@@ -530,7 +609,7 @@ bool FileSet::commit()
             t.join();
     }
     step(Step::Released);
-    removeName(journal);
+    endjournal(true);
     syncfolder(m_folder);
     m_committed = true;
     m_entries.clear();
@@ -540,6 +619,47 @@ bool FileSet::commit()
 }
 
 // ------------------------------------------------------------------ recovery
+
+namespace {
+
+// A journal a reader holds, open and locked, while it settles the set.
+struct OpenJournal
+{
+    int fd = -1;
+    ~OpenJournal()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+QByteArray readJournal(int fd)
+{
+    QByteArray text;
+    char buf[4096];
+    while (text.size() < kMaxJournal) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(buf, n);
+    }
+    return text.left(kMaxJournal);
+}
+
+// The marks of the journals in `dir` now.
+QStringList journalMarks(const QDir &dir)
+{
+    QStringList marks;
+    const QStringList names = dir.entryList({QLatin1Char('*') + QLatin1String(kSetMark) + QLatin1Char('*')},
+                                            QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &n : names)
+        marks << markOf(n, kSetMark);
+    return marks;
+}
+
+} // namespace
 
 bool recoverfolder(const QString &folder, bool *changed, const RecoveryScope &scope)
 {
@@ -552,30 +672,41 @@ bool recoverfolder(const QString &folder, bool *changed, const RecoveryScope &sc
         dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     bool ok = true;
     bool any = false;
-    QStringList keep; // files of journals not carried out (now)
+    QStringList keep;  // files named by journals not carried out (now)
+    QStringList marks; // the marks of sets left as they are
     for (const QString &n : names) {
-        const qsizetype mark = n.indexOf(QLatin1String(kSetMark));
-        if (mark < 0)
+        const qsizetype at = n.lastIndexOf(QLatin1String(kSetMark));
+        if (at < 0)
             continue;
-        const bool inScope = scope.tag.isEmpty() || n.left(mark) == scope.tag;
+        const QString mark = markOf(n, kSetMark);
+        const bool inScope = scope.tag.isEmpty() || n.left(at) == scope.tag;
         const QString path = dir.filePath(n);
-        QFile f(path);
         struct stat st;
         if (!lstatOf(path, st) || !S_ISREG(st.st_mode) || st.st_size > kMaxJournal)
             continue; // not one of ours
-        if (!f.open(QIODevice::ReadOnly)) {
+        OpenJournal j{::open(local(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
+        if (j.fd < 0) {
             // Ours, but what it says cannot be known: the folder may be mixed.
             ok = ok && !inScope;
+            marks << mark;
             continue;
         }
-        const QByteArray text = f.read(kMaxJournal);
-        f.close();
+        // Locked: a live program is committing the set at this moment (or
+        // another reader is settling it); it is theirs to finish.
+        if (!lockJournal(j.fd, false)) {
+            marks << mark;
+            continue;
+        }
+        // Settled and gone since the folder was listed.
+        if (!isNamed(j.fd, path))
+            continue;
         QList<Line> lines;
-        const JournalState state = parseJournal(text, lines);
+        const JournalState state = parseJournal(readJournal(j.fd), lines);
         if (!inScope) {
             // Another set's: its files stay as they are.
             for (const Line &l : lines)
                 keep << l.temp << l.old;
+            marks << mark;
             continue;
         }
         any = true;
@@ -585,7 +716,9 @@ bool recoverfolder(const QString &folder, bool *changed, const RecoveryScope &sc
         } else if (state == JournalState::Undo) {
             done = undo(dir, lines);
         } else {
-            // Killed while the journal was written: nothing was renamed yet.
+            // Killed before the journal was complete: nothing was renamed
+            // yet. Its files go (those staged before the journal was written
+            // carry its mark, below).
             for (const Line &l : lines) {
                 if (!l.temp.isEmpty())
                     removeName(dir.filePath(l.temp));
@@ -595,18 +728,28 @@ bool recoverfolder(const QString &folder, bool *changed, const RecoveryScope &sc
         }
         if (changed && state != JournalState::Broken)
             *changed = true;
-        if (done && removeName(path)) {
+        if (done && removeName(path))
             continue;
-        }
         ok = false;
         for (const Line &l : lines)
             keep << l.temp << l.old;
+        marks << mark;
     }
+    // Working files no journal of the listing speaks for are stale, unless a
+    // set has begun since the folder was listed: its journal, made before
+    // any of its files, is there now.
+    std::optional<QStringList> later;
     for (const QString &n : names) {
-        qsizetype mark = n.indexOf(QLatin1String(kNewMark));
-        if (mark < 0)
-            mark = n.indexOf(QLatin1String(kOldMark));
-        if (mark < 0 || keep.contains(n) || (scope.temporary && !scope.temporary(n.left(mark))))
+        const char *kind = n.contains(QLatin1String(kNewMark)) ? kNewMark : kOldMark;
+        const qsizetype at = n.lastIndexOf(QLatin1String(kind));
+        if (at < 0 || keep.contains(n) || (scope.temporary && !scope.temporary(n.left(at))))
+            continue;
+        const QString mark = markOf(n, kind);
+        if (marks.contains(mark))
+            continue;
+        if (!later)
+            later = journalMarks(dir);
+        if (later->contains(mark))
             continue;
         any = true;
         if (!removeName(dir.filePath(n)))

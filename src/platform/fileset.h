@@ -3,20 +3,28 @@
 // full disk at any moment leaves either the whole old set or the whole new
 // set, never a mix and never a file missing:
 //
+//   0. the set's journal ("<tag>.r56set-XXXXXX") is made, empty, before
+//      anything else, and the set holds an advisory lock on it (flock) until
+//      the commit is over or the set is thrown away: XXXXXX is the set's own
+//      mark, carried by every working file of the set;
 //   1. every new file is written completely under a temporary name beside
 //      its target ("<name>.r56new-XXXXXX") and flushed to the disk;
 //   2. every existing target gets a second name ("<name>.r56old-XXXXXX",
 //      a hard link, so it costs no room) to fall back on;
-//   3. a journal of the intended renames and removals ("<tag>.r56set-XXXXXX")
-//      is written, flushed, and the folder flushed with it;
+//   3. the journal receives the intended renames and removals and is
+//      flushed, the folder with it;
 //   4. each temporary is renamed over its target (one atomic step each: the
 //      target holds the old or the new file at every instant), the files to
 //      drop are removed;
 //   5. the second names and the journal go.
 //
-// `recover` (run before a declaration is opened and before an export)
-// finishes the renames of a complete journal left by a killed commit, throws
-// away the temporaries of an incomplete one, and removes stale temporaries.
+// `recoverfolder` (run before a folder is read) finishes the renames of a
+// complete journal left by a killed commit, throws away the working files of
+// an incomplete one, and removes stale temporaries. A set whose journal is
+// locked is being committed by a live program (another copy, say, saving
+// another declaration in the same folder): it and its working files are
+// left alone. A killed program holds no lock, so its set is settled by the
+// next reader.
 #include <QByteArrayView>
 #include <QFile>
 #include <QList>
@@ -90,6 +98,14 @@ private:
     struct Entry;
     bool fail(const QString &why);
     void step(Step s, int index = -1);
+    // Step 0: the journal made and locked (once); false when it cannot be.
+    bool begin();
+    // The journal goes and its lock with it.
+    void endjournal(bool remove);
+
+    QString m_journal; // the journal's file name, once begun
+    QString m_mark;    // its XXXXXX
+    int m_lock = -1;   // the journal, open and locked while the set lives
 
     QString m_folder;
     QString m_tag;
@@ -102,19 +118,19 @@ private:
 };
 
 // Finishes or undoes what a killed commit left in `folder` and removes stale
-// temporaries. False when a left journal could not be carried out (it then
+// temporaries; sets that a live program is committing (their journal is
+// locked) are left as they are, whoever reads. False when a left journal could not be carried out (it then
 // stays for the next try) or a temporary could not be removed (a medium that
 // cannot be written): the folder may then hold a mix of two sets. True
 // otherwise, also for a folder that does not exist. `changed` (when given)
 // tells whether a left journal was carried out, i.e. whether files of the
 // folder were renamed or removed.
 //
-// A reader that only cares for some of the folder's files settles only
-// their sets, so that it never gets in the way of a commit of other files
-// that another copy of the program may be making there meanwhile: the
-// journals of sets made with `tag` (every tag when empty) and, of the
-// temporaries no journal names, those whose target's file name `temporary`
-// accepts (every one when not given).
+// A reader that only cares for some of the folder's files may settle only
+// their sets (a live commit of any set is left alone in every case, by its
+// lock): the journals of sets made with `tag` (every tag when empty) and, of
+// the temporaries no journal speaks for, those whose target's file name
+// `temporary` accepts (every one when not given).
 struct RecoveryScope
 {
     QString tag;

@@ -141,4 +141,12 @@ int LocalPath::lookups()
     return lookedup.load(std::memory_order_relaxed);
 }
 
+QString withDefaultExtension(const QString &path, const QString &extension)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (path.isEmpty() || extension.isEmpty() || name.isEmpty() || name.contains(QLatin1Char('.')))
+        return path;
+    return path + QLatin1Char('.') + extension;
+}
+
 } // namespace r56::platform

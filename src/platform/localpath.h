@@ -87,4 +87,10 @@ private:
     QChar m_drive;
 };
 
+// The file a file dialog with the default extension `extension` was given:
+// a file name without an extension gets it. (Qt's own dialog looks at a
+// name typed relative to its folder in the program's current folder, and
+// leaves it without one where a folder of that name is there.)
+QString withDefaultExtension(const QString &path, const QString &extension);
+
 } // namespace r56::platform

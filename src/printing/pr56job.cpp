@@ -1,6 +1,7 @@
 #include "printing/pr56job.h"
 
 #include "platform/casefs.h"
+#include "platform/localpath.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
 #include "shared/showmsg.h"
@@ -111,7 +112,7 @@ bool setupjob(const QString &programPath, const QStringList &args)
     const QString path = big5::decode(j.path);
     if (!platform::fileExistsCaseBlind(path))
         return refuse(noEmployerText());
-    cmpname = platform::resolveCaseBlind(path);
+    setcmpname(platform::LocalPath::found(platform::resolveCaseBlind(path)));
     TCmpFile rec;
     if (!readcmp(rec))
         return refuse(noEmployerText());

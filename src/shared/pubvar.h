@@ -22,6 +22,7 @@
 
 namespace r56::platform {
 class FileSet;
+class LocalPath;
 }
 
 namespace r56 {
@@ -91,7 +92,10 @@ struct TCmpFile
 extern TCmpFile cmpfile;
 
 // Reads `cmpname` into `rec`, or creates the file when it does not exist. On
-// failure `rec` is left exactly as it was.
+// failure `rec` is left exactly as it was. What a killed save left in the
+// folder is finished or undone first (platform::recoverfolder); a folder
+// where that cannot be done (a medium that cannot be written) is not read:
+// false.
 bool readcmp(TCmpFile &rec);
 // Writes `rec` to `cmpname`; the previous file becomes its backup. The
 // backup is a copy and the new file replaces the old one in one step (one
@@ -104,6 +108,16 @@ bool writecmp(const TCmpFile &rec);
 bool stagecmp(platform::FileSet &set, const TCmpFile &rec);
 // The folder of `cmpname` (empty when there is no name).
 QString cmpfolder();
+
+// The employer file in use, found on this machine once, where the
+// declaration is opened or saved: `cmpname` := the name as the user gave it
+// (what the window and the messages show), and the file found for it is the
+// one readcmp, writecmp, stagecmp and cmpfolder work on from then on; they
+// look no name up.
+void setcmpname(const platform::LocalPath &file);
+// The path on this machine of `cmpname`: the one setcmpname found. A name
+// put into `cmpname` directly is found, without regard to case, each time.
+QString cmppath();
 // The backup name of `path`: the file's own extension replaced by "BAK", in
 // its own folder ("dir.v1/decl.cmp" -> "dir.v1/decl.BAK").
 QString backupname(const QString &path);

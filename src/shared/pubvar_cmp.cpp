@@ -4,6 +4,7 @@
 
 #include "platform/casefs.h"
 #include "platform/fileset.h"
+#include "platform/localpath.h"
 #include "platform/regularfile.h"
 #include "shared/big5.h"
 
@@ -164,11 +165,31 @@ QString backupname(const QString &path)
 
 namespace {
 
-// The employer file's name on disk: an existing file under another case is
-// the same declaration (the names come from a case-blind file system).
+// A name on disk: an existing file under another case is the same file (the
+// names come from a case-blind file system).
 QString diskName(const QString &path)
 {
     return platform::resolveCaseBlind(path);
+}
+
+// The backup of the employer file `file` (a path found on this machine): a
+// file beside it, an existing one in any case of the letters.
+QString backupOf(const QString &file)
+{
+    return platform::LocalPath::found(file).sibling(QFileInfo(backupname(file)).fileName()).path();
+}
+
+// What setcmpname found, and for which name.
+struct FoundCmp
+{
+    QString given;
+    QString path;
+};
+
+FoundCmp &foundcmp()
+{
+    static FoundCmp f;
+    return f;
 }
 
 bool isFile(const QString &path)
@@ -186,7 +207,7 @@ bool backupfile(const QString &path)
     const QString file = diskName(path);
     if (file.isEmpty() || !isFile(file))
         return false;
-    const QString bak = diskName(backupname(file));
+    const QString bak = backupOf(file);
     if (platform::samePathCaseBlind(bak, file))
         return false; // the file already carries the backup's name
     platform::FileSet set(QFileInfo(file).absolutePath(), QFileInfo(file).completeBaseName());
@@ -198,7 +219,7 @@ bool restorefile(const QString &path)
     const QString file = diskName(path);
     if (file.isEmpty())
         return false;
-    const QString bak = diskName(backupname(file));
+    const QString bak = backupOf(file);
     if (platform::samePathCaseBlind(bak, file))
         return false;
     if (!isFile(bak))
@@ -239,13 +260,29 @@ void sweepleftovers(const QString &folder)
 
 } // namespace
 
+void setcmpname(const platform::LocalPath &file)
+{
+    cmpname = file.given();
+    foundcmp() = {file.given(), file.path()};
+}
+
+QString cmppath()
+{
+    const FoundCmp &f = foundcmp();
+    if (!cmpname.isEmpty() && cmpname == f.given)
+        return f.path;
+    return diskName(cmpname);
+}
+
 bool readcmp(TCmpFile &rec)
 {
-    const QString file = diskName(cmpname);
+    const QString file = cmppath();
     if (file.isEmpty())
         return false;
-    // A save killed half-way is finished (or undone) before anything is read.
-    platform::recoverfolder(QFileInfo(file).absolutePath());
+    // A save killed half-way is finished (or undone) before anything is read;
+    // where that cannot be done the folder may hold a mix of two saves.
+    if (!platform::recoverfolder(QFileInfo(file).absolutePath()))
+        return false;
     sweepleftovers(QFileInfo(file).absolutePath());
     const QFileInfo fi(file);
     // A link that leads nowhere (or to itself) is a missing employer file,
@@ -317,7 +354,7 @@ bool readcmp(TCmpFile &rec)
 
 bool stagecmp(platform::FileSet &set, const TCmpFile &rec)
 {
-    const QString file = diskName(cmpname);
+    const QString file = cmppath();
     if (file.isEmpty())
         return false;
     const QFileInfo fi(file);
@@ -332,7 +369,7 @@ bool stagecmp(platform::FileSet &set, const TCmpFile &rec)
     if (fi.exists()) {
         // The backup is a copy of the file as it stands, in the same set: it
         // and the new file take their names together.
-        const QString bak = diskName(backupname(file));
+        const QString bak = backupOf(file);
         if (!platform::samePathCaseBlind(bak, file) && !set.stagecopy(bak, file))
             return false;
     }
@@ -341,7 +378,7 @@ bool stagecmp(platform::FileSet &set, const TCmpFile &rec)
 
 QString cmpfolder()
 {
-    const QString file = diskName(cmpname);
+    const QString file = cmppath();
     return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
 }
 
@@ -350,7 +387,7 @@ bool writecmp(const TCmpFile &rec)
     const QString folder = cmpfolder();
     if (folder.isEmpty())
         return false;
-    platform::FileSet set(folder, QFileInfo(diskName(cmpname)).completeBaseName());
+    platform::FileSet set(folder, QFileInfo(cmppath()).completeBaseName());
     return stagecmp(set, rec) && set.commit();
 }
 

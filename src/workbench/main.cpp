@@ -1,10 +1,13 @@
 #include "workbench/main.h"
 #include "platform/appicon.h"
+#include "platform/fileset.h"
 #include "platform/fonts.h"
+#include "platform/localpath.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
 #include "interchange/checkr56.h"
+#include "interchange/exchange.h"
 #include "interchange/export.h"
 #include "interchange/import.h"
 #include "shared/big5.h"
@@ -512,7 +515,7 @@ std::optional<QString> Tfmain::chooseFile(const OpenRequest &req)
     dlg.selectFile(req.fileName);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return std::nullopt;
-    return dlg.selectedFiles().constFirst();
+    return platform::withDefaultExtension(dlg.selectedFiles().constFirst(), req.defaultExtension);
 }
 
 bool Tfmain::runHalfStep()
@@ -535,10 +538,14 @@ void Tfmain::btopenClick()
     if (!chosen || chosen->isEmpty())
         return;
 
+    // The chosen name, found on this machine once: the declaration's files
+    // are those found for it from now on.
+    const platform::LocalPath file(*chosen);
+
     // A declaration open in another copy of the program is not opened here
     // as well: each copy's save would undo the other's.
     declock::Holder holder;
-    if (declock::lockDeclaration(*chosen, &holder) == declock::Result::HeldElsewhere) {
+    if (declock::lockDeclaration(file.path(), &holder) == declock::Result::HeldElsewhere) {
         showmsgw(caption(), declock::heldText(holder), mkContinue);
         return;
     }
@@ -547,11 +554,18 @@ void Tfmain::btopenClick()
         if (!opened)
             declock::unlockDeclaration();
     });
+    // What a killed save left in the folder is finished or undone before
+    // anything there is read; a folder where that cannot be done may hold a
+    // mix of two saves and is not read at all.
+    if (!file.isEmpty() && !platform::recoverfolder(file.folderPath())) {
+        showmsgw(caption(), unsettledtext(file.folder().given()), mkContinue);
+        return;
+    }
 
     // The whole path, never cut: a cut name would open (or create) another file.
-    cmpname = *chosen;
+    setcmpname(file);
     edfilesource->setText(cmpname);
-    const TableNames names = tableNames(cmpname);
+    const TableNames names = tableNames(cmppath());
     dtaname = names.dta;
     axcname = names.axc;
     axaname = names.axa;

@@ -5,6 +5,7 @@
 #include "interchange/importflow.h"
 #include "platform/fileset.h"
 #include "lockholder.h"
+#include "pausedcommit.h"
 #include "platform/regularfile.h"
 #include "msgrecorder.h"
 #include "shared/big5.h"
@@ -948,6 +949,22 @@ TEST_F(ExistingDeclarationTest, DecliningTheOverwriteChangesNothing)
     EXPECT_EQ(snapshot(out), before);
 }
 
+namespace {
+
+// Records whether the lock file `lock` is there at each message.
+struct LockWatch : test::MessageRecorder
+{
+    QString lock;
+    QList<bool> held; // at each message
+    int showMessage(const QString &caption, const QString &text, int kind) override
+    {
+        held << QFileInfo::exists(lock);
+        return MessageRecorder::showMessage(caption, text, kind);
+    }
+};
+
+} // namespace
+
 // The other copy of the program in the lock test below.
 TEST(DeclarationLockHolder, HoldsTheLockWhileAsked) { test::holdLockWhileAsked(); }
 
@@ -978,16 +995,7 @@ TEST_F(ExistingDeclarationTest, ADeclarationOpenInAnotherCopyIsNotSavedOver)
     // while the files are written, not while the note of the save is up.
     other.closeWriteChannel();
     ASSERT_TRUE(other.waitForFinished());
-    struct LockWatch : test::MessageRecorder
-    {
-        QString lock;
-        QList<bool> held; // at each message
-        int showMessage(const QString &caption, const QString &text, int kind) override
-        {
-            held << QFileInfo::exists(lock);
-            return MessageRecorder::showMessage(caption, text, kind);
-        }
-    } watch;
+    LockWatch watch;
     watch.lock = out + "/d.cmp.lck";
     watch.answer(1);
     ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
@@ -997,6 +1005,93 @@ TEST_F(ExistingDeclarationTest, ADeclarationOpenInAnotherCopyIsNotSavedOver)
     EXPECT_EQ(watch.held, QList<bool>({true, false}));
     EXPECT_EQ(rows(out + "/d.dt2", staffFields()), 2);
     EXPECT_FALSE(QFileInfo::exists(watch.lock));
+}
+
+// The other copy of the program in the test below, committing the files of
+// another declaration.
+TEST(PausedCommit, CommitsWhenAsked) { test::commitWhenAsked(); }
+
+// Another copy saves another declaration into the same folder at the very
+// moment this one saves over its own (settling the folder and reading the
+// old employer file first): at every step of the other copy's commit, this
+// save leaves that commit alone, and both declarations end whole.
+TEST_F(ExistingDeclarationTest, ASaveLeavesAnotherCopysCommitInTheFolderAlone)
+{
+    makeExisting("5012345A");
+    const test::CommitOrder other{QStringLiteral("e"), {{"e.cmp", "new e"}, {"e.dta", "new e workers"}}, {}};
+    int k = 0;
+    for (;; ++k) {
+        SCOPED_TRACE(k);
+        ASSERT_TRUE(writeFile(out + "/e.cmp", "old e"));
+        test::PausedCommit copy(QCoreApplication::applicationFilePath(), out, other, k);
+        if (!copy.paused()) {
+            // Past its last step: it committed without waiting.
+            EXPECT_TRUE(copy.resume()) << copy.said().toStdString();
+            break;
+        }
+        ASSERT_EQ(flow.read(secondHalf()), R::Imported);
+        msgs.answer(1);
+        ASSERT_EQ(flow.save(out + "/d.cmp"), S::Saved);
+        EXPECT_TRUE(copy.resume()) << copy.said().toStdString();
+        EXPECT_EQ(readFile(out + "/e.cmp"), "new e");
+        EXPECT_EQ(readFile(out + "/e.dta"), "new e workers");
+        EXPECT_EQ(rows(out + "/d.dt2", staffFields()), 2);
+        cmpname = out + "/d.cmp";
+        TCmpFile back;
+        ASSERT_TRUE(readcmp(back));
+        EXPECT_EQ(back.block.periodpair(), "01060712");
+        for (const QString &n : QDir(out).entryList(QDir::Files))
+            EXPECT_FALSE(platform::isfilesetname(n)) << n.toStdString();
+    }
+    EXPECT_EQ(k, 7); // staged, linked, journal, two renames, released, done
+}
+
+// A folder chosen as the employer file's name (a dialog that gives one
+// back, a name typed with the folder's extension) is refused, named as
+// chosen; nothing is written and the window stays open for another choice.
+TEST_F(ImportTest, AFolderChosenAsTheNameIsRefused)
+{
+    for (const char *d : {"big", "big.cmp"})
+        ASSERT_TRUE(QDir(out).mkdir(QString::fromLatin1(d)));
+    ASSERT_EQ(flow.read(authority({listRecord({"12345678"})})), R::Imported);
+    const auto before = snapshot(out);
+    for (const char *name : {"/big", "/big.cmp"}) {
+        SCOPED_TRACE(name);
+        msgs.messages.clear();
+        EXPECT_EQ(flow.save(out + name), S::Kept);
+        ASSERT_EQ(msgs.messages.size(), 1);
+        EXPECT_EQ(msgs.last().caption, caption());
+        EXPECT_EQ(msgs.last().text, folderNameText(out + name));
+        EXPECT_EQ(snapshot(out), before);
+    }
+    EXPECT_TRUE(flow.saveEnabled());
+    EXPECT_EQ(flow.save(out + "/big/big.cmp"), S::Saved);
+}
+
+// A folder holding a half-replaced set that cannot be put right (a rename
+// the folder refuses, as a write-protected diskette refuses every one): the
+// save says so and writes nothing there; the window stays open.
+TEST_F(ImportTest, AFolderThatCannotBePutRightIsNotSavedInto)
+{
+    ASSERT_TRUE(QDir(out).mkpath(QStringLiteral("blocked/inside")));
+    ASSERT_TRUE(writeFile(out + "/x.dta.r56new-aaaaaa", "a new table"));
+    ASSERT_TRUE(writeFile(out + "/x.r56set-bbbbbb", "r56set 1\nR\tx.dta.r56new-aaaaaa\tblocked\t-\nend\n"));
+    const QString list = authority({listRecord({"12345678"})});
+    ASSERT_EQ(flow.read(list), R::Imported);
+    const auto before = snapshot(out);
+    QStringList status;
+    flow.onStatus = [&](const QString &t) { status << t; };
+    // The lock taken for the save is given up before the message.
+    LockWatch watch;
+    watch.lock = out + "/d.cmp.lck";
+    EXPECT_EQ(flow.save(out + "/d.cmp"), S::Failed);
+    ASSERT_EQ(watch.messages.size(), 1);
+    EXPECT_EQ(watch.last().caption, errorCaption());
+    EXPECT_EQ(watch.last().text, unsettledtext(out + "/"));
+    EXPECT_EQ(watch.held, QList<bool>{false});
+    EXPECT_EQ(status, QStringList{saveFailedStatus()});
+    EXPECT_EQ(snapshot(out), before);
+    EXPECT_TRUE(flow.saveEnabled());
 }
 
 TEST_F(ExistingDeclarationTest, AnotherEmployersFileIsRefusedAndKept)

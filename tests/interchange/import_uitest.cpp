@@ -4,6 +4,7 @@
 #include "components/kitctrls.h"
 #include "components/tooledit.h"
 #include "envvar.h"
+#include "filedialog.h"
 #include "msgrecorder.h"
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
@@ -164,6 +165,32 @@ TEST_F(ImportWindow, ReadThenSaveClosesWithOk)
     EXPECT_TRUE(QFileInfo(dir.filePath("decl.dta")).isFile());
     EXPECT_TRUE(QFileInfo(dir.filePath("decl.axa")).isFile());
     EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("年度的資料已儲存!")));
+}
+
+// The save dialog itself, as its user meets it in the start folder: a
+// folder's name typed as the file's opens that folder; the same name typed
+// there is the employer file's, and gets the dialog's extension.
+TEST_F(ImportWindow, TheSaveDialogOpensAFolderTypedAsTheNameAndGivesTheNameItsExtension)
+{
+    Tfimport::setSaveDialogHook({});
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("big")));
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path())); // the program runs in its start folder
+    Tfimport f;
+    f.flow().setItemCodes(codes);
+    f.edtxt->setText(dir.filePath("R56_0112.txt"));
+    f.btread->click();
+    ASSERT_TRUE(f.btsave->isEnabled());
+    QStringList shown;
+    test::typeIntoNextFileDialog(QStringLiteral("big"), 2, &shown);
+    f.btsave->click();
+    QDir::setCurrent(cwd);
+    EXPECT_EQ(shown, QStringList{dir.filePath("big")});
+    EXPECT_EQ(f.modalResult(), platform::mrOk);
+    EXPECT_TRUE(QFileInfo(dir.filePath("big/big.cmp")).isFile());
+    EXPECT_TRUE(QFileInfo(dir.filePath("big/big.dta")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("big/big")));
+    EXPECT_EQ(cmpname, dir.filePath("big/big.cmp"));
 }
 
 // The names typed into the file edits are found on this machine once each

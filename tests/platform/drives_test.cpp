@@ -10,7 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+#include <string>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace r56::platform;
 using r56::test::EnvVar;
@@ -118,3 +126,71 @@ TEST(Drives, FreeSpaceCanBeFaked)
 }
 
 } // namespace
+
+namespace {
+
+bool writeProc(const char *file, const std::string &text)
+{
+    const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+    ::close(fd);
+    return ok;
+}
+
+// In a child process: a mount table of its own, `root` as the root folder
+// (no mount point, as in a chroot or a container), then `run`'s answer as the
+// exit code. 77 when no such root can be made here (neither root nor user
+// namespaces).
+int inAChroot(const QString &root, const std::function<bool()> &run)
+{
+    const QByteArray dir = QFile::encodeName(root);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const uid_t uid = ::geteuid();
+        const gid_t gid = ::getegid();
+        if (::unshare(CLONE_NEWNS) != 0) {
+            // Not root: a user namespace in which this user is.
+            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+                ::_exit(77);
+            writeProc("/proc/self/setgroups", "deny");
+            if (!writeProc("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1")
+                || !writeProc("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
+                ::_exit(77);
+        }
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+        // The mount table, as a chroot with its /proc has it (where proc
+        // cannot be mounted there is none: the same for the volume lookup).
+        ::mount("proc", (dir + "/proc").constData(), "proc", 0, nullptr);
+        if (::chroot(dir.constData()) != 0 || ::chdir("/") != 0)
+            ::_exit(77);
+        ::_exit(run() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace
+
+// Where the root folder is no mount point (a chroot, a container), Qt's
+// volume lookup finds nothing: the folders still have room, and the drive is
+// ready.
+TEST(Drives, ReadyWhereTheRootIsNoMountPoint)
+{
+    QTemporaryDir root;
+    for (const char *d : {"proc", "data/sub", "disk"})
+        ASSERT_TRUE(QDir(root.path()).mkpath(QString::fromLatin1(d)));
+    EnvVar free("R56_DRIVE_FREE", std::nullopt);
+    const int answer = inAChroot(root.path(), [] {
+        ::setenv("R56_DRIVE_A", "/disk", 1);
+        return freespace(QStringLiteral("/data/sub")) > 0 && freespace(QStringLiteral("/data/new/x.txt")) > 0
+            && drivestate(QStringLiteral("/data/sub")).ready && drivestate(QStringLiteral("A:\\")).ready;
+    });
+    if (answer == 77)
+        GTEST_SKIP() << "no root folder of a process's own can be made here (neither root nor user namespaces)";
+    EXPECT_EQ(answer, 0);
+}
+

@@ -1,5 +1,6 @@
 #include "platform/fileset.h"
 
+#include "pausedcommit.h"
 #include "tempdir.h"
 
 #include <QDir>
@@ -61,6 +62,17 @@ struct HookGuard
     ~HookGuard() { FileSet::setHook({}); }
 };
 
+// The next reader's recovery of `folder`, then what the folder holds: the
+// old set or the new one, whole, never a mix.
+void recoverAndCount(const QString &folder, int &olds, int &news)
+{
+    EXPECT_TRUE(r56::platform::recoverfolder(folder));
+    const Files after = contents(folder);
+    olds += after == kOld;
+    news += after == kNew;
+    EXPECT_TRUE(after == kOld || after == kNew) << "a mix after recovery";
+}
+
 int countSteps(const QString &folder)
 {
     HookGuard g;
@@ -108,14 +120,7 @@ TEST(FileSet, KillAtEveryStepThenRecoverGivesOldOrNew)
         for (const char *n : {"d.dta", "d.axa"})
             EXPECT_TRUE(killed.count(QString::fromLatin1(n))) << n << " missing at the kill";
 
-        EXPECT_TRUE(r56::platform::recoverfolder(d.path()));
-        const Files after = contents(d.path());
-        if (after == kOld)
-            ++olds;
-        else if (after == kNew)
-            ++news;
-        else
-            ADD_FAILURE() << "a mix after recovery";
+        recoverAndCount(d.path(), olds, news);
     }
     EXPECT_EQ(olds, 2); // before the journal was complete
     EXPECT_EQ(news, steps - 2);
@@ -315,16 +320,53 @@ TEST(FileSet, SigkillAtEveryStepThenRecoverGivesOldOrNew)
         ASSERT_TRUE(child.waitForFinished(30000));
         if (child.exitStatus() == QProcess::CrashExit)
             ++killed;
-        EXPECT_TRUE(r56::platform::recoverfolder(d.path()));
-        const Files after = contents(d.path());
-        if (after == kOld)
-            ++olds;
-        else if (after == kNew)
-            ++news;
-        else
-            ADD_FAILURE() << "a mix after recovery";
+        recoverAndCount(d.path(), olds, news);
     }
     EXPECT_EQ(killed, steps);
+    EXPECT_EQ(olds, 2);
+    EXPECT_EQ(news, steps - 2);
+}
+
+TEST(PausedCommit, CommitsWhenAsked) { r56::test::commitWhenAsked(); }
+
+// Another copy of the program commits the new set in the folder while this
+// one reads it (as the open, the import and the export do before they read
+// a folder): at every step of that commit, the reader's recovery leaves the
+// other copy's files alone, and the other copy's commit then succeeds. Killed
+// at that step instead, its set is settled by the next reader: old or new,
+// whole.
+TEST(FileSet, ARecoveryLeavesALiveCommitAloneAndSettlesAKilledOne)
+{
+    QTemporaryDir probe;
+    put(probe.path(), kOld);
+    const int steps = countSteps(probe.path());
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const r56::test::CommitOrder order{QStringLiteral("d"),
+                                       {{"d.dta", kNew.at("d.dta")},
+                                        {"d.axa", kNew.at("d.axa")},
+                                        {"d.axc", kNew.at("d.axc")}},
+                                       {QStringLiteral("d.a2a")}};
+    int olds = 0, news = 0;
+    for (int k = 0; k < steps; ++k) {
+        SCOPED_TRACE(k);
+        {
+            QTemporaryDir d;
+            put(d.path(), kOld);
+            r56::test::PausedCommit other(self, d.path(), order, k);
+            ASSERT_TRUE(other.paused()) << other.said().toStdString();
+            const Files during = contents(d.path());
+            EXPECT_TRUE(r56::platform::recoverfolder(d.path()));
+            EXPECT_EQ(contents(d.path()), during);
+            EXPECT_TRUE(other.resume()) << other.said().toStdString();
+            EXPECT_EQ(contents(d.path()), kNew);
+        }
+        QTemporaryDir d;
+        put(d.path(), kOld);
+        r56::test::PausedCommit other(self, d.path(), order, k);
+        ASSERT_TRUE(other.paused()) << other.said().toStdString();
+        other.kill();
+        recoverAndCount(d.path(), olds, news);
+    }
     EXPECT_EQ(olds, 2);
     EXPECT_EQ(news, steps - 2);
 }

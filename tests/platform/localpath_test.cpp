@@ -147,3 +147,19 @@ TEST_F(LocalPathTest, FoundOnceAndCounted)
     EXPECT_TRUE(LocalPath::samename(here.path() + QStringLiteral("/doc/SELECT.htm"),
                                     here.path() + QStringLiteral("/DOC/select.htm")));
 }
+
+// What a file dialog with a default extension gives: the extension on a file
+// name that has none, whatever its folders are called.
+TEST(DefaultExtension, OnANameWithoutOne)
+{
+    const struct { const char *path, *want; } cases[] = {
+        {"/s/big", "/s/big.cmp"},       {"/s/big/big", "/s/big/big.cmp"},
+        {"/s.v1/decl", "/s.v1/decl.cmp"}, {"/s/decl.r5r6", "/s/decl.r5r6"},
+        {"/s/decl.cmp", "/s/decl.cmp"}, {"/s/", "/s/"},
+        {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(withDefaultExtension(QString::fromLatin1(c.path), QStringLiteral("cmp")),
+                  QString::fromLatin1(c.want))
+            << c.path;
+}

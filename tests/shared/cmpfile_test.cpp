@@ -307,6 +307,25 @@ TEST_F(CmpFileTest, EmployerFileThatIsAFolderIsNotRead)
     EXPECT_TRUE(sameRecord(r, before));
 }
 
+// A folder holding a half-replaced save that cannot be put right (a rename
+// the folder refuses, as a write-protected diskette refuses every one) may
+// hold a mix of two saves: it is not read, and no employer file is made there.
+TEST_F(CmpFileTest, AFolderThatCannotBePutRightIsNotRead)
+{
+    ASSERT_TRUE(writeFile(cmpname, distinctiveImage()));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("blocked/inside"));
+    ASSERT_TRUE(writeFile(path("decl.dta.r56new-aaaaaa"), "a new table"));
+    ASSERT_TRUE(writeFile(path("decl.r56set-bbbbbb"), "r56set 1\nR\tdecl.dta.r56new-aaaaaa\tblocked\t-\nend\n"));
+    TCmpFile r;
+    r.block.setCompid("AAAAAAAA");
+    const TCmpFile before = r;
+    EXPECT_FALSE(readcmp(r));
+    EXPECT_TRUE(sameRecord(r, before));
+    ASSERT_TRUE(QFile::remove(cmpname));
+    EXPECT_FALSE(readcmp(r));
+    EXPECT_FALSE(QFileInfo::exists(cmpname));
+}
+
 TEST_F(CmpFileTest, FoundWithoutRegardToCase)
 {
     ASSERT_TRUE(writeFile(path("DECL.CMP"), distinctiveImage()));

@@ -11,6 +11,8 @@
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
+#include "interchange/exchange.h"
+#include "filedialog.h"
 #include "lockholder.h"
 #include "msgrecorder.h"
 #include "shared/big5.h"
@@ -314,6 +316,74 @@ TEST_F(MainWindowTest, ADeclarationOpenInAnotherCopyIsNotOpenedHere)
     QFile::remove(path(QStringLiteral("decl.dta")));
     win->btopen->click();
     EXPECT_FALSE(cmpopened && !cmpfile.block.compid().isEmpty());
+    EXPECT_FALSE(QFile::exists(declock::lockPath(*chosen)));
+}
+
+// The name chosen in the open dialog is found once, at the open, without
+// regard to case: the employer file found then is the one every later save
+// writes, even when a file of the very name typed turns up meanwhile; the
+// window shows the name as it was typed.
+TEST_F(MainWindowTest, TheEmployerFileFoundAtTheOpenIsTheOneSaved)
+{
+    const QString found = makeDeclaration(QStringLiteral("DECL.CMP"), 2010);
+    chosen = path(QStringLiteral("decl.cmp"));
+    win->btopen->click();
+    EXPECT_TRUE(rec.empty()) << rec.last().text.toStdString();
+    expectOpenState();
+    EXPECT_EQ(win->edfilesource->text(), *chosen);
+    EXPECT_EQ(cmpname, *chosen);
+    EXPECT_EQ(dtaname, path(QStringLiteral("DECL.dta")));
+    EXPECT_EQ(dm56.staff.recordCount(), 2);
+
+    ASSERT_TRUE(test::writeFile(*chosen, "another file"));
+    cmpfile.block.setComptele("28999999");
+    ASSERT_TRUE(writecmp(cmpfile));
+    TCmpFile back;
+    ASSERT_TRUE(readcmp(back));
+    EXPECT_EQ(back.block.comptele(), QByteArray("28999999"));
+    EXPECT_EQ(test::readFile(*chosen), QByteArray("another file"));
+    cmpname = found;
+    ASSERT_TRUE(readcmp(back));
+    EXPECT_EQ(back.block.comptele(), QByteArray("28999999"));
+}
+
+// The open dialog itself, as its user meets it in the start folder: a
+// folder's name typed as the file's opens that folder; the same name typed
+// there is the employer file's, with the dialog's extension.
+TEST_F(MainWindowTest, TheOpenDialogOpensAFolderTypedAsTheNameAndGivesTheNameItsExtension)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("big")));
+    const QString cmp = makeDeclaration(QStringLiteral("big/big.cmp"), 2010);
+    win->setFileChooser({});
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path())); // the program runs in its start folder
+    QStringList shown;
+    test::typeIntoNextFileDialog(QStringLiteral("big"), 2, &shown);
+    win->btopen->click();
+    QDir::setCurrent(cwd);
+    EXPECT_EQ(shown, QStringList{path(QStringLiteral("big"))});
+    EXPECT_TRUE(rec.empty()) << rec.last().text.toStdString();
+    expectOpenState();
+    EXPECT_EQ(cmpname, cmp);
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("big/big"))));
+}
+
+// A folder holding a half-replaced save that cannot be put right (a rename
+// the folder refuses, as a write-protected diskette refuses every one): the
+// open says so and reads nothing there.
+TEST_F(MainWindowTest, AFolderThatCannotBePutRightIsNotOpened)
+{
+    chosen = makeDeclaration(QStringLiteral("decl.cmp"), 2010);
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("blocked/inside")));
+    ASSERT_TRUE(test::writeFile(path(QStringLiteral("decl.dta.r56new-aaaaaa")), "a new table"));
+    ASSERT_TRUE(test::writeFile(path(QStringLiteral("decl.r56set-bbbbbb")),
+                                "r56set 1\nR\tdecl.dta.r56new-aaaaaa\tblocked\t-\nend\n"));
+    win->btopen->click();
+    ASSERT_EQ(rec.messages.size(), 1);
+    EXPECT_EQ(rec.last().caption, win->caption());
+    EXPECT_EQ(rec.last().text, unsettledtext(dir.path() + QStringLiteral("/")));
+    expectNoDeclarationState();
+    EXPECT_TRUE(cmpname.isEmpty());
     EXPECT_FALSE(QFile::exists(declock::lockPath(*chosen)));
 }
 
