@@ -981,7 +981,7 @@ qint64 ExportFlow::totalsize() const
 void ExportFlow::stamp()
 {
     // The employer file is the declaration's: written only under its lock.
-    const declock::SaveLock lock(cmpname);
+    const declock::SaveLock lock(cmppath());
     if (!declock::mayWrite(lock, exporttext::caption()))
         return;
     cmpfile.dtexport = now();

@@ -363,7 +363,7 @@ SaveResult savetables(Tdm56 &dm, TCmpFile &rec, TDateTime when)
 {
     SaveResult r;
     // Only the copy that holds the declaration writes into it.
-    const declock::SaveLock lock(cmpname);
+    const declock::SaveLock lock(cmppath());
     if (!declock::mayWrite(lock, savedCaption()))
         return r;
     // The three tables and the employer record are one set: a kill or a

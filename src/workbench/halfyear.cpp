@@ -68,9 +68,9 @@ QByteArray joinedperiod(QByteArrayView periodpair, bool firsthalf)
 
 bool copyhalf(bool firsthalf)
 {
-    const HalfTableNames self = halftablenames(cmpname, firsthalf);
-    const HalfTableNames other = halftablenames(cmpname, !firsthalf);
-    const declock::SaveLock lock(cmpname);
+    const HalfTableNames self = halftablenames(cmppath(), firsthalf);
+    const HalfTableNames other = halftablenames(cmppath(), !firsthalf);
+    const declock::SaveLock lock(cmppath());
     if (!declock::mayWrite(lock, copycaption()))
         return false;
     // The source half's workers with their amounts cleared become the target
@@ -109,7 +109,7 @@ bool choosehalf(const HalfChooser &choose)
     if (halfempty(cmpfile, first)
         && msgbox(copyquestion(cmpfile, first), copycaption(), mbYesNo) == idYes)
         copyhalf(first);
-    const HalfTableNames names = halftablenames(cmpname, first);
+    const HalfTableNames names = halftablenames(cmppath(), first);
     dtaname = names.dta;
     axaname = names.axa;
     axcname = names.axc;

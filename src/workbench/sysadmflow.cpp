@@ -182,7 +182,7 @@ SaveResult save(const EmployerInput &in, TCmpFile &rec, int currentYear)
 {
     if (!checkyear(in.year, currentYear))
         return SaveResult::InvalidYear;
-    const declock::SaveLock lock(cmpname);
+    const declock::SaveLock lock(cmppath());
     if (!declock::mayWrite(lock, caption()))
         return SaveResult::HeldElsewhere;
     const TCmpFile before = rec;
