@@ -174,8 +174,7 @@ Tfcheckr56::Tfcheckr56(QWidget *parent) : platform::TForm(parent)
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
     kittitle->setObjectName(QStringLiteral("kittitle"));
-    // The text in the active caption colour: it reads on the white start.
-    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), kittitle->endColor());
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), TKitGradientCaption::activeCaptionColor());
     setClientSize(760, 540);
     setEscapeCloses(true);
 

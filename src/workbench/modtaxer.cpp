@@ -65,8 +65,7 @@ Tfmodtaxer::Tfmodtaxer(QWidget *parent, MemTable *staff)
     setCaption(modtaxer::dialogCaption());
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
-    // The caption colour: readable on the white end where the text starts.
-    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), kittitle->endColor());
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), TKitGradientCaption::activeCaptionColor());
     setClientSize(538, 237);
 
     QWidget *c = client();

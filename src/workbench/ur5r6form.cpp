@@ -226,8 +226,7 @@ Tr5r6f::Tr5r6f(QWidget *parent) : platform::TForm(parent)
     KitGradientCaption1 = new TKitGradientCaption(this);
     KitGradientCaption1->setStartColor(Qt::white);
     KitGradientCaption1->setCaptionFont(fontPx(QStringLiteral("新細明體"), 16));
-    // Dark text reads over the whole gradient, from white to the caption colour.
-    KitGradientCaption1->setTextColor(QColor(0, 0, 128));
+    KitGradientCaption1->setTextColor(TKitGradientCaption::activeCaptionColor());
     setMinimumSize(640, 480);
     resize(800, 600);
 
