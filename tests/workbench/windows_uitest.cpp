@@ -354,10 +354,13 @@ TEST_F(Windows, InterchangeWindows)
     lookAt<Tfimport>(QStringLiteral("import"));
     lookAt<Tfexport>(QStringLiteral("export"));
     {
-        // As the main window shows it: without its maintenance button.
+        // As the main window shows it, without its maintenance button, and
+        // with it.
         Tfcheckr56 check;
         check.btadd->hide();
         look(check, QStringLiteral("check"));
+        check.btadd->show();
+        look(check, QStringLiteral("check-maintenance"));
     }
     lookAt<Tfovrexp>(QStringLiteral("overwrite"));
 }
