@@ -1781,9 +1781,14 @@ bool Tr5r6f::eventFilter(QObject *o, QEvent *e)
                 gotopage();
                 return true;
             }
-            if (k->key() == Qt::Key_Backspace || (t.size() == 1 && t[0].isDigit() && t[0].unicode() < 128))
+            // Only what types a character is filtered: the digits and
+            // Backspace go in, any other character (a letter, a control
+            // character) is discarded; the keys that move the cursor, Tab
+            // and Delete keep their meaning.
+            if (t.isEmpty() || k->key() == Qt::Key_Delete || k->key() == Qt::Key_Tab
+                || k->key() == Qt::Key_Backtab || k->key() == Qt::Key_Backspace)
                 return false;
-            return !(k->key() == Qt::Key_Left || k->key() == Qt::Key_Right || k->key() == Qt::Key_Tab);
+            return !(t.size() == 1 && t[0].isDigit() && t[0].unicode() < 128);
         }
         const bool button = name == QLatin1String("btfirst") || name == QLatin1String("btlast")
             || name == QLatin1String("btprior") || name == QLatin1String("btnext")
