@@ -727,22 +727,24 @@ void Tr5r6f::fitHeaders()
     // A header whose text does not fit its place at the size of the font
     // choice (the faces here set some texts wider or taller than the design's)
     // is set one point smaller at a time, as the totals grid does, but never
-    // below 6 points.
+    // below 6 points. Its room ends where the header panel ends: the second
+    // line's headers of the middle size reach a little below it.
     for (TKitLabel *l : {ltxtidx, ltxtart, ltxtcntb, ltxtcnm, ltxtrnd, ltxtexp, ltxtsub, ltxtimp, ltxtldt}) {
         const int want = l->property("r56size").toInt();
         if (want <= 0 || l->width() <= 0)
             continue;
-        auto fits = [l] {
+        const int room = std::min(l->height(), xpnl0->height() - l->y());
+        auto fits = [l, room] {
             const QFontMetrics fm(l->font());
             if (l->wordWrap())
                 return fm.boundingRect(QRect(0, 0, l->width() - 2, 1 << 16), Qt::TextWordWrap, l->text())
                            .height()
-                    <= l->height();
+                    <= room;
             const QStringList lines = l->text().split(QLatin1Char('\n'));
             int widest = 0;
             for (const QString &t : lines)
                 widest = std::max(widest, fm.horizontalAdvance(t));
-            return widest <= l->width() && int(lines.size()) * fm.height() <= l->height() + 2;
+            return widest <= l->width() && int(lines.size()) * fm.height() <= room + 2;
         };
         int size = want;
         l->setFont(fontPt(QStringLiteral("細明體"), size));

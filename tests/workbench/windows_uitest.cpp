@@ -240,6 +240,7 @@ TEST_F(Windows, DataEntryWindow)
     for (int choice : {1, 2}) {
         w.setfontsize(choice);
         look(w, QStringLiteral("entry-800x600-font%1").arg(choice), QSize(800, 600));
+        look(w, QStringLiteral("entry-1280x1024-font%1").arg(choice), QSize(1280, 1024));
     }
 }
 
