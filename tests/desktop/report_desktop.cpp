@@ -62,6 +62,16 @@ protected:
         cmpfile = TCmpFile{};
     }
 
+    // The window as the main window hands it over: a page of the list and
+    // one of annex A, both of article 32.
+    void prepare(Tfreport &f) const
+    {
+        f.setProgramDir(progdir);
+        f.listpages32 = 1;
+        f.annexpages32 = 1;
+        f.setpageranges();
+    }
+
     QByteArray sentLine() const
     {
         return test::readFile(printjob::jobfilename(reportflow::printprogram(progdir)));
@@ -110,10 +120,7 @@ bool answerMessage(Tfreport &f, const char *what)
 TEST_F(ReportDesktop, StaysAfterEveryJobAndKeepsTheTriedMargin)
 {
     Tfreport f;
-    f.setProgramDir(progdir);
-    f.listpages32 = 1;
-    f.annexpages32 = 1;
-    f.setpageranges();
+    prepare(f);
     Driver user([&] {
         if (!waitUntil([&] { return f.isVisible(); }) || !waitUntil([&] { return viewable(&f); })) {
             ADD_FAILURE() << "the report window did not come up";
@@ -162,10 +169,7 @@ TEST_F(ReportDesktop, StaysAfterEveryJobAndKeepsTheTriedMargin)
 TEST_F(ReportDesktop, OpensWithTheKeyboardOnTheModel)
 {
     Tfreport f;
-    f.setProgramDir(progdir);
-    f.listpages32 = 1;
-    f.annexpages32 = 1;
-    f.setpageranges();
+    prepare(f);
     const QString job = printjob::jobfilename(reportflow::printprogram(progdir));
     QFile::remove(job);
     Driver user([&] {
