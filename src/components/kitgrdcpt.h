@@ -64,6 +64,10 @@ public:
     void setEndColor(const QColor &c);
     QColor inactiveEndColor() const { return m_inactiveEndColor; }
     void setInactiveEndColor(const QColor &c);
+    // The desktop's active caption colour, which windows give their caption
+    // text: the dark colour of an active title bar, not the lighter one the
+    // gradient runs into, so that the text reads along the whole bar.
+    static QColor activeCaptionColor() { return QColor(10, 36, 106); }
     // The text painted in the bar; follows the form's caption unless set.
     QString formCaption() const;
     void setFormCaption(const QString &text);

@@ -174,8 +174,7 @@ Tfcheckr56::Tfcheckr56(QWidget *parent) : platform::TForm(parent)
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
     kittitle->setObjectName(QStringLiteral("kittitle"));
-    // The text in the active caption colour: it reads on the white start.
-    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), kittitle->endColor());
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), TKitGradientCaption::activeCaptionColor());
     setClientSize(760, 540);
     setEscapeCloses(true);
 
@@ -194,7 +193,9 @@ Tfcheckr56::Tfcheckr56(QWidget *parent) : platform::TForm(parent)
 
     StaticText1 = new TKitLabel(QStringLiteral("接受檢查的檔案名稱(&NOME DO FICHEIRO A VERIFICAR)"), c);
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
-    StaticText1->setGeometry(8, 36, 460, 20);
+    // Its text ends before the row of buttons, the maintenance button
+    // included when it shows.
+    StaticText1->setGeometry(8, 36, 428, 20);
 
     edchk = new TFilenameEdit(c);
     edchk->setObjectName(QStringLiteral("edchk"));
@@ -217,10 +218,10 @@ Tfcheckr56::Tfcheckr56(QWidget *parent) : platform::TForm(parent)
         b->installEventFilter(this);
         return b;
     };
-    btadd = button("btadd", QStringLiteral("附加功能"), 414, 62);
-    btcheck = button("btcheck", QStringLiteral("開始檢查 Verificar"), 482, 84);
-    btprint = button("btprint", QStringLiteral("列印結果 Imprimir Resultado"), 570, 100);
-    btexit = button("btexit", QStringLiteral("結束 Sair"), 674, 78);
+    btadd = button("btadd", QStringLiteral("附加功能"), 440, 62);
+    btcheck = button("btcheck", QStringLiteral("開始檢查 Verificar"), 506, 78);
+    btprint = button("btprint", QStringLiteral("列印結果 Imprimir Resultado"), 588, 90);
+    btexit = button("btexit", QStringLiteral("結束 Sair"), 682, 70);
     btprint->setEnabled(false);
     btexit->setModalResult(platform::mrCancel);
     connect(btcheck, &QAbstractButton::clicked, this, &Tfcheckr56::btcheckClick);

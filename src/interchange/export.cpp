@@ -1,5 +1,6 @@
 #include "interchange/export.h"
 #include "platform/fonts.h"
+#include "platform/form.h"
 
 #include "components/kitctrls.h"
 #include "components/kitgrdcpt.h"
@@ -19,6 +20,10 @@ namespace {
 
 using platform::mingFont;
 
+// The employer information at its longest: the heading, the half of 2003,
+// an empty line, two names, four address lines and four dates.
+constexpr int kInfoLines = 13;
+
 } // namespace
 
 Tfexport::Tfexport(QWidget *parent) : platform::TForm(parent)
@@ -31,15 +36,19 @@ Tfexport::Tfexport(QWidget *parent) : platform::TForm(parent)
     kittitle = new TKitGradientCaption(this);
     kittitle->setObjectName(QStringLiteral("kittitle"));
     kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), QColor(0, 0, 128));
-    setClientSize(520, 276);
     // BTEXIT is the cancel button: Escape leaves.
     setEscapeCloses(true);
 
     QWidget *c = client();
     Memo1 = new QPlainTextEdit(c);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(8, 8, 504, 150);
     Memo1->setFont(mingFont(14));
+    // Every line of the information shows without scrolling; the controls
+    // below move down by what the memo needs beyond the design's 150.
+    const int memoHeight = qMax(150, platform::textBoxHeight(Memo1, kInfoLines));
+    const int dy = memoHeight - 150;
+    Memo1->setGeometry(8, 8, 504, memoHeight);
+    setClientSize(520, 276 + dy);
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     {
@@ -54,11 +63,11 @@ Tfexport::Tfexport(QWidget *parent) : platform::TForm(parent)
     Label2 = new TKitLabel(c);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setText(QStringLiteral("匯出到\r\nEXPORTAR PARA"));
-    Label2->setGeometry(8, 168, 130, 40);
+    Label2->setGeometry(8, 168 + dy, 130, 40);
 
     export_to = new TDirectoryEdit(c);
     export_to->setObjectName(QStringLiteral("export_to"));
-    export_to->setGeometry(140, 174, 372, 26);
+    export_to->setGeometry(140, 174 + dy, 372, 26);
     export_to->setText(QStringLiteral("A:\\"));
     export_to->setToolTip(QStringLiteral("選擇匯出位置"));
     export_to->setButtonHint(QStringLiteral("選擇匯出位置"));
@@ -75,12 +84,12 @@ Tfexport::Tfexport(QWidget *parent) : platform::TForm(parent)
     btexport->setObjectName(QStringLiteral("btexport"));
     btexport->setText(QStringLiteral("執行匯出資料(&Exportar)"));
     btexport->setFont(mingFont(14));
-    btexport->setGeometry(80, 222, 190, 40);
+    btexport->setGeometry(80, 222 + dy, 190, 40);
     BTEXIT = new TKitSpeedButton(c);
     BTEXIT->setObjectName(QStringLiteral("BTEXIT"));
     BTEXIT->setText(QStringLiteral("   退出(&Sair)   "));
     BTEXIT->setFont(mingFont(14));
-    BTEXIT->setGeometry(290, 222, 150, 40);
+    BTEXIT->setGeometry(290, 222 + dy, 150, 40);
     connect(btexport, &QAbstractButton::clicked, this, &Tfexport::btexportClick);
     connect(BTEXIT, &QAbstractButton::clicked, this, &Tfexport::BTEXITClick);
 

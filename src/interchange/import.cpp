@@ -86,8 +86,7 @@ Tfimport::Tfimport(QWidget *parent) : platform::TForm(parent)
     setSystemMenu(false);
     setUserCanClose(false);
     kittitle = new TKitGradientCaption(this);
-    // The text in the active caption colour: it reads on the white start.
-    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), kittitle->endColor());
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), TKitGradientCaption::activeCaptionColor());
     setClientSize(540, 470);
 
     QWidget *c = client();

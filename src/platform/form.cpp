@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextLayout>
 #include <QTimer>
@@ -152,6 +153,15 @@ void TForm::setVisible(bool visible)
         if (onX11() && m_shownBefore && testAttribute(Qt::WA_WState_Created))
             destroy(true, false);
         applyStaysOnTop();
+        // A form has the default button it names and no other: a dialog of
+        // Qt would make its first push button the default when it shows (and
+        // keep any button that once had the keyboard as default), so that
+        // Enter anywhere, a radio button's choice, started that button's
+        // job. Enter on a push button with the keyboard presses it
+        // (keyPressEvent).
+        for (QPushButton *b : findChildren<QPushButton *>())
+            if (b->window() == this)
+                b->setAutoDefault(false);
         m_sizeAtShow = size();
         m_maximiseOnMap = windowState() & Qt::WindowMaximized;
         QDialog::setVisible(true);
@@ -254,6 +264,15 @@ void TForm::keyPressEvent(QKeyEvent *e)
     if (e->key() == Qt::Key_Escape && !m_escapeCloses) {
         e->accept();
         return;
+    }
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+        && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        auto *b = qobject_cast<QPushButton *>(focusWidget());
+        if (b && b->window() == this && b->isVisible() && b->isEnabled()) {
+            e->accept();
+            b->click();
+            return;
+        }
     }
     QDialog::keyPressEvent(e);
 }

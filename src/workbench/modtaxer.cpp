@@ -54,6 +54,23 @@ void refilter(QLineEdit *e, const std::function<QString(const QString &)> &filte
     e->setCursorPosition(qBound(0, pos - lost, int(f.size())));
 }
 
+// An edit that does not select its text when it takes the keyboard, by Tab
+// or otherwise: a key typed goes in where the caret stands.
+class NoSelectOnEntryEdit : public QLineEdit
+{
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent *e) override
+    {
+        const bool selected = hasSelectedText();
+        QLineEdit::focusInEvent(e);
+        if (!selected)
+            deselect();
+    }
+};
+
 } // namespace
 
 Tfmodtaxer::Tfmodtaxer(QWidget *parent, MemTable *staff)
@@ -65,8 +82,7 @@ Tfmodtaxer::Tfmodtaxer(QWidget *parent, MemTable *staff)
     setCaption(modtaxer::dialogCaption());
     setSystemMenu(false);
     kittitle = new TKitGradientCaption(this);
-    // The caption colour: readable on the white end where the text starts.
-    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), kittitle->endColor());
+    kittitle->setWindowCaptionStyle(Qt::white, QStringLiteral("新細明體"), TKitGradientCaption::activeCaptionColor());
     setClientSize(538, 237);
 
     QWidget *c = client();
@@ -109,7 +125,7 @@ Tfmodtaxer::Tfmodtaxer(QWidget *parent, MemTable *staff)
     edconno->setGeometry(368, 64, 120, 24);
     Label2->setBuddy(edconno);
 
-    edchnm = new QLineEdit(c);
+    edchnm = new NoSelectOnEntryEdit(c);
     edchnm->setObjectName(QStringLiteral("edchnm"));
     edchnm->setGeometry(138, 106, 340, 24);
     Label3->setBuddy(edchnm);

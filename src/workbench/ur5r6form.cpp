@@ -226,8 +226,7 @@ Tr5r6f::Tr5r6f(QWidget *parent) : platform::TForm(parent)
     KitGradientCaption1 = new TKitGradientCaption(this);
     KitGradientCaption1->setStartColor(Qt::white);
     KitGradientCaption1->setCaptionFont(fontPx(QStringLiteral("新細明體"), 16));
-    // Dark text reads over the whole gradient, from white to the caption colour.
-    KitGradientCaption1->setTextColor(QColor(0, 0, 128));
+    KitGradientCaption1->setTextColor(TKitGradientCaption::activeCaptionColor());
     setMinimumSize(640, 480);
     resize(800, 600);
 
@@ -728,22 +727,24 @@ void Tr5r6f::fitHeaders()
     // A header whose text does not fit its place at the size of the font
     // choice (the faces here set some texts wider or taller than the design's)
     // is set one point smaller at a time, as the totals grid does, but never
-    // below 6 points.
+    // below 6 points. Its room ends where the header panel ends: the second
+    // line's headers of the middle size reach a little below it.
     for (TKitLabel *l : {ltxtidx, ltxtart, ltxtcntb, ltxtcnm, ltxtrnd, ltxtexp, ltxtsub, ltxtimp, ltxtldt}) {
         const int want = l->property("r56size").toInt();
         if (want <= 0 || l->width() <= 0)
             continue;
-        auto fits = [l] {
+        const int room = std::min(l->height(), xpnl0->height() - l->y());
+        auto fits = [l, room] {
             const QFontMetrics fm(l->font());
             if (l->wordWrap())
                 return fm.boundingRect(QRect(0, 0, l->width() - 2, 1 << 16), Qt::TextWordWrap, l->text())
                            .height()
-                    <= l->height();
+                    <= room;
             const QStringList lines = l->text().split(QLatin1Char('\n'));
             int widest = 0;
             for (const QString &t : lines)
                 widest = std::max(widest, fm.horizontalAdvance(t));
-            return widest <= l->width() && int(lines.size()) * fm.height() <= l->height() + 2;
+            return widest <= l->width() && int(lines.size()) * fm.height() <= room + 2;
         };
         int size = want;
         l->setFont(fontPt(QStringLiteral("細明體"), size));
@@ -1782,9 +1783,14 @@ bool Tr5r6f::eventFilter(QObject *o, QEvent *e)
                 gotopage();
                 return true;
             }
-            if (k->key() == Qt::Key_Backspace || (t.size() == 1 && t[0].isDigit() && t[0].unicode() < 128))
+            // Only what types a character is filtered: the digits and
+            // Backspace go in, any other character (a letter, a control
+            // character) is discarded; the keys that move the cursor, Tab
+            // and Delete keep their meaning.
+            if (t.isEmpty() || k->key() == Qt::Key_Delete || k->key() == Qt::Key_Tab
+                || k->key() == Qt::Key_Backtab || k->key() == Qt::Key_Backspace)
                 return false;
-            return !(k->key() == Qt::Key_Left || k->key() == Qt::Key_Right || k->key() == Qt::Key_Tab);
+            return !(t.size() == 1 && t[0].isDigit() && t[0].unicode() < 128);
         }
         const bool button = name == QLatin1String("btfirst") || name == QLatin1String("btlast")
             || name == QLatin1String("btprior") || name == QLatin1String("btnext")

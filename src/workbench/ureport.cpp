@@ -271,6 +271,11 @@ Tfreport::Tfreport(QWidget *parent) : platform::TForm(parent)
 void Tfreport::showEvent(QShowEvent *e)
 {
     platform::TForm::showEvent(e);
+    // The keyboard starts on the model chosen, as a group of radio buttons
+    // takes it at its checked button.
+    for (QRadioButton *b : {ck_summ, ck_r56, ck_axo})
+        if (b->isChecked() && b->isEnabled())
+            b->setFocus(Qt::OtherFocusReason);
     lbano->setText(QStringLiteral("申報年度-") + QString::number(cmpfile.block.eano()));
     const QString p = reportflow::periodtext(cmpfile);
     Memo_PeriodStr->setPlainText(shown(p));

@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <gtest/gtest.h>
 
@@ -59,6 +60,16 @@ protected:
         dm56.staff.emptyTable();
         startdir = savedStart;
         cmpfile = TCmpFile{};
+    }
+
+    // The window as the main window hands it over: a page of the list and
+    // one of annex A, both of article 32.
+    void prepare(Tfreport &f) const
+    {
+        f.setProgramDir(progdir);
+        f.listpages32 = 1;
+        f.annexpages32 = 1;
+        f.setpageranges();
     }
 
     QByteArray sentLine() const
@@ -109,10 +120,7 @@ bool answerMessage(Tfreport &f, const char *what)
 TEST_F(ReportDesktop, StaysAfterEveryJobAndKeepsTheTriedMargin)
 {
     Tfreport f;
-    f.setProgramDir(progdir);
-    f.listpages32 = 1;
-    f.annexpages32 = 1;
-    f.setpageranges();
+    prepare(f);
     Driver user([&] {
         if (!waitUntil([&] { return f.isVisible(); }) || !waitUntil([&] { return viewable(&f); })) {
             ADD_FAILURE() << "the report window did not come up";
@@ -149,6 +157,34 @@ TEST_F(ReportDesktop, StaysAfterEveryJobAndKeepsTheTriedMargin)
             return reportflow::readmargins(reportflow::marginfile(), m) == reportflow::MarginRead::Read
                 && m[0] == 15;
         }));
+        click(f.btexit);
+    });
+    EXPECT_EQ(f.showModal(), 1);
+    user.join();
+}
+
+// The window opens with the keyboard on its choice of model, not on one of
+// its buttons: Enter pressed once too often (after the notice before it)
+// starts no job.
+TEST_F(ReportDesktop, OpensWithTheKeyboardOnTheModel)
+{
+    Tfreport f;
+    prepare(f);
+    const QString job = printjob::jobfilename(reportflow::printprogram(progdir));
+    QFile::remove(job);
+    Driver user([&] {
+        if (!waitUntil([&] { return f.isVisible() && viewable(&f) && hasXFocus(&f); })) {
+            ADD_FAILURE() << "the report window did not come up with the keyboard";
+            return;
+        }
+        EXPECT_TRUE(waitUntil([&] { return QApplication::focusWidget() == static_cast<QWidget *>(f.ck_r56); }))
+            << "the keyboard is on "
+            << gui([] { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(); })
+                   .toStdString();
+        key(QStringLiteral("Return"));
+        pause(1000);
+        EXPECT_FALSE(QFile::exists(job)) << "Enter started a job: " << sentLine().constData();
+        EXPECT_FALSE(gui([] { return modalMessage() != nullptr; }));
         click(f.btexit);
     });
     EXPECT_EQ(f.showModal(), 1);

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -110,7 +111,6 @@ TEST_F(ExportWindow, PreparedWindowShowsTheEmployerAndTheDiskette)
     EXPECT_TRUE(memo[0].contains(QStringLiteral("1234567")));
     EXPECT_TRUE(memo.contains(QStringLiteral("東灣公司")));
     EXPECT_TRUE(f->Memo1->isReadOnly());
-    f->grab().save(QStringLiteral("/tmp/export.png"));
 }
 
 TEST_F(ExportWindow, TheHalfOf2003IsTheMemosSecondLine)
@@ -128,6 +128,33 @@ TEST_F(ExportWindow, TheHalfOf2003IsTheMemosSecondLine)
     ASSERT_GE(memo.size(), 2);
     EXPECT_EQ(memo[1], QStringLiteral("下半年度(07月至12月)"));
     EXPECT_TRUE(QFileInfo(start + QStringLiteral("/R56_0712.txt")).isFile());
+}
+
+// The employer information at its longest (the half of 2003, both names,
+// four address lines, every date) shows whole, without scrolling, the
+// controls below it still inside the window.
+TEST_F(ExportWindow, TheMemoShowsTheWholeEmployerInformation)
+{
+    CmpBlock &b = cmpfile.block;
+    b.setEano(2003);
+    b.setPeriodpair("01060712");
+    for (int i = 1; i < 4; ++i)
+        b.setCompaddr(i, b5("東灣大馬路") + QByteArray::number(i + 1) + b5("號"));
+    cmpfile.dtimport = 45000.5;
+    cmpfile.dtupdate = 45001.5;
+    cmpfile.dtexport = 45002.5;
+    cmpfile.dtprint1 = 45003.5;
+    auto f = prepareexport(nullptr);
+    ASSERT_TRUE(f);
+    f->show();
+    QApplication::processEvents();
+    EXPECT_EQ(f->Memo1->toPlainText().split(QLatin1Char('\n')).size(), 13);
+    EXPECT_EQ(f->Memo1->verticalScrollBar()->maximum(), 0) << "the memo scrolls";
+    for (QWidget *w : {static_cast<QWidget *>(f->export_to), static_cast<QWidget *>(f->btexport),
+                       static_cast<QWidget *>(f->BTEXIT)}) {
+        EXPECT_GE(w->y(), f->Memo1->geometry().bottom()) << w->objectName().toStdString();
+        EXPECT_LE(w->geometry().bottom(), f->client()->height()) << w->objectName().toStdString();
+    }
 }
 
 TEST_F(ExportWindow, ARefusedPreparationGivesNoWindow)

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -57,6 +58,46 @@ TEST(Form, ClosingCancelsAndEscapeOnlyWhenAllowed)
     f.setEscapeCloses(true);
     QTimer::singleShot(10, [&] { sendKey(&f, Qt::Key_Escape); });
     EXPECT_EQ(f.showModal(), mrCancel);
+}
+
+// Enter presses the default button the form names, or the push button that
+// has the keyboard, and no other: not the first button of the form, nor one
+// that had the keyboard before.
+TEST(Form, EnterPressesTheNamedDefaultOrTheFocusedButtonOnly)
+{
+    TForm f;
+    f.setClientSize(300, 100);
+    auto *edit = new QLineEdit(f.client());
+    QString pressed;
+    const auto button = [&](const char *name, int x) {
+        auto *b = new QPushButton(QString::fromLatin1(name), f.client());
+        b->setGeometry(x, 50, 60, 30);
+        QObject::connect(b, &QPushButton::clicked, [&pressed, name] { pressed += QLatin1String(name); });
+        return b;
+    };
+    QPushButton *a = button("a", 10);
+    QPushButton *b = button("b", 80);
+    f.show();
+    f.activateWindow();
+    QApplication::processEvents();
+    const auto enter = [&] {
+        sendKey(QApplication::focusWidget() ? QApplication::focusWidget() : &f, Qt::Key_Return);
+        QApplication::processEvents();
+        const QString p = pressed;
+        pressed.clear();
+        return p;
+    };
+    edit->setFocus();
+    EXPECT_EQ(enter(), QString()) << "the form names no default button";
+    b->setFocus();
+    EXPECT_EQ(enter(), QStringLiteral("b"));
+    edit->setFocus();
+    EXPECT_EQ(enter(), QString()) << "a button that had the keyboard is no default";
+    a->setDefault(true);
+    EXPECT_EQ(enter(), QStringLiteral("a"));
+    b->setFocus();
+    EXPECT_EQ(enter(), QStringLiteral("b"));
+    f.hide();
 }
 
 TEST(Form, TitleBarTakesItsRoomAboveTheClientArea)

@@ -215,6 +215,31 @@ TEST_F(ModtaxerDialog, ModifyNamesOnly)
     EXPECT_EQ(staff.asString(staffcol::cntb), QByteArray("23456789"));
 }
 
+// The Chinese name keeps its text unselected when it takes the keyboard,
+// however it comes to it (the dialog shown again to change the names after
+// a worker was registered in it, or Tab), so that a key typed goes in
+// beside the name and does not replace it.
+TEST_F(ModtaxerDialog, TheChineseNameIsNeverSelectedOnEntry)
+{
+    appendPlaceholder();
+    Tfmodtaxer d(nullptr, &staff);
+    d.editmode = 0;
+    show(d);
+    ASSERT_TRUE(d.cbart->hasFocus());
+    d.hide();
+    staff.cancel();
+    ASSERT_TRUE(staff.locate(QStringLiteral("cntb"), {"23456789"}));
+    ASSERT_TRUE(staff.edit());
+    d.editmode = 1;
+    show(d);
+    ASSERT_TRUE(d.edchnm->hasFocus());
+    EXPECT_FALSE(d.edchnm->hasSelectedText()) << d.edchnm->selectedText().toStdString();
+    d.edptnm->setFocus(Qt::TabFocusReason);
+    d.edchnm->setFocus(Qt::BacktabFocusReason);
+    EXPECT_FALSE(d.edchnm->hasSelectedText());
+    d.hide();
+}
+
 TEST_F(ModtaxerDialog, LeavingTheNumberChecksIt)
 {
     appendPlaceholder();

@@ -330,6 +330,33 @@ TEST_F(EntryWindow, PagesOfTenWithTotalsCarriedForward)
     EXPECT_EQ(f.edgotopage->text(), QStringLiteral("3"));
 }
 
+// Only what types a character is filtered in the page edit: the keys that
+// move the cursor and Delete keep their meaning, so a page number can be
+// corrected where it stands.
+TEST_F(EntryWindow, ThePageEditKeepsItsEditingKeys)
+{
+    workers(23);
+    Tr5r6f f;
+    open(f);
+    f.edgotopage->setText(QStringLiteral("123"));
+    f.edgotopage->setCursorPosition(0);
+    key(f.edgotopage, Qt::Key_End);
+    key(f.edgotopage, Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
+    EXPECT_EQ(f.edgotopage->text(), QStringLiteral("12"));
+    key(f.edgotopage, Qt::Key_Home);
+    key(f.edgotopage, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    EXPECT_EQ(f.edgotopage->text(), QStringLiteral("2"));
+    key(f.edgotopage, Qt::Key_Right);
+    key(f.edgotopage, Qt::Key_Left, Qt::ShiftModifier);
+    type(f.edgotopage, QStringLiteral("3"));
+    EXPECT_EQ(f.edgotopage->text(), QStringLiteral("3"));
+    // A control character (Ctrl+A) types nothing and changes nothing.
+    key(f.edgotopage, Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01"));
+    EXPECT_EQ(f.edgotopage->text(), QStringLiteral("3"));
+    key(f.edgotopage, Qt::Key_Return);
+    EXPECT_EQ(f.page, 2);
+}
+
 TEST_F(EntryWindow, AnEmptyTableShowsOneEmptyPage)
 {
     Tr5r6f f;

@@ -17,6 +17,7 @@
 #include "workbench/fusrgd.h"
 #include "workbench/main.h"
 #include "workbench/modtaxer.h"
+#include "workbench/modtaxerflow.h"
 #include "workbench/perioddlg.h"
 #include "workbench/sysadm.h"
 #include "workbench/ur5r6form.h"
@@ -26,6 +27,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,6 +36,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -236,6 +240,7 @@ TEST_F(Windows, DataEntryWindow)
     for (int choice : {1, 2}) {
         w.setfontsize(choice);
         look(w, QStringLiteral("entry-800x600-font%1").arg(choice), QSize(800, 600));
+        look(w, QStringLiteral("entry-1280x1024-font%1").arg(choice), QSize(1280, 1024));
     }
 }
 
@@ -274,15 +279,89 @@ TEST_F(Windows, Dialogs)
     }
 }
 
+// The contrast of two colours as the eye sees it (1 to 21; text wants 4.5).
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a) + 0.05;
+    const double lb = luminance(b) + 0.05;
+    return std::max(la, lb) / std::min(la, lb);
+}
+
+// Every caption reads along its bar, active: its colour against the
+// gradient where each of its texts begins and where it ends. A bold
+// caption is large enough for 3:1.
+TEST_F(Windows, CaptionsReadAlongTheirBar)
+{
+    struct Case
+    {
+        QString window;
+        std::function<std::unique_ptr<platform::TForm>()> make;
+        QStringList captions; // set at run time by the window; empty: its own
+    };
+    const auto form = [](auto *w) { return std::unique_ptr<platform::TForm>(w); };
+    const QStringList searches{QStringLiteral("以稅務編號尋找 (Pesq. N. Fiscal)"),
+                               QStringLiteral("以中文姓名尋找 (Pesq. Nome Chines)"),
+                               QStringLiteral("以葡文姓名尋找 (Pesq. Nome Port.)")};
+    const std::vector<Case> cases{
+        {QStringLiteral("main"), [&] { return form(new Tfmain); }, {}},
+        {QStringLiteral("sysadm"), [&] { return form(new Tfsysadm); }, {}},
+        {QStringLiteral("period"), [&] { return form(new Tdlgperiod); }, {}},
+        {QStringLiteral("entry"), [&] { return form(new Tr5r6f); }, {}},
+        {QStringLiteral("modtaxer"), [&] { return form(new Tfmodtaxer); },
+         {modtaxer::modeCaption(0), modtaxer::modeCaption(1)}},
+        {QStringLiteral("search"), [&] { return form(new Tfsearch); }, searches},
+        {QStringLiteral("annex"), [&] { return form(new Tfanexo); }, {}},
+        {QStringLiteral("report"), [&] { return form(new Tfreport); }, {}},
+        {QStringLiteral("guide"), [&] { return form(new Tusrgd); }, {}},
+        {QStringLiteral("import"), [&] { return form(new Tfimport); }, {}},
+        {QStringLiteral("export"), [&] { return form(new Tfexport); }, {}},
+        {QStringLiteral("check"), [&] { return form(new Tfcheckr56); }, {}},
+        {QStringLiteral("overwrite"), [&] { return form(new Tfovrexp); }, {}},
+        {QStringLiteral("message"), [&] { return form(new Tfr5r6msgw); },
+         {QStringLiteral("匯入資料 ( Dados de Importacao )"), QStringLiteral("注意(Atencao)"),
+          QStringLiteral("列印測試頁(Impressao da pagina de teste)")}},
+    };
+    for (const Case &c : cases) {
+        std::unique_ptr<platform::TForm> w = c.make();
+        auto *bar = w->findChild<TKitGradientCaption *>();
+        ASSERT_NE(bar, nullptr) << c.window.toStdString();
+        for (const QString &caption : c.captions.isEmpty() ? QStringList{bar->formCaption()} : c.captions) {
+            bar->setFormCaption(caption);
+            const QImage shown = bar->grab().toImage();
+            for (const TKitGradientCaption::Piece &piece : bar->layoutPieces()) {
+                const double need = piece.font.bold() ? 3.0 : 4.5;
+                const int end = piece.x + QFontMetrics(piece.font).horizontalAdvance(piece.text);
+                for (int x : {piece.x, end}) {
+                    // The bar's own colour there, above the text.
+                    const QColor ground = shown.pixelColor(std::clamp(x, 0, shown.width() - 1), 1);
+                    EXPECT_GE(contrast(piece.color, ground), need)
+                        << c.window.toStdString() << ": \"" << piece.text.toStdString() << "\" in "
+                        << piece.color.name().toStdString() << " on " << ground.name().toStdString()
+                        << " at x " << x;
+                }
+            }
+        }
+    }
+}
+
 TEST_F(Windows, InterchangeWindows)
 {
     lookAt<Tfimport>(QStringLiteral("import"));
     lookAt<Tfexport>(QStringLiteral("export"));
     {
-        // As the main window shows it: without its maintenance button.
+        // As the main window shows it, without its maintenance button, and
+        // with it.
         Tfcheckr56 check;
         check.btadd->hide();
         look(check, QStringLiteral("check"));
+        check.btadd->show();
+        look(check, QStringLiteral("check-maintenance"));
     }
     lookAt<Tfovrexp>(QStringLiteral("overwrite"));
 }
