@@ -52,6 +52,20 @@ struct Amounts
 // The stored amounts of `staff`'s current record.
 Amounts storedAmounts(const MemTable &staff);
 
+// The three sums of many rows: the carried-forward sums of a large table
+// pass what an amount holds.
+struct Sums
+{
+    MoneySum rend, sub1, rimp;
+    Sums() = default;
+    Sums(const Amounts &a) : rend(a.rend), sub1(a.sub1), rimp(a.rimp) {}
+    Sums &operator+=(const Sums &o);
+    Sums &operator-=(const Sums &o);
+    friend Sums operator+(Sums a, const Sums &b) { return a += b; }
+    friend Sums operator-(Sums a, const Sums &b) { return a -= b; }
+    bool operator==(const Sums &) const = default;
+};
+
 // The sums of the window: per page for the whole table, and the cache of the
 // page shown (entries 1..10 the rows, 11 the page, 12 carried forward).
 class PageSums
@@ -63,9 +77,9 @@ public:
     // end (callers move back to the record they need).
     void calcpagetotals(MemTable &staff);
     // Sums of page p (zero for a page without workers).
-    Amounts pageTotal(int p) const;
+    Sums pageTotal(int p) const;
     // Sums of pages 0..p.
-    Amounts carriedTotal(int p) const;
+    Sums carriedTotal(int p) const;
     int pagesHeld() const { return int(m_pages.size()); }
 
     // Showing page p: the cache is cleared and entries 11 and 12 set.
@@ -75,14 +89,14 @@ public:
     // the difference, and the page's entry in the per-page sums follows.
     void storeRow(int row, const Amounts &now);
 
-    const Amounts &entry(int i) const { return m_cache.at(std::size_t(i)); }
+    const Sums &entry(int i) const { return m_cache.at(std::size_t(i)); }
     int page() const { return m_page; }
 
 private:
     // Grows with the table: a table larger than the design's 5,001 pages
     // must not write past the end.
-    std::vector<Amounts> m_pages;
-    std::array<Amounts, 13> m_cache{};
+    std::vector<Sums> m_pages;
+    std::array<Sums, 13> m_cache{};
     int m_page = 0;
 };
 
@@ -109,7 +123,7 @@ std::optional<Currency> parseAmount(const QString &text);
 Currency wholeUnits(Currency v);
 
 // Draws the amounts of the totals grid: "#,##0.00" with the sign in front.
-QString totalText(Currency v);
+QString totalText(MoneySum v);
 
 // --------------------------------------------------------------- checks
 
