@@ -40,38 +40,6 @@ int rowOf(int recno)
     return r == 0 ? kRowsPerPage : r;
 }
 
-Amounts &Amounts::operator+=(const Amounts &o)
-{
-    rend += o.rend;
-    sub1 += o.sub1;
-    rimp += o.rimp;
-    return *this;
-}
-
-Amounts &Amounts::operator-=(const Amounts &o)
-{
-    rend -= o.rend;
-    sub1 -= o.sub1;
-    rimp -= o.rimp;
-    return *this;
-}
-
-Sums &Sums::operator+=(const Sums &o)
-{
-    rend += o.rend;
-    sub1 += o.sub1;
-    rimp += o.rimp;
-    return *this;
-}
-
-Sums &Sums::operator-=(const Sums &o)
-{
-    rend -= o.rend;
-    sub1 -= o.sub1;
-    rimp -= o.rimp;
-    return *this;
-}
-
 Amounts storedAmounts(const MemTable &staff)
 {
     return {staff.asCurrency(staffcol::rend), staff.asCurrency(staffcol::sub1),

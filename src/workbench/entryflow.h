@@ -16,6 +16,7 @@
 
 #include <array>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace r56 {
@@ -38,33 +39,43 @@ int pageOf(int recno);
 // Row 1..10 of record n.
 int rowOf(int recno);
 
-// The three amounts a row contributes to the sums.
-struct Amounts
+// The three amounts of a row (Amounts) and their sums over many rows (Sums:
+// the carried-forward sums of a large table pass what an amount holds).
+template <typename T>
+struct AmountsOf
 {
-    Currency rend, sub1, rimp;
-    Amounts &operator+=(const Amounts &o);
-    Amounts &operator-=(const Amounts &o);
-    friend Amounts operator+(Amounts a, const Amounts &b) { return a += b; }
-    friend Amounts operator-(Amounts a, const Amounts &b) { return a -= b; }
-    bool operator==(const Amounts &) const = default;
+    T rend, sub1, rimp;
+    AmountsOf() = default;
+    AmountsOf(T r, T s, T i) : rend(r), sub1(s), rimp(i) {}
+    // A row's amounts are a sum too.
+    template <typename U>
+        requires(!std::is_same_v<T, U> && std::is_convertible_v<U, T>)
+    AmountsOf(const AmountsOf<U> &o) : rend(o.rend), sub1(o.sub1), rimp(o.rimp)
+    {
+    }
+    AmountsOf &operator+=(const AmountsOf &o)
+    {
+        rend += o.rend;
+        sub1 += o.sub1;
+        rimp += o.rimp;
+        return *this;
+    }
+    AmountsOf &operator-=(const AmountsOf &o)
+    {
+        rend -= o.rend;
+        sub1 -= o.sub1;
+        rimp -= o.rimp;
+        return *this;
+    }
+    friend AmountsOf operator+(AmountsOf a, const AmountsOf &b) { return a += b; }
+    friend AmountsOf operator-(AmountsOf a, const AmountsOf &b) { return a -= b; }
+    bool operator==(const AmountsOf &) const = default;
 };
+using Amounts = AmountsOf<Currency>;
+using Sums = AmountsOf<MoneySum>;
 
 // The stored amounts of `staff`'s current record.
 Amounts storedAmounts(const MemTable &staff);
-
-// The three sums of many rows: the carried-forward sums of a large table
-// pass what an amount holds.
-struct Sums
-{
-    MoneySum rend, sub1, rimp;
-    Sums() = default;
-    Sums(const Amounts &a) : rend(a.rend), sub1(a.sub1), rimp(a.rimp) {}
-    Sums &operator+=(const Sums &o);
-    Sums &operator-=(const Sums &o);
-    friend Sums operator+(Sums a, const Sums &b) { return a += b; }
-    friend Sums operator-(Sums a, const Sums &b) { return a -= b; }
-    bool operator==(const Sums &) const = default;
-};
 
 // The sums of the window: per page for the whole table, and the cache of the
 // page shown (entries 1..10 the rows, 11 the page, 12 carried forward).
