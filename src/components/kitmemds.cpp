@@ -197,10 +197,12 @@ MemValue TKitField::Value() const
     if (pending ? t.isNull(m_col) : t.rowIsNull(row, m_col))
         return {};
     if (wide()) {
-        const MoneySum v = *wideValue();
-        if (v.fitsCurrency())
-            return MemValue(v.toCurrency());
-        return MemValue(double(v.raw()) / 10000.0);
+        const std::optional<MoneySum> v = wideValue();
+        if (!v)
+            return {};
+        if (v->fitsCurrency())
+            return MemValue(v->toCurrency());
+        return MemValue(double(v->raw()) / 10000.0);
     }
     switch (et) {
     case FieldType::String: {
@@ -237,11 +239,13 @@ std::optional<MoneySum> TKitField::wideValue() const
         return std::nullopt;
     if (pending ? t.isNull(m_col) : t.rowIsNull(row, m_col))
         return std::nullopt;
-    const QByteArray held = pending ? t.asString(m_col) : t.rowString(row, m_col).toByteArray();
+    // The stored row read in place: every amount of every page comes here.
+    const QByteArray pendingBytes = pending ? t.asString(m_col) : QByteArray();
+    const QByteArrayView held = pending ? QByteArrayView(pendingBytes) : t.rowString(row, m_col);
     MoneySum::Raw raw = 0;
     if (held.size() != qsizetype(sizeof raw))
         return std::nullopt;
-    std::memcpy(&raw, held.constData(), sizeof raw);
+    std::memcpy(&raw, held.data(), sizeof raw);
     return MoneySum::fromRaw(raw);
 }
 

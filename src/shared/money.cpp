@@ -71,14 +71,17 @@ namespace {
 
 using U128 = unsigned __int128;
 
-// The digits of v, least significant first, into the end of `buf`; returns
-// where they begin. 64-bit divisions while the value fits in them.
-char *digitsBackwards(U128 v, char *end)
+// The digits of v into the bytes before `end`, least significant last;
+// returns where they begin. 64-bit divisions once the value fits in them.
+template <typename U>
+char *digitsBefore(U v, char *end)
 {
     char *p = end;
-    while (v > U128(UINT64_MAX)) {
-        *--p = char('0' + int(v % 10));
-        v /= 10;
+    if constexpr (sizeof(U) > sizeof(std::uint64_t)) {
+        while (v > U(UINT64_MAX)) {
+            *--p = char('0' + int(v % 10));
+            v /= 10;
+        }
     }
     std::uint64_t w = std::uint64_t(v);
     do {
@@ -89,21 +92,25 @@ char *digitsBackwards(U128 v, char *end)
 }
 
 // "#,##0.00" of a raw value (value x 10000) given as sign and magnitude:
-// rounded to `decimals` (0..4) ties to even, the sign shown only when
-// something other than zero is left.
-QString formatRaw(bool neg, U128 mag, int decimals, bool thousands)
+// rounded to `decimals` (0..4) ties to even on the last digit shown, the
+// sign shown only when something other than zero is left. The magnitude's
+// type decides the width of the divisions: a sum that fits 64 bits is
+// formatted as fast as a Currency.
+template <typename U>
+QString formatMagnitude(bool neg, U mag, int decimals, bool thousands)
 {
     decimals = decimals < 0 ? 0 : decimals > 4 ? 4 : decimals;
     static constexpr std::uint64_t pow10[] = {1, 10, 100, 1000, 10000};
     const std::uint64_t scale = pow10[4 - decimals];
-    U128 q = mag / scale;
+    U q = mag / scale;
     const std::uint64_t rem = std::uint64_t(mag % scale);
     if (rem * 2 > scale || (rem * 2 == scale && (q & 1) != 0))
         ++q;
-    const U128 whole = q / pow10[decimals];
+    const U whole = q / pow10[decimals];
     std::uint64_t frac = std::uint64_t(q % pow10[decimals]);
 
-    // 39 digits of the largest magnitude, 12 separators, sign, point, 4 decimals.
+    // At most 35 whole digits, 11 separators, the sign, the point and 4
+    // decimals.
     char buf[64];
     char *const end = buf + sizeof buf;
     char *p = end;
@@ -115,12 +122,13 @@ QString formatRaw(bool neg, U128 mag, int decimals, bool thousands)
         *--p = '.';
     char digits[40];
     char *const dend = digits + sizeof digits;
-    const char *d = digitsBackwards(whole, dend);
+    const char *d = digitsBefore(whole, dend);
     const qsizetype n = dend - d;
+    // From the last digit to the first, a separator before every third one
+    // that has more digits on its left.
     for (qsizetype i = n - 1; i >= 0; --i) {
         *--p = d[i];
-        const qsizetype left = i; // digits still to come on the left
-        if (thousands && left > 0 && (n - i) % 3 == 0)
+        if (thousands && i > 0 && (n - i) % 3 == 0)
             *--p = ',';
     }
     if (neg && q != 0)
@@ -135,14 +143,16 @@ QString Currency::format(int decimals, bool thousands) const
     // Work on the magnitude as unsigned so that the smallest value is safe.
     const bool neg = m_raw < 0;
     const std::uint64_t mag = neg ? 0ULL - static_cast<std::uint64_t>(m_raw) : static_cast<std::uint64_t>(m_raw);
-    return formatRaw(neg, mag, decimals, thousands);
+    return formatMagnitude(neg, mag, decimals, thousands);
 }
 
 QString MoneySum::format(int decimals, bool thousands) const
 {
     const bool neg = m_raw < 0;
     const U128 mag = neg ? U128(0) - static_cast<U128>(m_raw) : static_cast<U128>(m_raw);
-    return formatRaw(neg, mag, decimals, thousands);
+    if (mag <= U128(UINT64_MAX))
+        return formatMagnitude(neg, std::uint64_t(mag), decimals, thousands);
+    return formatMagnitude(neg, mag, decimals, thousands);
 }
 
 } // namespace r56
