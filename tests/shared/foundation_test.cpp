@@ -113,11 +113,12 @@ TEST(Money, FormatShowsTheSignedValue)
 // A raw value written out in decimal, for the sums past 64 bits.
 MoneySum::Raw wideRaw(const char *digits)
 {
+    // The magnitude as unsigned: the smallest value has no positive twin.
     const bool neg = *digits == '-';
-    MoneySum::Raw v = 0;
+    unsigned __int128 v = 0;
     for (const char *p = digits + (neg ? 1 : 0); *p; ++p)
-        v = v * 10 + (*p - '0');
-    return neg ? -v : v;
+        v = v * 10 + unsigned(*p - '0');
+    return MoneySum::Raw(neg ? 0 - v : v);
 }
 
 TEST(MoneySum, FormatsEverySumItHolds)
