@@ -5,6 +5,7 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <cstring>
 
 namespace r56 {
 
@@ -71,6 +72,7 @@ int FieldDataLength(TFieldType t, int size)
     case F::ftLargeint:
         return 8;
     case F::ftBCD:
+    case F::ftFMTBcd:
         return 34;
     case F::ftBytes:
         return size;
@@ -127,6 +129,8 @@ FieldDef engineColumn(const TKitFieldDef &d)
         return text(38);
     case F::ftVariant:
         return text(255);
+    case F::ftFMTBcd: // the sum's 16 bytes, as the machine keeps them
+        return {d.name, FieldType::String, int(sizeof(MoneySum::Raw))};
     case F::ftSmallint:
     case F::ftWord:
     case F::ftInteger:
@@ -192,6 +196,14 @@ MemValue TKitField::Value() const
         return {};
     if (pending ? t.isNull(m_col) : t.rowIsNull(row, m_col))
         return {};
+    if (wide()) {
+        const std::optional<MoneySum> v = wideValue();
+        if (!v)
+            return {};
+        if (v->fitsCurrency())
+            return MemValue(v->toCurrency());
+        return MemValue(double(v->raw()) / 10000.0);
+    }
     switch (et) {
     case FieldType::String: {
         const QByteArray s = pending ? t.asString(m_col) : t.rowString(row, m_col).toByteArray();
@@ -213,8 +225,43 @@ MemValue TKitField::Value() const
     return {};
 }
 
+std::optional<MoneySum> TKitField::wideValue() const
+{
+    const TKitMemoryData &ds = *m_ds;
+    if (m_col < 0 || !ds.m_open)
+        return std::nullopt;
+    const MemTable &t = ds.m_table;
+    const bool pending = ds.m_filterRow < 0
+                         && (ds.m_state == TKitMemoryData::TDataSetState::dsEdit
+                             || ds.m_state == TKitMemoryData::TDataSetState::dsInsert);
+    const int row = ds.m_filterRow >= 0 ? ds.m_filterRow : ds.m_pos;
+    if (!pending && (row < 0 || row >= t.naturalCount()))
+        return std::nullopt;
+    if (pending ? t.isNull(m_col) : t.rowIsNull(row, m_col))
+        return std::nullopt;
+    // The stored row read in place: every amount of every page comes here.
+    const QByteArray pendingBytes = pending ? t.asString(m_col) : QByteArray();
+    const QByteArrayView held = pending ? QByteArrayView(pendingBytes) : t.rowString(row, m_col);
+    MoneySum::Raw raw = 0;
+    if (held.size() != qsizetype(sizeof raw))
+        return std::nullopt;
+    std::memcpy(&raw, held.data(), sizeof raw);
+    return MoneySum::fromRaw(raw);
+}
+
+MoneySum TKitField::AsSum() const
+{
+    if (wide())
+        return wideValue().value_or(MoneySum());
+    return Value().toCurrency();
+}
+
 QByteArray TKitField::AsString() const
 {
+    if (wide()) {
+        const std::optional<MoneySum> v = wideValue();
+        return v ? v->format(4, false).toLatin1() : QByteArray();
+    }
     const MemValue v = Value();
     if (v.isNull())
         return {};
@@ -229,6 +276,10 @@ bool TKitField::AsBoolean() const { return Value().toBool(); }
 
 QString TKitField::DisplayText() const
 {
+    if (wide()) {
+        const std::optional<MoneySum> v = wideValue();
+        return v ? v->format(2, true) : QString();
+    }
     const MemValue v = Value();
     if (v.isNull())
         return {};
@@ -275,10 +326,29 @@ void TKitField::SetValue(const MemValue &v)
         t.setNull(m_col);
         return;
     }
-    if (isText(m_def.type))
+    if (wide())
+        SetAsSum(v.toCurrency());
+    else if (isText(m_def.type))
         t.setString(m_col, v.toBytes()); // cut to the width without splitting a character
     else
         t.setValue(m_col, v);
+}
+
+void TKitField::SetAsSum(MoneySum v)
+{
+    if (!wide()) {
+        if (!v.fitsCurrency())
+            throw EDatabaseError(QStringLiteral("BCD overflow"));
+        SetAsCurrency(v.toCurrency());
+        return;
+    }
+    m_ds->checkWritable(*this);
+    if (m_col < 0)
+        return;
+    const MoneySum::Raw raw = v.raw();
+    char bytes[sizeof raw];
+    std::memcpy(bytes, &raw, sizeof raw);
+    m_ds->m_table.setString(m_col, QByteArrayView(bytes, sizeof bytes));
 }
 
 void TKitField::Clear() { SetValue(MemValue()); }

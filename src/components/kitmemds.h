@@ -26,6 +26,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -58,6 +59,11 @@ enum class TFieldType {
     ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd,
 };
 
+// Money fields: ftCurrency and ftBCD hold a Currency; ftFMTBcd, the wide
+// decimal, holds a MoneySum (the totals of a report over many rows, which
+// pass a Currency's range). Value() of a wide field gives its Currency when
+// it has one, else the amount as a double; AsSum() gives it exactly.
+//
 // A field definition; an ADT's children are stored as fields of their own,
 // named "adt.child", right after it.
 struct TKitFieldDef
@@ -108,6 +114,8 @@ public:
     QByteArray AsString() const;
     std::int64_t AsInteger() const;
     Currency AsCurrency() const;
+    // Money fields: the exact amount, wide or not.
+    MoneySum AsSum() const;
     double AsFloat() const;
     bool AsBoolean() const;
     MemValue Value() const;
@@ -120,6 +128,9 @@ public:
     void SetAsString(QByteArrayView v);
     void SetAsInteger(std::int64_t v);
     void SetAsCurrency(Currency v);
+    // Any sum into an ftFMTBcd field; into another field a sum that a
+    // Currency holds (else "BCD overflow").
+    void SetAsSum(MoneySum v);
     void SetAsFloat(double v);
     void SetAsBoolean(bool v);
     void SetValue(const MemValue &v);
@@ -133,6 +144,9 @@ private:
     int m_col = -1;  // engine column; -1 for blob fields
     int m_blob = -1; // blob slot
     bool m_created = false; // made by the table at open (no persistent fields)
+    bool wide() const { return m_def.type == TFieldType::ftFMTBcd; }
+    // The sum an ftFMTBcd field holds in the active record; nullopt for none.
+    std::optional<MoneySum> wideValue() const;
 };
 
 class TKitMemoryData : public dbutils::TLocateSource

@@ -215,7 +215,7 @@ void Checker::indexannex()
                 std::vector<AnnexRun> &runs = parts[part];
                 while (i < end) {
                     const QByteArrayView cntb = number(i);
-                    AnnexRun run{PackedText(cntb), Currency(), false, int(i), int(i)};
+                    AnnexRun run{PackedText(cntb), MoneySum(), false, int(i), int(i)};
                     for (; i < n && number(i) == cntb; ++i) {
                         const int row = rowAt(i);
                         run.sum += Currency::fromRaw(sub.rowInt64(row, subcol::itemval));
@@ -772,11 +772,11 @@ std::uint32_t Checker::workerchecks(QByteArrayView line, int row, const AnnexRun
         set |= errmask(errbit::E172);
     // The cross-field tests, on the sum of the worker's items (0 without
     // any) as subtotal gives it.
-    const Currency s = annex ? annex->sum : Currency();
+    const MoneySum s = annex ? annex->sum : MoneySum();
     const Currency sub1 = Currency::fromRaw(staff.rowInt64(row, staffcol::sub1));
     const Currency rend = Currency::fromRaw(staff.rowInt64(row, staffcol::rend));
     const Currency rimp = Currency::fromRaw(staff.rowInt64(row, staffcol::rimp));
-    if (s >= Currency() && s != sub1)
+    if (s >= MoneySum() && s != sub1)
         set |= errmask(errbit::E111);
     if (sub1 > Currency() && rend < sub1)
         set |= errmask(errbit::E092);
@@ -1164,7 +1164,7 @@ void Checker::printsummary()
     struct Sums
     {
         std::int64_t count[3] = {0, 0, 0};
-        Currency rend[3], sub1[3], rimp[3];
+        MoneySum rend[3], sub1[3], rimp[3]; // past a Currency's range in a large file
     };
     std::vector<Sums> parts(rangesfor(std::size_t(staff.naturalCount()), 8192));
     parallelranges(parts.size(), 1, [&](std::size_t from, std::size_t to) {
@@ -1187,7 +1187,7 @@ void Checker::printsummary()
         }
     });
     std::int64_t count[3] = {staff.naturalCount(), 0, 0};
-    Currency rend[3], sub1[3], rimp[3];
+    MoneySum rend[3], sub1[3], rimp[3];
     for (const Sums &p : parts) {
         for (int c = 0; c < 3; ++c) {
             if (c > 0)

@@ -187,7 +187,7 @@ private:
     struct AnnexRun
     {
         PackedText cntb;
-        Currency sum;
+        MoneySum sum; // a file may repeat a worker's items any number of times
         bool severance = false; // an item "105"
         int begin = 0;
         int end = 0;

@@ -54,8 +54,8 @@ QList<TKitFieldDef> tabaxoaFields()
         d.append({QStringLiteral("cod") + twoDigits(i), F::ftString, kCodeWidth});
     const QString money = QStringLiteral("#,##0.00");
     for (int i = 1; i <= kItemColumns; ++i)
-        d.append({QStringLiteral("amt") + twoDigits(i), F::ftCurrency, 0, false, money});
-    d.append({QStringLiteral("total"), F::ftCurrency, 0, false, money});
+        d.append({QStringLiteral("amt") + twoDigits(i), F::ftFMTBcd, 0, false, money});
+    d.append({QStringLiteral("total"), F::ftFMTBcd, 0, false, money});
     return d;
 }
 
@@ -98,7 +98,7 @@ bool ItemTotals::add(QByteArrayView code, Currency amount)
         return QByteArrayView(e.code).compare(k) < 0; // bytes as unsigned
     });
     if (at != end && QByteArrayView(at->code) == key) {
-        at->amount = at->amount + amount;
+        at->amount += amount;
         return true;
     }
     if (m_count >= kMax)
@@ -136,7 +136,7 @@ void AnnexTable::appendemployeerow(int art, QByteArrayView cntb, QByteArrayView 
 void AnnexTable::writeitemrow(const ItemTotals &list)
 {
     m_tab.Edit();
-    Currency running;
+    MoneySum running;
     for (int k = 1; k <= list.count(); ++k) {
         const int c = k % kItemColumns == 0 ? kItemColumns : k % kItemColumns;
         if (k % kItemColumns == 1 && k > kItemColumns) {
@@ -145,10 +145,10 @@ void AnnexTable::writeitemrow(const ItemTotals &list)
         }
         const ItemTotals::Entry &e = list.at(k - 1);
         m_cod[std::size_t(c - 1)]->SetAsString('(' + e.code + ')');
-        m_amt[std::size_t(c - 1)]->SetAsCurrency(e.amount);
-        running = running + e.amount;
+        m_amt[std::size_t(c - 1)]->SetAsSum(e.amount);
+        running += e.amount;
     }
-    m_total->SetAsCurrency(running);
+    m_total->SetAsSum(running);
     m_tab.Post();
 }
 

@@ -47,7 +47,9 @@ inline constexpr int kItemColumns = 12;
 inline constexpr int kRowsPerPage = 10;
 
 // The columns of `tabaxoa`: art, cntb, nmcnt, oldcntb, cod01..cod12,
-// amt01..amt12, total (amounts shown "#,##0.00").
+// amt01..amt12, total (amounts shown "#,##0.00"). The amounts are wide
+// decimals (ftFMTBcd): the "Total" row sums an item over every worker of the
+// article, past what a Currency holds.
 QList<TKitFieldDef> tabaxoaFields();
 
 // The name column: the Chinese name without its full-width blanks (ordinary
@@ -61,7 +63,8 @@ QByteArray withoutfullwidthblanks(QByteArrayView nmc);
 QByteArray oldnumber(QByteArrayView oldcntb);
 
 // The item totals of an article or of one worker: at most 36 codes, one
-// entry a code (trimmed), in ascending byte order.
+// entry a code (trimmed), in ascending byte order; each a sum over as many
+// rows as the article has.
 class ItemTotals
 {
 public:
@@ -69,7 +72,7 @@ public:
     struct Entry
     {
         QByteArray code;
-        Currency amount;
+        MoneySum amount;
     };
     void clear() { m_count = 0; }
     // Adds the amount to the code's entry, making the entry when the code is

@@ -212,7 +212,7 @@ constexpr std::array<AmountColumn, 3> kAmounts{{{27.5, 38.4, kColumnLines[0]},
                                                 {80.4, 37.3, kColumnLines[2]},
                                                 {121.4, 37.3, kColumnLines[3]}}};
 
-void amount(print::Page &p, int column, double top, Currency value)
+void amount(print::Page &p, int column, double top, MoneySum value)
 {
     const AmountColumn &c = kAmounts[std::size_t(column)];
     const double right = c.left + c.width;

@@ -87,9 +87,11 @@ struct ListRow
 // The current row of `staff`.
 ListRow listrow(const MemTable &staff);
 
+// The totals carried from page to page: sums over as many rows as the list
+// holds, so wider than an amount.
 struct Carried
 {
-    Currency rend, sub1, rimp;
+    MoneySum rend, sub1, rimp;
     void add(const ListRow &r)
     {
         rend += r.rend;

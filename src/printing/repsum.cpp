@@ -5,6 +5,8 @@
 #include "shared/big5.h"
 #include "shared/r5r6data.h"
 
+#include <algorithm>
+
 namespace r56 {
 
 namespace {
@@ -20,6 +22,10 @@ constexpr Column kColumns[6] = {
     {188.9, 36.5, Qt::AlignRight, true},   // tax withheld
     {234.9, 20.9, Qt::AlignRight, false},  // workers who left
 };
+// The column lines of the form picture's table (band mm). A figure longer
+// than its field (a total of a large declaration) grows to the left up to
+// its column's line and is set smaller beyond; a centred one grows both ways.
+constexpr double kColumnLines[7] = {55.0, 84.0, 127.5, 143.5, 186.5, 229.0, 262.0};
 constexpr double kLineHeight = 5.0;
 // The boxes of the form's picture that hold the employer's texts (band
 // mm): the name box and the address box end at 203, the telephone stands
@@ -29,6 +35,20 @@ constexpr double kLineHeight = 5.0;
 constexpr double kBoxRight = 203.0;
 constexpr double kFrameRight = 270.5;
 constexpr double kPad = 0.5;
+
+QRectF valueBox(int c, double top)
+{
+    constexpr double pad = 0.5;
+    const Column &col = kColumns[c];
+    const double right = col.left + col.width;
+    if (col.align == Qt::AlignHCenter) {
+        const double mid = col.left + col.width / 2;
+        const double half = std::min(mid - kColumnLines[c], kColumnLines[c + 1] - mid) - pad;
+        return {mid - half, top, 2 * half, kLineHeight};
+    }
+    const double left = std::min(col.left, kColumnLines[c] + pad);
+    return {left, top, right - left, kLineHeight};
+}
 
 QString txt(const QByteArray &b)
 {
@@ -97,12 +117,11 @@ void drawsummary(print::Page &p, const TCmpFile &rec, const SummarySums &sums,
     const QFont value = print::font(QStringLiteral("Arial"), 9, true);
     const SummaryRow *rows[3] = {&sums.art32, &sums.art36, &sums.total};
     for (int r = 0; r < 3; ++r) {
-        const Currency v[6] = {rows[r]->workers, rows[r]->earnings, rows[r]->inkind,
+        const MoneySum v[6] = {rows[r]->workers, rows[r]->earnings, rows[r]->inkind,
                                rows[r]->nontaxable, rows[r]->tax, rows[r]->left};
         for (int c = 0; c < 6; ++c) {
             const Column &col = kColumns[c];
-            p.text({col.left, kRowTop[r], col.width, kLineHeight},
-                   col.money ? moneyText(v[c]) : countText(v[c]), value, col.align);
+            p.fitText(valueBox(c, kRowTop[r]), col.money ? moneyText(v[c]) : countText(v[c]), value, col.align);
         }
     }
 }

@@ -40,12 +40,12 @@ SummarySums sumsummary(MemTable &staff)
     return s;
 }
 
-QString countText(Currency c)
+QString countText(MoneySum c)
 {
-    return QString::number(c.roundedUnits());
+    return c.format(0, false);
 }
 
-QString moneyText(Currency c)
+QString moneyText(MoneySum c)
 {
     return c.format(2, true);
 }

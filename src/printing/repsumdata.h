@@ -2,7 +2,8 @@
 // The figures of the summary page: for article 32, article 36 and all
 // workers, the number of workers, their cash earnings, the number with
 // income in kind, their non-taxable income, the tax withheld and the number
-// who left. Sums are money values (a count adds one whole unit).
+// who left. Sums are money sums (a count adds one whole unit), wide enough
+// for the totals of any declaration.
 #include "shared/money.h"
 
 #include <QString>
@@ -13,7 +14,7 @@ class MemTable;
 
 struct SummaryRow
 {
-    Currency workers, earnings, inkind, nontaxable, tax, left;
+    MoneySum workers, earnings, inkind, nontaxable, tax, left;
     bool operator==(const SummaryRow &) const = default;
 };
 
@@ -31,7 +32,7 @@ struct SummarySums
 SummarySums sumsummary(MemTable &staff);
 
 // The value labels' texts: counts "0", amounts ",0.00" ("1,200,000.50").
-QString countText(Currency c);
-QString moneyText(Currency c);
+QString countText(MoneySum c);
+QString moneyText(MoneySum c);
 
 } // namespace r56

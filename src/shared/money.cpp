@@ -67,35 +67,92 @@ std::int64_t Currency::roundedHundredths() const
     return roundHalfEven(static_cast<long double>(m_raw) / 100.0L);
 }
 
+namespace {
+
+using U128 = unsigned __int128;
+
+// The digits of v into the bytes before `end`, least significant last;
+// returns where they begin. 64-bit divisions once the value fits in them.
+template <typename U>
+char *digitsBefore(U v, char *end)
+{
+    char *p = end;
+    if constexpr (sizeof(U) > sizeof(std::uint64_t)) {
+        while (v > U(UINT64_MAX)) {
+            *--p = char('0' + int(v % 10));
+            v /= 10;
+        }
+    }
+    std::uint64_t w = std::uint64_t(v);
+    do {
+        *--p = char('0' + int(w % 10));
+        w /= 10;
+    } while (w != 0);
+    return p;
+}
+
+// "#,##0.00" of a raw value (value x 10000) given as sign and magnitude:
+// rounded to `decimals` (0..4) ties to even on the last digit shown, the
+// sign shown only when something other than zero is left. The magnitude's
+// type decides the width of the divisions: a sum that fits 64 bits is
+// formatted as fast as a Currency.
+template <typename U>
+QString formatMagnitude(bool neg, U mag, int decimals, bool thousands)
+{
+    decimals = decimals < 0 ? 0 : decimals > 4 ? 4 : decimals;
+    static constexpr std::uint64_t pow10[] = {1, 10, 100, 1000, 10000};
+    const std::uint64_t scale = pow10[4 - decimals];
+    U q = mag / scale;
+    const std::uint64_t rem = std::uint64_t(mag % scale);
+    if (rem * 2 > scale || (rem * 2 == scale && (q & 1) != 0))
+        ++q;
+    const U whole = q / pow10[decimals];
+    std::uint64_t frac = std::uint64_t(q % pow10[decimals]);
+
+    // At most 35 whole digits, 11 separators, the sign, the point and 4
+    // decimals.
+    char buf[64];
+    char *const end = buf + sizeof buf;
+    char *p = end;
+    for (int i = 0; i < decimals; ++i) {
+        *--p = char('0' + int(frac % 10));
+        frac /= 10;
+    }
+    if (decimals > 0)
+        *--p = '.';
+    char digits[40];
+    char *const dend = digits + sizeof digits;
+    const char *d = digitsBefore(whole, dend);
+    const qsizetype n = dend - d;
+    // From the last digit to the first, a separator before every third one
+    // that has more digits on its left.
+    for (qsizetype i = n - 1; i >= 0; --i) {
+        *--p = d[i];
+        if (thousands && i > 0 && (n - i) % 3 == 0)
+            *--p = ',';
+    }
+    if (neg && q != 0)
+        *--p = '-';
+    return QString::fromLatin1(p, end - p);
+}
+
+} // namespace
+
 QString Currency::format(int decimals, bool thousands) const
 {
-    if (decimals < 0)
-        decimals = 0;
-    if (decimals > 4)
-        decimals = 4;
-    static const std::int64_t pow10[] = {1, 10, 100, 1000, 10000};
-    const std::int64_t scale = pow10[4 - decimals];
-    const bool neg = m_raw < 0;
     // Work on the magnitude as unsigned so that the smallest value is safe.
-    const unsigned long long mag = neg ? 0ULL - static_cast<unsigned long long>(m_raw)
-                                       : static_cast<unsigned long long>(m_raw);
-    unsigned long long q = mag / scale;
-    const unsigned long long rem = mag % scale;
-    // Ties to even on the last shown digit, like the display format does.
-    if (rem * 2 > static_cast<unsigned long long>(scale)
-        || (rem * 2 == static_cast<unsigned long long>(scale) && (q & 1)))
-        ++q;
-    const unsigned long long whole = q / pow10[decimals];
-    const unsigned long long frac = q % pow10[decimals];
-    QString w = QString::number(whole);
-    if (thousands) {
-        for (int i = w.size() - 3; i > 0; i -= 3)
-            w.insert(i, QLatin1Char(','));
-    }
-    QString s = neg && q != 0 ? QStringLiteral("-") + w : w;
-    if (decimals > 0)
-        s += QLatin1Char('.') + QStringLiteral("%1").arg(frac, decimals, 10, QLatin1Char('0'));
-    return s;
+    const bool neg = m_raw < 0;
+    const std::uint64_t mag = neg ? 0ULL - static_cast<std::uint64_t>(m_raw) : static_cast<std::uint64_t>(m_raw);
+    return formatMagnitude(neg, mag, decimals, thousands);
+}
+
+QString MoneySum::format(int decimals, bool thousands) const
+{
+    const bool neg = m_raw < 0;
+    const U128 mag = neg ? U128(0) - static_cast<U128>(m_raw) : static_cast<U128>(m_raw);
+    if (mag <= U128(UINT64_MAX))
+        return formatMagnitude(neg, std::uint64_t(mag), decimals, thousands);
+    return formatMagnitude(neg, mag, decimals, thousands);
 }
 
 } // namespace r56

@@ -40,22 +40,6 @@ int rowOf(int recno)
     return r == 0 ? kRowsPerPage : r;
 }
 
-Amounts &Amounts::operator+=(const Amounts &o)
-{
-    rend += o.rend;
-    sub1 += o.sub1;
-    rimp += o.rimp;
-    return *this;
-}
-
-Amounts &Amounts::operator-=(const Amounts &o)
-{
-    rend -= o.rend;
-    sub1 -= o.sub1;
-    rimp -= o.rimp;
-    return *this;
-}
-
 Amounts storedAmounts(const MemTable &staff)
 {
     return {staff.asCurrency(staffcol::rend), staff.asCurrency(staffcol::sub1),
@@ -64,7 +48,7 @@ Amounts storedAmounts(const MemTable &staff)
 
 void PageSums::calcpagetotals(MemTable &staff)
 {
-    m_pages.assign(std::size_t(pageCount(staff.recordCount())), Amounts{});
+    m_pages.assign(std::size_t(pageCount(staff.recordCount())), Sums{});
     int n = 0;
     staff.first();
     while (!staff.eof()) {
@@ -77,16 +61,16 @@ void PageSums::calcpagetotals(MemTable &staff)
     }
 }
 
-Amounts PageSums::pageTotal(int p) const
+Sums PageSums::pageTotal(int p) const
 {
     if (p < 0 || p >= int(m_pages.size()))
         return {};
     return m_pages[std::size_t(p)];
 }
 
-Amounts PageSums::carriedTotal(int p) const
+Sums PageSums::carriedTotal(int p) const
 {
-    Amounts a;
+    Sums a;
     for (int i = 0; i <= p && i < int(m_pages.size()); ++i)
         a += m_pages[std::size_t(i)];
     return a;
@@ -95,7 +79,7 @@ Amounts PageSums::carriedTotal(int p) const
 void PageSums::beginPage(int p)
 {
     m_page = p;
-    m_cache.fill(Amounts{});
+    m_cache.fill(Sums{});
     m_cache[kPage] = pageTotal(p);
     m_cache[kCarried] = carriedTotal(p);
 }
@@ -110,7 +94,7 @@ void PageSums::storeRow(int row, const Amounts &now)
 {
     if (row < 1 || row > kRowsPerPage)
         return;
-    const Amounts change = now - m_cache[std::size_t(row)];
+    const Sums change = Sums(now) - m_cache[std::size_t(row)];
     m_cache[kPage] += change;
     m_cache[kCarried] += change;
     m_cache[std::size_t(row)] = now;
@@ -242,7 +226,7 @@ std::optional<Currency> parseAmount(const QString &text)
 
 Currency wholeUnits(Currency v) { return Currency::fromRaw(v.raw() / 10000 * 10000); }
 
-QString totalText(Currency v) { return v.format(2, true); }
+QString totalText(MoneySum v) { return v.format(2, true); }
 
 // --------------------------------------------------------------- checks
 

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace r56 {
@@ -38,16 +39,40 @@ int pageOf(int recno);
 // Row 1..10 of record n.
 int rowOf(int recno);
 
-// The three amounts a row contributes to the sums.
-struct Amounts
+// The three amounts of a row (Amounts) and their sums over many rows (Sums:
+// the carried-forward sums of a large table pass what an amount holds).
+template <typename T>
+struct AmountsOf
 {
-    Currency rend, sub1, rimp;
-    Amounts &operator+=(const Amounts &o);
-    Amounts &operator-=(const Amounts &o);
-    friend Amounts operator+(Amounts a, const Amounts &b) { return a += b; }
-    friend Amounts operator-(Amounts a, const Amounts &b) { return a -= b; }
-    bool operator==(const Amounts &) const = default;
+    T rend, sub1, rimp;
+    AmountsOf() = default;
+    AmountsOf(T r, T s, T i) : rend(r), sub1(s), rimp(i) {}
+    // A row's amounts are a sum too.
+    template <typename U>
+        requires(!std::is_same_v<T, U> && std::is_convertible_v<U, T>)
+    AmountsOf(const AmountsOf<U> &o) : rend(o.rend), sub1(o.sub1), rimp(o.rimp)
+    {
+    }
+    AmountsOf &operator+=(const AmountsOf &o)
+    {
+        rend += o.rend;
+        sub1 += o.sub1;
+        rimp += o.rimp;
+        return *this;
+    }
+    AmountsOf &operator-=(const AmountsOf &o)
+    {
+        rend -= o.rend;
+        sub1 -= o.sub1;
+        rimp -= o.rimp;
+        return *this;
+    }
+    friend AmountsOf operator+(AmountsOf a, const AmountsOf &b) { return a += b; }
+    friend AmountsOf operator-(AmountsOf a, const AmountsOf &b) { return a -= b; }
+    bool operator==(const AmountsOf &) const = default;
 };
+using Amounts = AmountsOf<Currency>;
+using Sums = AmountsOf<MoneySum>;
 
 // The stored amounts of `staff`'s current record.
 Amounts storedAmounts(const MemTable &staff);
@@ -63,9 +88,9 @@ public:
     // end (callers move back to the record they need).
     void calcpagetotals(MemTable &staff);
     // Sums of page p (zero for a page without workers).
-    Amounts pageTotal(int p) const;
+    Sums pageTotal(int p) const;
     // Sums of pages 0..p.
-    Amounts carriedTotal(int p) const;
+    Sums carriedTotal(int p) const;
     int pagesHeld() const { return int(m_pages.size()); }
 
     // Showing page p: the cache is cleared and entries 11 and 12 set.
@@ -75,14 +100,14 @@ public:
     // the difference, and the page's entry in the per-page sums follows.
     void storeRow(int row, const Amounts &now);
 
-    const Amounts &entry(int i) const { return m_cache.at(std::size_t(i)); }
+    const Sums &entry(int i) const { return m_cache.at(std::size_t(i)); }
     int page() const { return m_page; }
 
 private:
     // Grows with the table: a table larger than the design's 5,001 pages
     // must not write past the end.
-    std::vector<Amounts> m_pages;
-    std::array<Amounts, 13> m_cache{};
+    std::vector<Sums> m_pages;
+    std::array<Sums, 13> m_cache{};
     int m_page = 0;
 };
 
@@ -109,7 +134,7 @@ std::optional<Currency> parseAmount(const QString &text);
 Currency wholeUnits(Currency v);
 
 // Draws the amounts of the totals grid: "#,##0.00" with the sign in front.
-QString totalText(Currency v);
+QString totalText(MoneySum v);
 
 // --------------------------------------------------------------- checks
 

@@ -1084,7 +1084,7 @@ void Tr5r6f::hideEvent(QHideEvent *e)
 
 QString Tr5r6f::totalCell(int gridRow, int column) const
 {
-    const Amounts &a = m_sums.entry(gridRow == 0 ? PageSums::kPage : PageSums::kCarried);
+    const entryflow::Sums &a = m_sums.entry(gridRow == 0 ? PageSums::kPage : PageSums::kCarried);
     switch (column) {
     case 1: return totalText(a.rend);
     case 3: return totalText(a.sub1);

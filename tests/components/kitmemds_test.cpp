@@ -79,6 +79,7 @@ TEST(KitMemoryData, RecordSizeFollowsTheLengthRule)
         {"bcd, bytes, varbytes, variant, guid",
          {{"a", F::ftBCD}, {"b", F::ftBytes, 5}, {"c", F::ftVarBytes, 5}, {"d", F::ftVariant}, {"e", F::ftGuid}},
          35 + 6 + 8 + 17 + 40},
+        {"wide decimal as bcd", {{"s", F::ftFMTBcd}}, 35},
         {"blobs take no room", {{"m", F::ftMemo}, {"b", F::ftBlob}, {"i", F::ftInteger}}, 5},
         {"an ADT takes a flag, its children their own",
          {{"adt", F::ftADT, 0, false, {}, {{"x", F::ftInteger}, {"y", F::ftString, 2}}}},
@@ -94,6 +95,48 @@ TEST(KitMemoryData, RecordSizeFollowsTheLengthRule)
     EXPECT_EQ(t.BookmarkSize(), 4);
     t.Close();
     EXPECT_EQ(t.RecordSize(), 0);
+}
+
+TEST(KitMemoryData, WideDecimalFieldsHoldSumsPastACurrency)
+{
+    TKitMemoryData t;
+    openWith(t, {{"c", F::ftCurrency, 0, false, "#,##0.00"}, {"s", F::ftFMTBcd, 0, false, "#,##0.00"}});
+    TKitField &c = t.FieldByName("c");
+    TKitField &s = t.FieldByName("s");
+    // 10,000 times the largest amount of an exchange file.
+    const MoneySum wide = MoneySum::fromRaw(MoneySum::Raw(999999999999900) * 10000);
+    t.Append();
+    s.SetAsSum(wide);
+    c.SetAsSum(Currency::fromUnits(2));
+    t.Post();
+    t.Append();
+    s.SetValue(MemValue(Currency::fromHundredths(150)));
+    t.Post();
+    t.Append(); // no values
+    t.Post();
+
+    t.First();
+    EXPECT_TRUE(s.AsSum() == wide);
+    EXPECT_EQ(s.DisplayText(), QStringLiteral("999,999,999,999,900.00"));
+    EXPECT_EQ(s.AsString(), QByteArray("999999999999900.0000"));
+    EXPECT_EQ(s.Value().kind(), MemValue::Real); // no Currency holds it
+    EXPECT_DOUBLE_EQ(s.AsFloat(), 999999999999900.0);
+    EXPECT_EQ(c.AsSum().toCurrency(), Currency::fromUnits(2));
+    t.Next();
+    EXPECT_EQ(s.Value().kind(), MemValue::Money);
+    EXPECT_EQ(s.AsCurrency(), Currency::fromHundredths(150));
+    EXPECT_EQ(s.DisplayText(), QStringLiteral("1.50"));
+    t.Next();
+    EXPECT_TRUE(s.IsNull());
+    EXPECT_TRUE(s.DisplayText().isEmpty());
+    EXPECT_TRUE(s.AsSum().isZero());
+
+    // A Currency field takes a sum only within its range.
+    t.Edit();
+    EXPECT_THROW(c.SetAsSum(wide), EDatabaseError);
+    t.Cancel();
+    t.First();
+    EXPECT_EQ(c.AsCurrency(), Currency::fromUnits(2));
 }
 
 TEST(KitMemoryData, EmptyTableEdges)

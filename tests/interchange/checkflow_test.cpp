@@ -154,6 +154,32 @@ QMap<QString, QByteArray> hashes(const QString &dir)
 
 } // namespace
 
+// ------------------------------------------------------------------ sums
+
+TEST(CheckFlow, AWorkersItemsRepeatedPastWhatAnAmountHoldsStillDifferFromItsIncome)
+{
+    // A worker's item at the largest amount repeated 9,224 times: its sum
+    // passes what a Currency holds, and it still differs from the worker's
+    // non-taxable income (E111), besides the repeated code.
+    QTemporaryDir tmp;
+    QByteArray line = listRecord("10000001", "CHAN TAI MAN");
+    line.replace(8 + 4 + 2 + 8 + 80, 13 + 1 + 13, "9999999999999 9999999999999");
+    QList<QByteArray> items;
+    for (int i = 0; i < 9224; ++i)
+        items << "5012345A2024" "10000001" "101  " "9999999999999" + QByteArray(20, ' ');
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile f(tmp.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    };
+    write(QStringLiteral("R56_0112.TXT"), lines({line}));
+    write(QStringLiteral("R56A0112.TXT"), lines(items));
+    CheckRun run;
+    run.check(tmp.filePath(QStringLiteral("R56_0112.TXT")));
+    EXPECT_EQ(run.linesStartingWith(QStringLiteral("Line:000001,E111")), 1);
+    EXPECT_EQ(run.linesStartingWith(QStringLiteral("發現重複的不屬課稅收益編號")), 1);
+}
+
 // ------------------------------------------------------------------ golden
 
 TEST(CheckFlow, FixtureFolderGivesTheGoldenReport)

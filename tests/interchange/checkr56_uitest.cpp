@@ -9,6 +9,7 @@
 #include "shared/r5r6data.h"
 #include "shared/anexocat.h"
 
+#include "../printing/pdfcheck.h"
 #include "envvar.h"
 #include "msgrecorder.h"
 #include "tempdir.h"
@@ -312,4 +313,114 @@ TEST(CheckWindow, ReportPrintsToPdf)
     f.setPrinterSetup([](QPrinter &, QWidget *) { return false; });
     f.btprint->click();
     EXPECT_TRUE(rec.empty());
+}
+
+namespace {
+
+QByteArray digits(std::int64_t v, int n) { return QByteArray::number(v).rightJustified(n, '0'); }
+
+// A taxpayer number of article 36: second digit 9 and its check digit.
+QByteArray number36(int seq)
+{
+    const QByteArray c = "59" + digits(seq, 5);
+    int sum = 0;
+    const int weights[7] = {7, 3, 1, 7, 3, 1, 7};
+    for (int i = 0; i < 7; ++i)
+        sum += weights[i] * (c[i] - '0');
+    return c + char('0' + (11 - sum % 11) % 10);
+}
+
+} // namespace
+
+TEST(CheckWindow, TheTotalsOfALargeFilePrintExactlyAndWhole)
+{
+    // 10,000 workers of each article at the largest amounts the fields hold
+    // (the tax and the non-taxable income, from one annex item, a hundredth
+    // below the earnings, as the rules want): every total passes what a
+    // Currency holds (some 9,223 such workers), and the report shows and
+    // prints each whole and exact, in its column, on the page.
+    MessageRecorder rec;
+    QTemporaryDir tmp;
+    QList<QByteArray> list, annex;
+    for (int art : {32, 36}) {
+        for (int i = 0; i < 10000; ++i) {
+            const QByteArray cntb = art == 32 ? digits(10000000 + i, 8) : number36(i);
+            list << "5012345A2024" + QByteArray::number(art) + cntb + big5::pad(big5::encode(QStringLiteral("陳大文")), 40)
+                        + big5::pad("CHAN TAI MAN", 40) + "9999999999999" + "X" + "9999999999998" + "9999999999998"
+                        + "00000000" + "0112" + QByteArray(20, ' ');
+            annex << "5012345A2024" + cntb + "101  " + "9999999999998" + QByteArray(20, ' ');
+        }
+    }
+    ASSERT_EQ(list.first().size(), 174);
+    ASSERT_EQ(annex.first().size(), 58);
+    const auto write = [&](const QString &name, const QList<QByteArray> &lines) {
+        QByteArray b;
+        for (const QByteArray &l : lines)
+            b += l + "\r\n";
+        QFile f(tmp.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(b), b.size());
+    };
+    write(QStringLiteral("R56_0112.TXT"), list);
+    write(QStringLiteral("R56A0112.TXT"), annex);
+    Tfcheckr56 f;
+    f.checkOptions().itemcodes = codes();
+    f.edchk->setText(tmp.filePath(QStringLiteral("R56_0112.TXT")));
+    f.btcheckClick();
+
+    struct Total { const char *label; const char *all, *art32, *art36; };
+    const Total totals[] = {
+        {"僱員記錄數量", "20,000", "10,000", "10,000"},
+        {"申報收益總額", "1,999,999,999,999,800.00", "999,999,999,999,900.00", "999,999,999,999,900.00"},
+        {"不屬課稅收益總額", "1,999,999,999,999,600.00", "999,999,999,999,800.00", "999,999,999,999,800.00"},
+        {"已繳稅款總額", "1,999,999,999,999,600.00", "999,999,999,999,800.00", "999,999,999,999,800.00"},
+    };
+    // In the window: each total line with its three figures, nothing else
+    // refused.
+    const QString shown = f.msg->toPlainText();
+    EXPECT_TRUE(shown.contains(QStringLiteral("資料檢查完畢")));
+    EXPECT_FALSE(shown.contains(QStringLiteral("Line:")));
+    const QStringList lines = shown.split(QLatin1Char('\n'));
+    for (const Total &t : totals) {
+        SCOPED_TRACE(t.label);
+        const auto at = std::find_if(lines.begin(), lines.end(),
+                                     [&](const QString &l) { return l.startsWith(QString::fromUtf8(t.label)); });
+        ASSERT_NE(at, lines.end());
+        EXPECT_EQ(at->section(QLatin1Char(':'), 1).simplified(),
+                  QStringLiteral("%1 %2 %3").arg(QLatin1String(t.all), QLatin1String(t.art32), QLatin1String(t.art36)));
+    }
+
+    // On paper: each figure one whole word, in the order of the columns,
+    // every word of the line on the page between its margins.
+    const QString pdf = test::pdfPath(tmp.path(), QStringLiteral("largecheck.pdf"));
+    qputenv("R56_PRINT_PDF", pdf.toLocal8Bit());
+    f.btprint->click();
+    qunsetenv("R56_PRINT_PDF");
+    const QList<test::PdfWord> words = test::pdfWords(pdf);
+    ASSERT_FALSE(words.isEmpty());
+    for (const Total &t : totals) {
+        SCOPED_TRACE(t.label);
+        const test::PdfWord *label = nullptr;
+        for (const test::PdfWord &w : words)
+            if (w.text.startsWith(QString::fromUtf8(t.label)))
+                label = &w;
+        ASSERT_TRUE(label);
+        QList<test::PdfWord> line;
+        for (const test::PdfWord &w : words)
+            if (w.page == label->page && std::abs(w.yMin - label->yMin) < 1.0)
+                line.append(w);
+        std::sort(line.begin(), line.end(), [](const auto &a, const auto &b) { return a.xMin < b.xMin; });
+        QStringList text;
+        for (const test::PdfWord &w : line)
+            text << w.text;
+        // The label's colon may lead the first figure: the words after it.
+        EXPECT_EQ(text.join(u' ').section(u':', 1).split(u' ', Qt::SkipEmptyParts),
+                  (QStringList{QLatin1String(t.all), QLatin1String(t.art32), QLatin1String(t.art36)}));
+        for (const test::PdfWord &w : line) {
+            EXPECT_GE(w.xMin, 12.0 - 0.5) << w.text.toStdString();
+            EXPECT_LE(w.xMax, 210.0 - 12.0 + 0.5) << w.text.toStdString();
+        }
+        for (qsizetype i = 1; i < line.size(); ++i)
+            EXPECT_LT(line[i - 1].xMax, line[i].xMin);
+    }
 }

@@ -22,6 +22,7 @@ struct PdfWord
     QString text;
     double xMin = 0, yMin = 0, xMax = 0, yMax = 0; // mm from the page's top-left corner
     int page = 0;                                  // 1-based
+    bool operator==(const PdfWord &) const = default;
 };
 
 // Where a test writes its PDF: R56_TEST_PDF_DIR when set (to look at the
@@ -122,6 +123,25 @@ inline QList<PdfWord> wordsWithin(const QList<PdfWord> &words, double x0, double
         if (w.page == page && w.xMin >= x0 && w.xMax <= x1 && w.yMin >= y0 && w.yMax <= y1)
             in.append(w);
     return in;
+}
+
+// A figure in its cell (mm from the paper's corner) on `page`: the one word
+// wholly inside the cell is `text`, set at `minPoints` or more (a figure set
+// smaller to fit stays readable: a word's box is at least as tall as its
+// size), and no other word of the page reaches into the cell.
+inline void expectFigureInCell(const QList<PdfWord> &words, const QRectF &cellMm, const QString &text, int page = 1,
+                               double minPoints = 5.0)
+{
+    SCOPED_TRACE(testing::Message() << text.toStdString() << " in " << cellMm.left() << ".." << cellMm.right()
+                                    << " x " << cellMm.top() << ".." << cellMm.bottom());
+    const QList<PdfWord> in = wordsWithin(words, cellMm.left(), cellMm.top(), cellMm.right(), cellMm.bottom(), page);
+    ASSERT_EQ(in.size(), 1);
+    EXPECT_EQ(in.first().text.toStdString(), text.toStdString());
+    EXPECT_GE(in.first().yMax - in.first().yMin, minPoints * 25.4 / 72.0);
+    const PdfWord cell{QString(), cellMm.left(), cellMm.top(), cellMm.right(), cellMm.bottom(), page};
+    for (const PdfWord &w : words)
+        if (w.page == page && overlaps(w, cell) && !in.contains(w))
+            ADD_FAILURE() << w.text.toStdString() << " reaches into the cell";
 }
 
 // One page rendered as the printer would see it (pdftoppm), `dpi` dots per

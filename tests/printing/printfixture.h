@@ -38,6 +38,23 @@ inline void appendWorkers(MemTable &t, const QList<Worker> &rows)
                         MemValue()});
 }
 
+// The largest amount an exchange file holds (13 digits of hundredths).
+inline const Currency kLargestAmount = Currency::fromHundredths(9999999999999);
+
+// `n` workers of article `art` at the largest amounts (cash earnings,
+// non-taxable income and tax withheld), with income in kind and a leave
+// date, numbered from `first`: a declaration whose totals pass what a
+// Currency holds once it has some 9,223 of them.
+inline void appendLargestWorkers(MemTable &t, int art, int n, int first)
+{
+    for (int i = 0; i < n; ++i) {
+        const QByteArray cntb = QByteArray::number(first + i);
+        t.appendRecord({art, " ", cntb, b5("陳大文"), "CHAN TAI MAN " + cntb, MemValue(), MemValue(), kLargestAmount,
+                        "X", kLargestAmount, MemValue(), kLargestAmount, std::int64_t(0), "31/12/2023", 4,
+                        MemValue()});
+    }
+}
+
 // The employer's texts as long as their fields hold (80 bytes): a Chinese
 // name of 40 characters, Portuguese texts in capitals, one of the widest
 // capital only, a telephone of several numbers.

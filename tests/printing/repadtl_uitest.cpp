@@ -415,6 +415,44 @@ TEST_F(AnnexPdf, LongestAmountsFitTheirCells)
     }
 }
 
+TEST_F(AnnexPdf, TheTotalRowOfALargeAnnexPrintsExactlyInItsCells)
+{
+    // 10,000 workers with thirteen items each at the largest amount: each
+    // code's total passes what a Currency holds (some 9,223 such items), and
+    // the Total row and its continuation print every sum whole, exactly,
+    // inside its cell and at a size that can be read.
+    Tdm56 dm;
+    r56::test::appendLargestWorkers(dm.staff, 32, 10000, 10000000);
+    for (int w = 0; w < 10000; ++w)
+        for (int i = 1; i <= 13; ++i)
+            dm.sub.appendRecord({MemValue(QByteArray::number(10000000 + w)), MemValue(QByteArray::number(100 + i)),
+                                 MemValue(r56::test::kLargestAmount), MemValue(0)});
+    ASSERT_TRUE(dm.savestaff(job.rows.dtaname, true));
+    ASSERT_TRUE(dm.savesub(job.rows.axaname, true));
+    // Two rows a worker, the Total row and its continuation: 20,002 rows,
+    // the last of 2,001 pages.
+    job.rows.modeall = false;
+    job.rows.art32 = true;
+    job.rows.first = job.rows.last = 2001;
+    r56::test::MessageRecorder rec;
+    ASSERT_TRUE(print::succeeded(run()));
+    const auto words = r56::test::pdfWords(pdf);
+    const double lines[] = {28.0, 46.0, 64.0, 82.0, 100.0, 118.0, 136.0, 154.3, 172.5, 190.8, 209.0, 227.3, 245.5, 277.0};
+    const QString itemTotal = QStringLiteral("999,999,999,999,900.00");
+    // An amount's cell: between its column's lines, under the line of the
+    // item codes (the total column has none).
+    const auto cell = [&](int slot, std::size_t c) {
+        const double top = 5.0 + 52.3875 + slot * 11.6417;
+        return QRectF(QPointF(10.0 + lines[c], top + (c < 12 ? 7.8 : 7.0)),
+                      QPointF(10.0 + lines[c + 1], top + 11.6417));
+    };
+    ASSERT_TRUE(r56::test::findWord(words, QStringLiteral("Total")));
+    for (std::size_t c = 0; c < 12; ++c)
+        r56::test::expectFigureInCell(words, cell(0, c), itemTotal);
+    r56::test::expectFigureInCell(words, cell(1, 0), itemTotal);
+    r56::test::expectFigureInCell(words, cell(1, 12), QStringLiteral("12,999,999,999,998,700.00"), 1, 7.0);
+}
+
 TEST_F(AnnexPdf, OffsetsOffTheSheetAreSaidButKept)
 {
     // Whatever leaves the sheet is said, naming the part, and the annex

@@ -492,6 +492,35 @@ TEST_F(ListPdf, LongestNamesAndAmountsStayInTheirCells)
     }
 }
 
+TEST_F(ListPdf, TheCarriedTotalsOfALargeListPrintExactlyInTheirCells)
+{
+    // 10,000 workers at the largest amounts: the totals carried to the last
+    // page pass what a Currency holds (some 9,223 such workers) and print
+    // whole, exactly, inside the foot's cells, as on a page carried into a
+    // range that starts after them.
+    Tdm56 dm;
+    test::appendLargestWorkers(dm.staff, 32, 10000, 10000000);
+    ASSERT_TRUE(dm.savestaff(job.dtaname, true));
+    struct Case { int first, last; QStringList feet; };
+    const Case cases[] = {
+        {1000, 1000, {"999,999,999,999,900.00"}},
+        // The limit passed between two pages: 9,220 workers, then 9,230.
+        {922, 923, {"921,999,999,999,907.80", "922,999,999,999,907.70"}},
+    };
+    constexpr double kX = 12.0, kFoot = 12.0 + 110.596 + 127.0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "pages " << c.first << "-" << c.last);
+        job.first = c.first;
+        job.last = c.last;
+        ASSERT_EQ(run(), print::Outcome::Printed);
+        const auto words = test::pdfWords(pdf);
+        for (int page = 1; page <= c.feet.size(); ++page)
+            for (const auto &cell : {std::pair{25.6, 68.6}, std::pair{77.5, 118.3}, std::pair{118.3, 159.4}})
+                test::expectFigureInCell(words, QRectF(QPointF(kX + cell.first, kFoot), QPointF(kX + cell.second, kFoot + 7.0)),
+                                         c.feet[page - 1], page, 8.0);
+    }
+}
+
 TEST_F(ListPdf, ALongPortugueseEmployerNameWrapsInItsBox)
 {
     // 80 characters, the most the field holds: two lines within the box of

@@ -244,3 +244,29 @@ TEST_F(SummaryPdf, FiguresAtTheirLargestStayInTheirColumns)
         }
     }
 }
+
+TEST_F(SummaryPdf, TheTotalsOfALargeDeclarationPrintExactlyInTheirCells)
+{
+    // 10,000 workers of each article at the largest amounts: every sum of
+    // amounts passes what a Currency holds (some 9,223 such workers), and
+    // each is printed whole, exactly, inside its column's lines.
+    Tdm56 dm;
+    appendLargestWorkers(dm.staff, 32, 10000, 10000000);
+    appendLargestWorkers(dm.staff, 36, 10000, 30000000);
+    ASSERT_TRUE(dm.savestaff(dtaname, false));
+    ASSERT_EQ(printsummarysheet(nullptr), print::Outcome::Printed);
+    const auto words = pdfWords(pdf);
+    const double lines[] = {55, 84, 127.5, 143.5, 186.5, 229, 262};
+    struct Row { double top; const char *count; const char *amount; };
+    const Row rows[] = {{132.8, "10000", "999,999,999,999,900.00"},
+                        {144.5, "10000", "999,999,999,999,900.00"},
+                        {158.8, "20000", "1,999,999,999,999,800.00"}};
+    for (const Row &r : rows) {
+        for (int c = 0; c < 6; ++c) {
+            const bool money = c == 1 || c == 3 || c == 4;
+            expectFigureInCell(words, QRectF(QPointF(kMargin + lines[c], kMargin + r.top - 0.5),
+                                             QPointF(kMargin + lines[c + 1], kMargin + r.top + 4.5)),
+                               QString::fromLatin1(money ? r.amount : r.count), 1, 8.0);
+        }
+    }
+}

@@ -110,6 +110,143 @@ TEST(Money, FormatShowsTheSignedValue)
     EXPECT_EQ(Currency::fromRaw(INT64_MIN).format(0, false), QStringLiteral("-922337203685478"));
 }
 
+// A raw value written out in decimal, for the sums past 64 bits.
+MoneySum::Raw wideRaw(const char *digits)
+{
+    // The magnitude as unsigned: the smallest value has no positive twin.
+    const bool neg = *digits == '-';
+    unsigned __int128 v = 0;
+    for (const char *p = digits + (neg ? 1 : 0); *p; ++p)
+        v = v * 10 + unsigned(*p - '0');
+    return MoneySum::Raw(neg ? 0 - v : v);
+}
+
+TEST(MoneySum, FormatsEverySumItHolds)
+{
+    struct Case { const char *raw; int decimals; bool thousands; const char *text; };
+    const Case cases[] = {
+        {"0", 2, true, "0.00"},
+        {"12345678900", 2, true, "1,234,567.89"},
+        {"-12345000", 2, true, "-1,234.50"},
+        {"-40", 2, true, "0.00"},                 // rounds to zero: no sign
+        {"1000000", 0, false, "100"},
+        {"12345", 4, true, "1.2345"},
+        {"999999", 2, true, "100.00"},            // the carry runs into the whole units
+        {"9999999999999", 2, true, "1,000,000,000.00"},
+        // One past the largest Currency, and far past it.
+        {"9223372036854775808", 2, true, "922,337,203,685,477.58"},
+        {"-9223372036854775809", 2, true, "-922,337,203,685,477.58"},
+        {"9999999999999000000", 2, true, "999,999,999,999,900.00"}, // 10,000 x 99,999,999,999.99
+        {"9999999999999000000", 0, true, "999,999,999,999,900"},
+        {"9999999999999000000", 2, false, "999999999999900.00"},
+        {"-5000000000000000000000", 2, true, "-500,000,000,000,000,000.00"},
+        // The ends of the range.
+        {"170141183460469231731687303715884105727", 4, true,
+         "17,014,118,346,046,923,173,168,730,371,588,410.5727"},
+        {"-170141183460469231731687303715884105728", 2, false, "-17014118346046923173168730371588410.57"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(MoneySum::fromRaw(wideRaw(c.raw)).format(c.decimals, c.thousands), QString::fromLatin1(c.text))
+            << c.raw << " " << c.decimals;
+}
+
+TEST(MoneySum, RoundsExactTiesToEvenOnTheLastDigitShown)
+{
+    struct Case { const char *raw; int decimals; const char *text; };
+    const Case cases[] = {
+        {"12350", 2, "1.24"}, {"12250", 2, "1.22"}, {"12251", 2, "1.23"}, {"12249", 2, "1.22"},
+        {"-12350", 2, "-1.24"}, {"-12250", 2, "-1.22"}, {"-50", 2, "0.00"}, {"-150", 2, "-0.02"},
+        {"25000", 0, "2"}, {"35000", 0, "4"}, {"-25000", 0, "-2"}, {"5000", 0, "0"},
+        // Ties past 64 bits round the same way.
+        {"92233720368547758050", 2, "9,223,372,036,854,775.80"},
+        {"92233720368547758150", 2, "9,223,372,036,854,775.82"},
+        {"-92233720368547758150", 2, "-9,223,372,036,854,775.82"},
+        {"92233720368547758125", 3, "9,223,372,036,854,775.812"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(MoneySum::fromRaw(wideRaw(c.raw)).format(c.decimals), QString::fromLatin1(c.text))
+            << c.raw << " " << c.decimals;
+}
+
+TEST(MoneySum, CarriesPastTheRangeOfCurrency)
+{
+    // The largest amount an exchange file holds, added as the totals of a
+    // large declaration add it.
+    const Currency largest = Currency::fromHundredths(9999999999999);
+    struct Case { int rows; Currency amount; const char *raw; const char *text; bool fits; };
+    const Case cases[] = {
+        {1, largest, "999999999999900", "99,999,999,999.99", true},
+        {9223, largest, "9222999999999077700", "922,299,999,999,907.77", true},
+        {9224, largest, "9223999999999077600", "922,399,999,999,907.76", false},
+        {10000, largest, "9999999999999000000", "999,999,999,999,900.00", false},
+        {50010, largest, "50009999999994999000", "5,000,999,999,999,499.90", false},
+        {10000, -largest, "-9999999999999000000", "-999,999,999,999,900.00", false},
+        {3, Currency::fromRaw(INT64_MAX), "27670116110564327421", "2,767,011,611,056,432.74", false},
+        {2, Currency::fromRaw(INT64_MIN), "-18446744073709551616", "-1,844,674,407,370,955.16", false},
+    };
+    for (const Case &c : cases) {
+        MoneySum s;
+        for (int i = 0; i < c.rows; ++i)
+            s += c.amount;
+        EXPECT_TRUE(s == MoneySum::fromRaw(wideRaw(c.raw))) << c.rows;
+        EXPECT_EQ(s.format(), QString::fromLatin1(c.text)) << c.rows;
+        EXPECT_EQ(s.fitsCurrency(), c.fits) << c.rows;
+    }
+    // Adding and taking away the same amounts comes back to the start, and a
+    // sum that fits a Currency gives it back as it was.
+    MoneySum s = Currency::fromUnits(7);
+    for (int i = 0; i < 20000; ++i)
+        s += largest;
+    for (int i = 0; i < 20000; ++i)
+        s -= largest;
+    EXPECT_TRUE(s.fitsCurrency());
+    EXPECT_EQ(s.toCurrency(), Currency::fromUnits(7));
+    EXPECT_LT(MoneySum(Currency::fromRaw(INT64_MAX)), MoneySum(Currency::fromRaw(INT64_MAX)) + Currency::fromRaw(1));
+    EXPECT_LT(-MoneySum::fromRaw(wideRaw("9999999999999000000")), MoneySum(Currency::fromRaw(INT64_MIN)));
+}
+
+// The format of a Currency, digit by digit as the display format gives it,
+// for any raw value: the sign, the rounded whole units with separators, the
+// decimals.
+TEST(Money, FormatMatchesTheDisplayFormatForAnyValue)
+{
+    std::mt19937_64 rng(20240521);
+    const auto reference = [](std::int64_t raw, int decimals, bool thousands) {
+        const bool neg = raw < 0;
+        const unsigned long long mag = neg ? 0ULL - static_cast<unsigned long long>(raw) : static_cast<unsigned long long>(raw);
+        const unsigned long long scale[] = {10000, 1000, 100, 10, 1};
+        unsigned long long q = mag / scale[decimals];
+        const unsigned long long rem = mag % scale[decimals];
+        if (rem * 2 > scale[decimals] || (rem * 2 == scale[decimals] && (q & 1)))
+            ++q;
+        const unsigned long long p = 10000 / scale[decimals];
+        QString w = QString::number(q / p);
+        if (thousands)
+            for (int i = int(w.size()) - 3; i > 0; i -= 3)
+                w.insert(i, QLatin1Char(','));
+        QString s = (neg && q != 0 ? QStringLiteral("-") : QString()) + w;
+        if (decimals > 0)
+            s += QLatin1Char('.') + QStringLiteral("%1").arg(q % p, decimals, 10, QLatin1Char('0'));
+        return s;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        // Values of every length, from a few digits to the whole range.
+        const int bits = int(rng() % 64);
+        std::int64_t raw = std::int64_t(rng() >> (63 - bits));
+        if (rng() & 1)
+            raw = raw == INT64_MIN ? raw : -raw;
+        const int decimals = int(rng() % 5);
+        const bool thousands = (rng() & 1) != 0;
+        ASSERT_EQ(Currency::fromRaw(raw).format(decimals, thousands), reference(raw, decimals, thousands))
+            << raw << " " << decimals;
+        ASSERT_EQ(MoneySum(Currency::fromRaw(raw)).format(decimals, thousands), reference(raw, decimals, thousands))
+            << raw << " " << decimals;
+    }
+    for (const std::int64_t raw : {INT64_MIN, INT64_MAX, std::int64_t(0), std::int64_t(-1)})
+        for (int d = 0; d <= 4; ++d)
+            EXPECT_EQ(Currency::fromRaw(raw).format(d, true), reference(raw, d, true)) << raw << " " << d;
+}
+
 // toDouble takes a cheaper route for the raw values a double holds exactly;
 // it must give the very bits of the extended-precision quotient rounded to
 // double, whatever the raw value.

@@ -116,6 +116,33 @@ TEST(EntryPages, StoringARowMovesPageAndCarriedSumsByTheDifference)
     EXPECT_EQ(empty.pageTotal(6000).rend, Currency::fromUnits(1));
 }
 
+TEST(EntryPages, CarriedSumsOfALargeTablePassWhatAnAmountHolds)
+{
+    // 10,000 workers at the largest amount: the sums carried to the last
+    // page pass what a Currency holds (some 9,223 such workers); a row stored
+    // there moves them by its difference, exactly.
+    const Currency most = Currency::fromHundredths(9999999999999);
+    MemTable t(staffFields());
+    for (int i = 0; i < 10000; ++i)
+        addWorker(t, 32, QByteArray::number(10000000 + i).constData(), "A", most, most, most);
+    PageSums s;
+    s.calcpagetotals(t);
+    s.beginPage(999);
+    EXPECT_EQ(totalText(s.entry(PageSums::kPage).rend), QStringLiteral("999,999,999,999.90"));
+    for (const MoneySum &v : {s.entry(PageSums::kCarried).rend, s.entry(PageSums::kCarried).sub1,
+                              s.entry(PageSums::kCarried).rimp})
+        EXPECT_EQ(totalText(v), QStringLiteral("999,999,999,999,900.00"));
+    EXPECT_EQ(s.carriedTotal(921).rend, MoneySum(Currency::fromHundredths(9999999999999 * 9220)));
+    for (int r = 1; r <= 10; ++r)
+        s.setRow(r, {most, most, most});
+    s.storeRow(1, {most, most, Currency()});
+    EXPECT_EQ(totalText(s.entry(PageSums::kCarried).rimp), QStringLiteral("999,899,999,999,900.01"));
+    EXPECT_EQ(totalText(s.entry(PageSums::kPage).rimp), QStringLiteral("899,999,999,999.91"));
+    s.beginPage(999);
+    EXPECT_EQ(totalText(s.entry(PageSums::kCarried).rimp), QStringLiteral("999,899,999,999,900.01"));
+    EXPECT_EQ(totalText(s.entry(PageSums::kCarried).rend), QStringLiteral("999,999,999,999,900.00"));
+}
+
 TEST(EntryTexts, AmountsAreReadExactlyAndTheTaxIsCut)
 {
     struct Case { const char *text; std::int64_t raw; };

@@ -7,6 +7,7 @@
 #include "components/curredit.h"
 #include "components/dateedit.h"
 #include "components/kitctrls.h"
+#include "../printing/printfixture.h"
 #include "msgrecorder.h"
 #include "shared/big5.h"
 #include "shared/pubvar.h"
@@ -826,6 +827,61 @@ TEST_F(EntryWindow, TheAnnexTotalBecomesTheNonTaxableIncome)
     EXPECT_EQ(dm56.sub.recordCount(), 1);
     EXPECT_EQ(f.totalCell(0, 3), QStringLiteral("200.00"));
     EXPECT_TRUE(f.Timer1->isActive()); // auto-save runs again afterwards
+}
+
+TEST_F(EntryWindow, TheCarriedTotalsOfALargeDeclarationShowExactlyInTheirCells)
+{
+    // 10,000 workers at the largest amounts: the totals carried to the last
+    // page pass what a Currency holds (some 9,223 such workers). The grid
+    // shows them exactly, each inside its cell; a tax typed on that page
+    // moves them by its difference.
+    test::appendLargestWorkers(dm56.staff, 32, 10000, 10000000);
+    Tr5r6f f;
+    open(f);
+    f.lastpage();
+    ASSERT_EQ(f.page, 999);
+    EXPECT_EQ(f.totalCell(0, 1), QStringLiteral("999,999,999,999.90"));
+    for (const int c : {1, 3, 4})
+        EXPECT_EQ(f.totalCell(1, c), QStringLiteral("999,999,999,999,900.00")) << c;
+
+    retype(f.ximp(1), QStringLiteral("0"));
+    settle();
+    EXPECT_TRUE(msgs.empty());
+    EXPECT_EQ(f.totalCell(0, 4), QStringLiteral("899,999,999,999.91"));
+    EXPECT_EQ(f.totalCell(1, 4), QStringLiteral("999,899,999,999,900.01"));
+    EXPECT_EQ(f.totalCell(1, 1), QStringLiteral("999,999,999,999,900.00"));
+
+    // On the screen: every total in its own cell. The cells are drawn in
+    // the highlight colour with black lines between them and the texts in
+    // yellow: no yellow on a line, none in the empty third column.
+    // The grid's columns are as wide as the rows' columns, 2 pixels apart.
+    QWidget *gpg = f.findChild<QWidget *>(QStringLiteral("gpg"));
+    ASSERT_TRUE(gpg);
+    const int widths[5] = {f.ltxtart->width(), f.ltxtrnd->width(), f.ltxtexp->width(), f.ltxtsub->width(),
+                           f.ltxtimp->width()};
+    constexpr int kLine = 2;
+    const QImage grid = gpg->grab().toImage();
+    ASSERT_FALSE(grid.isNull());
+    const qreal dpr = grid.devicePixelRatio();
+    const auto yellow = [&](int x, int y) {
+        const QColor c = grid.pixelColor(int(x * dpr), int(y * dpr));
+        return c.red() > 160 && c.green() > 160 && c.blue() < 100;
+    };
+    int x = 0;
+    int yellowIn[5] = {};
+    for (int c = 0; c < 5; ++c) {
+        const int w = widths[c];
+        for (int y = 0; y < gpg->height(); ++y) {
+            for (int px = x; px < x + w; ++px)
+                yellowIn[c] += yellow(px, y) ? 1 : 0;
+            for (int px = x + w; px < x + w + kLine && px < gpg->width(); ++px)
+                EXPECT_FALSE(yellow(px, y)) << "on the line after column " << c << " at " << px << "," << y;
+        }
+        x += w + kLine;
+    }
+    EXPECT_EQ(yellowIn[2], 0);
+    for (const int c : {0, 1, 3, 4})
+        EXPECT_GT(yellowIn[c], 0) << c;
 }
 
 // The same window with every message shown as a modal window of its own.
