@@ -51,7 +51,9 @@ await() {
 n=99
 while :; do
   if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >Xvfb.log 2>&1 &
+    # -noreset: the server would reset when its first client (the probe
+    # below) leaves, and refuse the window manager while it does.
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >Xvfb.log 2>&1 &
     xvfb=$!
     await "$xvfb" 100 xprop -display ":$n" -root && break
     kill "$xvfb" 2>/dev/null || true

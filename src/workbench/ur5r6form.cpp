@@ -100,10 +100,15 @@ void setAmountOf(AmountEdit *e, Currency v)
     // A stored amount finer than the field's decimals (an imported tax paid
     // keeps its hundredths) keeps them, so that passing through the field
     // changes nothing.
+    // The field's length grows by the decimals it shows beyond its own (and
+    // their point), or the text would lose its last digits.
     static constexpr std::int64_t kScale[] = {10000, 1000, 100, 10, 1};
-    int d = std::clamp(e->property("r56decimals").toInt(), 0, 4);
+    const int own = std::clamp(e->property("r56decimals").toInt(), 0, 4);
+    int d = own;
     while (d < 4 && v.raw() % kScale[d] != 0)
         ++d;
+    const int length = e->property("r56maxlength").toInt();
+    e->setMaxLength(d == own ? length : length + d - own + (own == 0 ? 1 : 0));
     e->setDecimalPlaces(d);
     e->setValue(v);
 }
@@ -612,6 +617,7 @@ void Tr5r6f::buildRow(int r)
         e->setFormatOnEditing(true);
         e->setCheckOnExit(true);
         e->setMaxLength(maxLen);
+        e->setProperty("r56maxlength", maxLen);
         e->setMaxValue(maxValue);
         e->setAutoSelect(false);
         e->setReadOnly(readOnly);
@@ -635,7 +641,10 @@ void Tr5r6f::buildRow(int r)
     rw.xbtn->setMouseTracking(true);
     rw.xbtn->installEventFilter(this);
     connect(rw.xbtn, &QPushButton::clicked, this, [this, b = rw.xbtn] { openannex(b); });
-    rw.ximp = amount("ximp_", 0, 15, Currency::fromUnits(99999999999LL),
+    // Typed, the tax paid is whole units (at most 99,999,999,999); imported,
+    // it keeps its hundredths, so the field takes the largest amount the
+    // files carry: a tax only looked at is never cut by the field's range.
+    rw.ximp = amount("ximp_", 0, 15, Currency::fromHundredths(9999999999999LL),
                      cmpfile.block.eano() == 2003
                          ? QStringLiteral("二零零三年上半年度的已繳稅款為薪資稅及收據印花稅的總和")
                          : QStringLiteral("輸入已繳稅款金額"),

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
@@ -181,6 +182,26 @@ void key(const QString &keys)
 void type(const QString &text)
 {
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
+}
+
+bool typeEach(QLineEdit *edit, const QString &text)
+{
+    const auto now = [&] { return gui([&] { return edit->text(); }); };
+    QString want = now();
+    for (const QChar c : text) {
+        const QString before = want;
+        want += c;
+        for (int attempt = 0; attempt < 8 && now() != want; ++attempt) {
+            // A key heard late, or twice: back to what stood before it.
+            for (qsizetype extra = now().size() - before.size(); extra > 0 && now().startsWith(before); --extra)
+                key(QStringLiteral("BackSpace"));
+            type(QString(c));
+            waitUntil([&] { return now() == want; }, 1000);
+        }
+        if (now() != want)
+            return false;
+    }
+    return true;
 }
 
 bool viewable(QWidget *window)

@@ -24,6 +24,8 @@
 #include <thread>
 #include <type_traits>
 
+class QLineEdit;
+
 class QWidget;
 
 namespace r56::desk {
@@ -77,6 +79,13 @@ void click(QWidget *w, QPoint at = QPoint(-1, -1));
 void key(const QString &keys);
 // Types text (one key press per character).
 void type(const QString &text);
+// Types text into the line edit `edit`, which has the keyboard, a character
+// at a time, each key again until its character stands in the edit. A
+// character the keyboard lacks is typed on a key xdotool maps for it
+// meanwhile, and the program may hear that key before the new map and lose
+// it; a character that came twice is taken back. True when the edit holds
+// what it held before followed by `text`.
+bool typeEach(QLineEdit *edit, const QString &text);
 
 // The X window's state as the server sees it: mapped and viewable.
 bool viewable(QWidget *window);

@@ -836,17 +836,24 @@ TEST_F(EntryWindow, TheCarriedTotalsOfALargeDeclarationShowExactlyInTheirCells)
     // shows them exactly, each inside its cell; a tax typed on that page
     // moves them by its difference.
     test::appendLargestWorkers(dm56.staff, 32, 10000, 10000000);
+    // The last page's first worker pays a hundredth less tax than he earns:
+    // a tax as large as the income is refused when his income is left.
+    dm56.staff.setRecNo(9991);
+    dm56.staff.edit();
+    dm56.staff.setCurrency(staffcol::rimp, test::kLargestAmount - Currency::fromHundredths(1));
+    dm56.staff.post();
     Tr5r6f f;
     open(f);
     f.lastpage();
     ASSERT_EQ(f.page, 999);
     EXPECT_EQ(f.totalCell(0, 1), QStringLiteral("999,999,999,999.90"));
-    for (const int c : {1, 3, 4})
+    for (const int c : {1, 3})
         EXPECT_EQ(f.totalCell(1, c), QStringLiteral("999,999,999,999,900.00")) << c;
+    EXPECT_EQ(f.totalCell(1, 4), QStringLiteral("999,999,999,999,899.99"));
 
     retype(f.ximp(1), QStringLiteral("0"));
     settle();
-    EXPECT_TRUE(msgs.empty());
+    EXPECT_TRUE(msgs.empty()) << msgs.last().text.toStdString();
     EXPECT_EQ(f.totalCell(0, 4), QStringLiteral("899,999,999,999.91"));
     EXPECT_EQ(f.totalCell(1, 4), QStringLiteral("999,899,999,999,900.01"));
     EXPECT_EQ(f.totalCell(1, 1), QStringLiteral("999,999,999,999,900.00"));
@@ -1319,6 +1326,50 @@ TEST_F(EntryFocus, AnotherFieldChangedKeepsTheImportedTaxToTheHundredth)
     }
     EXPECT_TRUE(modal.empty()) << modal.last().text.toStdString();
     startdir = savedStart;
+}
+
+// The largest amounts the authority's files carry, hundredths included
+// (13 digits): shown and left by a page change without a key, the rows are
+// as imported, nothing is marked changed and nothing is stored.
+TEST_F(EntryFocus, TheLargestImportedAmountsAreLeftAsTheyAre)
+{
+    // The tax a hundredth below the income: a tax as large as the income is
+    // refused when a field of the row is left.
+    const Currency most = Currency::fromHundredths(9999999999999LL);
+    const Currency tax = Currency::fromHundredths(9999999999998LL);
+    dm56.staff.emptyTable();
+    dm56.sub.emptyTable();
+    for (int i = 0; i < 11; ++i)
+        addWorker(32, QByteArray::number(10000001 + i).constData(), "", "CHAN", most, 4);
+    dm56.staff.first();
+    while (!dm56.staff.eof()) {
+        dm56.staff.edit();
+        dm56.staff.setCurrency(staffcol::rimp, tax);
+        dm56.staff.post();
+        dm56.staff.next();
+    }
+    Tr5r6f f;
+    open(f);
+    // Through the row's fields by their keys, then to the next page and the
+    // last.
+    f.xttl(1)->setFocus();
+    settle();
+    for (int k = 0; k < 5; ++k) {
+        press(Qt::Key_Tab);
+        settle();
+    }
+    f.nextpage();
+    settle();
+    f.lastpage();
+    settle();
+    EXPECT_FALSE(f.modified);
+    dm56.staff.first();
+    while (!dm56.staff.eof()) {
+        EXPECT_EQ(dm56.staff.asCurrency(staffcol::rimp), tax);
+        EXPECT_EQ(dm56.staff.asCurrency(staffcol::rend), most);
+        dm56.staff.next();
+    }
+    EXPECT_TRUE(modal.empty()) << modal.last().text.toStdString();
 }
 
 TEST_F(EntryWindow, Screenshot)
