@@ -1491,7 +1491,12 @@ void Tr5r6f::openannex(QWidget *sender)
     fanexo->setOuterHeight(height() - 100);
     fanexo->loadannexitems({staff.asString(staffcol::cntb), staff.asInteger(staffcol::art),
                             staff.asString(staffcol::nmc), staff.asString(staffcol::nmp)});
+    const int annexRow = row;
     if (fanexo->showModal() == platform::mrOk) {
+        // The total belongs to the row whose button opened the editor: the
+        // window's activation or a field's focus coming back late (a busy
+        // desktop) may have moved `row` while the editor ran.
+        row = annexRow;
         setAmountOf(xsub(row), fanexo->annextotal());
         storerow();
         modified = true;
