@@ -101,30 +101,6 @@ platform::LocalPath ownannexfile(const platform::LocalPath &list)
     return list.sibling(annex);
 }
 
-namespace {
-
-Companions pathsOf(const ExchangeSet &s)
-{
-    return {s.company.path(), s.annexa.path(), s.annexc.path()};
-}
-
-} // namespace
-
-Companions importcompanions(const QString &listpath)
-{
-    return pathsOf(importset(platform::LocalPath::found(listpath)));
-}
-
-Companions checkercompanions(const QString &listpath)
-{
-    return pathsOf(checkerset(platform::LocalPath::found(listpath)));
-}
-
-QString ownannexpath(const QString &listpath)
-{
-    return ownannexfile(platform::LocalPath::found(listpath)).path();
-}
-
 bool settleexports(const QString &folder, bool *changed)
 {
     platform::RecoveryScope scope;

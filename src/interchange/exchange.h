@@ -72,17 +72,6 @@ ExchangeSet checkerset(const platform::LocalPath &list);
 // holds no "_" (the list file itself is no annex file).
 platform::LocalPath ownannexfile(const platform::LocalPath &list);
 
-// The same for a list file's path of this machine, as paths.
-struct Companions
-{
-    QString company;
-    QString annexa;
-    QString annexc;
-};
-Companions importcompanions(const QString &listpath);
-Companions checkercompanions(const QString &listpath);
-QString ownannexpath(const QString &listpath);
-
 // The tag of the file sets the export commits (in the start directory and on
 // its target, platform/fileset).
 inline constexpr char kExportSetTag[] = "export";
