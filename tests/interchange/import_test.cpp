@@ -308,7 +308,7 @@ TEST_F(ImportTest, OneBadLineKeepsNothingAndNamesTheFileToCheck)
     EXPECT_EQ(dm.sub.recordCount(), 0);
     EXPECT_FALSE(flow.readDone());
     EXPECT_FALSE(flow.saveEnabled());
-    EXPECT_EQ(QFileInfo(flow.listpath()).fileName(), QStringLiteral("R56_0112.TXT"));
+    EXPECT_EQ(QFileInfo(flow.listfile().path()).fileName(), QStringLiteral("R56_0112.TXT"));
     ASSERT_FALSE(msgs.empty());
     EXPECT_EQ(msgs.last().caption, errorCaption());
     EXPECT_TRUE(msgs.last().text.contains(kRefused));
@@ -589,7 +589,7 @@ TEST_F(ImportTest, OwnFileOverwritesListedWorkersAndAddsNewOnesAtLevel5)
                              {annexRecord("12345678", "102", 70000)});
 
     ASSERT_EQ(flow.read(list, true, mine), R::Imported) << msgs.last().text.toStdString();
-    EXPECT_EQ(flow.listpath(), mine);
+    EXPECT_EQ(flow.listfile().path(), mine);
     EXPECT_FALSE(flow.ownBoxEnabled());
     EXPECT_TRUE(flow.saveEnabled());
     EXPECT_EQ(dm.staff.recordCount(), 3);
@@ -761,7 +761,7 @@ TEST_F(ImportTest, OwnFileRefusals)
         EXPECT_EQ(dm.staff.recordCount(), 0);
         EXPECT_FALSE(flow.readDone());
         EXPECT_TRUE(flow.ownBoxEnabled());
-        EXPECT_EQ(flow.listpath(), mine);
+        EXPECT_EQ(flow.listfile().path(), mine);
         for (const QString &m : c.messages)
             EXPECT_TRUE(messageWith(m)) << m.toStdString();
     }
@@ -794,7 +794,7 @@ TEST_F(ImportTest, RefusedAuthorityFileIsTheOneToCheckEvenWithAnOwnFile)
     const QString list = authority({listRecord(bad)});
     const QString mine = own({listRecord({"20481357"})});
     EXPECT_EQ(flow.read(list, true, mine), R::Refused);
-    EXPECT_EQ(QFileInfo(flow.listpath()).absoluteFilePath(), QFileInfo(list).absoluteFilePath());
+    EXPECT_EQ(QFileInfo(flow.listfile().path()).absoluteFilePath(), QFileInfo(list).absoluteFilePath());
     EXPECT_EQ(dm.staff.recordCount(), 0);
 }
 
