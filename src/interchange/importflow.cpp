@@ -925,7 +925,13 @@ ImportFlow::OwnResult ImportFlow::importownfile(platform::LocalPath file, const 
     }
     ExchangeReader rd(RecordKind::List);
     if (!rd.open(file)) {
-        showimporterror(15);
+        // As for the authority's list file: a file that is there but cannot
+        // be read (too large, a pipe, no permission) is told by what the
+        // read found, not as a missing one.
+        if (rd.status() == ReadStatus::Missing)
+            showimporterror(15);
+        else
+            showmsgw(errorCaption(), rd.errortext(), mkContinue);
         return OwnResult::Failed;
     }
     m_listfile = file;

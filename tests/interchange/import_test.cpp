@@ -787,6 +787,19 @@ TEST_F(ImportTest, MissingOwnFileIsCode15)
     EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("用戶自行製作的檔案不存在或路徑不正確")));
 }
 
+TEST_F(ImportTest, OwnFileThatCannotBeReadIsToldByTheRead)
+{
+    const QString list = authority({listRecord({"12345678"})});
+    const QString mine = own({listRecord({"20481357"})});
+    // Larger than any exchange file can be (sparse, so it costs no disk).
+    QFile big(mine);
+    ASSERT_TRUE(big.resize(ExchangeReader::kMaxFileSize + 1));
+    EXPECT_EQ(flow.read(list, true, mine), R::OwnFailed);
+    EXPECT_TRUE(msgs.last().text.startsWith(QStringLiteral("檔案太大")));
+    EXPECT_FALSE(messageWith(QStringLiteral("用戶自行製作的檔案不存在或路徑不正確")));
+    EXPECT_EQ(dm.staff.recordCount(), 0);
+}
+
 TEST_F(ImportTest, RefusedAuthorityFileIsTheOneToCheckEvenWithAnOwnFile)
 {
     Worker bad{"13572468"};
