@@ -336,7 +336,7 @@ Outcome Checker::check(const platform::LocalPath &file)
         }
     }
     out.path = text;
-    r56::oldlayout = text.toUpper().contains(QLatin1String("R56_.TXT"));
+    r56::oldlayout = isolderlistname(text);
 
     if (text.contains(QLatin1Char('?')) || !list.isFile()) {
         showmsgw(caption(),
