@@ -42,14 +42,6 @@ QString exchangename(const QString &prefix, QByteArrayView period)
     return prefix + big5::decode(period) + QStringLiteral(".txt");
 }
 
-QString exportpath(const QString &dir, const QString &prefix, QByteArrayView period)
-{
-    QString d = slashed(dir);
-    if (!d.isEmpty() && !d.endsWith(QLatin1Char('/')))
-        d += QLatin1Char('/');
-    return d + exchangename(prefix, period);
-}
-
 QByteArray periodfromname(const QString &path)
 {
     return big5::encode(fileNameOf(path).mid(4, 4));

@@ -36,9 +36,6 @@ inline constexpr char kAnnexCPrefix[] = "R56C";
 
 // prefix + period code + ".txt": "R56_0112.txt".
 QString exchangename(const QString &prefix, QByteArrayView period);
-// The path of an exported file: `dir` (a separator added unless it ends with
-// one) + exchangename(prefix, period).
-QString exportpath(const QString &dir, const QString &prefix, QByteArrayView period);
 
 // The period code a list file's name carries: its characters 5 to 8
 // ("R56_0106.TXT" -> "0106"; shorter when the name is shorter).

@@ -675,9 +675,6 @@ TEST(CompanyReader, FieldsCutAndMissingLinesEmpty)
 TEST(Names, Derivation)
 {
     EXPECT_EQ(exchangename("R56_", "0112"), QStringLiteral("R56_0112.txt"));
-    EXPECT_EQ(exportpath("/start", "CADA", "0106"), QStringLiteral("/start/CADA0106.txt"));
-    EXPECT_EQ(exportpath("/start/", "R56A", "0712"), QStringLiteral("/start/R56A0712.txt"));
-    EXPECT_EQ(exportpath("C:\\R5R6\\", "R56_", "0112"), QStringLiteral("C:/R5R6/R56_0112.txt"));
 
     EXPECT_EQ(periodfromname("A:\\R56_0106.TXT"), QByteArray("0106"));
     EXPECT_EQ(periodfromname("/m/r56_0712.text"), QByteArray("0712"));
