@@ -336,7 +336,7 @@ Outcome Checker::check(const platform::LocalPath &file)
         }
     }
     out.path = text;
-    r56::oldlayout = text.toUpper().contains(QLatin1String("R56_.TXT"));
+    r56::oldlayout = isolderlistname(text);
 
     if (text.contains(QLatin1Char('?')) || !list.isFile()) {
         showmsgw(caption(),
@@ -663,8 +663,10 @@ bool Checker::checkannex(const platform::LocalPath &file, char kind)
                        : QStringLiteral("附件-C,檔案開啟錯誤");
         showmsgw(caption(), QStringLiteral("\r\n") + m_status, mkContinue);
         // The printed report says so too: it would otherwise read as if the
-        // annex had been checked.
+        // annex had been checked. None of its records was, so the check
+        // does not end as complete.
         m_report.addText(m_status);
+        m_annexStopped = true;
         return false;
     }
     m_report.addText(isA ? QStringLiteral("檢查附件-A的資料") : QStringLiteral("檢查附件-C的資料"));

@@ -112,9 +112,10 @@ struct Options
 enum class End {
     NotFound,  // no file to check: nothing done
     Completed, // every record of the list was checked
-    Stopped,   // the list could not be opened, the report grew too long, or
-               // a file stopped at an empty line before its end (for an
-               // annex file the list and the totals are still complete)
+    Stopped,   // the list could not be opened, the report grew too long, an
+               // annex file could not be read, or a file stopped at an empty
+               // line before its end (for an annex file the list and the
+               // totals are still complete)
     Unsettled, // the folder holds a half-replaced set of files that could
                // not be put right (a medium that cannot be written): nothing
                // read

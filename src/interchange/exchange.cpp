@@ -42,14 +42,6 @@ QString exchangename(const QString &prefix, QByteArrayView period)
     return prefix + big5::decode(period) + QStringLiteral(".txt");
 }
 
-QString exportpath(const QString &dir, const QString &prefix, QByteArrayView period)
-{
-    QString d = slashed(dir);
-    if (!d.isEmpty() && !d.endsWith(QLatin1Char('/')))
-        d += QLatin1Char('/');
-    return d + exchangename(prefix, period);
-}
-
 QByteArray periodfromname(const QString &path)
 {
     return big5::encode(fileNameOf(path).mid(4, 4));
@@ -99,30 +91,6 @@ platform::LocalPath ownannexfile(const platform::LocalPath &list)
         return {};
     annex[at] = QLatin1Char('A');
     return list.sibling(annex);
-}
-
-namespace {
-
-Companions pathsOf(const ExchangeSet &s)
-{
-    return {s.company.path(), s.annexa.path(), s.annexc.path()};
-}
-
-} // namespace
-
-Companions importcompanions(const QString &listpath)
-{
-    return pathsOf(importset(platform::LocalPath::found(listpath)));
-}
-
-Companions checkercompanions(const QString &listpath)
-{
-    return pathsOf(checkerset(platform::LocalPath::found(listpath)));
-}
-
-QString ownannexpath(const QString &listpath)
-{
-    return ownannexfile(platform::LocalPath::found(listpath)).path();
 }
 
 bool settleexports(const QString &folder, bool *changed)

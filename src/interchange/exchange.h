@@ -36,9 +36,6 @@ inline constexpr char kAnnexCPrefix[] = "R56C";
 
 // prefix + period code + ".txt": "R56_0112.txt".
 QString exchangename(const QString &prefix, QByteArrayView period);
-// The path of an exported file: `dir` (a separator added unless it ends with
-// one) + exchangename(prefix, period).
-QString exportpath(const QString &dir, const QString &prefix, QByteArrayView period);
 
 // The period code a list file's name carries: its characters 5 to 8
 // ("R56_0106.TXT" -> "0106"; shorter when the name is shorter).
@@ -71,17 +68,6 @@ ExchangeSet checkerset(const platform::LocalPath &list);
 // like it with the first "_" of the name replaced by "A". Empty when the name
 // holds no "_" (the list file itself is no annex file).
 platform::LocalPath ownannexfile(const platform::LocalPath &list);
-
-// The same for a list file's path of this machine, as paths.
-struct Companions
-{
-    QString company;
-    QString annexa;
-    QString annexc;
-};
-Companions importcompanions(const QString &listpath);
-Companions checkercompanions(const QString &listpath);
-QString ownannexpath(const QString &listpath);
 
 // The tag of the file sets the export commits (in the start directory and on
 // its target, platform/fileset).

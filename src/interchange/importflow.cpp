@@ -478,7 +478,6 @@ ImportFlow::ReadResult ImportFlow::read(const platform::LocalPath &listfile, boo
                                         const platform::LocalPath &ownfile)
 {
     const QString &given = listfile.given();
-    m_listpath = given;
     m_listfile = listfile;
     m_dm.staff.emptyTable();
     m_dm.sub.emptyTable();
@@ -526,7 +525,6 @@ ImportFlow::ReadResult ImportFlow::read(const platform::LocalPath &listfile, boo
     m_ctx.bothhalves = false;
     m_halfmark = ' ';
     dtaname = list.path();
-    m_listpath = dtaname;
     m_listfile = list;
     // The companion files, found once beside the list file.
     const ExchangeSet files = importset(list);
@@ -904,7 +902,6 @@ bool ImportFlow::importannexfile(const platform::LocalPath &file, bool own, cons
 
 ImportFlow::OwnResult ImportFlow::importownfile(platform::LocalPath file, const RowIndex &listed)
 {
-    m_listpath = file.given();
     m_listfile = file;
     m_saveEnabled = false;
     if (!settled(file))
@@ -928,10 +925,15 @@ ImportFlow::OwnResult ImportFlow::importownfile(platform::LocalPath file, const 
     }
     ExchangeReader rd(RecordKind::List);
     if (!rd.open(file)) {
-        showimporterror(15);
+        // As for the authority's list file: a file that is there but cannot
+        // be read (too large, a pipe, no permission) is told by what the
+        // read found, not as a missing one.
+        if (rd.status() == ReadStatus::Missing)
+            showimporterror(15);
+        else
+            showmsgw(errorCaption(), rd.errortext(), mkContinue);
         return OwnResult::Failed;
     }
-    m_listpath = rd.path();
     m_listfile = file;
     MemTable &staff = m_dm.staff;
     m_annexdue = false;

@@ -8,7 +8,7 @@
 //
 // All or nothing: the first refused line, a line of another employer or a
 // repeated taxpayer number ends the import with the worker table emptied, and
-// `listpath()` names the list file whose line was refused so that the caller
+// `listfile()` names the list file whose line was refused so that the caller
 // can run the checker on it.
 //
 // A save writes the whole new set of table files under temporary names first,
@@ -133,12 +133,10 @@ public:
     bool bothhalves() const { return m_ctx.bothhalves; }
     bool accepted() const { return m_accepted; }
     void setAccepted(bool on) { m_accepted = on; }
-    QString listpath() const { return m_listpath; }
-    // The same file as it was found, named as the user gave it: what the
-    // checker is handed after a refusal.
+    // The list file read last (the employer's own one once it is read), as
+    // it was found and named as the user gave it: what the checker is handed
+    // after a refusal.
     const platform::LocalPath &listfile() const { return m_listfile; }
-    QString companypath() const { return m_company.path(); }
-    QString annexpath() const { return m_annexa.path(); }
 
 private:
     // `index` receives the list's taxpayer numbers by row, as below.
@@ -164,7 +162,6 @@ private:
     bool m_annexdue = false;
     char m_halfmark = ' ';
     bool m_accepted = false;
-    QString m_listpath;
     platform::LocalPath m_listfile;
     platform::LocalPath m_company;
     platform::LocalPath m_annexa;

@@ -159,25 +159,11 @@ const EmployerFacts::Facts &EmployerFacts::of(const TCmpFile &employer) const
     return m_facts;
 }
 
-int firstnondigit(QByteArrayView text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!isDigit(text[i]))
-            return static_cast<int>(i + 1);
-    }
-    return 0;
-}
-
 bool sameemployer(QByteArrayView field, QByteArrayView id)
 {
     if (id.isEmpty())
         return true;
     return rightTrimmed(id) == rightTrimmed(field);
-}
-
-bool samecadastro(QByteArrayView field, const CmpBlock &block)
-{
-    return sameemployer(field, block.compid());
 }
 
 bool validcadastro(QByteArrayView field)

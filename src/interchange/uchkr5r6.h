@@ -163,14 +163,10 @@ struct RuleContext
 
 // ------------------------------------------------------------------ field rules
 
-// Position (from 1) of the first byte that is not "0".."9"; 0 when none.
-int firstnondigit(QByteArrayView text);
 // The one comparison of employer numbers for the rules, the checker and the
 // import: `id` is empty, or equals `field` with trailing blanks ignored (a
 // seven-digit number and the same number blank-padded to eight).
 bool sameemployer(QByteArrayView field, QByteArrayView id);
-// The block's employer number is empty, or names the same number as `field`.
-bool samecadastro(QByteArrayView field, const CmpBlock &block);
 // Bytes 1..7 are digits and byte 8 is a blank, "*" or "A".."Z".
 bool validcadastro(QByteArrayView field);
 // All digits, and `year` is 0 or the field's value.

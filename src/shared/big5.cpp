@@ -42,14 +42,6 @@ int charLength(QByteArrayView bytes, qsizetype pos)
     return 1;
 }
 
-bool isCharStart(QByteArrayView bytes, qsizetype pos)
-{
-    qsizetype i = 0;
-    while (i < pos && i < bytes.size())
-        i += charLength(bytes, i);
-    return i == pos;
-}
-
 QByteArray left(QByteArrayView bytes, qsizetype n)
 {
     if (n <= 0)

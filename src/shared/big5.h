@@ -33,8 +33,6 @@ constexpr bool isTrail(unsigned char c)
 // as one byte.
 int charLength(QByteArrayView bytes, qsizetype pos);
 
-// Whether `pos` falls on the start of a character, counting from the start.
-bool isCharStart(QByteArrayView bytes, qsizetype pos);
 
 // The longest prefix of at most `n` bytes that does not split a character.
 QByteArray left(QByteArrayView bytes, qsizetype n);

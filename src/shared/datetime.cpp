@@ -1,7 +1,6 @@
 #include "shared/datetime.h"
 
 #include <QTime>
-#include <QRegularExpression>
 
 #include <cmath>
 
@@ -74,16 +73,6 @@ QString formatDateTimeMinutes(TDateTime v)
 {
     const QDateTime d = toQDateTime(v);
     return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy HH:mm")) : QString();
-}
-
-TDateTime parseDmy(QStringView text)
-{
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{4})\\s*$"));
-    const auto m = re.match(text.toString());
-    if (!m.hasMatch())
-        return 0;
-    return encodeDate(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt());
 }
 
 } // namespace r56

@@ -27,8 +27,4 @@ QString formatDate(TDateTime v);
 // "dd/mm/yyyy hh:nn"
 QString formatDateTimeMinutes(TDateTime v);
 
-// Parses "d/m/yyyy" or "dd/mm/yyyy" (day, month, year; separators "/", "-" or
-// "."); 0 for anything that is not a valid date.
-TDateTime parseDmy(QStringView text);
-
 } // namespace r56

@@ -1268,7 +1268,7 @@ void MemTable::reserve(int n)
 
 MemField::MemField(MemTable &table, const QString &name, QString displayLabel,
                    QString displayFormat, QString editFormat, QString editMask)
-    : m_table(&table), m_col(table.fieldIndex(name)), m_name(name),
+    : m_table(&table), m_col(table.fieldIndex(name)),
       m_label(std::move(displayLabel)), m_displayFormat(std::move(displayFormat)),
       m_editFormat(std::move(editFormat)), m_editMask(std::move(editMask))
 {

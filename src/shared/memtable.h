@@ -463,7 +463,6 @@ public:
 
     MemTable &table() const { return *m_table; }
     int index() const { return m_col; }
-    const QString &fieldName() const { return m_name; }
     const QString &displayLabel() const { return m_label; }
     const QString &displayFormat() const { return m_displayFormat; }
     const QString &editFormat() const { return m_editFormat; }
@@ -495,7 +494,7 @@ public:
 private:
     MemTable *m_table;
     int m_col;
-    QString m_name, m_label, m_displayFormat, m_editFormat, m_editMask;
+    QString m_label, m_displayFormat, m_editFormat, m_editMask;
 };
 
 // Money as the amount columns show it ("#,##0.00", the sign in front of a

@@ -26,7 +26,6 @@ public:
 
     constexpr std::int64_t raw() const { return m_raw; }
     double toDouble() const;
-    long double toLongDouble() const { return static_cast<long double>(m_raw) / 10000.0L; }
 
     // Whole units, rounded to the nearest, ties to even.
     std::int64_t roundedUnits() const;

@@ -121,9 +121,6 @@ QString cmppath();
 // The backup name of `path`: the file's own extension replaced by "BAK", in
 // its own folder ("dir.v1/decl.cmp" -> "dir.v1/decl.BAK").
 QString backupname(const QString &path);
-// Copies the file to its backup name (the file stays).
-bool backupfile(const QString &path);
-bool restorefile(const QString &path);
 
 // Whether `order` (a `stafforder` read from a file) is a usable order of the
 // worker table: one or more of its column names, ';'-separated, none twice.

@@ -16,7 +16,6 @@
 #include <QtEndian>
 
 #include <bit>
-#include <cstdio>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -192,44 +191,7 @@ FoundCmp &foundcmp()
     return f;
 }
 
-bool isFile(const QString &path)
-{
-    const QFileInfo fi(path);
-    return fi.exists() && fi.isFile();
-}
-
 } // namespace
-
-bool backupfile(const QString &path)
-{
-    // A copy, never a move: the employer file stays where it is, so that a
-    // kill at any moment leaves the declaration with its employer file.
-    const QString file = diskName(path);
-    if (file.isEmpty() || !isFile(file))
-        return false;
-    const QString bak = backupOf(file);
-    if (platform::samePathCaseBlind(bak, file))
-        return false; // the file already carries the backup's name
-    platform::FileSet set(QFileInfo(file).absolutePath(), QFileInfo(file).completeBaseName());
-    return set.stagecopy(bak, file) && set.commit();
-}
-
-bool restorefile(const QString &path)
-{
-    const QString file = diskName(path);
-    if (file.isEmpty())
-        return false;
-    const QString bak = backupOf(file);
-    if (platform::samePathCaseBlind(bak, file))
-        return false;
-    if (!isFile(bak))
-        return false;
-    if (QFileInfo::exists(file) && !isFile(file))
-        return false;
-    // One rename: the file holds the old or the restored image at every
-    // instant.
-    return std::rename(QFile::encodeName(bak).constData(), QFile::encodeName(file).constData()) == 0;
-}
 
 // ------------------------------------------------------------------ read
 

@@ -28,9 +28,4 @@ TableNames tableNames(const QString &cmpname, int eano, bool firsthalf)
             withExtension(cmpname, QStringLiteral("axc"))};
 }
 
-TableNames secondHalfTableNames(const QString &cmpname)
-{
-    return tableNames(cmpname, 2003, false);
-}
-
 } // namespace r56

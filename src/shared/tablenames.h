@@ -30,7 +30,5 @@ struct TableNames
 TableNames tableNames(const QString &cmpname, int eano = 0, bool firsthalf = true);
 // Whether `eano` is declared in two halves with their own table files.
 bool splitsHalves(int eano);
-// The second half of 2003: "dt2", "a2a", "a2c" (tableNames(cmpname, 2003, false)).
-TableNames secondHalfTableNames(const QString &cmpname);
 
 } // namespace r56

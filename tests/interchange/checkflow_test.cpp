@@ -493,6 +493,23 @@ TEST(CheckFlow, EmptyLineInMidAnnexFileLeavesTheCheckIncomplete)
     EXPECT_EQ(run.dm.sub.recordCount(), 1);
 }
 
+TEST(CheckFlow, AnnexFileThatCannotBeReadLeavesTheCheckIncomplete)
+{
+    QTemporaryDir tmp;
+    copyFiles(fixtureDir(), tmp.path());
+    // Larger than any exchange file can be (sparse, so it costs no disk).
+    QFile big(tmp.path() + QStringLiteral("/R56A0112.TXT"));
+    ASSERT_TRUE(big.resize(ExchangeReader::kMaxFileSize + 1));
+    CheckRun run;
+    const Outcome out = run.check(tmp.path() + QStringLiteral("/R56_0112.TXT"));
+    EXPECT_EQ(out.end, End::Stopped);
+    EXPECT_TRUE(run.rec.anyTextContains(QStringLiteral("[附件－A,(Anexo - A)]")));
+    const QStringList p = run.plain();
+    EXPECT_TRUE(p.contains(QStringLiteral("[附件－A,(Anexo - A)]")));
+    EXPECT_FALSE(p.contains(QStringLiteral("資料檢查完畢")));
+    EXPECT_TRUE(p.last().startsWith(QStringLiteral("Verificacao incompleta")));
+}
+
 TEST(CheckFlow, ReportCapStopsTheCheckWithTheTooManyMessage)
 {
     QTemporaryDir tmp;

@@ -675,9 +675,6 @@ TEST(CompanyReader, FieldsCutAndMissingLinesEmpty)
 TEST(Names, Derivation)
 {
     EXPECT_EQ(exchangename("R56_", "0112"), QStringLiteral("R56_0112.txt"));
-    EXPECT_EQ(exportpath("/start", "CADA", "0106"), QStringLiteral("/start/CADA0106.txt"));
-    EXPECT_EQ(exportpath("/start/", "R56A", "0712"), QStringLiteral("/start/R56A0712.txt"));
-    EXPECT_EQ(exportpath("C:\\R5R6\\", "R56_", "0112"), QStringLiteral("C:/R5R6/R56_0112.txt"));
 
     EXPECT_EQ(periodfromname("A:\\R56_0106.TXT"), QByteArray("0106"));
     EXPECT_EQ(periodfromname("/m/r56_0712.text"), QByteArray("0712"));
@@ -687,18 +684,19 @@ TEST(Names, Derivation)
     EXPECT_FALSE(isolderlistname("A:\\R56_0112.TXT"));
 
     // No cut of long paths, names with long extensions keep them.
+    using platform::LocalPath;
     const QString deep = "/" + QString(150, QLatin1Char('d')) + "/my_files";
-    EXPECT_EQ(ownannexpath(deep + "/own_list.data"), deep + "/ownAlist.data");
-    EXPECT_EQ(ownannexpath("/x_y/R56_0112.TXT"), QStringLiteral("/x_y/R56A0112.TXT"));
-    EXPECT_TRUE(ownannexpath("/x_y/mylist.txt").isEmpty());
+    EXPECT_EQ(ownannexfile(LocalPath::found(deep + "/own_list.data")).path(), deep + "/ownAlist.data");
+    EXPECT_EQ(ownannexfile(LocalPath::found("/x_y/R56_0112.TXT")).path(), QStringLiteral("/x_y/R56A0112.TXT"));
+    EXPECT_TRUE(ownannexfile(LocalPath::found("/x_y/mylist.txt")).isEmpty());
 
-    const Companions c = checkercompanions(deep + "/disk_r56_0112.backup");
-    EXPECT_EQ(c.company, deep + "/disk_CADA0112.backup");
-    EXPECT_EQ(c.annexa, deep + "/disk_R56A0112.backup");
-    EXPECT_EQ(c.annexc, deep + "/disk_R56C0112.backup");
-    const Companions old = checkercompanions("A:\\R56_.TXT");
-    EXPECT_EQ(old.company, QStringLiteral("A:/CADA.TXT"));
-    const Companions none = checkercompanions("/m/list0112.txt");
+    const ExchangeSet c = checkerset(LocalPath::found(deep + "/disk_r56_0112.backup"));
+    EXPECT_EQ(c.company.path(), deep + "/disk_CADA0112.backup");
+    EXPECT_EQ(c.annexa.path(), deep + "/disk_R56A0112.backup");
+    EXPECT_EQ(c.annexc.path(), deep + "/disk_R56C0112.backup");
+    const ExchangeSet old = checkerset(LocalPath::found("A:\\R56_.TXT"));
+    EXPECT_EQ(old.company.path(), QStringLiteral("A:/CADA.TXT"));
+    const ExchangeSet none = checkerset(LocalPath::found("/m/list0112.txt"));
     EXPECT_TRUE(none.company.isEmpty() && none.annexa.isEmpty() && none.annexc.isEmpty());
 }
 
@@ -708,15 +706,16 @@ TEST(Names, CompanionsFoundWhateverTheirCase)
     for (const char *n : {"r56_0106.txt", "CADA0106.TXT", "R56a0106.Txt", "CADA0112.TXT"})
         ASSERT_TRUE(writeFile(dir.filePath(n), "x\r\n"));
 
-    const Companions imp = importcompanions(dir.filePath("r56_0106.txt"));
-    EXPECT_EQ(imp.company, dir.filePath("CADA0106.TXT"));
-    EXPECT_EQ(imp.annexa, dir.filePath("R56a0106.Txt"));
-    EXPECT_EQ(imp.annexc, dir.filePath("r56c0106.txt")); // not there: the name looked for
+    const platform::LocalPath list = platform::LocalPath::found(dir.filePath("r56_0106.txt"));
+    const ExchangeSet imp = importset(list);
+    EXPECT_EQ(imp.company.path(), dir.filePath("CADA0106.TXT"));
+    EXPECT_EQ(imp.annexa.path(), dir.filePath("R56a0106.Txt"));
+    EXPECT_EQ(imp.annexc.path(), dir.filePath("r56c0106.txt")); // not there: the name looked for
 
-    const Companions chk = checkercompanions(dir.filePath("r56_0106.txt"));
-    EXPECT_EQ(chk.company, dir.filePath("CADA0106.TXT"));
-    EXPECT_EQ(chk.annexa, dir.filePath("R56a0106.Txt"));
-    EXPECT_FALSE(QFile::exists(chk.annexc));
+    const ExchangeSet chk = checkerset(list);
+    EXPECT_EQ(chk.company.path(), dir.filePath("CADA0106.TXT"));
+    EXPECT_EQ(chk.annexa.path(), dir.filePath("R56a0106.Txt"));
+    EXPECT_FALSE(QFile::exists(chk.annexc.path()));
 }
 
 // ------------------------------------------------------------------ sample files
@@ -1005,7 +1004,7 @@ TEST(BrokenFixtures, Generate)
 TEST(BrokenFixtures, EachLineFailsAsItSays)
 {
     const QString dir = sourceDir() + "/tests/interchange/fixtures";
-    const Companions c = importcompanions(dir + "/r56_0106.txt");
+    const ExchangeSet c = importset(platform::LocalPath::found(dir + "/r56_0106.txt"));
     const CompanyFile company = readcompanyfile(c.company);
     ASSERT_TRUE(company.ok());
     TCmpFile emp;

@@ -308,7 +308,7 @@ TEST_F(ImportTest, OneBadLineKeepsNothingAndNamesTheFileToCheck)
     EXPECT_EQ(dm.sub.recordCount(), 0);
     EXPECT_FALSE(flow.readDone());
     EXPECT_FALSE(flow.saveEnabled());
-    EXPECT_EQ(QFileInfo(flow.listpath()).fileName(), QStringLiteral("R56_0112.TXT"));
+    EXPECT_EQ(QFileInfo(flow.listfile().path()).fileName(), QStringLiteral("R56_0112.TXT"));
     ASSERT_FALSE(msgs.empty());
     EXPECT_EQ(msgs.last().caption, errorCaption());
     EXPECT_TRUE(msgs.last().text.contains(kRefused));
@@ -589,7 +589,7 @@ TEST_F(ImportTest, OwnFileOverwritesListedWorkersAndAddsNewOnesAtLevel5)
                              {annexRecord("12345678", "102", 70000)});
 
     ASSERT_EQ(flow.read(list, true, mine), R::Imported) << msgs.last().text.toStdString();
-    EXPECT_EQ(flow.listpath(), mine);
+    EXPECT_EQ(flow.listfile().path(), mine);
     EXPECT_FALSE(flow.ownBoxEnabled());
     EXPECT_TRUE(flow.saveEnabled());
     EXPECT_EQ(dm.staff.recordCount(), 3);
@@ -761,7 +761,7 @@ TEST_F(ImportTest, OwnFileRefusals)
         EXPECT_EQ(dm.staff.recordCount(), 0);
         EXPECT_FALSE(flow.readDone());
         EXPECT_TRUE(flow.ownBoxEnabled());
-        EXPECT_EQ(flow.listpath(), mine);
+        EXPECT_EQ(flow.listfile().path(), mine);
         for (const QString &m : c.messages)
             EXPECT_TRUE(messageWith(m)) << m.toStdString();
     }
@@ -787,6 +787,19 @@ TEST_F(ImportTest, MissingOwnFileIsCode15)
     EXPECT_TRUE(msgs.last().text.contains(QStringLiteral("用戶自行製作的檔案不存在或路徑不正確")));
 }
 
+TEST_F(ImportTest, OwnFileThatCannotBeReadIsToldByTheRead)
+{
+    const QString list = authority({listRecord({"12345678"})});
+    const QString mine = own({listRecord({"20481357"})});
+    // Larger than any exchange file can be (sparse, so it costs no disk).
+    QFile big(mine);
+    ASSERT_TRUE(big.resize(ExchangeReader::kMaxFileSize + 1));
+    EXPECT_EQ(flow.read(list, true, mine), R::OwnFailed);
+    EXPECT_TRUE(msgs.last().text.startsWith(QStringLiteral("檔案太大")));
+    EXPECT_FALSE(messageWith(QStringLiteral("用戶自行製作的檔案不存在或路徑不正確")));
+    EXPECT_EQ(dm.staff.recordCount(), 0);
+}
+
 TEST_F(ImportTest, RefusedAuthorityFileIsTheOneToCheckEvenWithAnOwnFile)
 {
     Worker bad{"13572468"};
@@ -794,7 +807,7 @@ TEST_F(ImportTest, RefusedAuthorityFileIsTheOneToCheckEvenWithAnOwnFile)
     const QString list = authority({listRecord(bad)});
     const QString mine = own({listRecord({"20481357"})});
     EXPECT_EQ(flow.read(list, true, mine), R::Refused);
-    EXPECT_EQ(QFileInfo(flow.listpath()).absoluteFilePath(), QFileInfo(list).absoluteFilePath());
+    EXPECT_EQ(QFileInfo(flow.listfile().path()).absoluteFilePath(), QFileInfo(list).absoluteFilePath());
     EXPECT_EQ(dm.staff.recordCount(), 0);
 }
 

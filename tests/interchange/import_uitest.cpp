@@ -234,7 +234,7 @@ TEST_F(ImportWindow, RefusedFileClosesWithNoAndNamesTheFile)
     f.edtxt->setText(dir.filePath("R56_0112.txt"));
     f.btread->click();
     EXPECT_EQ(f.modalResult(), platform::mrNo);
-    EXPECT_EQ(QFileInfo(f.flow().listpath()).fileName(), QStringLiteral("R56_0112.txt"));
+    EXPECT_EQ(QFileInfo(f.flow().listfile().path()).fileName(), QStringLiteral("R56_0112.txt"));
     EXPECT_FALSE(f.btsave->isEnabled());
     EXPECT_TRUE(msgs.anyTextContains(QStringLiteral("(Error Code:I10)")));
     EXPECT_EQ(dm56.staff.recordCount(), 0);

@@ -161,14 +161,14 @@ TEST(FieldRules, Cadastro)
     EXPECT_FALSE(validcadastro("1234567"));
 
     CmpBlock b;
-    EXPECT_TRUE(samecadastro("9999999A", b)); // empty block: anyone
+    EXPECT_TRUE(sameemployer("9999999A", b.compid())); // empty block: anyone
     b.setCompid("1234567 ");
-    EXPECT_TRUE(samecadastro("1234567 ", b));
-    EXPECT_FALSE(samecadastro("1234568 ", b));
+    EXPECT_TRUE(sameemployer("1234567 ", b.compid()));
+    EXPECT_FALSE(sameemployer("1234568 ", b.compid()));
     // A company file line that lost the blank padding the number.
     b.setCompid("1234567");
-    EXPECT_TRUE(samecadastro("1234567 ", b));
-    EXPECT_FALSE(samecadastro("1234567A", b));
+    EXPECT_TRUE(sameemployer("1234567 ", b.compid()));
+    EXPECT_FALSE(sameemployer("1234567A", b.compid()));
 }
 
 TEST(FieldRules, NamesFlagsPeriodsFirstNonDigit)
@@ -189,10 +189,6 @@ TEST(FieldRules, NamesFlagsPeriodsFirstNonDigit)
     for (const char *p : {"0113", "6,07", "2,36", "    ", "112 "})
         EXPECT_FALSE(validperiod(p)) << p;
 
-    EXPECT_EQ(firstnondigit(""), 0);
-    EXPECT_EQ(firstnondigit("0123"), 0);
-    EXPECT_EQ(firstnondigit("01 3"), 3);
-    EXPECT_EQ(firstnondigit("a"), 1);
 }
 
 TEST(FieldRules, LeaveDate)

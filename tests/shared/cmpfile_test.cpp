@@ -437,24 +437,6 @@ TEST_F(CmpFileTest, EmptyNameFails)
     EXPECT_TRUE(sameRecord(r, distinctive()));
 }
 
-TEST_F(CmpFileTest, BackupAndRestore)
-{
-    EXPECT_FALSE(backupfile(cmpname)); // nothing to back up
-    ASSERT_TRUE(writeFile(cmpname, "first"));
-    ASSERT_TRUE(writeFile(path("decl.BAK"), "stale"));
-    ASSERT_TRUE(backupfile(cmpname));
-    // A copy: the employer file is never away from its name.
-    EXPECT_EQ(readFile(cmpname), "first");
-    EXPECT_EQ(readFile(path("decl.BAK")), "first");
-
-    ASSERT_TRUE(writeFile(cmpname, "half written"));
-    ASSERT_TRUE(restorefile(cmpname));
-    EXPECT_EQ(readFile(cmpname), "first");
-    EXPECT_FALSE(QFileInfo::exists(path("decl.BAK")));
-    // Without a backup there is nothing to restore.
-    EXPECT_FALSE(restorefile(cmpname));
-}
-
 TEST_F(CmpFileTest, FileNamedLikeItsBackupIsReplacedWithoutLosingIt)
 {
     cmpname = path("decl.BAK");

