@@ -548,7 +548,7 @@ Outcome PreviewWindow::printToFile(const QString &pdf)
 
 void PreviewWindow::btfileClick()
 {
-    const QString proposed = QDir::home().filePath(documentNameOf(m_setup) + QStringLiteral(".pdf"));
+    const QString proposed = QDir::home().filePath(documentName(m_setup.title) + QStringLiteral(".pdf"));
     const QString pdf = QFileDialog::getSaveFileName(this, QStringLiteral("列印至檔案 (Imprimir para ficheiro)"),
                                                      proposed, QStringLiteral("PDF (*.pdf)"));
     if (!pdf.isEmpty())

@@ -695,13 +695,6 @@ Outcome run(const PageSetup &setup, bool preview, const Render &render, QWidget 
     return toPrinter(setup, render, g_watch);
 }
 
-QString documentNameOf(const PageSetup &setup)
-{
-    QPrinter printer;
-    prepare(printer, setup);
-    return printer.docName();
-}
-
 Outcome printBook(const PageSetup &setup, Book &book, const QString &pdf, JobWatch *watch)
 {
     const Render render = [&](Sheet &sheet) { return sheet.draw(book) >= 0; };

@@ -93,8 +93,9 @@ struct PageSetup
 };
 
 // The job's document name: the title as a file name, which is what a print
-// dialog proposes for a printout to a file. The characters no file name may
-// hold ("/" of "R5/R6" would name a folder) are left out.
+// dialog proposes for a printout to a file (the preview's too). The
+// characters no file name may hold ("/" of "R5/R6" would name a folder) are
+// left out.
 QString documentName(const QString &title);
 
 // What a drawing call belongs to: the form itself (lines, pictures, headings
@@ -320,9 +321,6 @@ Outcome runOn(QPrinter &printer, const PageSetup &setup, const Render &render,
 // one) or into the PDF file `pdf`, written whole or not at all: the
 // preview's print.
 Outcome printBook(const PageSetup &setup, Book &book, const QString &pdf, JobWatch *watch = nullptr);
-// The job's document name as the layer gives it to the printer (the name
-// the preview proposes for a PDF file).
-QString documentNameOf(const PageSetup &setup);
 
 // A page template: rows read one at a time, `rowsPerPage` of them to a page.
 struct PageTemplate

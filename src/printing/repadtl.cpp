@@ -399,7 +399,9 @@ int renderarticle(const annexa::AnnexArticle &a, const TCmpFile &employer, int p
         p.fitText({57.1, 20.9, 150.0, 4.0}, chname, fontOf(1));
         p.fitText({57.1, 24.3, 150.0, 4.0}, ptname, fontOf(2));
         p.text({57.1, 28.0, 80.0, 3.0}, artno, fontOf(3));
-        p.text({231.8, 16.1, 0, 3.0}, versno, fontOf(4));
+        // The version line ends before the page boxes: a control code of
+        // wide capitals is set smaller rather than across their line.
+        p.fitText({231.8, 16.1, kPageBoxLeft - kCellPad - 231.8, 3.0}, versno, fontOf(4));
         p.text({262.5, 15.9, 0, 3.0}, QString::number(a.firstpage + p.number() - pagesBefore - 1), fontOf(5));
         p.text({259.3, 20.9, 0, 4.0}, ttlpage, fontOf(0));
     };

@@ -116,11 +116,6 @@ void Tfkbvprint::announcejob()
     prtmsg->SelectionAttributes().setColor(palette().color(QPalette::ButtonText));
 }
 
-QString Tfkbvprint::outcomeText(print::Outcome r)
-{
-    return print::outcomeText(r);
-}
-
 void Tfkbvprint::showStatus(const QString &text)
 {
     // The job's lines at the pane's end, replaced as the job goes on.
@@ -188,7 +183,7 @@ void Tfkbvprint::bt2Click()
                 finish();
                 return;
             }
-            const QString why = outcomeText(r);
+            const QString why = print::outcomeText(r);
             if (!why.isEmpty())
                 showmsgw(pr56::caption(), why, mkContinue);
             m_status = print::succeeded(r) ? pr56::exitPrinted : pr56::exitNotPrinted;

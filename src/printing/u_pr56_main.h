@@ -47,9 +47,6 @@ public:
 
     // 0 printed or preview closed; otherwise nothing was printed.
     int exitStatus() const { return m_status; }
-    // The message for an outcome that printed nothing (empty for success and
-    // for a report that has already said why).
-    static QString outcomeText(print::Outcome r);
 
     TKitGradientCaption *kittitle = nullptr;
     QWidget *Panel1 = nullptr;

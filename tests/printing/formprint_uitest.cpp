@@ -618,7 +618,7 @@ TEST(PreviewWindow, PrintsTheJobIntoAFileOrStopsWithoutOne)
     EXPECT_TRUE(w.status->text().contains(QStringLiteral("停止")));
     EXPECT_TRUE(messages.empty());
     // The file name proposed is the job's document name: a file name.
-    EXPECT_EQ(print::documentNameOf(setup), QStringLiteral("R5R6"));
+    EXPECT_EQ(print::documentName(setup.title), QStringLiteral("R5R6"));
 }
 
 TEST_F(PdfJob, FittedTextStaysInItsBoxOnItsLine)

@@ -254,10 +254,10 @@ TEST_F(PrintWindow, NothingPrintedEndsNonZero)
 TEST(PrintWindowTexts, EveryOutcomeThatPrintedNothingSaysSo)
 {
     for (auto r : {print::Outcome::NoPrinter, print::Outcome::Failed, print::Outcome::Empty})
-        EXPECT_FALSE(Tfkbvprint::outcomeText(r).isEmpty()) << int(r);
+        EXPECT_FALSE(print::outcomeText(r).isEmpty()) << int(r);
     // A report that refused has said why itself.
     for (auto r : {print::Outcome::Printed, print::Outcome::PreviewClosed, print::Outcome::Refused})
-        EXPECT_TRUE(Tfkbvprint::outcomeText(r).isEmpty()) << int(r);
+        EXPECT_TRUE(print::outcomeText(r).isEmpty()) << int(r);
 }
 
 TEST_F(PrintWindow, NominalListPrintsAsKindOneAndAnEmptyRangeEndsNonZero)
