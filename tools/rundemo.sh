@@ -7,6 +7,8 @@
 # it writes a screenshot, says where to point a VNC viewer and how to stop it
 # all, and returns. Closing r5r6 stops the rest.
 set -euo pipefail
+# shellcheck source=tools/xdisplay.sh
+. "$(dirname "$0")/xdisplay.sh"
 dir=${1:-demo}
 build=$(cd "${2:-build}" && pwd)
 cd "$dir"
@@ -46,41 +48,25 @@ await() {
   return 1
 }
 
-# A free display: the first from :99 up whose server starts (another
-# server may hold a number without a lock file here, as from a container).
-n=99
-while :; do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    # -noreset: the server would reset when its first client (the probe
-    # below) leaves, and refuse the window manager while it does.
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >Xvfb.log 2>&1 &
-    xvfb=$!
-    await "$xvfb" 100 xprop -display ":$n" -root && break
-    kill "$xvfb" 2>/dev/null || true
-  fi
-  n=$((n + 1))
-  [ "$n" -lt 200 ] || fail "No free X display from :99 to :199 (see $PWD/Xvfb.log)."
-done
+# A free display from :99 up, a number short enough to type.
+xdisplay_start 99 101 Xvfb.log || fail "No free X display from :99 to :199 (see $PWD/Xvfb.log)."
 pids=("$xvfb")
-export DISPLAY=":$n"
 
-openbox --sm-disable >openbox.log 2>&1 &
-pids=("$!" "${pids[@]}")
-await "${pids[0]}" 100 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-  fail "openbox did not start on :$n (see $PWD/openbox.log)."
+xdisplay_wm openbox openbox.log || fail "openbox did not start on $DISPLAY (see $PWD/openbox.log)."
+pids=("$wmpid" "${pids[@]}")
 
 "$build/bin/r5r6" >r5r6.log 2>&1 &
 app=$!
 pids=("$app" "${pids[@]}")
 await "$app" 300 xdotool search --onlyvisible --pid "$app" ||
-  fail "r5r6 did not show its main window on :$n (see $PWD/r5r6.log)."
+  fail "r5r6 did not show its main window on $DISPLAY (see $PWD/r5r6.log)."
 
 # -localhost: only this machine reaches it; the viewer comes from elsewhere
 # through an ssh tunnel. The first free port from 5900 up.
-x11vnc -display ":$n" -localhost -nopw -forever -shared -quiet >x11vnc.log 2>&1 &
+x11vnc -display "$DISPLAY" -localhost -nopw -forever -shared -quiet >x11vnc.log 2>&1 &
 pids=("$!" "${pids[@]}")
 await "${pids[0]}" 100 grep -q '^PORT=' x11vnc.log ||
-  fail "x11vnc did not start on :$n (see $PWD/x11vnc.log)."
+  fail "x11vnc did not start on $DISPLAY (see $PWD/x11vnc.log)."
 port=$(sed -n 's/^PORT=//p' x11vnc.log | head -1)
 
 # Closing r5r6 stops the window manager, the VNC server and the display.
@@ -91,7 +77,7 @@ sleep 1 # let the window paint
 shot="$PWD/r5r6-main.png"
 import -window root "$shot"
 
-echo "No display: r5r6 runs on the virtual display :$n under openbox (r5r6 pid $app)."
+echo "No display: r5r6 runs on the virtual display $DISPLAY under openbox (r5r6 pid $app)."
 echo "Connect a VNC viewer to 127.0.0.1:$port (vncviewer 127.0.0.1::$port; from another"
 echo "  computer first: ssh -L $port:127.0.0.1:$port this-machine)."
 echo "Screenshot: $shot"

@@ -15,6 +15,7 @@
 
 #include <limits>
 #include <memory>
+#include <utility>
 
 namespace r56 {
 
@@ -455,12 +456,40 @@ bool TCustomNumEdit::setNumText(const QString &s)
 void TCustomNumEdit::setDecimalPlaces(int n)
 {
     // A Currency holds four decimals; more places could not be kept.
-    n = qBound(0, n, 4);
-    if (n == m_decimalPlaces)
-        return;
-    m_decimalPlaces = n;
-    showValueForEditing();
-    update();
+    m_ownDecimals = qBound(0, n, 4);
+    const int grownBy = std::exchange(m_grownBy, 0);
+    if (m_ownDecimals != m_decimalPlaces) {
+        m_decimalPlaces = m_ownDecimals;
+        showValueForEditing();
+        update();
+    }
+    // The room shrinks after the text does: a text cut by its room would
+    // read as another amount.
+    if (grownBy != 0)
+        QLineEdit::setMaxLength(maxLength() - grownBy);
+}
+
+void TCustomNumEdit::setMaxLength(int n) { QLineEdit::setMaxLength(n + m_grownBy); }
+
+void TCustomNumEdit::setExactValue(Currency v)
+{
+    static constexpr std::int64_t kScale[] = {10000, 1000, 100, 10, 1};
+    v = clampToRange(v);
+    int d = m_ownDecimals;
+    while (d < 4 && v.raw() % kScale[d] != 0)
+        ++d;
+    // The decimals beyond the edit's own, and their point where it has none,
+    // or the text would lose its last digits.
+    const int grow = d == m_ownDecimals ? 0 : d - m_ownDecimals + (m_ownDecimals == 0 ? 1 : 0);
+    const int own = maxLength() - m_grownBy;
+    // More room before a longer text, less only after a shorter one.
+    if (grow > m_grownBy)
+        QLineEdit::setMaxLength(own + grow);
+    m_decimalPlaces = d;
+    setValue(v);
+    if (grow < m_grownBy)
+        QLineEdit::setMaxLength(own + grow);
+    m_grownBy = grow;
 }
 
 void TCustomNumEdit::setDisplayFormat(const QString &f)

@@ -79,7 +79,19 @@ public:
     bool setNumText(const QString &s);
 
     int decimalPlaces() const { return m_decimalPlaces; }
+    // The edit's own decimals: those it shows and takes (a key that would
+    // make more is dropped). Ends what setExactValue widened.
     void setDecimalPlaces(int n);
+    // The amount as it stands, never cut to the edit's decimals: one finer
+    // than them (an imported amount the field would not take typed) makes
+    // the edit show and take as many as it has, and its room for text
+    // (maxLength) grows by them and their point; an amount without them puts
+    // the edit's own back. Passing through the edit then changes nothing.
+    void setExactValue(Currency v);
+    // The edit's own room for text; what setExactValue widened stays on top
+    // of it until an amount without the extra decimals (maxLength() is the
+    // room the edit has now). Hides QLineEdit's: call it on this class.
+    void setMaxLength(int n);
     QString displayFormat() const { return m_displayFormat; }
     void setDisplayFormat(const QString &f);
     Qt::Alignment alignment() const { return m_alignment; }
@@ -150,6 +162,8 @@ private:
     Currency m_minValue;
     Currency m_maxValue;
     int m_decimalPlaces = 2;
+    int m_ownDecimals = 2;
+    int m_grownBy = 0; // characters setExactValue added to maxLength
     bool m_beepOnError = true;
     bool m_checkOnExit = false;
     bool m_zeroEmpty = true;

@@ -95,23 +95,10 @@ void setTextColour(QWidget *w, const QColor &c, QPalette::ColorRole role)
 
 Currency amountOf(AmountEdit *e) { return e->value(); }
 
-void setAmountOf(AmountEdit *e, Currency v)
-{
-    // A stored amount finer than the field's decimals (an imported tax paid
-    // keeps its hundredths) keeps them, so that passing through the field
-    // changes nothing.
-    // The field's length grows by the decimals it shows beyond its own (and
-    // their point), or the text would lose its last digits.
-    static constexpr std::int64_t kScale[] = {10000, 1000, 100, 10, 1};
-    const int own = std::clamp(e->property("r56decimals").toInt(), 0, 4);
-    int d = own;
-    while (d < 4 && v.raw() % kScale[d] != 0)
-        ++d;
-    const int length = e->property("r56maxlength").toInt();
-    e->setMaxLength(d == own ? length : length + d - own + (own == 0 ? 1 : 0));
-    e->setDecimalPlaces(d);
-    e->setValue(v);
-}
+// A stored amount finer than the field's decimals (an imported tax paid
+// keeps its hundredths) is shown whole, so that passing through the field
+// changes nothing.
+void setAmountOf(AmountEdit *e, Currency v) { e->setExactValue(v); }
 
 // Whether the amount edit refused its exit just now: it stays in its
 // editing state until it is left with an amount it takes.
@@ -611,13 +598,11 @@ void Tr5r6f::buildRow(int r)
                       const QString &hint, bool readOnly) {
         auto *e = new AmountEdit(rw.panel);
         initedit(e, prefix, hint);
-        e->setProperty("r56decimals", decimals);
         e->setDecimalPlaces(decimals);
         e->setDisplayFormat(decimals == 0 ? QStringLiteral(",0;(,0)") : QStringLiteral(",0.00;(,0.00)"));
         e->setFormatOnEditing(true);
         e->setCheckOnExit(true);
         e->setMaxLength(maxLen);
-        e->setProperty("r56maxlength", maxLen);
         e->setMaxValue(maxValue);
         e->setAutoSelect(false);
         e->setReadOnly(readOnly);

@@ -13,6 +13,7 @@
 #include <QMenu>
 
 #include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -391,4 +392,67 @@ TEST(CurrencyEdit, WritingTheAmountRaisesChange)
     e->setValue(money("5.6"));
     EXPECT_EQ(e->text(), QStringLiteral("6"));
     EXPECT_EQ(w.changes, 2);
+}
+
+// An amount finer than the edit's decimals (an imported one) is shown whole:
+// the edit takes its decimals and its room for text grows by them and their
+// point, so that the grouped editing text is not cut and leaving the edit
+// reads the amount back unchanged; a plain amount puts the edit's own back.
+TEST(CurrencyEdit, AnExactAmountIsShownWholeAndPassesThroughUnchanged)
+{
+    struct Case { const char *amount; int decimals; int maxLength; const char *editing; };
+    struct Field { int own; int room; std::vector<Case> cases; };
+    const Field fields[] = {
+        {0, 15, {{"99999999999.99", 2, 18, "99,999,999,999.99"},
+                 {"-1234.5678", 4, 20, "-1,234.5678"},
+                 {"99999999999", 0, 15, "99,999,999,999"},
+                 {"0.5", 1, 17, "0.5"}}},
+        {2, 17, {{"99999999999.999", 3, 18, "99,999,999,999.999"},
+                 {"1.2345", 4, 19, "1.2345"},
+                 {"99999999999.5", 2, 17, "99,999,999,999.5"}}},
+    };
+    for (const Field &field : fields) {
+        Window w;
+        TCurrencyEdit *e = w.edit;
+        e->setDecimalPlaces(field.own);
+        e->setFormatOnEditing(true);
+        e->setMaxLength(field.room);
+        for (const Case &c : field.cases) {
+            SCOPED_TRACE(testing::Message() << field.own << " decimals, " << c.amount);
+            e->setExactValue(money(c.amount));
+            EXPECT_EQ(e->decimalPlaces(), c.decimals);
+            EXPECT_EQ(e->maxLength(), c.maxLength);
+            e->setFocus(Qt::TabFocusReason);
+            EXPECT_EQ(e->text(), QLatin1String(c.editing));
+            w.other->setFocus(Qt::TabFocusReason);
+            EXPECT_EQ(e->value(), money(c.amount));
+        }
+    }
+}
+
+// A room or decimals set later are the edit's own: the widening stays on top
+// of a new room until a plain amount, and new decimals end it (the amount
+// then reads as they show it).
+TEST(CurrencyEdit, RoomAndDecimalsSetAfterAnExactAmount)
+{
+    Window w;
+    TCurrencyEdit *e = w.edit;
+    e->setDecimalPlaces(0);
+    e->setMaxLength(15);
+    e->setExactValue(money("12.34"));
+    e->setMaxLength(16);
+    EXPECT_EQ(e->maxLength(), 19);
+    EXPECT_EQ(e->text(), QStringLiteral("12.34"));
+    e->setExactValue(money("7"));
+    EXPECT_EQ(e->maxLength(), 16);
+    EXPECT_EQ(e->decimalPlaces(), 0);
+
+    e->setExactValue(money("12.34"));
+    e->setDecimalPlaces(1);
+    EXPECT_EQ(e->decimalPlaces(), 1);
+    EXPECT_EQ(e->maxLength(), 16);
+    EXPECT_EQ(e->text(), QStringLiteral("12.3"));
+    EXPECT_EQ(e->value(), money("12.3"));
+    e->setExactValue(money("12.34"));
+    EXPECT_EQ(e->maxLength(), 17) << "one decimal beyond the edit's own, its point there already";
 }

@@ -7,6 +7,8 @@
 #
 #   xsession.sh [--no-wm] command [arguments...]
 set -u
+# shellcheck source=tools/xdisplay.sh
+. "$(dirname "$0")/../../tools/xdisplay.sh"
 wm=openbox
 if [ "${1:-}" = --no-wm ]; then
   wm=""
@@ -34,48 +36,16 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# A display number of its own, far above those people pick by hand: the
-# first one without a lock whose server starts (another test may take a
-# number between the look and the start; the server then fails at once and
-# the next number is tried). Xvfb writes the number once it accepts clients.
-n=$((500 + RANDOM % 400))
-started=""
-for _ in $(seq 50); do
-  n=$((n + 1))
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  : >"$work/display"
-  Xvfb ":$n" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
-    >"$work/xvfb.log" 2>&1 &
-  xvfb=$!
-  for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -s "$work/display" ]; then
-    started=1
-    break
-  fi
-  kill "$xvfb" 2>/dev/null
-  wait "$xvfb" 2>/dev/null
-  xvfb=""
-done
-if [ -z "$started" ]; then
+# A display number of its own, far above those people pick by hand, from a
+# random start: the groups that run side by side rarely try the same ones.
+if ! xdisplay_start $((501 + RANDOM % 400)) 50 "$work/xvfb.log"; then
   echo "xsession: Xvfb did not start" >&2
   cat "$work/xvfb.log" >&2
   exit 1
 fi
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 
 if [ -n "$wm" ]; then
-  "$wm" --sm-disable >"$work/wm.log" 2>&1 &
-  wmpid=$!
-  # The window manager is ready once it has announced itself on the root.
-  for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-  done
-  if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+  if ! xdisplay_wm "$wm" "$work/wm.log"; then
     echo "xsession: $wm did not start" >&2
     cat "$work/wm.log" >&2
     exit 1
