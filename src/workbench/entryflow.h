@@ -91,7 +91,6 @@ public:
     Sums pageTotal(int p) const;
     // Sums of pages 0..p.
     Sums carriedTotal(int p) const;
-    int pagesHeld() const { return int(m_pages.size()); }
 
     // Showing page p: the cache is cleared and entries 11 and 12 set.
     void beginPage(int p);

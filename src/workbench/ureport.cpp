@@ -309,14 +309,6 @@ int Tfreport::count(int art) const
     return 0;
 }
 
-void Tfreport::articlePanel(int art, bool on)
-{
-    QWidget *panel = art == 32 ? Panel1 : Panel2;
-    panel->setEnabled(on);
-    if (on)
-        (art == 32 ? dckall32Click() : dckall36Click());
-}
-
 void Tfreport::setArticleDisabled(int art)
 {
     QRadioButton *b = art == 32 ? art32 : art36;

@@ -89,7 +89,6 @@ protected:
 private:
     enum class Model { Summary, List, Annex };
     Model model() const;
-    void articlePanel(int art, bool on);
     void setArticleDisabled(int art);
     void setMargins(const reportflow::Margins &m);
     int count(int art) const;
