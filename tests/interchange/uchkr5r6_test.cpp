@@ -171,7 +171,7 @@ TEST(FieldRules, Cadastro)
     EXPECT_FALSE(sameemployer("1234567A", b.compid()));
 }
 
-TEST(FieldRules, NamesFlagsPeriodsFirstNonDigit)
+TEST(FieldRules, NamesFlagsPeriods)
 {
     EXPECT_TRUE(validptname(padfield("CHAN, TAI MAN", 40)));
     EXPECT_TRUE(validptname(padfield("D'ALMEIDA (JR.) - A/B", 40)));
