@@ -13,6 +13,7 @@
 #include "envvar.h"
 #include "msgrecorder.h"
 #include "tempdir.h"
+#include "whenmodal.h"
 
 #include <QApplication>
 #include <QDir>
@@ -169,7 +170,7 @@ TEST(CheckWindow, EntryPointChecksThePresetFileBeforeShowing)
     const QString list = tmp.path() + QStringLiteral("/R56_0112.TXT");
     bool seen = false;
     // Runs once the window is up: it must already hold the report.
-    QTimer::singleShot(0, [&] {
+    test::whenModal([] { return static_cast<QWidget *>(fcheckr56); }, [&] {
         ASSERT_NE(fcheckr56, nullptr);
         seen = true;
         EXPECT_TRUE(fcheckr56->btadd->isHidden());
@@ -213,7 +214,7 @@ TEST(CheckWindow, TheTypedNameIsFoundOnce)
     const LocalPath handed(QStringLiteral("A:\\R56_0112.TXT"));
     resolved = LocalPath::resolutions();
     looked = LocalPath::lookups();
-    QTimer::singleShot(0, [&] {
+    test::whenModal([] { return static_cast<QWidget *>(fcheckr56); }, [&] {
         ASSERT_NE(fcheckr56, nullptr);
         EXPECT_EQ(fcheckr56->edchk->text(), QStringLiteral("A:\\R56_0112.TXT"));
         EXPECT_EQ(fcheckr56->outcome().end, checkflow::End::Completed);

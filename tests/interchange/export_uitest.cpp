@@ -13,6 +13,7 @@
 #include "envvar.h"
 #include "msgrecorder.h"
 #include "tempdir.h"
+#include "whenmodal.h"
 
 #include <QApplication>
 #include <QDir>
@@ -189,7 +190,7 @@ TEST_F(ExportWindow, OverwriteDialogAnswersThroughItsButtons)
 
     // 3: end the export; the window stays open, the disk as it was.
     bool seen = false;
-    QTimer::singleShot(0, [&] {
+    test::whenModal([] { return static_cast<QWidget *>(fovrexp); }, [&] {
         ASSERT_TRUE(fovrexp);
         seen = true;
         EXPECT_EQ(fovrexp->targets().list, dst("R56_0112.txt"));
@@ -203,7 +204,7 @@ TEST_F(ExportWindow, OverwriteDialogAnswersThroughItsButtons)
     EXPECT_EQ(fovrexp, nullptr);
 
     // 2: replace; the window closes with the new files on the disk.
-    QTimer::singleShot(0, [&] { fovrexp->btn2->click(); });
+    test::whenModal([] { return static_cast<QWidget *>(fovrexp); }, [] { fovrexp->btn2->click(); });
     f->btexport->click();
     EXPECT_FALSE(f->isVisible());
     EXPECT_EQ(readFile(dst("R56_0112.txt")), readFile(start + QStringLiteral("/R56_0112.txt")));

@@ -9,6 +9,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "tempdir.h"
+#include "whenmodal.h"
 #include "shared/anexocat.h"
 
 #include <QApplication>
@@ -284,7 +285,7 @@ TEST_F(ImportWindow, ClearAsksAndStartsAgain)
 TEST_F(ImportWindow, RunimportGivesBackTheOutcome)
 {
     cmpfile.block.setEano(2024);
-    QTimer::singleShot(0, [] {
+    test::whenModal([] { return static_cast<QWidget *>(fimport); }, [] {
         ASSERT_NE(fimport, nullptr);
         fimport->btexit->click();
     });

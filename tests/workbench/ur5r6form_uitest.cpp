@@ -13,6 +13,7 @@
 #include "shared/pubvar.h"
 #include "shared/r5r6data.h"
 #include "tempdir.h"
+#include "whenmodal.h"
 #include "workbench/anexo.h"
 #include "workbench/dlgsearch.h"
 #include "workbench/modtaxer.h"
@@ -86,30 +87,7 @@ void addWorker(int art, const QByteArray &cntb, const QByteArray &nmc, const QBy
     t.post();
 }
 
-// Runs `fn` once `dialog` runs modally: it must have been visible on two
-// ticks, since a dialog may process events while it is being shown, before
-// its modal loop runs.
-void whenModal(std::function<QWidget *()> dialog, std::function<void()> fn)
-{
-    auto *t = new QTimer;
-    auto seen = std::make_shared<int>(0);
-    QObject::connect(t, &QTimer::timeout, [t, dialog, seen, fn] {
-        QWidget *d = dialog();
-        if (!d || !d->isVisible())
-            return;
-        if (++*seen < 2)
-            return;
-        t->stop();
-        t->deleteLater();
-        fn();
-    });
-    t->start(20);
-}
-
-void whenModal(QWidget *dialog, std::function<void()> fn)
-{
-    whenModal([dialog] { return dialog; }, std::move(fn));
-}
+using test::whenModal;
 
 // Messages recorded as by the recorder, each also shown as a real modal
 // window that takes the focus and closes once it is up: the window then
